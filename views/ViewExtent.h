@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QPoint>
+#include <QRect>
+
+// The visible map area of a view: west, east, south and north edges in the
+// view's own map units (hundredths of a degree for the painter view,
+// degrees for the OpenGL view). Pure arithmetic, shared by both views.
+struct ViewExtent
+{
+    float left;
+    float right;
+    float bottom;
+    float top;
+
+    bool operator==(const ViewExtent &o) const
+    {
+        return left == o.left && right == o.right && bottom == o.bottom && top == o.top;
+    }
+    bool operator!=(const ViewExtent &o) const { return !(*this == o); }
+};
+
+namespace ViewExtentMath {
+
+// One wheel step: delta > 0 zooms in, anything else (0 included) zooms out.
+// Each edge moves by stepX (longitude) or stepY (latitude), worked out in
+// double and stored as float. A zoom-in step that would leave the extent
+// without a positive width or height (up to float rounding) is refused:
+// the extent stays as it is and the function returns false.
+bool zoom(ViewExtent &e, int delta, double stepX, double stepY);
+
+// Pan once, on left-button release: the map follows the pointer from press
+// to release. Scales are single precision, as the views compute them.
+void pan(ViewExtent &e, QPoint press, QPoint release, int widthPx, int heightPx);
+
+// The painter's window: each value truncated toward zero separately, the
+// height negative so north is at the top of the widget.
+QRect windowRect(const ViewExtent &e);
+
+} // namespace ViewExtentMath
