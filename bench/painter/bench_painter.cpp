@@ -1,0 +1,201 @@
+// Painter view speed and memory against the plain serial paint of every
+// stored triangle, measured in the same run: 21 q = 5 tiles (2,419,200
+// triangles) painted at 1920 x 1080, the whole window and one tile zoomed;
+// load time and bytes held per triangle; chgt2png end to end.
+//
+//   bench_painter [--runs N] [--dir DIR]
+//
+// Runs without a display (offscreen platform unless QT_QPA_PLATFORM is set).
+
+#include "ConvertHgt.h"
+#include "DrawQtWdg.h"
+#include "HgtTileGenerator.h"
+#include "MapPainter.h"
+#include "ViewExtent.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <malloc.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace {
+
+const QSize Screen(1920, 1080);
+const ViewExtent OneTile{1400.0f, 1500.0f, 4900.0f, 5000.0f};
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n == 0 ? 0.0 : (n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2);
+}
+
+double timeMs(const std::function<void()> &work)
+{
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return timer.nsecsElapsed() / 1e6;
+}
+
+std::vector<double> repeat(int runs, const std::function<void()> &work)
+{
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i)
+        times.push_back(timeMs(work));
+    return times;
+}
+
+qint64 heapInUse()
+{
+    const struct mallinfo2 info = mallinfo2();
+    return qint64(info.uordblks) + qint64(info.hblkhd);
+}
+
+QString tileName(int lat, int lon, const char *ext)
+{
+    return QStringLiteral("N%1E%2.%3")
+        .arg(lat, 2, 10, QLatin1Char('0'))
+        .arg(lon, 3, 10, QLatin1Char('0'))
+        .arg(QLatin1String(ext));
+}
+
+// 3 x 7 tiles over the country, converted at q = 5 (kept if already there).
+QStringList makeTiles(const QDir &dir)
+{
+    QStringList files;
+    for (int lat = 48; lat <= 50; ++lat) {
+        for (int lon = 12; lon <= 18; ++lon) {
+            const QString chgt = dir.filePath(tileName(lat, lon, "chgt"));
+            if (QFile(chgt).size() != 8294400) {
+                HgtTileGenerator hgt;
+                hgt.fillRelief(lat, lon, 1);
+                const QString src = dir.filePath(tileName(lat, lon, "hgt"));
+                hgt.save(src);
+                ConvertHgt::convertFile(src, dir, 5);
+                QFile::remove(src);
+            }
+            files << chgt;
+        }
+    }
+    return files;
+}
+
+QImage plainPaint(const DrawQtWdg &view, const ViewExtent &extent)
+{
+    QImage image(Screen, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    MapPainter::paintPlain(painter, Screen, ViewExtentMath::windowRect(extent),
+                           view.storedPolygons(), view.borderPoints(), view.isBorderShown());
+    return image;
+}
+
+// The view's own paintEvent, into an image of the screen's size.
+QImage viewPaint(DrawQtWdg &view)
+{
+    QImage image(Screen, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    view.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+    return image;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+
+    int runs = 5;
+    QString dirPath;
+    const QStringList args = app.arguments();
+    for (int i = 1; i + 1 < args.size(); ++i) {
+        if (args[i] == QLatin1String("--runs"))
+            runs = std::max(1, args[i + 1].toInt());
+        else if (args[i] == QLatin1String("--dir"))
+            dirPath = args[i + 1];
+    }
+    QTemporaryDir temp;
+    if (dirPath.isEmpty())
+        dirPath = temp.path();
+    QDir().mkpath(dirPath);
+    const QStringList files = makeTiles(QDir(dirPath));
+
+    std::printf("painter view benchmark: %d tiles at q = 5, %dx%d, medians of %d runs, %d threads\n",
+                int(files.size()), Screen.width(), Screen.height(), runs, QThread::idealThreadCount());
+
+    // Loading, and what the stored triangles hold.
+    std::vector<double> loads;
+    double bytesPerTriangle = 0.0;
+    qint64 triangles = 0;
+    for (int i = 0; i < std::max(3, runs / 2); ++i) {
+        malloc_trim(0);
+        const qint64 before = heapInUse();
+        DrawQtWdg view;
+        loads.push_back(timeMs([&] { view.createHeightsBuffer(files); }));
+        triangles = view.storedPolygons().size();
+        bytesPerTriangle = double(heapInUse() - before) / double(triangles);
+    }
+    std::printf("load %lld triangles:            %9.1f ms\n", triangles, median(loads));
+    std::printf("heap held per stored triangle:   %9.1f bytes\n", bytesPerTriangle);
+
+    DrawQtWdg view;
+    view.resize(Screen);
+    view.createHeightsBuffer(files);
+
+    struct Case
+    {
+        const char *name;
+        ViewExtent extent;
+        double goal;
+    };
+    const Case cases[] = {{"whole window", DrawQtWdg::initialExtent, 2.0},
+                          {"one tile zoomed", OneTile, 8.0}};
+    bool allMet = true;
+    for (const Case &c : cases) {
+        DrawQtWdg::setViewExtent(c.extent);
+        // Same picture, or the figures mean nothing.
+        const QImage reference = plainPaint(view, c.extent);
+        const bool same = viewPaint(view) == reference;
+        const std::vector<double> plain = repeat(runs, [&] { plainPaint(view, c.extent); });
+        const std::vector<double> fast = repeat(runs, [&] { viewPaint(view); });
+        const double ratio = median(plain) / median(fast);
+        const bool met = same && ratio >= c.goal;
+        allMet = allMet && met;
+        std::printf("%-16s plain serial %8.1f ms, view %8.1f ms, %5.2fx (goal %.0fx) %s%s\n", c.name,
+                    median(plain), median(fast), ratio, c.goal, same ? "same pixels" : "PIXELS DIFFER",
+                    met ? "" : "  NOT MET");
+    }
+    DrawQtWdg::resetViewExtent();
+    std::printf("index held per stored triangle:  %9.2f bytes\n",
+                double(view.mapPainter().indexBytes()) / double(triangles));
+
+    // chgt2png from start to the written PNG.
+    const QString tool = QCoreApplication::applicationDirPath() + QStringLiteral("/chgt2png");
+    if (QFile::exists(tool)) {
+        const QString out = QDir(dirPath).filePath(QStringLiteral("bench.png"));
+        int exitCode = 0;
+        const std::vector<double> times = repeat(std::max(3, runs / 2), [&] {
+            exitCode = QProcess::execute(tool, QStringList{"--size", "1920x1080", "-o", out} + files);
+        });
+        std::printf("chgt2png 21 tiles to 1920x1080:  %9.1f ms (exit %d)\n", median(times), exitCode);
+    } else {
+        std::printf("chgt2png not built next to this program; skipped\n");
+    }
+    return allMet ? 0 : 1;
+}

@@ -1,0 +1,35 @@
+#include "HeightColors.h"
+
+const HeightBand heightColors[HeightBandCount] = {
+    {0, 0, 125, 255},
+    {200, 180, 220, 172},
+    {300, 212, 233, 186},
+    {400, 236, 242, 196},
+    {500, 236, 224, 174},
+    {600, 229, 207, 152},
+    {800, 218, 185, 141},
+    {1000, 212, 164, 132},
+    {1200, 118, 152, 131},
+    {1400, 173, 148, 118},
+    {1800, 138, 122, 93},
+    {1801, 0, 0, 0},
+};
+
+int heightBand(float height)
+{
+    constexpr int last = HeightBandCount - 1;
+    if (height >= heightColors[last].bound)
+        return last;
+    int band = 0;
+    while (heightColors[band].bound < height)
+        ++band;
+    return band;
+}
+
+void heightColor(float height, float &red, float &green, float &blue)
+{
+    const HeightBand &c = heightColors[heightBand(height)];
+    red = float(c.red / 255.0);
+    green = float(c.green / 255.0);
+    blue = float(c.blue / 255.0);
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QtGlobal>
+
+// One band of the height colour table: heights up to `bound` metres get the
+// colour (0..255 per component).
+struct HeightBand
+{
+    qint32 bound;
+    quint32 red;
+    quint32 green;
+    quint32 blue;
+};
+
+constexpr int HeightBandCount = 12;
+extern const HeightBand heightColors[HeightBandCount];
+
+// Index into heightColors for a height in metres.
+int heightBand(float height);
+
+// Colour of a height, each component in 0.0 .. 1.0.
+void heightColor(float height, float &red, float &green, float &blue);

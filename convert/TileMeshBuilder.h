@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QtGlobal>
+
+#include <vector>
+
+// Builds the cells of one tile column by column. Columns are independent, so
+// a range of them can be built while another thread writes finished ones.
+class TileMeshBuilder
+{
+public:
+    // data must hold a whole HGT tile and q must be at least 1.
+    TileMeshBuilder(const char *data, int lon, int lat, int q);
+
+    int columnCount() const { return side; }
+    qint64 floatsPerColumn() const { return qint64(side) * 36; }
+    qint64 floatCount() const { return floatsPerColumn() * side; }
+
+    // Writes columns [first, end) one after another from out on, which
+    // must have room for (end - first) * floatsPerColumn() floats.
+    void buildColumns(float *out, int first, int end) const;
+
+private:
+    qint16 heightBefore(int column) const;
+
+    const char *data;
+    int quantity;
+    int side;
+    double lonD;
+    double step;
+    std::vector<float> rowY;
+    std::vector<float> rowYd;
+};

@@ -1,0 +1,7 @@
+#include "ActionClock.h"
+
+const ActionClock &ActionClock::system()
+{
+    static const ActionClock clock;
+    return clock;
+}

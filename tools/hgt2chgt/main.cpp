@@ -1,0 +1,133 @@
+#include "ChgtTile.h"
+#include "ConvertHgt.h"
+#include "HgtTile.h"
+#include "ProgressPrinter.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QTextStream>
+#include <QTimer>
+
+#include <csignal>
+
+namespace {
+
+enum ExitCode { AllConverted = 0, SomeFailed = 1, BadUsage = 2 };
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+// The first Ctrl+C lets the tile under way finish whole; a second one kills.
+extern "C" void requestStop(int signalNumber)
+{
+    stopRequested = 1;
+    std::signal(signalNumber, SIG_DFL);
+}
+
+QString reason(const ConvertHgt::FileOutcome &file, const QDir &dstDir)
+{
+    int lat = 0;
+    int lon = 0;
+    HgtTile::parseName(file.path, &lat, &lon);
+    const QString tile = QDir::toNativeSeparators(dstDir.filePath(ChgtTile::fileName(lat, lon)));
+    switch (file.outcome) {
+    case ConvertHgt::Outcome::Converted:
+        break;
+    case ConvertHgt::Outcome::WrongSizeEmptyWritten:
+        return QStringLiteral("not %1 bytes long, wrote an empty tile %2").arg(HgtTile::FileSize).arg(tile);
+    case ConvertHgt::Outcome::Missing:
+        return QStringLiteral("no such file");
+    case ConvertHgt::Outcome::NotTileName:
+        return QStringLiteral("name does not end like N49E014.hgt, skipped");
+    case ConvertHgt::Outcome::Unreadable:
+        return QStringLiteral("cannot be read");
+    case ConvertHgt::Outcome::Unwritable:
+        return QStringLiteral("cannot write %1").arg(tile);
+    }
+    return QString();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("hgt2chgt"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(RZMAP_VERSION));
+    QTextStream err(stderr);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Converts HGT elevation tiles into CHGT tiles."));
+    const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption versionOption = parser.addVersionOption();
+    const QCommandLineOption quantityOption({QStringLiteral("q"), QStringLiteral("quantity")},
+        QStringLiteral("Use every <n>-th height in both directions, 1 (all) to 5 (default 2)."),
+        QStringLiteral("n"), QStringLiteral("2"));
+    const QString defaultOutput = QDir::homePath() + QStringLiteral("/RZOutput");
+    const QCommandLineOption outputOption({QStringLiteral("o"), QStringLiteral("output")},
+        QStringLiteral("Directory for the CHGT tiles, created if missing (default %1).").arg(defaultOutput),
+        QStringLiteral("dir"), defaultOutput);
+    const QCommandLineOption quietOption(QStringLiteral("quiet"), QStringLiteral("Show no progress."));
+    parser.addOptions({quantityOption, outputOption, quietOption});
+    parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("HGT tiles such as N49E014.hgt."),
+        QStringLiteral("FILE..."));
+
+    if (!parser.parse(app.arguments())) {
+        err << "hgt2chgt: " << parser.errorText() << Qt::endl
+            << "Try 'hgt2chgt --help'." << Qt::endl;
+        return BadUsage;
+    }
+    if (parser.isSet(helpOption))
+        parser.showHelp(AllConverted);
+    if (parser.isSet(versionOption))
+        parser.showVersion();
+
+    bool quantityOk = false;
+    const int quantity = parser.value(quantityOption).toInt(&quantityOk);
+    if (!quantityOk || quantity < 1 || quantity > 5) {
+        err << "hgt2chgt: the quantity must be a whole number from 1 to 5, not '"
+            << parser.value(quantityOption) << "'" << Qt::endl;
+        return BadUsage;
+    }
+    const QStringList files = parser.positionalArguments();
+    if (files.isEmpty()) {
+        err << "hgt2chgt: no HGT files given" << Qt::endl
+            << "Try 'hgt2chgt --help'." << Qt::endl;
+        return BadUsage;
+    }
+    const QString output = parser.value(outputOption);
+
+    ConvertHgt worker(files, output, quantity);
+    ProgressPrinter printer(stderr);
+    if (!parser.isSet(quietOption))
+        QObject::connect(&worker, &ConvertHgt::sProgress, &printer, &ProgressPrinter::showProgress);
+    QObject::connect(&worker, &QThread::finished, &app, &QCoreApplication::quit);
+    std::signal(SIGINT, requestStop);
+    std::signal(SIGTERM, requestStop);
+    QTimer stopWatch;
+    QObject::connect(&stopWatch, &QTimer::timeout, &worker, [&worker] {
+        if (stopRequested)
+            worker.requestInterruption();
+    });
+    stopWatch.start(50);
+    worker.start();
+    app.exec();
+    worker.wait();
+    printer.finish();
+
+    int failed = 0;
+    const QDir dstDir(output);
+    const QVector<ConvertHgt::FileOutcome> outcomes = worker.outcomes();
+    for (const ConvertHgt::FileOutcome &file : outcomes) {
+        if (file.outcome == ConvertHgt::Outcome::Converted)
+            continue;
+        ++failed;
+        err << "hgt2chgt: " << QDir::toNativeSeparators(file.path) << ": " << reason(file, dstDir) << Qt::endl;
+    }
+    if (outcomes.size() < files.size()) {
+        err << "hgt2chgt: interrupted, " << files.size() - outcomes.size() << " of " << files.size()
+            << " files not converted" << Qt::endl;
+        return SomeFailed;
+    }
+    return failed == 0 ? AllConverted : SomeFailed;
+}

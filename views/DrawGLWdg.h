@@ -1,0 +1,98 @@
+#pragma once
+
+#include "GlBufferFunctions.h"
+#include "ViewExtent.h"
+
+#include <QMetaObject>
+#include <QOpenGLWidget>
+#include <QPoint>
+#include <QStringList>
+#include <QVector>
+
+class ProgressDlg;
+class QOpenGLContext;
+
+// The OpenGL map page: every opened CHGT tile goes unchanged into one static
+// vertex buffer and is drawn with the fixed-function pipeline, the state
+// border on top as a black line strip. Wheel zooms, a left-button drag pans.
+class DrawGLWdg : public QOpenGLWidget
+{
+    Q_OBJECT
+
+public:
+    explicit DrawGLWdg(QWidget *parent = nullptr);
+    ~DrawGLWdg() override;
+
+    // The visible area in degrees, shared by every instance.
+    static ViewExtent viewExtent();
+    static void setViewExtent(const ViewExtent &extent);
+    static void resetViewExtent();
+    static const ViewExtent initialExtent;
+
+    // Tiles bigger than this cannot be read in one piece.
+    static constexpr qint64 maxFileBytes = 0x7fffffff;
+    // Vertices of the whole triangles in a tile of the given size.
+    static int triangleVertexCount(qint64 bytes);
+
+    int tileCount() const { return int(tileBuffers.size()); }
+    QVector<int> vertexCounts() const { return tileVertexCounts; }
+    int borderVertexCount() const { return borderBuffer ? int(borderBytes / 24) : 0; }
+    // Files handed over before a GL context existed, waiting for one.
+    int pendingFileCount() const { return int(pendingFiles.size()); }
+    bool hasBufferObjects() const { return bufferFunctions.isComplete(); }
+    bool isBorderShown() const { return showBorder; }
+    ProgressDlg *progressDialog() const { return progressDlg; }
+
+signals:
+    void sProgress(int percent);
+
+public slots:
+    void repaintGLWdg();
+    void viewBorder(bool z);
+    bool createHeightsGenBuffer(QStringList srcFiles);
+
+protected:
+    void mousePressEvent(QMouseEvent *e) override;
+    void mouseReleaseEvent(QMouseEvent *e) override;
+    void wheelEvent(QWheelEvent *e) override;
+    void initializeGL() override;
+    void resizeGL(int w, int h) override;
+    void paintGL() override;
+
+    // Finds a GL entry point by name in the current context.
+    virtual QFunctionPointer lookupGlFunction(const char *name) const;
+
+private slots:
+    void onContextAboutToBeDestroyed();
+
+private:
+    void loadBorder();
+    void uploadFiles(const QStringList &files);
+    bool uploadTile(const QString &path);
+    void applyProjection();
+    void updateGL();
+    void updateProjection();
+    // Forgets every buffer; deletes them only with their context current.
+    void deleteBuffers(bool contextCurrent);
+
+    bool showBorder;
+    QPoint pressPos;
+    ProgressDlg *progressDlg;
+    QVector<GLuint> tileBuffers;
+    QVector<int> tileVertexCounts;
+    GLuint borderBuffer;
+    // Kept per view, so a second view cannot reset the first one's border.
+    qint64 borderBytes;
+
+    // The paths behind tileBuffers, to reload them into a new context.
+    QStringList tilePaths;
+    QStringList pendingFiles;
+    GlBufferFunctions bufferFunctions;
+    bool missingFunctionsReported;
+    QMetaObject::Connection contextConnection;
+
+    static float viewLeft;
+    static float viewRight;
+    static float viewBottom;
+    static float viewTop;
+};

@@ -1,0 +1,123 @@
+#include "DrawQtWdg.h"
+#include "ui_DrawQtWdg.h"
+
+#include "BorderOutline.h"
+#include "ChgtReader.h"
+#include "ProgressDlg.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWheelEvent>
+
+const ViewExtent DrawQtWdg::initialExtent{1100.0f, 2000.0f, 4830.0f, 5130.0f};
+
+float DrawQtWdg::viewLeft = DrawQtWdg::initialExtent.left;
+float DrawQtWdg::viewRight = DrawQtWdg::initialExtent.right;
+float DrawQtWdg::viewTop = DrawQtWdg::initialExtent.top;
+float DrawQtWdg::viewBottom = DrawQtWdg::initialExtent.bottom;
+
+DrawQtWdg::DrawQtWdg(QWidget *parent)
+    : QWidget(parent)
+    , ui(new Ui::DrawQtWdg)
+    , showBorder(true)
+    , pressPos(0, 0)
+    , progressDlg(nullptr)
+{
+    ui->setupUi(this);
+    showBorder = true;
+    progressDlg = new ProgressDlg(QStringLiteral("Qt widget"), this);
+    connect(this, &DrawQtWdg::sProgress, progressDlg, &ProgressDlg::progressBar);
+    loadBorder();
+}
+
+DrawQtWdg::~DrawQtWdg()
+{
+    delete ui;
+    delete progressDlg;
+}
+
+ViewExtent DrawQtWdg::viewExtent()
+{
+    return ViewExtent{viewLeft, viewRight, viewBottom, viewTop};
+}
+
+void DrawQtWdg::setViewExtent(const ViewExtent &extent)
+{
+    viewLeft = extent.left;
+    viewRight = extent.right;
+    viewBottom = extent.bottom;
+    viewTop = extent.top;
+}
+
+void DrawQtWdg::resetViewExtent()
+{
+    setViewExtent(initialExtent);
+}
+
+void DrawQtWdg::loadBorder()
+{
+    border = BorderOutline::mapPoints(BorderOutline::readResource());
+}
+
+void DrawQtWdg::repaintQtWdg()
+{
+    progressDlg->setActionText(QStringLiteral("Repaint Qt widget"));
+    progressDlg->show();
+    progressDlg->startAction();
+    repaint();
+}
+
+void DrawQtWdg::viewBorder(bool z)
+{
+    showBorder = z;
+    repaint();
+}
+
+void DrawQtWdg::createHeightsBuffer(QStringList srcFiles)
+{
+    for (const QString &path : srcFiles)
+        ChgtReader::appendFile(path, polygons);
+    repaint();
+}
+
+void DrawQtWdg::paintEvent(QPaintEvent *)
+{
+    {
+        QPainter p(this);
+        renderer.paint(p, size(), ViewExtentMath::windowRect(viewExtent()), polygons, border,
+                      showBorder);
+    }
+    emit sProgress(100);
+}
+
+void DrawQtWdg::wheelEvent(QWheelEvent *event)
+{
+    ViewExtent e = viewExtent();
+    // A refused zoom-in (it would leave no map) still repaints, like any step.
+    ViewExtentMath::zoom(e, event->angleDelta().y(), zoomStepX, zoomStepY);
+    setViewExtent(e);
+    event->accept();
+    repaint();
+}
+
+void DrawQtWdg::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton) {
+        QWidget::mousePressEvent(event);
+        return;
+    }
+    pressPos = event->position().toPoint();
+}
+
+void DrawQtWdg::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton) {
+        QWidget::mouseReleaseEvent(event);
+        return;
+    }
+    ViewExtent e = viewExtent();
+    ViewExtentMath::pan(e, pressPos, event->position().toPoint(), width(), height());
+    setViewExtent(e);
+    event->accept();
+    repaint();
+}

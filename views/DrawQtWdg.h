@@ -1,0 +1,77 @@
+#pragma once
+
+#include "ColoredPolygon.h"
+#include "MapPainter.h"
+#include "ViewExtent.h"
+
+#include <QPoint>
+#include <QPointF>
+#include <QStringList>
+#include <QVector>
+#include <QWidget>
+
+namespace Ui {
+class DrawQtWdg;
+}
+
+class ProgressDlg;
+
+// The map page drawn with QPainter: every triangle of every opened CHGT tile
+// as a flat-coloured polygon, with the state border on top. Pans with a
+// left-button drag (on release) and zooms with the wheel by fixed steps.
+class DrawQtWdg : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit DrawQtWdg(QWidget *parent = nullptr);
+    ~DrawQtWdg() override;
+
+    // The view window is shared by every painter view, in hundredths of a
+    // degree.
+    static ViewExtent viewExtent();
+    static void setViewExtent(const ViewExtent &extent);
+    static void resetViewExtent();
+    static const ViewExtent initialExtent;
+
+    // One wheel step moves each edge by this many map units.
+    static constexpr double zoomStepX = 45.0;
+    static constexpr double zoomStepY = 15.0;
+
+    const QVector<ColoredPolygon> &storedPolygons() const { return polygons; }
+    const QVector<QPointF> &borderPoints() const { return border; }
+    bool isBorderShown() const { return showBorder; }
+    ProgressDlg *progressDialog() const { return progressDlg; }
+    // The drawing code, so tests and benchmarks can pick its mode.
+    MapPainter &mapPainter() { return renderer; }
+
+signals:
+    void sProgress(int percent);
+
+public slots:
+    void repaintQtWdg();
+    void viewBorder(bool z);
+    void createHeightsBuffer(QStringList srcFiles);
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    void loadBorder();
+
+    Ui::DrawQtWdg *ui;
+    bool showBorder;
+    QPoint pressPos;
+    ProgressDlg *progressDlg;
+    QVector<ColoredPolygon> polygons;
+    QVector<QPointF> border;
+    MapPainter renderer;
+
+    static float viewLeft;
+    static float viewRight;
+    static float viewTop;
+    static float viewBottom;
+};

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QtGui/qopengl.h>
+
+#include <functional>
+
+// The four OpenGL 1.5 buffer-object entry points, looked up by name at run
+// time: the system libGL only promises the 1.1 calls at link time.
+class GlBufferFunctions
+{
+public:
+    using GenBuffers = void(QOPENGLF_APIENTRY *)(GLsizei, GLuint *);
+    using BindBuffer = void(QOPENGLF_APIENTRY *)(GLenum, GLuint);
+    using BufferData = void(QOPENGLF_APIENTRY *)(GLenum, GLsizeiptr, const void *, GLenum);
+    using DeleteBuffers = void(QOPENGLF_APIENTRY *)(GLsizei, const GLuint *);
+
+    // Returns the address of a GL function by name, or nullptr.
+    using Lookup = std::function<QFunctionPointer(const char *name)>;
+
+    // Looks the four names up in the order glGenBuffers, glBindBuffer,
+    // glBufferData, glDeleteBuffers; returns isComplete().
+    bool resolve(const Lookup &lookup);
+    bool isComplete() const;
+    void clear();
+
+    GenBuffers genBuffers = nullptr;
+    BindBuffer bindBuffer = nullptr;
+    BufferData bufferData = nullptr;
+    DeleteBuffers deleteBuffers = nullptr;
+};

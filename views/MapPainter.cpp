@@ -1,0 +1,324 @@
+#include "MapPainter.h"
+
+#include <QPainter>
+#include <QPen>
+#include <QThread>
+#include <QTransform>
+#include <QtConcurrent/QtConcurrentMap>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <numeric>
+
+namespace {
+
+constexpr double Inf = std::numeric_limits<double>::infinity();
+
+// Pixels around a target area that still count as inside: far more than
+// any rounding of the rasteriser, so a skipped triangle never owned a pixel.
+constexpr double CullMarginPx = 2.0;
+
+// Below this many candidate triangles the threads cost more than they save.
+constexpr qint64 BandThreshold = 20000;
+
+// Bands thinner than this are not worth an image of their own.
+constexpr int MinBandRows = 8;
+
+QPen borderPen()
+{
+    QPen pen(QBrush(Qt::black), 0, Qt::SolidLine);
+    pen.setCosmetic(true);
+    return pen;
+}
+
+} // namespace
+
+MapPainter::MapPainter() = default;
+
+qint64 MapPainter::indexBytes() const
+{
+    return qint64(chunks.capacity() * sizeof(Box));
+}
+
+MapPainter::Cull MapPainter::cullFor(const QPainter &painter, const QRect &deviceArea)
+{
+    const Cull none{-Inf, -Inf, Inf, Inf};
+    bool invertible = false;
+    const QTransform toMap = painter.combinedTransform().inverted(&invertible);
+    if (!invertible)
+        return none;
+    const QRectF r = toMap.mapRect(QRectF(deviceArea).adjusted(-CullMarginPx, -CullMarginPx,
+                                                                 CullMarginPx, CullMarginPx));
+    const Cull c{r.left(), r.top(), r.right(), r.bottom()};
+    if (!std::isfinite(c.left) || !std::isfinite(c.top) || !std::isfinite(c.right)
+        || !std::isfinite(c.bottom))
+        return none;
+    return c;
+}
+
+void MapPainter::syncIndex(const QVector<ColoredPolygon> &polygons)
+{
+    const qint64 n = polygons.size();
+    if (polygons.constData() != indexedData || n < indexed) {
+        chunks.clear();
+        indexed = 0;
+    }
+    // The last chunk may have been partial: redo it with the new elements.
+    const qint64 firstChunk = indexed / ChunkSize;
+    chunks.resize(size_t(firstChunk));
+    chunks.reserve(size_t((n + ChunkSize - 1) / ChunkSize));
+    const ColoredPolygon *data = polygons.constData();
+    for (qint64 start = firstChunk * ChunkSize; start < n; start += ChunkSize) {
+        Box b{Inf, Inf, -Inf, -Inf};
+        bool finite = true;
+        const qint64 end = std::min(n, start + ChunkSize);
+        for (qint64 i = start; i < end; ++i) {
+            for (const QPointF &p : data[i].polygon) {
+                const double x = p.x(), y = p.y();
+                if (!std::isfinite(x) || !std::isfinite(y)) {
+                    finite = false;
+                    continue;
+                }
+                b.minX = std::min(b.minX, x);
+                b.maxX = std::max(b.maxX, x);
+                b.minY = std::min(b.minY, y);
+                b.maxY = std::max(b.maxY, y);
+            }
+        }
+        if (!finite)
+            b = Box{-Inf, -Inf, Inf, Inf}; // never skipped
+        chunks.push_back(b);
+    }
+    indexed = n;
+    indexedData = data;
+}
+
+namespace {
+
+bool same(const QPointF &a, const QPointF &b)
+{
+    return a.x() == b.x() && a.y() == b.y(); // exact, unlike QPointF's ==
+}
+
+struct Rect
+{
+    double x0, y0, x1, y1;
+};
+
+// Two consecutive triangles that are the halves of one axis-parallel
+// rectangle (A B C, then C D B, as CHGT cells are stored) in one colour.
+bool cellRect(const ColoredPolygon &t1, const ColoredPolygon &t2, Rect &r)
+{
+    if (t1.polygon.size() != 3 || t2.polygon.size() != 3 || t1.color != t2.color)
+        return false;
+    const QPointF &a = t1.polygon[0], &b = t1.polygon[1], &c = t1.polygon[2];
+    const QPointF &d = t2.polygon[1];
+    if (!same(t2.polygon[0], c) || !same(t2.polygon[2], b))
+        return false;
+    if (!(a.y() == b.y() && c.y() == d.y() && a.x() == c.x() && b.x() == d.x()))
+        return false;
+    if (!(std::isfinite(a.x()) && std::isfinite(a.y()) && std::isfinite(d.x())
+          && std::isfinite(d.y()))
+        || a.x() == b.x() || a.y() == c.y())
+        return false;
+    r = Rect{std::min(a.x(), b.x()), std::min(a.y(), c.y()), std::max(a.x(), b.x()),
+             std::max(a.y(), c.y())};
+    return true;
+}
+
+} // namespace
+
+qint64 MapPainter::drawTriangles(QPainter &painter, const QVector<ColoredPolygon> &polygons,
+                                 const Cull &c) const
+{
+    const ColoredPolygon *data = polygons.constData();
+    const qint64 n = polygons.size();
+    // Same-coloured cells stacked in a column are filled as one rectangle:
+    // the scan converter fills pieces that share an edge exactly like their
+    // union, so this only holds while device edges stay axis-parallel.
+    const bool merge = mergeCells && painter.combinedTransform().type() <= QTransform::TxScale;
+    qint64 drawn = 0;
+    QColor current;
+    bool haveBrush = false;
+    const auto useColor = [&](const QColor &color) {
+        if (!haveBrush || color != current) {
+            painter.setBrush(QBrush(color, Qt::SolidPattern));
+            current = color;
+            haveBrush = true;
+        }
+    };
+
+    qint64 i = 0;
+    while (i < n) {
+        if (i % ChunkSize == 0) {
+            const Box &b = chunks[size_t(i / ChunkSize)];
+            if (b.maxX < c.left || b.minX > c.right || b.maxY < c.top || b.minY > c.bottom) {
+                i += ChunkSize;
+                continue;
+            }
+        }
+        Rect r;
+        if (merge && i + 1 < n && cellRect(data[i], data[i + 1], r)) {
+            const QColor &color = data[i].color;
+            qint64 j = i + 2;
+            Rect next;
+            while (j + 1 < n && data[j].color == color && cellRect(data[j], data[j + 1], next)
+                   && next.x0 == r.x0 && next.x1 == r.x1 && (next.y0 == r.y1 || next.y1 == r.y0)) {
+                if (next.y0 == r.y1)
+                    r.y1 = next.y1;
+                else
+                    r.y0 = next.y0;
+                j += 2;
+            }
+            if (!(r.x1 < c.left || r.x0 > c.right || r.y1 < c.top || r.y0 > c.bottom)) {
+                useColor(color);
+                const QPointF corners[4] = {{r.x0, r.y0}, {r.x1, r.y0}, {r.x1, r.y1}, {r.x0, r.y1}};
+                painter.drawPolygon(corners, 4, Qt::OddEvenFill);
+                drawn += j - i;
+            }
+            i = j;
+            continue;
+        }
+
+        const ColoredPolygon &cp = data[i++];
+        // Skipped only when every point lies beyond one side; NaN never
+        // does, so such a polygon is drawn as the plain paint would.
+        bool left = true, right = true, above = true, below = true;
+        for (const QPointF &p : cp.polygon) {
+            left = left && p.x() < c.left;
+            right = right && p.x() > c.right;
+            above = above && p.y() < c.top;
+            below = below && p.y() > c.bottom;
+        }
+        if (left || right || above || below)
+            continue;
+        useColor(cp.color);
+        painter.drawPolygon(cp.polygon, Qt::OddEvenFill);
+        ++drawn;
+    }
+    return drawn;
+}
+
+void MapPainter::paint(QPainter &painter, const QSize &deviceSize, const QRect &window,
+                       const QVector<ColoredPolygon> &polygons, const QVector<QPointF> &border,
+                       bool showBorder)
+{
+    painter.setWindow(window);
+    painter.setViewport(QRect(QPoint(0, 0), deviceSize));
+    painted = 0;
+    if (!polygons.isEmpty()) {
+        syncIndex(polygons);
+        painter.setPen(Qt::NoPen);
+        const QRect device(QPoint(0, 0), deviceSize);
+        const Cull all = cullFor(painter, device);
+
+        int bands = 1;
+        // Band images are in device pixels at ratio 1; other devices paint directly.
+        const bool plainDevice = painter.device() && painter.device()->devicePixelRatio() == 1.0;
+        if (paintMode != Mode::Serial && plainDevice && deviceSize.height() >= 2 * MinBandRows
+            && deviceSize.width() > 0) {
+            const int threads = std::max(1, QThread::idealThreadCount());
+            bands = requestedBands > 0 ? requestedBands : 2 * threads;
+            bands = std::min(bands, deviceSize.height() / MinBandRows);
+            if (paintMode == Mode::Automatic) {
+                qint64 candidates = 0;
+                for (size_t k = 0; k < chunks.size() && candidates < BandThreshold; ++k) {
+                    const Box &b = chunks[k];
+                    if (!(b.maxX < all.left || b.minX > all.right || b.maxY < all.top
+                          || b.minY > all.bottom))
+                        candidates += ChunkSize;
+                }
+                if (threads < 2 || candidates < BandThreshold)
+                    bands = 1;
+            }
+        }
+        if (bands > 1)
+            paintBands(painter, deviceSize, polygons, bands);
+        else
+            painted = drawTriangles(painter, polygons, all);
+    }
+    if (showBorder) {
+        painter.setPen(borderPen());
+        painter.drawPolyline(border);
+    }
+}
+
+void MapPainter::paintBands(QPainter &painter, const QSize &deviceSize,
+                            const QVector<ColoredPolygon> &polygons, int bandCount)
+{
+    const int w = deviceSize.width();
+    const int h = deviceSize.height();
+    bandImages.resize(size_t(bandCount));
+    for (QImage &image : bandImages) {
+        if (image.size() != deviceSize || image.format() != QImage::Format_ARGB32_Premultiplied)
+            image = QImage(deviceSize, QImage::Format_ARGB32_Premultiplied);
+        if (image.isNull()) { // out of memory: draw straight into the target
+            bandImages.clear();
+            painted = drawTriangles(painter, polygons, cullFor(painter, QRect(0, 0, w, h)));
+            return;
+        }
+    }
+
+    const QTransform world = painter.worldTransform();
+    const bool worldEnabled = painter.worldMatrixEnabled();
+    const QRect window = painter.window();
+    const QRect viewport = painter.viewport();
+    const QPainter::RenderHints hints = painter.renderHints();
+    std::vector<qint64> drawn(static_cast<size_t>(bandCount), 0);
+    auto bandTop = [h, bandCount](int i) { return int(qint64(h) * i / bandCount); };
+
+    auto paintBand = [&](int i) {
+        const int y0 = bandTop(i);
+        const int y1 = bandTop(i + 1);
+        QImage &image = bandImages[size_t(i)];
+        for (int y = y0; y < y1; ++y)
+            std::memset(image.scanLine(y), 0, size_t(image.bytesPerLine()));
+        QPainter band(&image);
+        band.setRenderHints(band.renderHints(), false);
+        band.setRenderHints(hints, true);
+        // The clip is set in device pixels, before any transform.
+        band.setClipRect(QRect(0, y0, w, y1 - y0));
+        band.setWorldTransform(world);
+        band.setWorldMatrixEnabled(worldEnabled);
+        band.setWindow(window);
+        band.setViewport(viewport);
+        band.setPen(Qt::NoPen);
+        drawn[size_t(i)] = drawTriangles(band, polygons, cullFor(band, QRect(0, y0, w, y1 - y0)));
+    };
+    std::vector<int> indices(static_cast<size_t>(bandCount));
+    std::iota(indices.begin(), indices.end(), 0);
+    QtConcurrent::blockingMap(indices, paintBand);
+
+    painter.save();
+    painter.setWorldMatrixEnabled(false);
+    painter.setViewTransformEnabled(false);
+    for (int i = 0; i < bandCount; ++i) {
+        const int y0 = bandTop(i);
+        const int y1 = bandTop(i + 1);
+        if (y1 > y0)
+            painter.drawImage(QPoint(0, y0), bandImages[size_t(i)], QRect(0, y0, w, y1 - y0));
+    }
+    painter.restore();
+    painted = std::accumulate(drawn.begin(), drawn.end(), qint64(0));
+}
+
+void MapPainter::paintPlain(QPainter &painter, const QSize &deviceSize, const QRect &window,
+                            const QVector<ColoredPolygon> &polygons,
+                            const QVector<QPointF> &border, bool showBorder)
+{
+    painter.setWindow(window);
+    painter.setViewport(QRect(QPoint(0, 0), deviceSize));
+    if (!polygons.isEmpty()) {
+        painter.setPen(Qt::NoPen);
+        for (const ColoredPolygon &cp : polygons) {
+            painter.setBrush(QBrush(cp.color, Qt::SolidPattern));
+            painter.drawPolygon(cp.polygon, Qt::OddEvenFill);
+        }
+    }
+    if (showBorder) {
+        painter.setPen(borderPen());
+        painter.drawPolyline(border);
+    }
+}

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "ColoredPolygon.h"
+
+#include <QImage>
+#include <QPointF>
+#include <QRect>
+#include <QSize>
+#include <QVector>
+
+#include <vector>
+
+class QPainter;
+
+// Draws the painter view's map: every stored triangle in order, then the
+// border polyline. The widget's paintEvent and chgt2png share it.
+//
+// The picture is the same, pixel for pixel, as paintPlain() (one brush and
+// one drawPolygon per stored triangle). Speed comes only from work that
+// cannot change a pixel: triangles wholly outside the target are skipped
+// (per chunk of consecutive triangles, then per triangle), the brush is
+// only changed when the colour changes, same-coloured cells stacked in a
+// column are filled as one rectangle, and large scenes are painted in
+// horizontal bands on several threads. Each band is a full-size image with
+// the very same window/viewport transform and a clip to its rows, so the
+// rasteriser sees identical coordinates; bands are composed over the target.
+//
+// One MapPainter serves one polygon list, which may only grow: the culling
+// index is extended incrementally.
+class MapPainter
+{
+public:
+    enum class Mode { Automatic, Serial, Bands };
+
+    MapPainter();
+
+    void setMode(Mode mode) { paintMode = mode; }
+    Mode mode() const { return paintMode; }
+    // Number of bands for the band mode; 0 picks twice the thread count.
+    void setBandCount(int count) { requestedBands = count; }
+    // Fill same-coloured cells stacked in a column as one rectangle (on by
+    // default; off draws every triangle on its own).
+    void setMergeCells(bool on) { mergeCells = on; }
+
+    // Sets the painter's window to window and its viewport to the whole
+    // device of deviceSize pixels, then draws.
+    void paint(QPainter &painter, const QSize &deviceSize, const QRect &window,
+               const QVector<ColoredPolygon> &polygons, const QVector<QPointF> &border,
+               bool showBorder);
+
+    // Reference drawing: every triangle with a fresh solid brush, in order.
+    static void paintPlain(QPainter &painter, const QSize &deviceSize, const QRect &window,
+                           const QVector<ColoredPolygon> &polygons,
+                           const QVector<QPointF> &border, bool showBorder);
+
+    // Bytes held for culling (chunk boxes), for memory reports.
+    qint64 indexBytes() const;
+    // Triangles painted by the last paint() call, after culling.
+    qint64 lastPaintedTriangles() const { return painted; }
+
+    static constexpr int ChunkSize = 64;
+
+private:
+    struct Box
+    {
+        double minX, minY, maxX, maxY;
+    };
+    // A map-coordinate area; triangles wholly outside it are skipped.
+    struct Cull
+    {
+        double left, top, right, bottom;
+    };
+
+    static Cull cullFor(const QPainter &painter, const QRect &deviceArea);
+
+    void syncIndex(const QVector<ColoredPolygon> &polygons);
+    qint64 drawTriangles(QPainter &painter, const QVector<ColoredPolygon> &polygons,
+                         const Cull &cull) const;
+    void paintBands(QPainter &painter, const QSize &deviceSize,
+                    const QVector<ColoredPolygon> &polygons, int bandCount);
+
+    Mode paintMode = Mode::Automatic;
+    int requestedBands = 0;
+    bool mergeCells = true;
+    std::vector<Box> chunks;
+    qint64 indexed = 0;
+    const ColoredPolygon *indexedData = nullptr;
+    std::vector<QImage> bandImages;
+    qint64 painted = 0;
+};

@@ -1,0 +1,8 @@
+# The painter map view and the drawing code it shares with chgt2png.
+target_sources(rz_views PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/ColoredPolygon.h
+    ${CMAKE_CURRENT_LIST_DIR}/ChgtReader.cpp ${CMAKE_CURRENT_LIST_DIR}/ChgtReader.h
+    ${CMAKE_CURRENT_LIST_DIR}/MapPainter.cpp ${CMAKE_CURRENT_LIST_DIR}/MapPainter.h
+    ${CMAKE_CURRENT_LIST_DIR}/DrawQtWdg.cpp ${CMAKE_CURRENT_LIST_DIR}/DrawQtWdg.h
+    ${CMAKE_CURRENT_LIST_DIR}/DrawQtWdg.ui
+)
