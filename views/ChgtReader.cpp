@@ -29,7 +29,10 @@ void ChgtReader::appendTriangles(const float *f, qint64 floatCount,
     const qint64 triangles = floatCount / FloatsPerTriangle;
     if (triangles <= 0)
         return;
-    polygons.reserve(polygons.size() + triangles);
+    // Only an empty list is sized up front: reserving on a filled one would
+    // copy every element, while appending grows it by moving the block.
+    if (polygons.isEmpty())
+        polygons.reserve(triangles);
     for (qint64 i = 0; i + FloatsPerTriangle <= floatCount; i += FloatsPerTriangle) {
         ColoredPolygon cp;
         cp.color = colorOf(f[i + 3], f[i + 4], f[i + 5]);

@@ -95,108 +95,45 @@ void MapPainter::syncIndex(const QVector<ColoredPolygon> &polygons)
     indexedData = data;
 }
 
-namespace {
-
-bool same(const QPointF &a, const QPointF &b)
-{
-    return a.x() == b.x() && a.y() == b.y(); // exact, unlike QPointF's ==
-}
-
-struct Rect
-{
-    double x0, y0, x1, y1;
-};
-
-// Two consecutive triangles that are the halves of one axis-parallel
-// rectangle (A B C, then C D B, as CHGT cells are stored) in one colour.
-bool cellRect(const ColoredPolygon &t1, const ColoredPolygon &t2, Rect &r)
-{
-    if (t1.polygon.size() != 3 || t2.polygon.size() != 3 || t1.color != t2.color)
-        return false;
-    const QPointF &a = t1.polygon[0], &b = t1.polygon[1], &c = t1.polygon[2];
-    const QPointF &d = t2.polygon[1];
-    if (!same(t2.polygon[0], c) || !same(t2.polygon[2], b))
-        return false;
-    if (!(a.y() == b.y() && c.y() == d.y() && a.x() == c.x() && b.x() == d.x()))
-        return false;
-    if (!(std::isfinite(a.x()) && std::isfinite(a.y()) && std::isfinite(d.x())
-          && std::isfinite(d.y()))
-        || a.x() == b.x() || a.y() == c.y())
-        return false;
-    r = Rect{std::min(a.x(), b.x()), std::min(a.y(), c.y()), std::max(a.x(), b.x()),
-             std::max(a.y(), c.y())};
-    return true;
-}
-
-} // namespace
-
 qint64 MapPainter::drawTriangles(QPainter &painter, const QVector<ColoredPolygon> &polygons,
                                  const Cull &c) const
 {
     const ColoredPolygon *data = polygons.constData();
     const qint64 n = polygons.size();
-    // Same-coloured cells stacked in a column are filled as one rectangle:
-    // the scan converter fills pieces that share an edge exactly like their
-    // union, so this only holds while device edges stay axis-parallel.
-    const bool merge = mergeCells && painter.combinedTransform().type() <= QTransform::TxScale;
     qint64 drawn = 0;
     QColor current;
     bool haveBrush = false;
-    const auto useColor = [&](const QColor &color) {
-        if (!haveBrush || color != current) {
-            painter.setBrush(QBrush(color, Qt::SolidPattern));
-            current = color;
-            haveBrush = true;
-        }
-    };
-
-    qint64 i = 0;
-    while (i < n) {
-        if (i % ChunkSize == 0) {
-            const Box &b = chunks[size_t(i / ChunkSize)];
-            if (b.maxX < c.left || b.minX > c.right || b.maxY < c.top || b.minY > c.bottom) {
-                i += ChunkSize;
-                continue;
-            }
-        }
-        Rect r;
-        if (merge && i + 1 < n && cellRect(data[i], data[i + 1], r)) {
-            const QColor &color = data[i].color;
-            qint64 j = i + 2;
-            Rect next;
-            while (j + 1 < n && data[j].color == color && cellRect(data[j], data[j + 1], next)
-                   && next.x0 == r.x0 && next.x1 == r.x1 && (next.y0 == r.y1 || next.y1 == r.y0)) {
-                if (next.y0 == r.y1)
-                    r.y1 = next.y1;
-                else
-                    r.y0 = next.y0;
-                j += 2;
-            }
-            if (!(r.x1 < c.left || r.x0 > c.right || r.y1 < c.top || r.y0 > c.bottom)) {
-                useColor(color);
-                const QPointF corners[4] = {{r.x0, r.y0}, {r.x1, r.y0}, {r.x1, r.y1}, {r.x0, r.y1}};
-                painter.drawPolygon(corners, 4, Qt::OddEvenFill);
-                drawn += j - i;
-            }
-            i = j;
+    for (size_t k = 0; k < chunks.size(); ++k) {
+        const Box &b = chunks[k];
+        if (b.maxX < c.left || b.minX > c.right || b.maxY < c.top || b.minY > c.bottom)
             continue;
+        const bool inside = b.minX >= c.left && b.maxX <= c.right && b.minY >= c.top
+                            && b.maxY <= c.bottom;
+        const qint64 first = qint64(k) * ChunkSize;
+        const qint64 last = std::min(n, first + ChunkSize);
+        for (qint64 i = first; i < last; ++i) {
+            const ColoredPolygon &cp = data[i];
+            if (!inside) {
+                // Skipped only when every point lies beyond one side; NaN
+                // never does, so such a polygon is drawn as the plain paint would.
+                bool left = true, right = true, above = true, below = true;
+                for (const QPointF &p : cp.polygon) {
+                    left = left && p.x() < c.left;
+                    right = right && p.x() > c.right;
+                    above = above && p.y() < c.top;
+                    below = below && p.y() > c.bottom;
+                }
+                if (left || right || above || below)
+                    continue;
+            }
+            if (!haveBrush || cp.color != current) {
+                painter.setBrush(QBrush(cp.color, Qt::SolidPattern));
+                current = cp.color;
+                haveBrush = true;
+            }
+            painter.drawPolygon(cp.polygon, Qt::OddEvenFill);
+            ++drawn;
         }
-
-        const ColoredPolygon &cp = data[i++];
-        // Skipped only when every point lies beyond one side; NaN never
-        // does, so such a polygon is drawn as the plain paint would.
-        bool left = true, right = true, above = true, below = true;
-        for (const QPointF &p : cp.polygon) {
-            left = left && p.x() < c.left;
-            right = right && p.x() > c.right;
-            above = above && p.y() < c.top;
-            below = below && p.y() > c.bottom;
-        }
-        if (left || right || above || below)
-            continue;
-        useColor(cp.color);
-        painter.drawPolygon(cp.polygon, Qt::OddEvenFill);
-        ++drawn;
     }
     return drawn;
 }

@@ -19,8 +19,7 @@ class QPainter;
 // one drawPolygon per stored triangle). Speed comes only from work that
 // cannot change a pixel: triangles wholly outside the target are skipped
 // (per chunk of consecutive triangles, then per triangle), the brush is
-// only changed when the colour changes, same-coloured cells stacked in a
-// column are filled as one rectangle, and large scenes are painted in
+// only changed when the colour changes, and large scenes are painted in
 // horizontal bands on several threads. Each band is a full-size image with
 // the very same window/viewport transform and a clip to its rows, so the
 // rasteriser sees identical coordinates; bands are composed over the target.
@@ -38,9 +37,6 @@ public:
     Mode mode() const { return paintMode; }
     // Number of bands for the band mode; 0 picks twice the thread count.
     void setBandCount(int count) { requestedBands = count; }
-    // Fill same-coloured cells stacked in a column as one rectangle (on by
-    // default; off draws every triangle on its own).
-    void setMergeCells(bool on) { mergeCells = on; }
 
     // Sets the painter's window to window and its viewport to the whole
     // device of deviceSize pixels, then draws.
@@ -81,7 +77,6 @@ private:
 
     Mode paintMode = Mode::Automatic;
     int requestedBands = 0;
-    bool mergeCells = true;
     std::vector<Box> chunks;
     qint64 indexed = 0;
     const ColoredPolygon *indexedData = nullptr;

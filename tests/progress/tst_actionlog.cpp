@@ -12,32 +12,9 @@ class TestActionLog : public QObject
     Q_OBJECT
 
 private slots:
-    void elapsedText_data();
-    void elapsedText();
     void appendAddsUtf8LinesAfterExistingContent();
     void appendToUnopenableFileFails();
 };
-
-void TestActionLog::elapsedText_data()
-{
-    QTest::addColumn<QTime>("start");
-    QTest::addColumn<QTime>("end");
-    QTest::addColumn<QString>("expected");
-
-    QTest::newRow("instant") << QTime(10, 0) << QTime(10, 0) << "00:00.000";
-    QTest::newRow("hours dropped") << QTime(10, 0) << QTime(11, 2, 3, 500) << "02:03.500";
-    QTest::newRow("just under an hour") << QTime(8, 0) << QTime(8, 59, 59, 999) << "59:59.999";
-    QTest::newRow("across midnight") << QTime(23, 59) << QTime(0, 1) << "02:00.000";
-    QTest::newRow("ms across midnight") << QTime(23, 59, 59, 999) << QTime(0, 0, 0, 1) << "00:00.002";
-}
-
-void TestActionLog::elapsedText()
-{
-    QFETCH(QTime, start);
-    QFETCH(QTime, end);
-    QFETCH(QString, expected);
-    QCOMPARE(ActionLog::elapsedText(start, end), expected);
-}
 
 void TestActionLog::appendAddsUtf8LinesAfterExistingContent()
 {

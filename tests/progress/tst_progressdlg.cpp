@@ -268,6 +268,14 @@ void TestProgressDlg::elapsedTimeIsLogged_data()
             << QDateTime(QDate(2026, 12, 6), QTime(14, 5, 7, 750))
             << QDateTime(QDate(2026, 12, 6), QTime(14, 5, 9))
             << "06.12.2026 14:05:09\tKonverze HGT souboru\t00:01.250";
+    QTest::newRow("just under an hour")
+            << QDateTime(QDate(2026, 12, 6), QTime(8, 0))
+            << QDateTime(QDate(2026, 12, 6), QTime(8, 59, 59, 999))
+            << "06.12.2026 08:59:59\tKonverze HGT souboru\t59:59.999";
+    QTest::newRow("milliseconds across midnight")
+            << QDateTime(QDate(2026, 12, 6), QTime(23, 59, 59, 999))
+            << QDateTime(QDate(2026, 12, 7), QTime(0, 0, 0, 1))
+            << "07.12.2026 00:00:00\tKonverze HGT souboru\t00:00.002";
 }
 
 void TestProgressDlg::elapsedTimeIsLogged()

@@ -171,6 +171,10 @@ private slots:
                             QByteArray(50, '\x7f')));
         QVERIFY(writeFloats(path("empty.chgt"), {}));
         QVERIFY(QDir(dir.path()).mkpath("folder.chgt"));
+        // Sparse: no disk space needed, but too big to be read in one piece.
+        QFile huge(path("huge.chgt"));
+        QVERIFY(huge.open(QIODevice::WriteOnly));
+        QVERIFY(huge.resize(qint64(1) << 31));
     }
 
     void init() { DrawGLWdg::resetViewExtent(); }
@@ -193,6 +197,7 @@ private slots:
             << QStringList{"red.chgt", "missing.chgt", "blue.chgt"} << QVector<int>{6, 6};
         QTest::newRow("partial triangle at the end") << QStringList{"partial.chgt"} << QVector<int>{6};
         QTest::newRow("empty tile") << QStringList{"empty.chgt"} << QVector<int>{0};
+        QTest::newRow("2 GiB file") << QStringList{"huge.chgt", "red.chgt"} << QVector<int>{6};
     }
 
     void loadsTilesFromFiles()

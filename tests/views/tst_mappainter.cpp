@@ -101,7 +101,6 @@ private slots:
         QTest::addColumn<bool>("showBorder");
         QTest::addColumn<int>("format");
         QTest::addColumn<bool>("culls");
-        QTest::addColumn<bool>("merge");
 
         const ViewExtent initial = DrawQtWdg::initialExtent;
         const ViewExtent zoomed{1437.3f, 1527.3f, 4931.7f, 4961.7f};
@@ -109,18 +108,16 @@ private slots:
         const ViewExtent edge{1300.0f, 1500.0f, 4850.0f, 4900.0f};
         const int rgb32 = QImage::Format_RGB32;
         const int argb = QImage::Format_ARGB32_Premultiplied;
-        QTest::newRow("initial, bands") << initial << QSize(1800, 600) << MapPainter::Mode::Bands << 0 << true << rgb32 << false << true;
-        QTest::newRow("initial, serial") << initial << QSize(1800, 600) << MapPainter::Mode::Serial << 0 << true << rgb32 << false << true;
-        QTest::newRow("initial, automatic, argb") << initial << QSize(1800, 600) << MapPainter::Mode::Automatic << 0 << false << argb << false << true;
-        QTest::newRow("zoomed and panned, 3 bands, odd size") << zoomed << QSize(1037, 611) << MapPainter::Mode::Bands << 3 << true << rgb32 << true << true;
-        QTest::newRow("zoomed and panned, serial") << zoomed << QSize(1037, 611) << MapPainter::Mode::Serial << 0 << false << argb << true << true;
-        QTest::newRow("one cell, 5 bands") << oneCell << QSize(613, 401) << MapPainter::Mode::Bands << 5 << true << rgb32 << true << true;
-        QTest::newRow("map edge, 4 bands") << edge << QSize(777, 333) << MapPainter::Mode::Bands << 4 << true << argb << true << true;
-        QTest::newRow("17 rows, bands") << edge << QSize(500, 17) << MapPainter::Mode::Bands << 4 << true << rgb32 << true << true;
-        QTest::newRow("7x5, automatic") << initial << QSize(7, 5) << MapPainter::Mode::Automatic << 0 << true << rgb32 << false << true;
-        QTest::newRow("initial, bands, unmerged") << initial << QSize(1800, 600) << MapPainter::Mode::Bands << 0 << true << rgb32 << false << false;
-        QTest::newRow("zoomed, serial, unmerged") << zoomed << QSize(1037, 611) << MapPainter::Mode::Serial << 0 << true << argb << true << false;
-        QTest::newRow("zoomed, 7 bands") << zoomed << QSize(301, 199) << MapPainter::Mode::Bands << 7 << false << rgb32 << true << true;
+        QTest::newRow("initial, bands") << initial << QSize(1800, 600) << MapPainter::Mode::Bands << 0 << true << rgb32 << false;
+        QTest::newRow("initial, serial") << initial << QSize(1800, 600) << MapPainter::Mode::Serial << 0 << true << rgb32 << false;
+        QTest::newRow("initial, automatic, argb") << initial << QSize(1800, 600) << MapPainter::Mode::Automatic << 0 << false << argb << false;
+        QTest::newRow("zoomed and panned, 3 bands, odd size") << zoomed << QSize(1037, 611) << MapPainter::Mode::Bands << 3 << true << rgb32 << true;
+        QTest::newRow("zoomed and panned, serial") << zoomed << QSize(1037, 611) << MapPainter::Mode::Serial << 0 << false << argb << true;
+        QTest::newRow("one cell, 5 bands") << oneCell << QSize(613, 401) << MapPainter::Mode::Bands << 5 << true << rgb32 << true;
+        QTest::newRow("map edge, 4 bands") << edge << QSize(777, 333) << MapPainter::Mode::Bands << 4 << true << argb << true;
+        QTest::newRow("17 rows, bands") << edge << QSize(500, 17) << MapPainter::Mode::Bands << 4 << true << rgb32 << true;
+        QTest::newRow("7x5, automatic") << initial << QSize(7, 5) << MapPainter::Mode::Automatic << 0 << true << rgb32 << false;
+        QTest::newRow("zoomed, 7 bands") << zoomed << QSize(301, 199) << MapPainter::Mode::Bands << 7 << false << rgb32 << true;
     }
 
     void sameAsPlainPaint()
@@ -132,10 +129,8 @@ private slots:
         QFETCH(bool, showBorder);
         QFETCH(int, format);
         QFETCH(bool, culls);
-        QFETCH(bool, merge);
 
         MapPainter fast;
-        fast.setMergeCells(merge);
         fast.setMode(mode);
         fast.setBandCount(bands);
         const QImage expected = render(polygons, border, showBorder, extent, size, QImage::Format(format), nullptr);
