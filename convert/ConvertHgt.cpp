@@ -10,8 +10,6 @@
 #include <QFileInfo>
 #include <QMutexLocker>
 
-#include <vector>
-
 namespace {
 
 // Quantities outside 1..5 would loop forever (0) or leave gaps between tiles.
@@ -34,26 +32,6 @@ bool readWhole(QFile &file, QByteArray &bytes)
     if (done != size || !file.atEnd()) {
         bytes = QByteArray();
         return false;
-    }
-    return true;
-}
-
-// Builds the tile a few columns at a time and writes each batch while it is
-// still in the cache. The bytes are those of createTileMesh, but the 200 MB
-// array of a q = 1 tile is never needed: its page faults alone would cost
-// more than writing the file.
-bool writeMesh(ChgtTileWriter &out, const char *data, int lon, int lat, int q)
-{
-    const TileMeshBuilder builder(data, lon, lat, q);
-    const qint64 perColumn = builder.floatsPerColumn();
-    constexpr qint64 BatchBytes = 2 * 1024 * 1024;
-    const int batch = int(qMax<qint64>(1, BatchBytes / (perColumn * 4)));
-    std::vector<float> floats(size_t(perColumn * batch));
-    for (int first = 0; first < builder.columnCount(); first += batch) {
-        const int end = qMin(first + batch, builder.columnCount());
-        builder.buildColumns(floats.data(), first, end);
-        if (!out.write(floats.data(), (end - first) * perColumn))
-            return false;
     }
     return true;
 }
@@ -127,7 +105,7 @@ ConvertHgt::Outcome ConvertHgt::convertFile(const QString &srcPath, const QDir &
     ChgtTileWriter out(dstDir.filePath(ChgtTile::fileName(lat, lon)));
     if (!out.open())
         return Outcome::Unwritable;
-    if (!bytes.isEmpty() && !writeMesh(out, bytes.constData(), lon, lat, validQuantity(q)))
+    if (!bytes.isEmpty() && !out.writeMesh(TileMeshBuilder(bytes.constData(), lon, lat, validQuantity(q))))
         return Outcome::Unwritable;
     if (!out.commit())
         return Outcome::Unwritable;

@@ -46,6 +46,9 @@ public:
     // Converts one file exactly as run() does, on the calling thread.
     static Outcome convertFile(const QString &srcPath, const QDir &dstDir, int q);
 
+    // Converts every file of the parameters taken at its start. Stopped with
+    // requestInterruption(), it ends after the file under way and does not
+    // emit the final 100, since the conversion did not complete.
     void run() override;
 
 public slots:

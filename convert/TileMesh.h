@@ -7,7 +7,3 @@
 // false, leaving vertices empty, when data is null, size is not the size of
 // an HGT tile or q is below 1.
 bool createTileMesh(const char *data, int size, QVector<float> &vertices, int lon, int lat, int q);
-
-// Makes vertices hold count floats without zeroing them first; the mesh
-// overwrites every one, and zeroing 200 MB would cost as much again.
-void allocateVertices(QVector<float> &vertices, qsizetype count);

@@ -4,23 +4,38 @@
 #include "HgtTile.h"
 
 #include <array>
+#include <cstring>
 
 namespace {
 
-// Colour of every possible 16-bit height, so the inner loop does one lookup.
+quint32 bitsOf(float value)
+{
+    quint32 bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+// Colour of every possible 16-bit height, as the colour slots of a cell, so
+// the inner loop does one lookup.
 struct ColourLookup
 {
     ColourLookup()
     {
-        for (int b = 0; b < HeightBandCount; ++b)
-            heightColor(float(heightColors[b].bound), colour[b][0], colour[b][1], colour[b][2]);
+        for (int b = 0; b < HeightBandCount; ++b) {
+            float rgb[3];
+            heightColor(float(heightColors[b].bound), rgb[0], rgb[1], rgb[2]);
+            for (int v = 0; v < 6; ++v) {
+                for (int i = 0; i < 3; ++i)
+                    cells[b][6 * v + 3 + i] = bitsOf(rgb[i]);
+            }
+        }
         for (int h = -32768; h <= 32767; ++h)
             band[h + 32768] = quint8(heightBand(float(h)));
     }
 
-    const float *operator()(qint16 height) const { return colour[band[height + 32768]]; }
+    const quint32 *cell(qint16 height) const { return cells[band[height + 32768]]; }
 
-    float colour[HeightBandCount][3];
+    quint32 cells[HeightBandCount][36] = {};
     std::array<quint8, 65536> band;
 };
 
@@ -33,15 +48,17 @@ const ColourLookup &colourLookup()
 } // namespace
 
 TileMeshBuilder::TileMeshBuilder(const char *data, int lon, int lat, int q)
-    : data(data), quantity(q), side(1199 / q + 1), lonD(lon), step(q / 1200.0)
+    : data(data), quantity(q), side(1199 / q + 1), lonD(lon), step(q / 1200.0),
+      rowTemplates(size_t(side) * 36, 0)
 {
     const double latD = lat;
-    rowY.resize(side);
-    rowYd.resize(side);
     for (int m = 0; m < side; ++m) {
         const int r = 1 + m * q;
-        rowY[m] = float(r / 1200.0 + latD);
-        rowYd[m] = float(double(rowY[m]) + step);
+        const float y = float(r / 1200.0 + latD);
+        const float yd = float(double(y) + step);
+        quint32 *row = rowTemplates.data() + 36 * m;
+        for (int v = 0; v < 6; ++v)
+            row[6 * v + 1] = bitsOf(v >= 2 && v <= 4 ? yd : y);
     }
     colourLookup();
 }
@@ -59,14 +76,17 @@ qint16 TileMeshBuilder::heightBefore(int column) const
 
 void TileMeshBuilder::buildColumns(float *out, int first, int end) const
 {
+    // A cell is assembled from three 36-float templates whose filled slots do
+    // not overlap: the column's x, the row's y and the colour. Combining their
+    // bits takes a few vector operations instead of 36 separate stores.
     const ColourLookup &lookup = colourLookup();
-    const float *ys = rowY.data();
-    const float *yds = rowYd.data();
-
     for (int k = first; k < end; ++k) {
         const int c = 1 + k * quantity;
         const float x = float(c / 1200.0 + lonD);
         const float xd = float(double(x) + step);
+        quint32 column[36] = {};
+        for (int v = 0; v < 6; ++v)
+            column[6 * v] = bitsOf(v == 1 || v == 4 || v == 5 ? xd : x);
         float *p = out + (k - first) * floatsPerColumn();
 
         // Past the last sample row or column the cell keeps the previous height.
@@ -76,16 +96,12 @@ void TileMeshBuilder::buildColumns(float *out, int first, int end) const
         for (int m = 0; m < side; ++m, p += 36) {
             if (m < readRows)
                 h = HgtTile::sample(data, HgtTile::Side - (1 + m * quantity), c);
-            const float *rgb = lookup(h);
-            const float r = rgb[0], g = rgb[1], b = rgb[2];
-            const float y = ys[m], yd = yds[m];
-
-            p[0] = x;   p[1] = y;   p[2] = 0.0f;  p[3] = r;  p[4] = g;  p[5] = b;
-            p[6] = xd;  p[7] = y;   p[8] = 0.0f;  p[9] = r;  p[10] = g; p[11] = b;
-            p[12] = x;  p[13] = yd; p[14] = 0.0f; p[15] = r; p[16] = g; p[17] = b;
-            p[18] = x;  p[19] = yd; p[20] = 0.0f; p[21] = r; p[22] = g; p[23] = b;
-            p[24] = xd; p[25] = yd; p[26] = 0.0f; p[27] = r; p[28] = g; p[29] = b;
-            p[30] = xd; p[31] = y;  p[32] = 0.0f; p[33] = r; p[34] = g; p[35] = b;
+            const quint32 *row = rowTemplates.data() + 36 * m;
+            const quint32 *colour = lookup.cell(h);
+            for (int i = 0; i < 36; ++i) {
+                const quint32 bits = column[i] | row[i] | colour[i];
+                std::memcpy(p + i, &bits, sizeof bits);
+            }
         }
     }
 }

@@ -4,8 +4,11 @@
 
 #include <vector>
 
-// Builds the cells of one tile column by column. Columns are independent, so
-// a range of them can be built while another thread writes finished ones.
+// Builds the cells of one tile column by column, west to east, each column
+// south to north. A cell is six vertices (x, y, 0, r, g, b): south-west,
+// south-east, north-west, north-west, north-east, south-east. Columns are
+// independent, so a range of them can be built while another thread writes
+// finished ones.
 class TileMeshBuilder
 {
 public:
@@ -28,6 +31,5 @@ private:
     int side;
     double lonD;
     double step;
-    std::vector<float> rowY;
-    std::vector<float> rowYd;
+    std::vector<quint32> rowTemplates; // per row: the y slots of a cell
 };

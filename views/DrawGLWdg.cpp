@@ -321,8 +321,9 @@ void DrawGLWdg::updateProjection()
 
 void DrawGLWdg::updateGL()
 {
-    // A visible view paints at once, so a timed repaint completes before
-    // this returns; a hidden one paints when it is shown.
+    // A visible view paints at once, so a timed repaint normally completes
+    // before this returns (while the last frame is still being presented,
+    // the paint comes with the next one); a hidden view paints when shown.
     if (isVisible())
         repaint();
     else

@@ -1,5 +1,6 @@
 #include "MapPainter.h"
 
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPen>
 #include <QThread>
@@ -22,6 +23,9 @@ constexpr double CullMarginPx = 2.0;
 
 // Below this many candidate triangles the threads cost more than they save.
 constexpr qint64 BandThreshold = 20000;
+
+// The band images together stay below this; larger targets use fewer bands.
+constexpr qint64 BandMemoryBudget = qint64(256) << 20;
 
 // Bands thinner than this are not worth an image of their own.
 constexpr int MinBandRows = 8;
@@ -152,13 +156,17 @@ void MapPainter::paint(QPainter &painter, const QSize &deviceSize, const QRect &
         const Cull all = cullFor(painter, device);
 
         int bands = 1;
-        // Band images are in device pixels at ratio 1; other devices paint directly.
-        const bool plainDevice = painter.device() && painter.device()->devicePixelRatio() == 1.0;
+        // Band images are raster pixels at ratio 1; other devices paint directly.
+        const bool plainDevice = painter.device() && painter.device()->devicePixelRatio() == 1.0
+                                 && painter.paintEngine()
+                                 && painter.paintEngine()->type() == QPaintEngine::Raster;
         if (paintMode != Mode::Serial && plainDevice && deviceSize.height() >= 2 * MinBandRows
             && deviceSize.width() > 0) {
             const int threads = std::max(1, QThread::idealThreadCount());
             bands = requestedBands > 0 ? requestedBands : 2 * threads;
             bands = std::min(bands, deviceSize.height() / MinBandRows);
+            const qint64 imageBytes = qint64(deviceSize.width()) * deviceSize.height() * 4;
+            bands = int(std::min<qint64>(bands, BandMemoryBudget / imageBytes));
             if (paintMode == Mode::Automatic) {
                 qint64 candidates = 0;
                 for (size_t k = 0; k < chunks.size() && candidates < BandThreshold; ++k) {
@@ -180,6 +188,45 @@ void MapPainter::paint(QPainter &painter, const QSize &deviceSize, const QRect &
         painter.setPen(borderPen());
         painter.drawPolyline(border);
     }
+}
+
+std::vector<int> MapPainter::bandTops(const QPainter &painter, const QSize &deviceSize,
+                                      qint64 count, int bandCount) const
+{
+    // Rows with about the same number of triangles each, from where the
+    // chunks lie, so no thread is left with most of the map.
+    const int h = deviceSize.height();
+    std::vector<qint64> perRow(size_t(h), 0);
+    const QTransform toDevice = painter.combinedTransform();
+    qint64 total = 0;
+    for (size_t k = 0; k < chunks.size(); ++k) {
+        const Box &b = chunks[k];
+        const QPointF centre = toDevice.map(QPointF((b.minX + b.maxX) / 2, (b.minY + b.maxY) / 2));
+        if (!(centre.y() >= 0.0 && centre.y() < h && centre.x() >= 0.0
+              && centre.x() < deviceSize.width()))
+            continue;
+        const qint64 n = std::min<qint64>(ChunkSize, count - qint64(k) * ChunkSize);
+        perRow[size_t(centre.y())] += n;
+        total += n;
+    }
+    std::vector<int> tops(size_t(bandCount) + 1, h);
+    tops[0] = 0;
+    qint64 sum = 0;
+    int band = 1;
+    for (int y = 0; y < h && band < bandCount; ++y) {
+        sum += perRow[size_t(y)];
+        while (band < bandCount && sum * bandCount >= total * band) {
+            tops[size_t(band)] = y + 1;
+            ++band;
+        }
+    }
+    // Even rows when nothing is known; then at least one row per band.
+    for (int i = 1; i < bandCount; ++i) {
+        if (total == 0)
+            tops[size_t(i)] = int(qint64(h) * i / bandCount);
+        tops[size_t(i)] = std::clamp(tops[size_t(i)], tops[size_t(i - 1)] + 1, h - (bandCount - i));
+    }
+    return tops;
 }
 
 void MapPainter::paintBands(QPainter &painter, const QSize &deviceSize,
@@ -204,7 +251,8 @@ void MapPainter::paintBands(QPainter &painter, const QSize &deviceSize,
     const QRect viewport = painter.viewport();
     const QPainter::RenderHints hints = painter.renderHints();
     std::vector<qint64> drawn(static_cast<size_t>(bandCount), 0);
-    auto bandTop = [h, bandCount](int i) { return int(qint64(h) * i / bandCount); };
+    const std::vector<int> tops = bandTops(painter, deviceSize, polygons.size(), bandCount);
+    auto bandTop = [&tops](int i) { return tops[size_t(i)]; };
 
     auto paintBand = [&](int i) {
         const int y0 = bandTop(i);

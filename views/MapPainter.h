@@ -72,6 +72,8 @@ private:
     void syncIndex(const QVector<ColoredPolygon> &polygons);
     qint64 drawTriangles(QPainter &painter, const QVector<ColoredPolygon> &polygons,
                          const Cull &cull) const;
+    std::vector<int> bandTops(const QPainter &painter, const QSize &deviceSize, qint64 count,
+                              int bandCount) const;
     void paintBands(QPainter &painter, const QSize &deviceSize,
                     const QVector<ColoredPolygon> &polygons, int bandCount);
 

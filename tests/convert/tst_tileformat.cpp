@@ -18,7 +18,6 @@ private slots:
     void chgtName();
     void sample_data();
     void sample();
-    void sampleAddressing();
     void tileSizes_data();
     void tileSizes();
     void floatsAreLittleEndian();
@@ -110,20 +109,6 @@ void TileFormatTest::sample()
     QFETCH(QByteArray, bytes);
     QFETCH(int, height);
     QCOMPARE(int(HgtTile::sample(bytes.constData(), 0, 0)), height);
-}
-
-void TileFormatTest::sampleAddressing()
-{
-    // Row i, column j begins at byte 2 * (1201 * i + j).
-    QByteArray tile(HgtTile::FileSize, '\0');
-    const int row = 1200;
-    const int col = 5;
-    const qsizetype at = 2 * (1201 * row + col);
-    tile[at] = char(0x01);
-    tile[at + 1] = char(0x2C);
-    QCOMPARE(int(HgtTile::sample(tile.constData(), row, col)), 300);
-    QCOMPARE(int(HgtTile::sample(tile.constData(), row, col - 1)), 0);
-    QCOMPARE(int(HgtTile::sample(tile.constData(), row - 1, col)), 0);
 }
 
 void TileFormatTest::tileSizes_data()

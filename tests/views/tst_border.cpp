@@ -1,9 +1,6 @@
 #include "BorderOutline.h"
-#include "DrawGLWdg.h"
-#include "DrawQtWdg.h"
 #include "TestRegistry.h"
 
-#include <QOpenGLContext>
 #include <QtEndian>
 #include <QtTest>
 
@@ -197,38 +194,7 @@ private slots:
     }
 };
 
-// Both map views pick the outline up on their own.
-class TestBorderInViews : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void painterViewPoints()
-    {
-        DrawQtWdg view;
-        const QVector<QPointF> &border = view.borderPoints();
-        QCOMPARE(border.size(), 2835);
-        for (const QPointF &p : { border.first(), border.last() }) {
-            QCOMPARE(tenthsRounded(p.x()), 1763.5);
-            QCOMPARE(tenthsRounded(p.y()), 5027.3);
-        }
-    }
-
-    void openGlViewLineStrip()
-    {
-        DrawGLWdg view;
-        view.resize(320, 200);
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
-        QTRY_VERIFY(view.context() != nullptr && view.context()->isValid());
-        if (!view.hasBufferObjects())
-            QSKIP("this GL driver has no buffer objects");
-        QTRY_COMPARE(view.borderVertexCount(), 2835);
-    }
-};
-
 RZ_REGISTER_TEST(TestBorderOutline);
 RZ_REGISTER_TEST(TestBorderMapPoints);
-RZ_REGISTER_TEST(TestBorderInViews);
 
 #include "tst_border.moc"

@@ -10,7 +10,6 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QLabel>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>

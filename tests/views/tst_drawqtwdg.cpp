@@ -455,20 +455,26 @@ private slots:
         QFETCH(ViewExtent, extent);
         QFETCH(QSize, size);
         QFETCH(int, mode);
-        DrawQtWdg w;
-        w.mapPainter().setMode(MapPainter::Mode(mode));
-        showView(w, size);
-        w.createHeightsBuffer({reliefTile});
-        w.createHeightsBuffer({quadrantTile, reliefTile});
+        // A page inside a window, as in the main window: painted at an offset.
+        QWidget window;
+        window.resize(size + QSize(60, 40));
+        auto *w = new DrawQtWdg(&window);
+        w->setGeometry(QRect(QPoint(37, 23), size));
+        w->mapPainter().setMode(MapPainter::Mode(mode));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        w->createHeightsBuffer({reliefTile});
+        w->createHeightsBuffer({quadrantTile, reliefTile});
         DrawQtWdg::setViewExtent(extent);
-        const QImage actual = widgetPicture(w);
+        const QImage actual = window.grab().toImage().copy(w->geometry());
 
         QImage expected(size, QImage::Format_RGB32);
-        expected.fill(Qt::white);
+        expected.fill(window.palette().color(QPalette::Window));
         QPainter painter(&expected);
         MapPainter::paintPlain(painter, size, ViewExtentMath::windowRect(extent),
-                               w.storedPolygons(), w.borderPoints(), true);
+                               w->storedPolygons(), w->borderPoints(), true);
         painter.end();
+        QCOMPARE(actual.size(), size);
         QCOMPARE(differingPixels(actual, expected), 0);
     }
 };

@@ -31,14 +31,13 @@ int main(int argc, char **argv)
     parser.process(app);
 
     QTextStream err(stderr);
-    bool ok = true;
     bool okLat = false;
     bool okLon = false;
     bool okSeed = false;
     const int lat = parser.value(latOption).toInt(&okLat);
     const int lon = parser.value(lonOption).toInt(&okLon);
     const quint32 seed = parser.value(seedOption).toUInt(&okSeed);
-    ok = okLat && okLon && okSeed && lat >= 0 && lat <= 99 && lon >= 0 && lon <= 99;
+    const bool ok = okLat && okLon && okSeed && lat >= 0 && lat <= 99 && lon >= 0 && lon <= 99;
     const int modes = int(parser.isSet(heightOption)) + int(parser.isSet(reliefOption)) + int(parser.isSet(randomOption));
     if (!ok || modes > 1) {
         err << "hgtgen: give at most one of --height, --relief, --random, and lat/lon in 0..99" << Qt::endl;
@@ -61,6 +60,9 @@ int main(int argc, char **argv)
     }
 
     QString path = parser.value(outputOption);
+    // A path ending in a slash names a directory, made if missing.
+    if (path.endsWith(QLatin1Char('/')))
+        QDir().mkpath(path);
     if (QFileInfo(path).isDir()) {
         path = QDir(path).filePath(QStringLiteral("N%1E%2.hgt")
             .arg(lat, 2, 10, QLatin1Char('0')).arg(lon, 3, 10, QLatin1Char('0')));
