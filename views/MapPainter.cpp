@@ -37,6 +37,41 @@ QPen borderPen()
     return pen;
 }
 
+// The premapped points must be the very numbers Qt computes. Checked on the
+// matrix in use with awkward values, so a build that fuses or reorders the
+// arithmetic differently from Qt leaves the mapping to the painter.
+bool mapsLikeQt(const QTransform &m)
+{
+    static const double probes[] = {0.0, 1.0 / 3.0, -1234.5678901, 1763.5001, 5027.299999,
+                                    1.0e-7, 98765.4321, -0.1};
+    for (double x : probes) {
+        for (double y : probes) {
+            const QPointF q = m.map(QPointF(x, y));
+            const double px = m.m11() * x + m.dx();
+            const double py = m.m22() * y + m.dy();
+            if (q.x() != px || q.y() != py)
+                return false;
+        }
+    }
+    return true;
+}
+
+// Map coordinates to the painter's logical device pixels (the viewport's
+// space): world and window/viewport transforms, without any device pixel
+// ratio, so it matches deviceSize on every device.
+QTransform logicalTransform(const QPainter &painter)
+{
+    QTransform view;
+    if (painter.viewTransformEnabled()) {
+        const QRect w = painter.window();
+        const QRect v = painter.viewport();
+        const qreal sx = qreal(v.width()) / w.width();
+        const qreal sy = qreal(v.height()) / w.height();
+        view = QTransform(sx, 0, 0, sy, v.x() - w.x() * sx, v.y() - w.y() * sy);
+    }
+    return painter.worldMatrixEnabled() ? painter.worldTransform() * view : view;
+}
+
 } // namespace
 
 MapPainter::MapPainter() = default;
@@ -46,11 +81,19 @@ qint64 MapPainter::indexBytes() const
     return qint64(chunks.capacity() * sizeof(Box));
 }
 
+qint64 MapPainter::bandImageBytes() const
+{
+    qint64 bytes = 0;
+    for (const QImage &image : bandImages)
+        bytes += image.sizeInBytes();
+    return bytes;
+}
+
 MapPainter::Cull MapPainter::cullFor(const QPainter &painter, const QRect &deviceArea)
 {
     const Cull none{-Inf, -Inf, Inf, Inf};
     bool invertible = false;
-    const QTransform toMap = painter.combinedTransform().inverted(&invertible);
+    const QTransform toMap = logicalTransform(painter).inverted(&invertible);
     if (!invertible)
         return none;
     const QRectF r = toMap.mapRect(QRectF(deviceArea).adjusted(-CullMarginPx, -CullMarginPx,
@@ -100,10 +143,15 @@ void MapPainter::syncIndex(const QVector<ColoredPolygon> &polygons)
 }
 
 qint64 MapPainter::drawTriangles(QPainter &painter, const QVector<ColoredPolygon> &polygons,
-                                 const Cull &c) const
+                                 const Cull &c, const QTransform *toDevice) const
 {
     const ColoredPolygon *data = polygons.constData();
     const qint64 n = polygons.size();
+    // A scale and a translation, as QTransform::map works them out.
+    const double sx = toDevice ? toDevice->m11() : 1.0;
+    const double sy = toDevice ? toDevice->m22() : 1.0;
+    const double dx = toDevice ? toDevice->dx() : 0.0;
+    const double dy = toDevice ? toDevice->dy() : 0.0;
     qint64 drawn = 0;
     QColor current;
     bool haveBrush = false;
@@ -135,7 +183,17 @@ qint64 MapPainter::drawTriangles(QPainter &painter, const QVector<ColoredPolygon
                 current = cp.color;
                 haveBrush = true;
             }
-            painter.drawPolygon(cp.polygon, Qt::OddEvenFill);
+            if (toDevice && cp.polygon.size() == 3) {
+                const QPointF *p = cp.polygon.constData();
+                const QPointF device[3] = {
+                    {sx * p[0].x() + dx, sy * p[0].y() + dy},
+                    {sx * p[1].x() + dx, sy * p[1].y() + dy},
+                    {sx * p[2].x() + dx, sy * p[2].y() + dy},
+                };
+                painter.drawPolygon(device, 3, Qt::OddEvenFill);
+            } else {
+                painter.drawPolygon(cp.polygon, Qt::OddEvenFill);
+            }
             ++drawn;
         }
     }
@@ -197,7 +255,7 @@ std::vector<int> MapPainter::bandTops(const QPainter &painter, const QSize &devi
     // chunks lie, so no thread is left with most of the map.
     const int h = deviceSize.height();
     std::vector<qint64> perRow(size_t(h), 0);
-    const QTransform toDevice = painter.combinedTransform();
+    const QTransform toDevice = logicalTransform(painter);
     qint64 total = 0;
     for (size_t k = 0; k < chunks.size(); ++k) {
         const Box &b = chunks[k];
@@ -270,7 +328,16 @@ void MapPainter::paintBands(QPainter &painter, const QSize &deviceSize,
         band.setWindow(window);
         band.setViewport(viewport);
         band.setPen(Qt::NoPen);
-        drawn[size_t(i)] = drawTriangles(band, polygons, cullFor(band, QRect(0, y0, w, y1 - y0)));
+        const Cull cull = cullFor(band, QRect(0, y0, w, y1 - y0));
+        // Points mapped here with the painter's own matrix, the painter left
+        // untransformed: the same device coordinates for less work per call.
+        const QTransform toDevice = band.combinedTransform();
+        const bool premap = toDevice.type() <= QTransform::TxScale && mapsLikeQt(toDevice);
+        if (premap) {
+            band.setWorldMatrixEnabled(false);
+            band.setViewTransformEnabled(false);
+        }
+        drawn[size_t(i)] = drawTriangles(band, polygons, cull, premap ? &toDevice : nullptr);
     };
     std::vector<int> indices(static_cast<size_t>(bandCount));
     std::iota(indices.begin(), indices.end(), 0);

@@ -11,6 +11,7 @@
 #include <vector>
 
 class QPainter;
+class QTransform;
 
 // Draws the painter view's map: every stored triangle in order, then the
 // border polyline. The widget's paintEvent and chgt2png share it.
@@ -20,9 +21,11 @@ class QPainter;
 // cannot change a pixel: triangles wholly outside the target are skipped
 // (per chunk of consecutive triangles, then per triangle), the brush is
 // only changed when the colour changes, and large scenes are painted in
-// horizontal bands on several threads. Each band is a full-size image with
-// the very same window/viewport transform and a clip to its rows, so the
-// rasteriser sees identical coordinates; bands are composed over the target.
+// horizontal bands on several threads, sized so each holds about as many
+// triangles. Each band is a full-size image with the very same transform and
+// a clip to its rows, so the rasteriser sees identical coordinates (points
+// are mapped with the painter's own matrix before the call); the bands are
+// then composed over the target.
 //
 // One MapPainter serves one polygon list, which may only grow: the culling
 // index is extended incrementally.
@@ -49,8 +52,10 @@ public:
                            const QVector<ColoredPolygon> &polygons,
                            const QVector<QPointF> &border, bool showBorder);
 
-    // Bytes held for culling (chunk boxes), for memory reports.
+    // Bytes held for culling (chunk boxes) and by the band images kept for
+    // the next pass, for memory reports.
     qint64 indexBytes() const;
+    qint64 bandImageBytes() const;
     // Triangles painted by the last paint() call, after culling.
     qint64 lastPaintedTriangles() const { return painted; }
 
@@ -71,7 +76,7 @@ private:
 
     void syncIndex(const QVector<ColoredPolygon> &polygons);
     qint64 drawTriangles(QPainter &painter, const QVector<ColoredPolygon> &polygons,
-                         const Cull &cull) const;
+                         const Cull &cull, const QTransform *toDevice = nullptr) const;
     std::vector<int> bandTops(const QPainter &painter, const QSize &deviceSize, qint64 count,
                               int bandCount) const;
     void paintBands(QPainter &painter, const QSize &deviceSize,

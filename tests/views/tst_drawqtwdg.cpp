@@ -75,13 +75,20 @@ private:
     QString reliefTile;   // N49E014, smooth relief
     QString quadrantTile; // N49E014 with four flat quadrants, in its own folder
 
-    // A shown view of the given size; paint events of showing it are over.
+    // A shown view of the given size, once the paint passes that showing
+    // it brings are over (none for a tenth of a second).
     static void showView(DrawQtWdg &w, QSize size)
     {
+        QSignalSpy passes(&w, &DrawQtWdg::sProgress);
         w.resize(size);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QTest::qWait(20);
+        for (int waited = 0; waited < 3000; waited += 100) {
+            const qsizetype before = passes.count();
+            QTest::qWait(100);
+            if (passes.count() == before && before > 0)
+                break;
+        }
     }
 
 private slots:

@@ -166,6 +166,29 @@ private slots:
         }
     }
 
+    // A device with more pixels than logical units gets no band images.
+    void highDensityDevice()
+    {
+        const ViewExtent extent{1380.0f, 1620.0f, 4880.0f, 5020.0f};
+        const QSize logical(400, 300);
+        QImage expected(logical * 2, QImage::Format_RGB32);
+        expected.setDevicePixelRatio(2.0);
+        expected.fill(Qt::white);
+        QImage actual = expected.copy();
+        {
+            QPainter painter(&expected);
+            MapPainter::paintPlain(painter, logical, ViewExtentMath::windowRect(extent), polygons, border, true);
+        }
+        MapPainter fast;
+        fast.setMode(MapPainter::Mode::Bands);
+        {
+            QPainter painter(&actual);
+            fast.paint(painter, logical, ViewExtentMath::windowRect(extent), polygons, border, true);
+        }
+        QCOMPARE(differingPixels(actual, expected), 0);
+        QVERIFY(fast.lastPaintedTriangles() > 0);
+    }
+
     void emptyListDrawsBorderOnly()
     {
         MapPainter fast;
