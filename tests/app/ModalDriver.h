@@ -2,9 +2,12 @@
 
 #include <QApplication>
 #include <QDialog>
-#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QPointer>
 #include <QStringList>
+#include <QTest>
 #include <QTimer>
 
 #include <functional>
@@ -24,6 +27,30 @@ public:
     }
 
     QStringList seen;
+
+    // Accepts a (non-native) file dialog with these files of one directory.
+    // Typed names do not wait for the dialog's directory model to load.
+    static Handler chooseFiles(const QStringList &paths)
+    {
+        return [paths](QWidget *w) {
+            auto *fd = qobject_cast<QFileDialog *>(w);
+            QVERIFY(fd);
+            fd->setDirectory(QFileInfo(paths.first()).absolutePath());
+            QStringList quoted;
+            for (const QString &p : paths)
+                quoted << QLatin1Char('"') + QFileInfo(p).fileName() + QLatin1Char('"');
+            auto *edit = fd->findChild<QLineEdit *>("fileNameEdit");
+            QVERIFY(edit);
+            edit->clear();
+            QTest::keyClicks(edit, quoted.join(QLatin1Char(' ')));
+            static_cast<QDialog *>(fd)->accept(); // protected in QFileDialog
+        };
+    }
+
+    static Handler rejectDialog()
+    {
+        return [](QWidget *w) { qobject_cast<QDialog *>(w)->reject(); };
+    }
 
 private:
     void check()
