@@ -1,10 +1,8 @@
 #include "BorderOutline.h"
 
-#include <QDataStream>
-#include <QFile>
-#include <QtEndian>
+#include "WholeFile.h"
 
-#include <limits>
+#include <QtEndian>
 
 // The resource lives in a static library, so its registration has to be
 // pulled in by hand; Q_INIT_RESOURCE must be used outside any namespace.
@@ -19,20 +17,8 @@ QByteArray readResource()
 {
     initBorderResource();
 
-    QFile file(QStringLiteral(":/border/cesko.bin"));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-
-    // readRawData takes an int count.
-    const qint64 size = file.size();
-    if (size < 0 || size > std::numeric_limits<int>::max())
-        return {};
-
-    QByteArray bytes(static_cast<int>(size), Qt::Uninitialized);
-    QDataStream in(&file);
-    const int read = in.readRawData(bytes.data(), bytes.size());
-    if (read != size)
-        return {};
+    QByteArray bytes;
+    WholeFile::read(QStringLiteral(":/border/cesko.bin"), bytes);
     return bytes;
 }
 

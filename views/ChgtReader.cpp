@@ -1,11 +1,10 @@
 #include "ChgtReader.h"
 
-#include <QDataStream>
-#include <QFile>
+#include "WholeFile.h"
+
 #include <QtEndian>
 
 #include <cmath>
-#include <memory>
 
 namespace {
 
@@ -46,26 +45,16 @@ void ChgtReader::appendTriangles(const float *f, qint64 floatCount,
 
 bool ChgtReader::appendFile(const QString &path, QVector<ColoredPolygon> &polygons)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QByteArray bytes;
+    if (!WholeFile::read(path, bytes))
         return false;
-    const qint64 size = file.size();
-    if (size < 0 || size > MaxFileBytes)
-        return false;
-
-    // Room for every byte, so an odd tail still fits; only whole floats
-    // are used afterwards.
-    const qint64 floatCount = size / 4;
-    std::unique_ptr<float[]> buffer(new float[(size + 3) / 4 + 1]);
-    QDataStream stream(&file);
-    const int read = stream.readRawData(reinterpret_cast<char *>(buffer.get()), int(size));
-    if (read != size)
-        return false;
-
+    // Only whole floats are used; QByteArray's block is aligned for them.
+    const qint64 floatCount = bytes.size() / qint64(sizeof(float));
+    float *floats = reinterpret_cast<float *>(bytes.data());
     if constexpr (Q_BYTE_ORDER == Q_BIG_ENDIAN) {
         for (qint64 i = 0; i < floatCount; ++i)
-            buffer[i] = qFromLittleEndian(buffer[i]);
+            floats[i] = qFromLittleEndian(floats[i]);
     }
-    appendTriangles(buffer.get(), floatCount, polygons);
+    appendTriangles(floats, floatCount, polygons);
     return true;
 }

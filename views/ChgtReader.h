@@ -13,9 +13,6 @@ class ChgtReader
 public:
     static constexpr int FloatsPerVertex = 6;
     static constexpr int FloatsPerTriangle = 18;
-    // Lengths are signed 32-bit on the read path: larger files are skipped.
-    static constexpr qint64 MaxFileBytes = (qint64(1) << 31) - 1;
-
     // Reads the file whole and appends one polygon per whole triangle.
     // Returns false, appending nothing, when the file cannot be opened, is
     // too large, or does not read back exactly its size.

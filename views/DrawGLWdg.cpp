@@ -2,9 +2,8 @@
 
 #include "BorderOutline.h"
 #include "ProgressDlg.h"
+#include "WholeFile.h"
 
-#include <QDataStream>
-#include <QFile>
 #include <QMouseEvent>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
@@ -12,7 +11,6 @@
 #include <QtGlobal>
 
 #include <memory>
-#include <new>
 
 namespace {
 
@@ -79,7 +77,7 @@ void DrawGLWdg::resetViewExtent()
 
 int DrawGLWdg::triangleVertexCount(qint64 bytes)
 {
-    if (bytes <= 0 || bytes > maxFileBytes)
+    if (bytes <= 0 || bytes > WholeFile::MaxBytes)
         return 0;
     return int(bytes / TriangleBytes) * 3;
 }
@@ -276,28 +274,19 @@ void DrawGLWdg::uploadFiles(const QStringList &files)
 
 bool DrawGLWdg::uploadTile(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const qint64 size = file.size();
-    if (size < 0 || size > maxFileBytes)
-        return false;
-
-    // Only as long as the upload: the vertex data lives in the buffer.
-    std::unique_ptr<char[]> data(new (std::nothrow) char[size > 0 ? size : 1]);
-    if (!data)
-        return false;
-    QDataStream in(&file);
-    if (in.readRawData(data.get(), int(size)) != size)
+    // Held only for the upload: the vertex data lives in the buffer.
+    QByteArray data;
+    if (!WholeFile::read(path, data))
         return false;
 
     GLuint id = 0;
     bufferFunctions.genBuffers(1, &id);
     tileBuffers.append(id);
-    tileVertexCounts.append(triangleVertexCount(size));
+    tileVertexCounts.append(triangleVertexCount(data.size()));
     tilePaths.append(path);
     bufferFunctions.bindBuffer(GL_ARRAY_BUFFER, id);
-    bufferFunctions.bufferData(GL_ARRAY_BUFFER, GLsizeiptr(size), data.get(), GL_STATIC_DRAW);
+    bufferFunctions.bufferData(GL_ARRAY_BUFFER, GLsizeiptr(data.size()), data.constData(),
+                               GL_STATIC_DRAW);
     return true;
 }
 

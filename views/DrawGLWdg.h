@@ -29,8 +29,6 @@ public:
     static void resetViewExtent();
     static const ViewExtent initialExtent;
 
-    // Tiles bigger than this cannot be read in one piece.
-    static constexpr qint64 maxFileBytes = 0x7fffffff;
     // Vertices of the whole triangles in a tile of the given size.
     static int triangleVertexCount(qint64 bytes);
 
