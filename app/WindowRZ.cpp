@@ -31,10 +31,6 @@ WindowRZ::WindowRZ(QWidget *parent)
     connect(ui->actionBorder, &QAction::toggled, &drawGLWdg, &DrawGLWdg::viewBorder);
     connect(ui->actionRepaint, &QAction::triggered, this, &WindowRZ::onRepaintWdg);
     connect(&convertHgt, &ConvertHgt::sProgress, progressDlg, &ProgressDlg::progressBar);
-    // The worker must never get new parameters while it runs: "Import..."
-    // stays disabled until its thread has finished.
-    connect(&convertHgt, &QThread::finished, this,
-            [this] { ui->actionImportFiles->setEnabled(true); });
 
     ui->stackedWidget->addWidget(&drawQtWdg);
     ui->stackedWidget->addWidget(&drawGLWdg);
@@ -97,8 +93,12 @@ void WindowRZ::importHgtFiles()
     int q = 0;
     dlg.getParams(files, dstA, q);
     convertHgt.setParams(files, dstA, q);
-    convertHgt.start(QThread::InheritPriority);
+    // The worker must never get new parameters while it runs: "Import..."
+    // stays disabled until this run's thread has finished.
     ui->actionImportFiles->setEnabled(false);
+    connect(&convertHgt, &QThread::finished, this,
+            [this] { ui->actionImportFiles->setEnabled(true); }, Qt::SingleShotConnection);
+    convertHgt.start(QThread::InheritPriority);
     progressDlg->setActionText(QStringLiteral("Konverze HGT souboru"));
     progressDlg->show();
     progressDlg->startAction();
