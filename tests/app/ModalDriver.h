@@ -32,15 +32,20 @@ public:
     // Typed names do not wait for the dialog's directory model to load.
     static Handler chooseFiles(const QStringList &paths)
     {
+        // No QVERIFY in here: a check failing inside the dialog's exec()
+        // would leave it open. A wrong dialog is rejected; callers check.
         return [paths](QWidget *w) {
             auto *fd = qobject_cast<QFileDialog *>(w);
-            QVERIFY(fd);
+            auto *edit = fd ? fd->findChild<QLineEdit *>("fileNameEdit") : nullptr;
+            if (!edit) {
+                if (auto *dlg = qobject_cast<QDialog *>(w))
+                    dlg->reject();
+                return;
+            }
             fd->setDirectory(QFileInfo(paths.first()).absolutePath());
             QStringList quoted;
             for (const QString &p : paths)
                 quoted << QLatin1Char('"') + QFileInfo(p).fileName() + QLatin1Char('"');
-            auto *edit = fd->findChild<QLineEdit *>("fileNameEdit");
-            QVERIFY(edit);
             edit->clear();
             QTest::keyClicks(edit, quoted.join(QLatin1Char(' ')));
             static_cast<QDialog *>(fd)->accept(); // protected in QFileDialog
