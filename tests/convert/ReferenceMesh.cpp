@@ -2,14 +2,11 @@
 
 #include <QtEndian>
 
-#include <cstring>
-
 namespace {
 
 struct Band
 {
-    int upTo;
-    int red, green, blue;
+    int upTo, red, green, blue;
 };
 
 const Band bands[] = {
@@ -38,9 +35,7 @@ QByteArray referenceMesh(const QByteArray &hgt, int lon, int lat, int q)
         for (int r = 1; r <= 1200; r += q) {
             if (c <= 1199 && r <= 1199) {
                 const int at = 2 * ((1201 - r) * 1201 + c);
-                const auto hi = quint8(hgt[at]);
-                const auto lo = quint8(hgt[at + 1]);
-                height = float(qint16(quint16(hi << 8 | lo)));
+                height = float(qint16(quint16(quint8(hgt[at]) << 8 | quint8(hgt[at + 1]))));
             }
             const float y = float(r / 1200.0 + lat);
             const Band *band = &bands[11];
@@ -49,30 +44,15 @@ QByteArray referenceMesh(const QByteArray &hgt, int lon, int lat, int q)
                 while (band->upTo < height)
                     ++band;
             }
-            const float red = float(band->red / 255.0);
-            const float green = float(band->green / 255.0);
-            const float blue = float(band->blue / 255.0);
-            const double d = q / 1200.0;
-            const float xd = float(double(x) + d);
-            const float yd = float(double(y) + d);
+            const float rgb[3] = {float(band->red / 255.0), float(band->green / 255.0), float(band->blue / 255.0)};
+            const float xd = float(double(x) + q / 1200.0);
+            const float yd = float(double(y) + q / 1200.0);
             const float corners[6][2] = {{x, y}, {xd, y}, {x, yd}, {x, yd}, {xd, yd}, {xd, y}};
             for (const auto &corner : corners) {
-                appendFloat(out, corner[0]);
-                appendFloat(out, corner[1]);
-                appendFloat(out, 0.0f);
-                appendFloat(out, red);
-                appendFloat(out, green);
-                appendFloat(out, blue);
+                for (float value : {corner[0], corner[1], 0.0f, rgb[0], rgb[1], rgb[2]})
+                    appendFloat(out, value);
             }
         }
     }
     return out;
-}
-
-Vertex vertexAt(const QByteArray &chgt, qint64 index)
-{
-    float f[6];
-    for (int i = 0; i < 6; ++i)
-        f[i] = qFromLittleEndian<float>(chgt.constData() + index * 24 + i * 4);
-    return {f[0], f[1], f[2], f[3], f[4], f[5]};
 }

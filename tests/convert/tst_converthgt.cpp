@@ -24,40 +24,48 @@ namespace {
 QByteArray readAll(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return file.readAll();
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 bool writeBytes(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+    return QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly)
+           && file.write(bytes) == bytes.size();
 }
 
-// Writes an HGT tile whose heights depend on `seed`, and returns its bytes.
-QByteArray makeTile(const QString &path, quint32 seed = 1)
+// Writes random HGT tiles (making their directories); returns their paths.
+QStringList makeTiles(const QTemporaryDir &tmp, const QStringList &names)
 {
-    HgtTileGenerator tile;
-    tile.fillRandom(seed);
-    return tile.save(path) ? tile.bytes() : QByteArray();
+    QStringList paths;
+    for (const QString &name : names) {
+        HgtTileGenerator tile;
+        tile.fillRandom(quint32(qHash(name)));
+        paths << tmp.filePath(name);
+        writeBytes(paths.last(), tile.bytes());
+    }
+    return paths;
 }
 
-QList<int> progressValues(const QSignalSpy &spy)
+// The CHGT tile expected from an HGT file at quantity q.
+QByteArray expectedTile(const QString &hgtPath, int q)
 {
-    QList<int> values;
-    for (const QList<QVariant> &args : spy)
-        values.append(args.at(0).toInt());
-    return values;
+    int lat = 0;
+    int lon = 0;
+    HgtTile::parseName(hgtPath, &lat, &lon);
+    return referenceMesh(readAll(hgtPath), lon, lat, q);
 }
 
-// Runs the worker on its own thread to the end.
+// Runs the worker on its own thread to the end; returns its progress values.
 QList<int> runWorker(ConvertHgt &worker)
 {
     QSignalSpy spy(&worker, &ConvertHgt::sProgress);
     worker.start();
     worker.wait();
-    return progressValues(spy);
+    QList<int> values;
+    for (const QList<QVariant> &args : spy)
+        values.append(args.at(0).toInt());
+    return values;
 }
 
 } // namespace
@@ -67,355 +75,176 @@ class ConvertHgtTest : public QObject
     Q_OBJECT
 
 private slots:
-    void progress_data();
-    void progress();
-    void createsNestedOutputDirectory();
-    void relativeOutputDirectory();
-    void replacesExistingTile();
-    void wrongSizeGivesEmptyTile_data();
-    void wrongSizeGivesEmptyTile();
-    void laterQuantityWins();
-    void failedWriteKeepsOlderTile_data();
-    void failedWriteKeepsOlderTile();
-    void unusualPaths_data();
-    void unusualPaths();
-    void unreadableSources();
-    void setParamsDuringRunKeepsRun();
-    void interruptionStopsBetweenFiles();
-    void destroyedWhileRunning();
-};
-
-void ConvertHgtTest::progress_data()
-{
-    QTest::addColumn<QStringList>("existing");
-    QTest::addColumn<QStringList>("sources");
-    QTest::addColumn<QList<int>>("expected");
-    QTest::addColumn<QStringList>("tiles");
-
-    QTest::newRow("empty list") << QStringList() << QStringList() << QList<int>() << QStringList();
-    QTest::newRow("missing path") << QStringList() << QStringList{"N49E014.hgt"} << QList<int>{0, 100}
-                                  << QStringList();
-    QTest::newRow("one file") << QStringList{"N49E014.hgt"} << QStringList{"N49E014.hgt"} << QList<int>{0, 100}
-                              << QStringList{"N49E014.chgt"};
-    QTest::newRow("three files") << QStringList{"N49E014.hgt", "N49E015.hgt", "N50E014.hgt"}
-                                 << QStringList{"N49E014.hgt", "N49E015.hgt", "N50E014.hgt"}
-                                 << QList<int>{0, 33, 66, 100}
-                                 << QStringList{"N49E014.chgt", "N49E015.chgt", "N50E014.chgt"};
-    QTest::newRow("four files, second misnamed")
-        << QStringList{"N49E014.hgt", "tile.hgt", "N50E014.hgt", "N50E015.hgt"}
-        << QStringList{"N49E014.hgt", "tile.hgt", "N50E014.hgt", "N50E015.hgt"}
-        << QList<int>{0, 25, 50, 75, 100}
-        << QStringList{"N49E014.chgt", "N50E014.chgt", "N50E015.chgt"};
-}
-
-void ConvertHgtTest::progress()
-{
-    QFETCH(QStringList, existing);
-    QFETCH(QStringList, sources);
-    QFETCH(QList<int>, expected);
-    QFETCH(QStringList, tiles);
-
-    QTemporaryDir tmp;
-    QVERIFY(tmp.isValid());
-    for (const QString &name : existing)
-        QVERIFY(!makeTile(tmp.filePath(name)).isEmpty());
-    QStringList paths;
-    for (const QString &name : sources)
-        paths << tmp.filePath(name);
-    const QString out = tmp.filePath(QStringLiteral("out"));
-
-    ConvertHgt worker(paths, out, 5);
-    QCOMPARE(runWorker(worker), expected);
-
-    // An empty list does nothing at all, not even create the directory.
-    QCOMPARE(QDir(out).exists(), !sources.isEmpty());
-    const QStringList written = QDir(out).entryList(QDir::Files, QDir::Name);
-    QCOMPARE(written, tiles);
-    for (const QString &tile : tiles)
-        QCOMPARE(QFileInfo(QDir(out).filePath(tile)).size(), ChgtTile::fileSize(5));
-    QCOMPARE(worker.outcomes().size(), sources.size());
-}
-
-void ConvertHgtTest::createsNestedOutputDirectory()
-{
-    QTemporaryDir tmp;
-    const QString src = tmp.filePath(QStringLiteral("N49E014.hgt"));
-    makeTile(src);
-    const QString out = tmp.filePath(QStringLiteral("a/b/c/d"));
-
-    ConvertHgt worker({src}, out, 4);
-    QCOMPARE(runWorker(worker), (QList<int>{0, 100}));
-    QCOMPARE(QFileInfo(out + QStringLiteral("/N49E014.chgt")).size(), ChgtTile::fileSize(4));
-}
-
-void ConvertHgtTest::relativeOutputDirectory()
-{
-    QTemporaryDir tmp;
-    const QString src = tmp.filePath(QStringLiteral("N49E014.hgt"));
-    makeTile(src);
-    const QString previous = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(tmp.path()));
-
-    ConvertHgt worker;
-    worker.setParams({src}, QStringLiteral("rel/out"), 5);
-    runWorker(worker);
-    QDir::setCurrent(previous);
-
-    QCOMPARE(QFileInfo(tmp.filePath(QStringLiteral("rel/out/N49E014.chgt"))).size(), ChgtTile::fileSize(5));
-}
-
-void ConvertHgtTest::replacesExistingTile()
-{
-    QTemporaryDir tmp;
-    const QString src = tmp.filePath(QStringLiteral("N49E014.hgt"));
-    const QByteArray hgt = makeTile(src, 3);
-    const QString tile = tmp.filePath(QStringLiteral("N49E014.chgt"));
-    QVERIFY(writeBytes(tile, QByteArray(ChgtTile::fileSize(5) + 1000, 'x')));
-
-    QCOMPARE(ConvertHgt::convertFile(src, QDir(tmp.path()), 5), Outcome::Converted);
-    QCOMPARE(readAll(tile), referenceMesh(hgt, 14, 49, 5));
-    QCOMPARE(QDir(tmp.path()).entryList(QDir::Files).size(), 2); // no temporary left over
-}
-
-void ConvertHgtTest::wrongSizeGivesEmptyTile_data()
-{
-    QTest::addColumn<qint64>("size");
-    QTest::newRow("1000 bytes") << qint64(1000);
-    QTest::newRow("empty") << qint64(0);
-    QTest::newRow("one byte over") << qint64(HgtTile::FileSize + 1);
-    QTest::newRow("one byte short") << qint64(HgtTile::FileSize - 1);
-    // Sparse, so it costs no disk; it must not be read into memory.
-    QTest::newRow("5 GB") << qint64(5) * 1024 * 1024 * 1024;
-}
-
-void ConvertHgtTest::wrongSizeGivesEmptyTile()
-{
-    QFETCH(qint64, size);
-    QTemporaryDir tmp;
-    const QString src = tmp.filePath(QStringLiteral("N49E014.hgt"));
+    void convertsList_data()
     {
-        QFile file(src);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        if (!file.resize(size))
-            QSKIP("cannot make a file of this size here");
+        // An output starting with "./" is passed as it is, relative to the
+        // scratch directory.
+        QTest::addColumn<QStringList>("sources");
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<QList<int>>("progress");
+        QTest::addColumn<QStringList>("tiles");
+
+        const QStringList one{"N49E014.chgt"};
+        QTest::newRow("empty list") << QStringList() << "out" << QList<int>() << QStringList();
+        QTest::newRow("three files, nested output")
+            << QStringList{"N49E014.hgt", "N49E015.hgt", "N50E014.hgt"} << "a/b/c/d" << QList<int>{0, 33, 66, 100}
+            << QStringList{"N49E014.chgt", "N49E015.chgt", "N50E014.chgt"};
+        QTest::newRow("four files, second misnamed")
+            << QStringList{"N49E014.hgt", "tile.hgt", "N50E014.hgt", "N50E015.hgt"} << "out"
+            << QList<int>{0, 25, 50, 75, 100} << QStringList{"N49E014.chgt", "N50E014.chgt", "N50E015.chgt"};
+        QTest::newRow("relative output") << QStringList{"N49E014.hgt"} << "./rel/out" << QList<int>{0, 100} << one;
+        QTest::newRow("spaces") << QStringList{"zdroj s mezerou/N49E014.hgt"} << "výstup s mezerou"
+                                << QList<int>{0, 100} << one;
+        QTest::newRow("diacritics") << QStringList{"výšková data/Čechy N49E014.hgt"}
+                                    << "žluťoučký kůň/úpěl ďábelské ódy" << QList<int>{0, 100} << one;
     }
-    const QString out = tmp.filePath(QStringLiteral("out"));
-    QVERIFY(QDir().mkpath(out));
-    QVERIFY(writeBytes(out + QStringLiteral("/N49E014.chgt"), QByteArray(144, 'x')));
 
-    ConvertHgt worker({src}, out, 3);
-    QCOMPARE(runWorker(worker), (QList<int>{0, 100}));
-    QCOMPARE(worker.outcomes().size(), 1);
-    QCOMPARE(worker.outcomes().at(0).outcome, Outcome::WrongSizeEmptyWritten);
-    QFileInfo tile(out + QStringLiteral("/N49E014.chgt"));
-    QVERIFY(tile.exists());
-    QCOMPARE(tile.size(), qint64(0));
-}
+    void convertsList()
+    {
+        QFETCH(QStringList, sources);
+        QFETCH(QString, output);
+        QFETCH(QList<int>, progress);
+        QFETCH(QStringList, tiles);
 
-void ConvertHgtTest::laterQuantityWins()
-{
-    QTemporaryDir tmp;
-    const QString src = tmp.filePath(QStringLiteral("N49E014.hgt"));
-    const QByteArray hgt = makeTile(src, 9);
-    const QDir out(tmp.filePath(QStringLiteral("out")));
+        QTemporaryDir tmp;
+        const QStringList paths = makeTiles(tmp, sources);
+        const QDir out(tmp.filePath(output));
+        const QString previous = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(tmp.path()));
+        ConvertHgt worker(paths, output.startsWith(QLatin1String("./")) ? output : out.path(), 5);
+        const QList<int> values = runWorker(worker);
+        QDir::setCurrent(previous);
 
-    ConvertHgt worker({src}, out.path(), 5);
-    runWorker(worker);
-    QCOMPARE(QFileInfo(out.filePath(QStringLiteral("N49E014.chgt"))).size(), ChgtTile::fileSize(5));
-    worker.setParams({src}, out.path(), 1);
-    runWorker(worker);
-
-    const QByteArray tile = readAll(out.filePath(QStringLiteral("N49E014.chgt")));
-    QCOMPARE(tile.size(), ChgtTile::fileSize(1));
-    QVERIFY(tile == referenceMesh(hgt, 14, 49, 1));
-}
-
-void ConvertHgtTest::failedWriteKeepsOlderTile_data()
-{
-    QTest::addColumn<QString>("failure");
-    QTest::newRow("read-only directory") << "readonly";
-    QTest::newRow("disk full while writing") << "full";
-}
-
-void ConvertHgtTest::failedWriteKeepsOlderTile()
-{
-    QFETCH(QString, failure);
-    QTemporaryDir tmp;
-    const QString src = tmp.filePath(QStringLiteral("N49E014.hgt"));
-    makeTile(src);
-    const QString out = tmp.filePath(QStringLiteral("out"));
-    QVERIFY(QDir().mkpath(out));
-    const QString tile = out + QStringLiteral("/N49E014.chgt");
-    const QByteArray older(144 * 1000, '\x2a');
-    QVERIFY(writeBytes(tile, older));
-
-    rlimit savedLimit;
-    getrlimit(RLIMIT_FSIZE, &savedLimit);
-    auto savedHandler = std::signal(SIGXFSZ, SIG_IGN);
-    if (failure == QLatin1String("readonly")) {
-        QVERIFY(QFile::setPermissions(out, QFile::ReadOwner | QFile::ExeOwner));
-        if (access(QFile::encodeName(out).constData(), W_OK) == 0) {
-            QFile::setPermissions(out, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-            QSKIP("permissions do not bind this user");
+        QCOMPARE(values, progress);
+        QCOMPARE(worker.outcomes().size(), sources.size());
+        // An empty list does nothing at all, not even create the directory.
+        QCOMPARE(out.exists(), !sources.isEmpty());
+        QCOMPARE(out.entryList(QDir::Files, QDir::Name), tiles);
+        for (const QString &path : paths) {
+            if (HgtTile::parseName(path))
+                QVERIFY2(readAll(out.filePath(path.right(11).left(7) + ".chgt")) == expectedTile(path, 5),
+                         qPrintable(path));
         }
-    } else {
-        // Writes past 1 MB fail, as on a full disk.
-        rlimit limit = savedLimit;
-        limit.rlim_cur = 1024 * 1024;
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
     }
 
-    ConvertHgt worker({src}, out, 5);
-    const QList<int> values = runWorker(worker);
-
-    setrlimit(RLIMIT_FSIZE, &savedLimit);
-    std::signal(SIGXFSZ, savedHandler);
-    QFile::setPermissions(out, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-
-    QCOMPARE(values, (QList<int>{0, 100}));
-    QCOMPARE(worker.outcomes().at(0).outcome, Outcome::Unwritable);
-    QCOMPARE(readAll(tile), older);
-    QCOMPARE(QDir(out).entryList(QDir::Files), QStringList{QStringLiteral("N49E014.chgt")});
-}
-
-void ConvertHgtTest::unusualPaths_data()
-{
-    QTest::addColumn<QString>("source");
-    QTest::addColumn<QString>("output");
-
-    QTest::newRow("spaces") << "zdroj s mezerou/N49E014.hgt" << "výstup s mezerou";
-    QTest::newRow("diacritics") << "výšková data/Čechy N49E014.hgt" << "žluťoučký kůň/úpěl ďábelské ódy";
-}
-
-void ConvertHgtTest::unusualPaths()
-{
-    QFETCH(QString, source);
-    QFETCH(QString, output);
-
-    QTemporaryDir tmp;
-    const QString src = tmp.filePath(source);
-    QVERIFY(QDir().mkpath(QFileInfo(src).path()));
-    const QByteArray hgt = makeTile(src, 5);
-    QVERIFY(!hgt.isEmpty());
-    const QString out = tmp.filePath(output);
-
-    ConvertHgt worker({src}, out, 5);
-    runWorker(worker);
-    QCOMPARE(worker.outcomes().at(0).outcome, Outcome::Converted);
-    QVERIFY(readAll(out + QStringLiteral("/N49E014.chgt")) == referenceMesh(hgt, 14, 49, 5));
-}
-
-void ConvertHgtTest::unreadableSources()
-{
-    QTemporaryDir tmp;
-    const QDir out(tmp.filePath(QStringLiteral("out")));
-    QVERIFY(QDir().mkpath(out.path()));
-
-    // A directory named like a tile exists but is no tile.
-    const QString directory = tmp.filePath(QStringLiteral("N49E014.hgt"));
-    QVERIFY(QDir().mkpath(directory));
-    QCOMPARE(ConvertHgt::convertFile(directory, out, 2), Outcome::Unreadable);
-
-    // Opening a fifo would wait for a writer for ever.
-    const QString fifo = tmp.filePath(QStringLiteral("N49E015.hgt"));
-    QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    QCOMPARE(ConvertHgt::convertFile(fifo, out, 2), Outcome::Unreadable);
-
-    QCOMPARE(ConvertHgt::convertFile(tmp.filePath(QStringLiteral("N49E016.hgt")), out, 2), Outcome::Missing);
-    const QString misnamed = tmp.filePath(QStringLiteral("N49E016.dat"));
-    makeTile(misnamed);
-    QCOMPARE(ConvertHgt::convertFile(misnamed, out, 2), Outcome::NotTileName);
-    QVERIFY(out.entryList(QDir::Files).isEmpty());
-}
-
-void ConvertHgtTest::setParamsDuringRunKeepsRun()
-{
-    QTemporaryDir tmp;
-    QStringList first;
-    for (const char *name : {"N49E014.hgt", "N49E015.hgt", "N49E016.hgt"}) {
-        first << tmp.filePath(QLatin1String(name));
-        makeTile(first.last());
-    }
-    const QString second = tmp.filePath(QStringLiteral("N50E014.hgt"));
-    makeTile(second);
-    const QDir outA(tmp.filePath(QStringLiteral("a")));
-    const QDir outB(tmp.filePath(QStringLiteral("b")));
-
-    ConvertHgt worker(first, outA.path(), 5);
-    // Called on the worker's thread as soon as the run has begun.
-    connect(&worker, &ConvertHgt::sProgress, &worker, [&](int percent) {
-        if (percent == 0)
-            worker.setParams({second}, outB.path(), 4);
-    }, Qt::DirectConnection);
-    QCOMPARE(runWorker(worker), (QList<int>{0, 33, 66, 100}));
-
-    QCOMPARE(outA.entryList(QDir::Files).size(), 3);
-    for (const QString &name : outA.entryList(QDir::Files))
-        QCOMPARE(QFileInfo(outA.filePath(name)).size(), ChgtTile::fileSize(5));
-    QVERIFY(!outB.exists());
-
-    // The new parameters serve the next run.
-    runWorker(worker);
-    QCOMPARE(QFileInfo(outB.filePath(QStringLiteral("N50E014.chgt"))).size(), ChgtTile::fileSize(4));
-}
-
-void ConvertHgtTest::interruptionStopsBetweenFiles()
-{
-    QTemporaryDir tmp;
-    QStringList sources;
-    for (const char *name : {"N49E014.hgt", "N49E015.hgt", "N49E016.hgt", "N49E017.hgt"}) {
-        sources << tmp.filePath(QLatin1String(name));
-        makeTile(sources.last());
-    }
-    const QDir out(tmp.filePath(QStringLiteral("out")));
-
-    ConvertHgt worker(sources, out.path(), 5);
-    auto stop = connect(&worker, &ConvertHgt::sProgress, &worker, [&](int percent) {
-        if (percent == 25)
-            worker.requestInterruption();
-    }, Qt::DirectConnection);
-
-    // The file under way is finished, nothing after it is touched, and the
-    // run does not claim to have completed.
-    QCOMPARE(runWorker(worker), (QList<int>{0, 25}));
-    QCOMPARE(worker.outcomes().size(), 2);
-    QCOMPARE(out.entryList(QDir::Files), (QStringList{"N49E014.chgt", "N49E015.chgt"}));
-    QCOMPARE(QFileInfo(out.filePath(QStringLiteral("N49E015.chgt"))).size(), ChgtTile::fileSize(5));
-
-    disconnect(stop);
-    QCOMPARE(runWorker(worker), (QList<int>{0, 25, 50, 75, 100}));
-    QCOMPARE(out.entryList(QDir::Files).size(), 4);
-}
-
-void ConvertHgtTest::destroyedWhileRunning()
-{
-    QTemporaryDir tmp;
-    QStringList sources;
-    for (int lon = 10; lon < 16; ++lon) {
-        sources << tmp.filePath(QStringLiteral("N49E0%1.hgt").arg(lon));
-        makeTile(sources.last(), quint32(lon));
-    }
-    const QDir out(tmp.filePath(QStringLiteral("out")));
+    void replacesExistingTile()
     {
-        ConvertHgt worker(sources, out.path(), 3);
-        QAtomicInt started;
-        // Holds the first file back long enough for the worker to be
-        // destroyed while it runs.
-        connect(&worker, &ConvertHgt::sProgress, &worker, [&](int percent) {
-            if (percent == 0) {
-                started.storeRelease(1);
-                QThread::msleep(300);
-            }
-        }, Qt::DirectConnection);
-        worker.start();
-        while (!started.loadAcquire())
-            QThread::yieldCurrentThread();
+        // q = 5, then q = 1 over it, then q = 5 over the larger tile: each run
+        // leaves exactly its own tile and no temporary file.
+        QTemporaryDir tmp;
+        const QStringList src = makeTiles(tmp, {QStringLiteral("N49E014.hgt")});
+        ConvertHgt worker;
+        for (int q : {5, 1, 5}) {
+            worker.setParams(src, tmp.path(), q);
+            runWorker(worker);
+            QCOMPARE(worker.outcomes().at(0).outcome, Outcome::Converted);
+            QVERIFY2(readAll(tmp.filePath(QStringLiteral("N49E014.chgt"))) == expectedTile(src.at(0), q),
+                     qPrintable(QString::number(q)));
+            QCOMPARE(QDir(tmp.path()).entryList(QDir::Files).size(), 2);
+        }
     }
-    // The destructor stopped the run after the file under way and waited
-    // for it: that tile is whole and nothing after it was started.
-    QCOMPARE(out.entryList(QDir::Files), QStringList{QStringLiteral("N49E010.chgt")});
-    QCOMPARE(QFileInfo(out.filePath(QStringLiteral("N49E010.chgt"))).size(), ChgtTile::fileSize(3));
-}
+
+    void noFullTile_data()
+    {
+        // Source size -1: no file; a name ending in "/" is a directory, in
+        // "|" a fifo (opening it would wait for a writer for ever).
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<QString>("failure");
+        QTest::addColumn<Outcome>("outcome");
+
+        const QString tile = QStringLiteral("N49E014.hgt");
+        const qint64 full = HgtTile::FileSize;
+        QTest::newRow("1000 bytes") << tile << qint64(1000) << "" << Outcome::WrongSizeEmptyWritten;
+        // Sparse, so it costs no disk; it must not be read into memory.
+        QTest::newRow("5 GB") << tile << (qint64(5) << 30) << "" << Outcome::WrongSizeEmptyWritten;
+        QTest::newRow("missing") << tile << qint64(-1) << "" << Outcome::Missing;
+        QTest::newRow("not a tile name") << "N49E014.dat" << qint64(1000) << "" << Outcome::NotTileName;
+        QTest::newRow("directory") << "N49E014.hgt/" << qint64(-1) << "" << Outcome::Unreadable;
+        QTest::newRow("fifo") << "N49E014.hgt|" << qint64(-1) << "" << Outcome::Unreadable;
+        QTest::newRow("read-only output") << tile << full << "read-only" << Outcome::Unwritable;
+        QTest::newRow("disk full while writing") << tile << full << "disk full" << Outcome::Unwritable;
+    }
+
+    // Only a wrong-size source replaces the older tile (with an empty one);
+    // otherwise it stays as it was, and no temporary file is left.
+    void noFullTile()
+    {
+        QFETCH(QString, name);
+        QFETCH(qint64, size);
+        QFETCH(QString, failure);
+        QFETCH(Outcome, outcome);
+
+        QTemporaryDir tmp;
+        const QString src = tmp.filePath(name.left(11));
+        const QString out = tmp.filePath(QStringLiteral("out"));
+        const QByteArray older(144, 'x');
+        QVERIFY(writeBytes(out + QStringLiteral("/N49E014.chgt"), older));
+        if (name.endsWith(QLatin1Char('/')))
+            QVERIFY(QDir().mkpath(src));
+        if (name.endsWith(QLatin1Char('|')))
+            QCOMPARE(mkfifo(QFile::encodeName(src).constData(), 0600), 0);
+        if (size == HgtTile::FileSize) {
+            makeTiles(tmp, {name});
+        } else if (size >= 0) {
+            QFile file(src);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            if (!file.resize(size))
+                QSKIP("cannot make a file of this size here");
+        }
+        if (failure == QLatin1String("read-only")) {
+            QVERIFY(QFile::setPermissions(out, QFile::ReadOwner | QFile::ExeOwner));
+            if (access(QFile::encodeName(out).constData(), W_OK) == 0)
+                QSKIP("permissions do not bind this user");
+        }
+        rlimit saved;
+        getrlimit(RLIMIT_FSIZE, &saved);
+        rlimit limit = saved; // on a full disk, writes past 1 MB fail
+        if (failure == QLatin1String("disk full"))
+            limit.rlim_cur = 1024 * 1024;
+        auto savedHandler = std::signal(SIGXFSZ, SIG_IGN);
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
+        ConvertHgt worker({src}, out, 3);
+        const QList<int> values = runWorker(worker);
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, savedHandler);
+        QFile::setPermissions(out, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+        QCOMPARE(values, (QList<int>{0, 100}));
+        QCOMPARE(worker.outcomes().at(0).outcome, outcome);
+        QCOMPARE(readAll(out + QStringLiteral("/N49E014.chgt")),
+                 outcome == Outcome::WrongSizeEmptyWritten ? QByteArray() : older);
+        QCOMPARE(QDir(out).entryList(QDir::Files), QStringList{QStringLiteral("N49E014.chgt")});
+    }
+
+    void interruptionAndSetParamsDuringRun()
+    {
+        QTemporaryDir tmp;
+        const QStringList first = makeTiles(tmp, {"N49E014.hgt", "N49E015.hgt", "N49E016.hgt", "N49E017.hgt"});
+        const QStringList second = makeTiles(tmp, {"N50E014.hgt"});
+        const QDir outA(tmp.filePath(QStringLiteral("a")));
+        const QDir outB(tmp.filePath(QStringLiteral("b")));
+        ConvertHgt worker(first, outA.path(), 5);
+        // Called on the worker's thread while the run goes on.
+        connect(&worker, &ConvertHgt::sProgress, &worker, [&](int percent) {
+            if (percent == 0)
+                worker.setParams(second, outB.path(), 4);
+            if (percent == 25)
+                worker.requestInterruption();
+        }, Qt::DirectConnection);
+
+        // The file under way is finished with the old parameters, nothing
+        // after it is touched, and the run does not claim to have completed.
+        QCOMPARE(runWorker(worker), (QList<int>{0, 25}));
+        QCOMPARE(outA.entryList(QDir::Files), (QStringList{"N49E014.chgt", "N49E015.chgt"}));
+        QCOMPARE(readAll(outA.filePath(QStringLiteral("N49E015.chgt"))), expectedTile(first.at(1), 5));
+        QVERIFY(!outB.exists());
+
+        // The new parameters serve the next run.
+        QCOMPARE(runWorker(worker), (QList<int>{0, 100}));
+        QCOMPARE(readAll(outB.filePath(QStringLiteral("N50E014.chgt"))), expectedTile(second.at(0), 4));
+    }
+};
 
 RZ_REGISTER_TEST(ConvertHgtTest);
 #include "tst_converthgt.moc"
