@@ -3,18 +3,18 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QPointer>
-#include <QStringList>
+#include <QPushButton>
+#include <QSlider>
 #include <QTest>
 #include <QTimer>
 
 #include <functional>
 
-// Answers the modal dialogs a command opens, one handler per dialog, in the
-// order they appear. Each handler gets the dialog found with
-// QApplication::activeModalWidget(); the dialog classes seen are recorded.
+// Answers the modal dialogs a command opens, one handler each, in order, and
+// records their classes. Unexpected dialogs are rejected so nothing hangs;
+// so only one driver may live at a time.
 class ModalDriver : public QObject
 {
 public:
@@ -28,27 +28,31 @@ public:
 
     QStringList seen;
 
-    // Accepts a (non-native) file dialog with these files of one directory.
-    // Typed names do not wait for the dialog's directory model to load.
+    // Types the quoted file names into a (non-native) file dialog and accepts;
+    // typing does not wait for the dialog's directory model.
     static Handler chooseFiles(const QStringList &paths)
     {
-        // No QVERIFY in here: a check failing inside the dialog's exec()
-        // would leave it open. A wrong dialog is rejected; callers check.
         return [paths](QWidget *w) {
-            auto *fd = qobject_cast<QFileDialog *>(w);
-            auto *edit = fd ? fd->findChild<QLineEdit *>("fileNameEdit") : nullptr;
-            if (!edit) {
-                if (auto *dlg = qobject_cast<QDialog *>(w))
-                    dlg->reject();
-                return;
-            }
-            fd->setDirectory(QFileInfo(paths.first()).absolutePath());
+            auto *edit = w->findChild<QLineEdit *>("fileNameEdit");
+            if (!edit)
+                return qobject_cast<QDialog *>(w)->reject();
+            qobject_cast<QFileDialog *>(w)->setDirectory(QFileInfo(paths.first()).absolutePath());
             QStringList quoted;
             for (const QString &p : paths)
-                quoted << QLatin1Char('"') + QFileInfo(p).fileName() + QLatin1Char('"');
+                quoted << '"' + QFileInfo(p).fileName() + '"';
             edit->clear();
-            QTest::keyClicks(edit, quoted.join(QLatin1Char(' ')));
-            static_cast<QDialog *>(fd)->accept(); // protected in QFileDialog
+            QTest::keyClicks(edit, quoted.join(' '));
+            static_cast<QDialog *>(w)->accept(); // protected in QFileDialog
+        };
+    }
+
+    // Answers the import dialog: output directory, quantity, then a button.
+    static Handler answerImport(const QString &dir, int quantity, const char *button)
+    {
+        return [=](QWidget *d) {
+            d->findChild<QLineEdit *>("lineEditDirPath")->setText(dir);
+            d->findChild<QSlider *>("horizontalSliderQuantity")->setValue(quantity);
+            QTest::mouseClick(d->findChild<QPushButton *>(button), Qt::LeftButton);
         };
     }
 
@@ -61,24 +65,13 @@ private:
     void check()
     {
         QWidget *modal = QApplication::activeModalWidget();
-        if (!modal || modal == last)
-            return;
-        if (!modal->isVisible())
+        if (!modal || modal == last || !modal->isVisible())
             return;
         last = modal;
-        seen << QString::fromLatin1(modal->metaObject()->className());
-        if (pending.isEmpty()) {
-            // Anything unexpected is dismissed so a test never hangs.
-            if (auto *dlg = qobject_cast<QDialog *>(modal))
-                dlg->reject();
-            else
-                modal->close();
-            return;
-        }
-        Handler h = pending.takeFirst();
-        // Let the dialog finish showing before it is driven.
+        seen << modal->metaObject()->className();
+        const Handler h = pending.isEmpty() ? rejectDialog() : pending.takeFirst();
         QPointer<QWidget> target(modal);
-        QTimer::singleShot(30, this, [target, h] {
+        QTimer::singleShot(30, this, [target, h] { // let it finish showing
             if (target)
                 h(target);
         });

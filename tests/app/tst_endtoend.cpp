@@ -9,12 +9,10 @@
 #include "WindowRZ.h"
 
 #include <QAction>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QSlider>
+#include <QLabel>
+#include <QListWidget>
 #include <QStackedWidget>
 #include <QTemporaryDir>
-#include <QTest>
 #include <QWheelEvent>
 
 namespace {
@@ -27,49 +25,41 @@ QStringList logLines()
     return QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts);
 }
 
-// Pixel of a map point (degrees) in a picture of the given extent (degrees).
+// Pixel of a point in degrees in a picture of an extent in degrees.
 QPoint pixelAt(const QImage &img, const ViewExtent &e, double lon, double lat)
 {
-    const double x = (lon - e.left) / (e.right - e.left) * img.width();
-    const double y = (e.top - lat) / (e.top - e.bottom) * img.height();
-    return QPoint(int(x), int(y));
+    return QPoint(int((lon - e.left) / (e.right - e.left) * img.width()),
+                  int((e.top - lat) / (e.top - e.bottom) * img.height()));
 }
 
-ViewExtent inDegrees(const ViewExtent &hundredths)
-{
-    return {hundredths.left / 100, hundredths.right / 100, hundredths.bottom / 100,
-            hundredths.top / 100};
-}
-
-bool blackNear(const QImage &img, QPoint p, int radius)
-{
-    for (int dy = -radius; dy <= radius; ++dy)
-        for (int dx = -radius; dx <= radius; ++dx) {
-            const QPoint q = p + QPoint(dx, dy);
-            if (img.rect().contains(q) && (img.pixel(q) & 0xffffff) == 0)
-                return true;
-        }
-    return false;
-}
-
-// Share of the border's points that have a black pixel beside them.
+// Share of sampled border points with a black pixel within one pixel.
 double borderCoverage(const QImage &img, const ViewExtent &e)
 {
     const QVector<QPointF> pts = BorderOutline::mapPoints(BorderOutline::readResource());
-    int hits = 0;
-    int tried = 0;
-    for (int i = 0; i < pts.size(); i += 25) {
-        ++tried;
-        if (blackNear(img, pixelAt(img, e, pts[i].x() / 100, pts[i].y() / 100), 1))
-            ++hits;
+    int hits = 0, tried = 0;
+    for (int i = 0; i < pts.size(); i += 25, ++tried) {
+        const QPoint p = pixelAt(img, e, pts[i].x() / 100, pts[i].y() / 100);
+        bool black = false;
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx)
+                black |= img.rect().contains(p + QPoint(dx, dy))
+                         && (img.pixel(p + QPoint(dx, dy)) & 0xffffff) == 0;
+        hits += black;
     }
-    return tried ? double(hits) / tried : 0.0;
+    return double(hits) / tried;
+}
+
+void wheel(QWidget *view, int delta)
+{
+    const QPointF centre(view->width() / 2, view->height() / 2);
+    QWheelEvent e(centre, view->mapToGlobal(centre), QPoint(), QPoint(0, delta), Qt::NoButton,
+                  Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view, &e);
 }
 
 } // namespace
 
-// The whole program as a user drives it: import, open, both views, repaint
-// timing, border, zoom and pan, close.
+// The whole program as a user drives it.
 class EndToEndTest : public QObject
 {
     Q_OBJECT
@@ -80,97 +70,93 @@ private slots:
     void wholeProgram()
     {
         QTemporaryDir dir;
-        // Two neighbouring tiles in two height bands.
         const QStringList hgt = {dir.filePath("N49E014.hgt"), dir.filePath("N49E015.hgt")};
-        QVERIFY(HgtTileGenerator(150).save(hgt[0]));  // 1..200 m
-        QVERIFY(HgtTileGenerator(1500).save(hgt[1])); // 1401..1800 m
-        const QString out = dir.filePath("RZOutput");
-
+        QVERIFY(HgtTileGenerator(150).save(hgt[0]));  // band 1..200 m
+        QVERIFY(HgtTileGenerator(1500).save(hgt[1])); // band 1401..1800 m
+        const QString out = dir.filePath("nested/out put");
         DrawQtWdg::resetViewExtent();
         DrawGLWdg::resetViewExtent();
+        const int logBefore = logLines().size();
+
         WindowRZ w;
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         w.resize(1200, 800); // no window manager maximises it under Xvfb
         auto *stack = w.findChild<QStackedWidget *>("stackedWidget");
         auto *qtView = qobject_cast<DrawQtWdg *>(stack->widget(0));
         auto *glView = qobject_cast<DrawGLWdg *>(stack->widget(1));
-        QVERIFY(qtView && glView);
+        auto *progress = w.findChild<ProgressDlg *>(QString(), Qt::FindDirectChildrenOnly);
+        QAction *import = w.findChild<QAction *>("actionImportFiles");
 
         // Import at q = 5 through the real dialogs.
+        QStringList listed;
         {
-            ModalDriver driver({ModalDriver::chooseFiles(hgt), [&](QWidget *d) {
-                                    d->findChild<QLineEdit *>("lineEditDirPath")->setText(out);
-                                    d->findChild<QSlider *>("horizontalSliderQuantity")->setValue(5);
-                                    QTest::mouseClick(d->findChild<QPushButton *>("pushButtonImport"),
-                                                      Qt::LeftButton);
-                                }});
-            w.findChild<QAction *>("actionImportFiles")->trigger();
-            QCOMPARE(driver.seen, QStringList({"QFileDialog", "ImportDlg"}));
+            ModalDriver importing({ModalDriver::chooseFiles(hgt), [&](QWidget *d) {
+                                       auto *list = d->findChild<QListWidget *>("listWidgetFiles");
+                                       for (int i = 0; i < list->count(); ++i)
+                                           listed << list->item(i)->text();
+                                       ModalDriver::answerImport(out, 5, "pushButtonImport")(d);
+                                   }});
+            import->trigger();
         }
-        QTRY_VERIFY_WITH_TIMEOUT(w.findChild<QAction *>("actionImportFiles")->isEnabled(), 30000);
+        QCOMPARE(listed, hgt);
+        QVERIFY(!import->isEnabled()); // held back while the worker runs
+        QVERIFY(progress->isVisible());
+        QCOMPARE(progress->currentActionText(), QString("Konverze HGT souboru"));
+        QTRY_VERIFY_WITH_TIMEOUT(import->isEnabled(), 30000);
+        QTRY_COMPARE(progress->findChild<QLabel *>("labelCompleted")->text(), QString("Dokonceno!"));
+        QCOMPARE(logLines().size(), logBefore + 1);
+        QCOMPARE(logLines().last().split('\t').value(1), QString("Konverze HGT souboru"));
         const QStringList chgt = {out + "/N49E014.chgt", out + "/N49E015.chgt"};
         QCOMPARE(QFileInfo(chgt[0]).size(), 8294400);
         QCOMPARE(QFileInfo(chgt[1]).size(), 8294400);
 
-        // Open them through the real file dialog.
+        // Open them while the painter page is shown: the hidden OpenGL view loads them too.
+        w.findChild<QAction *>("actionShowQtWdg")->trigger();
         {
-            ModalDriver driver({ModalDriver::chooseFiles(chgt)});
+            ModalDriver opening({ModalDriver::chooseFiles(chgt)});
             w.findChild<QAction *>("actionOpenFiles")->trigger();
-            QCOMPARE(driver.seen, QStringList({"QFileDialog"}));
+            QCOMPARE(opening.seen, QStringList({"QFileDialog"}));
         }
         QCOMPARE(qtView->storedPolygons().size(), 2 * 115200);
         QCOMPARE(glView->tileCount(), 2);
 
-        const QRgb low = qRgb(180, 220, 172);
-        const QRgb high = qRgb(138, 122, 93);
-        const QRgb white = qRgb(255, 255, 255);
+        // Both pages show the band colours and the black border; around the
+        // tiles the OpenGL view is white, the painter view shows its background.
+        const ViewExtent q = DrawQtWdg::viewExtent();
+        const ViewExtent qtDegrees{q.left / 100, q.right / 100, q.bottom / 100, q.top / 100};
+        auto checkMap = [](const QImage &img, const ViewExtent &e, QRgb background) {
+            QCOMPARE(img.pixel(pixelAt(img, e, 14.5, 49.5)) | 0xff000000, qRgb(180, 220, 172));
+            QCOMPARE(img.pixel(pixelAt(img, e, 15.5, 49.5)) | 0xff000000, qRgb(138, 122, 93));
+            QCOMPARE(img.pixel(pixelAt(img, e, 12.5, 48.8)) | 0xff000000, background);
+            QVERIFY(borderCoverage(img, e) > 0.9);
+        };
+        checkMap(qtView->grab().toImage(), qtDegrees, qtView->palette().color(QPalette::Window).rgb());
+        if (QTest::currentTestFailed())
+            return;
 
-        // The OpenGL page: band colours, white outside the tiles, black border.
-        QImage gl = glView->grabFramebuffer();
-        ViewExtent e = DrawGLWdg::viewExtent();
-        QCOMPARE(gl.pixel(pixelAt(gl, e, 14.5, 49.5)) | 0xff000000, low);
-        QCOMPARE(gl.pixel(pixelAt(gl, e, 15.5, 49.5)) | 0xff000000, high);
-        QCOMPARE(gl.pixel(pixelAt(gl, e, 12.5, 48.8)) | 0xff000000, white);
-        QVERIFY(borderCoverage(gl, e) > 0.9);
-
-        // The painter page shows the same.
-        w.findChild<QAction *>("actionShowQtWdg")->trigger();
-        QCOMPARE(stack->currentWidget(), qtView);
-        QImage qt = qtView->grab().toImage();
-        ViewExtent eq = inDegrees(DrawQtWdg::viewExtent());
-        QCOMPARE(qt.pixel(pixelAt(qt, eq, 14.5, 49.5)) | 0xff000000, low);
-        QCOMPARE(qt.pixel(pixelAt(qt, eq, 15.5, 49.5)) | 0xff000000, high);
-        QVERIFY(borderCoverage(qt, eq) > 0.9);
-
-        // "Překreslit" times a repaint of the visible view only.
+        // "Překreslit" times the visible view only; then the same on the OpenGL page.
         QAction *repaint = w.findChild<QAction *>("actionRepaint");
-        const int before = logLines().size();
         repaint->trigger();
-        QCOMPARE(logLines().size(), before + 1);
+        QCOMPARE(logLines().size(), logBefore + 2);
         QCOMPARE(logLines().last().split('\t').value(1), QString("Repaint Qt widget"));
         QVERIFY(!glView->progressDialog()->isVisible());
         w.findChild<QAction *>("actionShowGLWdg")->trigger();
         QVERIFY(QTest::qWaitForWindowExposed(glView));
+        checkMap(glView->grabFramebuffer(), DrawGLWdg::viewExtent(), qRgb(255, 255, 255));
+        if (QTest::currentTestFailed())
+            return;
         repaint->trigger();
-        QTRY_COMPARE(logLines().size(), before + 2);
+        QTRY_COMPARE(logLines().size(), logBefore + 3);
         QCOMPARE(logLines().last().split('\t').value(1), QString("Repaint OpenGL widget"));
 
-        // "Hranice ČR" off: the border leaves both views.
-        QAction *border = w.findChild<QAction *>("actionBorder");
-        border->trigger();
-        QVERIFY(!border->isChecked());
-        QVERIFY(!qtView->isBorderShown() && !glView->isBorderShown());
-        QVERIFY(borderCoverage(glView->grabFramebuffer(), e) < 0.05);
-        QVERIFY(borderCoverage(qtView->grab().toImage(), eq) < 0.05);
-        border->trigger();
-        QVERIFY(borderCoverage(glView->grabFramebuffer(), e) > 0.9);
+        // "Hranice ČR" off takes the border out of both views.
+        w.findChild<QAction *>("actionBorder")->trigger();
+        QVERIFY(borderCoverage(glView->grabFramebuffer(), DrawGLWdg::viewExtent()) < 0.05);
+        QVERIFY(borderCoverage(qtView->grab().toImage(), qtDegrees) < 0.05);
 
-        // Zoom in one step and pan with a left-button drag on the GL page.
-        const QPointF centre(glView->width() / 2, glView->height() / 2);
-        QWheelEvent wheel(centre, glView->mapToGlobal(centre), QPoint(), QPoint(0, 120),
-                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-        QApplication::sendEvent(glView, &wheel);
-        ViewExtent z = DrawGLWdg::viewExtent();
+        // A wheel step in, then a left drag a quarter of the view left and down.
+        wheel(glView, 120);
+        const ViewExtent z = DrawGLWdg::viewExtent();
         QCOMPARE(z.left, float(11.0 + 0.45));
         QCOMPARE(z.right, float(20.0 - 0.45));
         QCOMPARE(z.bottom, float(48.3 + 0.15));
@@ -180,67 +166,20 @@ private slots:
         QTest::mousePress(glView, Qt::LeftButton, {}, from);
         QTest::mouseRelease(glView, Qt::LeftButton, {}, to);
         const ViewExtent p = DrawGLWdg::viewExtent();
-        // Dragged left and down: the map follows the pointer, so the visible
-        // area moves east and north by the dragged share of its size.
-        const double dx = from.x() - to.x();
-        const double dy = to.y() - from.y();
-        QVERIFY(qAbs((p.left - z.left) - dx * (z.right - z.left) / glView->width()) < 1e-4);
-        QVERIFY(qAbs((p.top - z.top) - dy * (z.top - z.bottom) / glView->height()) < 1e-4);
-        QVERIFY(p.left > z.left && p.top > z.top);
-        QCOMPARE(p.right - p.left, z.right - z.left);
+        QVERIFY(qAbs((p.left - z.left) - (from.x() - to.x()) * (z.right - z.left) / glView->width()) < 1e-4);
+        QVERIFY(qAbs((p.top - z.top) - (to.y() - from.y()) * (z.top - z.bottom) / glView->height()) < 1e-4);
 
-        // The painter view zooms and pans by its own events too.
+        // The painter view zooms by its own wheel events: one step out.
         w.findChild<QAction *>("actionShowQtWdg")->trigger();
-        const ViewExtent q0 = DrawQtWdg::viewExtent();
-        QWheelEvent out1(centre, qtView->mapToGlobal(centre), QPoint(), QPoint(0, -120),
-                         Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-        QApplication::sendEvent(qtView, &out1);
+        wheel(qtView, -120);
         const ViewExtent q1 = DrawQtWdg::viewExtent();
-        QCOMPARE(q1.left, q0.left - 45);
-        QCOMPARE(q1.right, q0.right + 45);
-        QCOMPARE(q1.bottom, q0.bottom - 15);
-        QCOMPARE(q1.top, q0.top + 15);
+        QCOMPARE(q1.left, q.left - 45);
+        QCOMPARE(q1.top, q.top + 15);
 
         w.findChild<QAction *>("actionClose")->trigger();
         QVERIFY(!w.isVisible());
         DrawQtWdg::resetViewExtent();
         DrawGLWdg::resetViewExtent();
-    }
-
-    void openWhilePainterShown()
-    {
-        QTemporaryDir dir;
-        QStringList chgt;
-        for (const QString name : {"N50E016", "N50E017"}) {
-            const QString hgt = dir.filePath(name + ".hgt");
-            QVERIFY(HgtTileGenerator(450).save(hgt));
-            QCOMPARE(int(ConvertHgt::convertFile(hgt, QDir(dir.path()), 5)),
-                     int(ConvertHgt::Outcome::Converted));
-            chgt << dir.filePath(name + ".chgt");
-        }
-
-        WindowRZ w;
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        auto *stack = w.findChild<QStackedWidget *>("stackedWidget");
-        auto *qtView = qobject_cast<DrawQtWdg *>(stack->widget(0));
-        auto *glView = qobject_cast<DrawGLWdg *>(stack->widget(1));
-        w.findChild<QAction *>("actionShowQtWdg")->trigger();
-        {
-            // The hidden OpenGL view gets the files too.
-            ModalDriver driver({ModalDriver::chooseFiles(chgt)});
-            w.findChild<QAction *>("actionOpenFiles")->trigger();
-        }
-        QCOMPARE(qtView->storedPolygons().size(), 2 * 115200);
-        QCOMPARE(glView->tileCount() + glView->pendingFileCount(), 2);
-        // In the dialog's order: the second tile's triangles come last.
-        QVERIFY(qtView->storedPolygons().last().polygon.first().x() > 1700);
-
-        // A cancelled open dialog changes nothing.
-        {
-            ModalDriver driver({ModalDriver::rejectDialog()});
-            w.findChild<QAction *>("actionOpenFiles")->trigger();
-        }
-        QCOMPARE(qtView->storedPolygons().size(), 2 * 115200);
     }
 };
 
