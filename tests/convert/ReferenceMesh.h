@@ -1,7 +1,68 @@
 #pragma once
 
-#include <QByteArray>
+#include "ChgtTile.h"
+#include "HgtTile.h"
+#include "HgtTileGenerator.h"
+#include "TestRegistry.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
 
 // A deliberately plain second implementation of the CHGT content of one HGT
 // tile, written straight from the format rules, to compare output against.
-QByteArray referenceMesh(const QByteArray &hgt, int lon, int lat, int q);
+inline QByteArray referenceMesh(const QByteArray &hgt, int lon, int lat, int q)
+{
+    static const int bands[12][4] = {
+        {0, 0, 125, 255},      {200, 180, 220, 172},  {300, 212, 233, 186},  {400, 236, 242, 196},
+        {500, 236, 224, 174},  {600, 229, 207, 152},  {800, 218, 185, 141},  {1000, 212, 164, 132},
+        {1200, 118, 152, 131}, {1400, 173, 148, 118}, {1800, 138, 122, 93},  {0, 0, 0, 0},
+    };
+    QByteArray out;
+    float height = 0;
+    for (int c = 1; c <= 1200; c += q) {
+        const float x = float(c / 1200.0 + lon), xd = float(double(x) + q / 1200.0);
+        for (int r = 1; r <= 1200; r += q) {
+            if (c <= 1199 && r <= 1199)
+                height = qFromBigEndian<qint16>(hgt.constData() + 2 * ((1201 - r) * 1201 + c));
+            const float y = float(r / 1200.0 + lat), yd = float(double(y) + q / 1200.0);
+            int b = 0;
+            while (b < 11 && bands[b][0] < height)
+                ++b;
+            const float rgb[3] = {float(bands[b][1] / 255.0), float(bands[b][2] / 255.0), float(bands[b][3] / 255.0)};
+            for (const auto &[vx, vy] : {std::pair{x, y}, {xd, y}, {x, yd}, {x, yd}, {xd, yd}, {xd, y}}) {
+                for (float value : {vx, vy, 0.0f, rgb[0], rgb[1], rgb[2]}) {
+                    const float le = qToLittleEndian(value);
+                    out.append(reinterpret_cast<const char *>(&le), 4);
+                }
+            }
+        }
+    }
+    return out;
+}
+
+inline QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The CHGT bytes expected from the HGT file at path (empty if not a tile).
+inline QByteArray expectedTile(const QString &hgtPath, int q)
+{
+    int lat = 0, lon = 0;
+    const QByteArray hgt = readFile(hgtPath);
+    const bool full = HgtTile::parseName(hgtPath, &lat, &lon) && hgt.size() == HgtTile::FileSize;
+    return full ? referenceMesh(hgt, lon, lat, q) : QByteArray();
+}
+
+// Makes the directories; a random tile, or `size` zero bytes (sparse).
+inline bool writeTile(const QString &path, qint64 size = HgtTile::FileSize)
+{
+    HgtTileGenerator tile;
+    tile.fillRandom(quint32(qHash(path.right(11))));
+    QFile file(path);
+    if (!QDir().mkpath(QFileInfo(path).path()) || !file.open(QIODevice::WriteOnly))
+        return false;
+    return size == HgtTile::FileSize ? file.write(tile.bytes()) == size : file.resize(size);
+}

@@ -1,74 +1,24 @@
-#include "ChgtTile.h"
 #include "ConvertHgt.h"
-#include "HgtTile.h"
-#include "HgtTileGenerator.h"
 #include "ReferenceMesh.h"
 
-#include <QDir>
-#include <QFile>
-#include <QSignalSpy>
+#include <QDirIterator>
+#include <QProcess>
 #include <QTemporaryDir>
-#include <QTest>
 
 #include <csignal>
 #include <sys/resource.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include "TestRegistry.h"
 
 using Outcome = ConvertHgt::Outcome;
 
-namespace {
-
-QByteArray readAll(const QString &path)
+static QList<int> runWorker(ConvertHgt &worker)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly)
-           && file.write(bytes) == bytes.size();
-}
-
-// Writes random HGT tiles (making their directories); returns their paths.
-QStringList makeTiles(const QTemporaryDir &tmp, const QStringList &names)
-{
-    QStringList paths;
-    for (const QString &name : names) {
-        HgtTileGenerator tile;
-        tile.fillRandom(quint32(qHash(name)));
-        paths << tmp.filePath(name);
-        writeBytes(paths.last(), tile.bytes());
-    }
-    return paths;
-}
-
-// The CHGT tile expected from an HGT file at quantity q.
-QByteArray expectedTile(const QString &hgtPath, int q)
-{
-    int lat = 0;
-    int lon = 0;
-    HgtTile::parseName(hgtPath, &lat, &lon);
-    return referenceMesh(readAll(hgtPath), lon, lat, q);
-}
-
-// Runs the worker on its own thread to the end; returns its progress values.
-QList<int> runWorker(ConvertHgt &worker)
-{
-    QSignalSpy spy(&worker, &ConvertHgt::sProgress);
+    QList<int> values;
+    const auto link = QObject::connect(&worker, &ConvertHgt::sProgress, [&values](int p) { values << p; });
     worker.start();
     worker.wait();
-    QList<int> values;
-    for (const QList<QVariant> &args : spy)
-        values.append(args.at(0).toInt());
+    QObject::disconnect(link);
     return values;
 }
-
-} // namespace
 
 class ConvertHgtTest : public QObject
 {
@@ -77,26 +27,14 @@ class ConvertHgtTest : public QObject
 private slots:
     void convertsList_data()
     {
-        // An output starting with "./" is passed as it is, relative to the
-        // scratch directory.
         QTest::addColumn<QStringList>("sources");
-        QTest::addColumn<QString>("output");
+        QTest::addColumn<QString>("output"); // relative to the scratch directory
         QTest::addColumn<QList<int>>("progress");
-        QTest::addColumn<QStringList>("tiles");
-
-        const QStringList one{"N49E014.chgt"};
-        QTest::newRow("empty list") << QStringList() << "out" << QList<int>() << QStringList();
-        QTest::newRow("three files, nested output")
-            << QStringList{"N49E014.hgt", "N49E015.hgt", "N50E014.hgt"} << "a/b/c/d" << QList<int>{0, 33, 66, 100}
-            << QStringList{"N49E014.chgt", "N49E015.chgt", "N50E014.chgt"};
-        QTest::newRow("four files, second misnamed")
-            << QStringList{"N49E014.hgt", "tile.hgt", "N50E014.hgt", "N50E015.hgt"} << "out"
-            << QList<int>{0, 25, 50, 75, 100} << QStringList{"N49E014.chgt", "N50E014.chgt", "N50E015.chgt"};
-        QTest::newRow("relative output") << QStringList{"N49E014.hgt"} << "./rel/out" << QList<int>{0, 100} << one;
-        QTest::newRow("spaces") << QStringList{"zdroj s mezerou/N49E014.hgt"} << "výstup s mezerou"
-                                << QList<int>{0, 100} << one;
-        QTest::newRow("diacritics") << QStringList{"výšková data/Čechy N49E014.hgt"}
-                                    << "žluťoučký kůň/úpěl ďábelské ódy" << QList<int>{0, 100} << one;
+        QTest::newRow("empty list") << QStringList() << "out" << QList<int>();
+        QTest::newRow("one misnamed, nested output")
+            << QStringList{"N49E014.hgt", "tile.hgt", "N50E014.hgt", "N50E015.hgt"} << "a/b/c" << QList<int>{0, 25, 50, 75, 100};
+        QTest::newRow("spaces, diacritics") << QStringList{"výšková data/Čechy N49E014.hgt"} << "žluťoučký kůň/ódy"
+                                            << QList<int>{0, 100};
     }
 
     void convertsList()
@@ -104,145 +42,136 @@ private slots:
         QFETCH(QStringList, sources);
         QFETCH(QString, output);
         QFETCH(QList<int>, progress);
-        QFETCH(QStringList, tiles);
-
         QTemporaryDir tmp;
-        const QStringList paths = makeTiles(tmp, sources);
+        QStringList paths, tiles;
+        for (const QString &name : sources) {
+            QVERIFY(writeTile(paths.emplace_back(tmp.filePath(name))));
+            if (HgtTile::parseName(name))
+                tiles << name.right(11).left(7) + ".chgt";
+        }
         const QDir out(tmp.filePath(output));
         const QString previous = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(tmp.path()));
-        ConvertHgt worker(paths, output.startsWith(QLatin1String("./")) ? output : out.path(), 5);
+        QDir::setCurrent(tmp.path());
+        ConvertHgt worker(paths, output, 5);
         const QList<int> values = runWorker(worker);
         QDir::setCurrent(previous);
-
         QCOMPARE(values, progress);
-        QCOMPARE(worker.outcomes().size(), sources.size());
-        // An empty list does nothing at all, not even create the directory.
-        QCOMPARE(out.exists(), !sources.isEmpty());
         QCOMPARE(out.entryList(QDir::Files, QDir::Name), tiles);
-        for (const QString &path : paths) {
-            if (HgtTile::parseName(path))
-                QVERIFY2(readAll(out.filePath(path.right(11).left(7) + ".chgt")) == expectedTile(path, 5),
-                         qPrintable(path));
-        }
     }
 
-    void replacesExistingTile()
+    void overOlderTile_data()
     {
-        // q = 5, then q = 1 over it, then q = 5 over the larger tile: each run
-        // leaves exactly its own tile and no temporary file.
-        QTemporaryDir tmp;
-        const QStringList src = makeTiles(tmp, {QStringLiteral("N49E014.hgt")});
-        ConvertHgt worker;
-        for (int q : {5, 1, 5}) {
-            worker.setParams(src, tmp.path(), q);
-            runWorker(worker);
-            QCOMPARE(worker.outcomes().at(0).outcome, Outcome::Converted);
-            QVERIFY2(readAll(tmp.filePath(QStringLiteral("N49E014.chgt"))) == expectedTile(src.at(0), q),
-                     qPrintable(QString::number(q)));
-            QCOMPARE(QDir(tmp.path()).entryList(QDir::Files).size(), 2);
-        }
-    }
-
-    void noFullTile_data()
-    {
-        // Source size -1: no file; a name ending in "/" is a directory, in
-        // "|" a fifo (opening it would wait for a writer for ever).
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<qint64>("size");
+        QTest::addColumn<qint64>("size"); // -1: no source
         QTest::addColumn<QString>("failure");
         QTest::addColumn<Outcome>("outcome");
-
-        const QString tile = QStringLiteral("N49E014.hgt");
         const qint64 full = HgtTile::FileSize;
-        QTest::newRow("1000 bytes") << tile << qint64(1000) << "" << Outcome::WrongSizeEmptyWritten;
-        // Sparse, so it costs no disk; it must not be read into memory.
-        QTest::newRow("5 GB") << tile << (qint64(5) << 30) << "" << Outcome::WrongSizeEmptyWritten;
-        QTest::newRow("missing") << tile << qint64(-1) << "" << Outcome::Missing;
-        QTest::newRow("not a tile name") << "N49E014.dat" << qint64(1000) << "" << Outcome::NotTileName;
-        QTest::newRow("directory") << "N49E014.hgt/" << qint64(-1) << "" << Outcome::Unreadable;
-        QTest::newRow("fifo") << "N49E014.hgt|" << qint64(-1) << "" << Outcome::Unreadable;
-        QTest::newRow("read-only output") << tile << full << "read-only" << Outcome::Unwritable;
-        QTest::newRow("disk full while writing") << tile << full << "disk full" << Outcome::Unwritable;
+        QTest::newRow("q5 tile replaced at q1") << full << "" << Outcome::Converted;
+        QTest::newRow("1000 bytes") << qint64(1000) << "" << Outcome::WrongSizeEmptyWritten;
+        QTest::newRow("5 GB, not loaded") << (qint64(5) << 30) << "" << Outcome::WrongSizeEmptyWritten;
+        QTest::newRow("missing") << qint64(-1) << "" << Outcome::Missing;
+        QTest::newRow("read-only output") << full << "read-only" << Outcome::Unwritable;
+        QTest::newRow("disk full while writing") << full << "disk full" << Outcome::Unwritable;
     }
 
-    // Only a wrong-size source replaces the older tile (with an empty one);
-    // otherwise it stays as it was, and no temporary file is left.
-    void noFullTile()
+    // Only the older tile or the new one, whole, and no temporary file.
+    void overOlderTile()
     {
-        QFETCH(QString, name);
         QFETCH(qint64, size);
         QFETCH(QString, failure);
         QFETCH(Outcome, outcome);
-
         QTemporaryDir tmp;
-        const QString src = tmp.filePath(name.left(11));
-        const QString out = tmp.filePath(QStringLiteral("out"));
-        const QByteArray older(144, 'x');
-        QVERIFY(writeBytes(out + QStringLiteral("/N49E014.chgt"), older));
-        if (name.endsWith(QLatin1Char('/')))
-            QVERIFY(QDir().mkpath(src));
-        if (name.endsWith(QLatin1Char('|')))
-            QCOMPARE(mkfifo(QFile::encodeName(src).constData(), 0600), 0);
-        if (size == HgtTile::FileSize) {
-            makeTiles(tmp, {name});
-        } else if (size >= 0) {
-            QFile file(src);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            if (!file.resize(size))
-                QSKIP("cannot make a file of this size here");
-        }
-        if (failure == QLatin1String("read-only")) {
-            QVERIFY(QFile::setPermissions(out, QFile::ReadOwner | QFile::ExeOwner));
-            if (access(QFile::encodeName(out).constData(), W_OK) == 0)
-                QSKIP("permissions do not bind this user");
-        }
+        const QString src = tmp.filePath("N49E014.hgt"), out = tmp.filePath("out");
+        const QByteArray older(ChgtTile::fileSize(5), '\0');
+        QVERIFY(writeTile(out + "/N49E014.chgt", older.size()) && (size < 0 || writeTile(src, size)));
+        if (failure == "read-only" && QFile::setPermissions(out, QFile::ReadOwner | QFile::ExeOwner)
+            && QFileInfo(out).isWritable())
+            QSKIP("permissions do not bind this user");
         rlimit saved;
         getrlimit(RLIMIT_FSIZE, &saved);
-        rlimit limit = saved; // on a full disk, writes past 1 MB fail
-        if (failure == QLatin1String("disk full"))
-            limit.rlim_cur = 1024 * 1024;
-        auto savedHandler = std::signal(SIGXFSZ, SIG_IGN);
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
-        ConvertHgt worker({src}, out, 3);
+        const rlimit small{1 << 20, saved.rlim_max};
+        std::signal(SIGXFSZ, SIG_IGN);
+        QVERIFY(setrlimit(RLIMIT_FSIZE, failure == "disk full" ? &small : &saved) == 0);
+        ConvertHgt worker({src}, out, 1);
         const QList<int> values = runWorker(worker);
         setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, savedHandler);
         QFile::setPermissions(out, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-
         QCOMPARE(values, (QList<int>{0, 100}));
         QCOMPARE(worker.outcomes().at(0).outcome, outcome);
-        QCOMPARE(readAll(out + QStringLiteral("/N49E014.chgt")),
-                 outcome == Outcome::WrongSizeEmptyWritten ? QByteArray() : older);
-        QCOMPARE(QDir(out).entryList(QDir::Files), QStringList{QStringLiteral("N49E014.chgt")});
+        QCOMPARE(readFile(out + "/N49E014.chgt"), outcome == Outcome::Converted ? expectedTile(src, 1)
+                                                  : outcome == Outcome::WrongSizeEmptyWritten ? QByteArray() : older);
+        QCOMPARE(QDir(out).entryList(QDir::Files), QStringList{"N49E014.chgt"});
     }
 
+    // The file under way is finished with the old parameters, nothing after
+    // it is touched and no final 100; the new parameters serve the next run.
     void interruptionAndSetParamsDuringRun()
     {
         QTemporaryDir tmp;
-        const QStringList first = makeTiles(tmp, {"N49E014.hgt", "N49E015.hgt", "N49E016.hgt", "N49E017.hgt"});
-        const QStringList second = makeTiles(tmp, {"N50E014.hgt"});
-        const QDir outA(tmp.filePath(QStringLiteral("a")));
-        const QDir outB(tmp.filePath(QStringLiteral("b")));
-        ConvertHgt worker(first, outA.path(), 5);
-        // Called on the worker's thread while the run goes on.
+        QStringList paths;
+        for (const char *name : {"N49E014.hgt", "N49E015.hgt", "N49E016.hgt", "N49E017.hgt", "N50E014.hgt"})
+            QVERIFY(writeTile(paths.emplace_back(tmp.filePath(name))));
+        ConvertHgt worker(paths.mid(0, 4), tmp.filePath("a"), 5);
         connect(&worker, &ConvertHgt::sProgress, &worker, [&](int percent) {
             if (percent == 0)
-                worker.setParams(second, outB.path(), 4);
+                worker.setParams(paths.mid(4), tmp.filePath("b"), 4);
             if (percent == 25)
                 worker.requestInterruption();
         }, Qt::DirectConnection);
-
-        // The file under way is finished with the old parameters, nothing
-        // after it is touched, and the run does not claim to have completed.
         QCOMPARE(runWorker(worker), (QList<int>{0, 25}));
-        QCOMPARE(outA.entryList(QDir::Files), (QStringList{"N49E014.chgt", "N49E015.chgt"}));
-        QCOMPARE(readAll(outA.filePath(QStringLiteral("N49E015.chgt"))), expectedTile(first.at(1), 5));
-        QVERIFY(!outB.exists());
-
-        // The new parameters serve the next run.
+        QCOMPARE(QDir(tmp.filePath("a")).entryList(QDir::Files), (QStringList{"N49E014.chgt", "N49E015.chgt"}));
+        QCOMPARE(readFile(tmp.filePath("a/N49E015.chgt")), expectedTile(paths.at(1), 5));
+        QVERIFY(!QFile::exists(tmp.filePath("b")));
         QCOMPARE(runWorker(worker), (QList<int>{0, 100}));
-        QCOMPARE(readAll(outB.filePath(QStringLiteral("N50E014.chgt"))), expectedTile(second.at(0), 4));
+        QCOMPARE(readFile(tmp.filePath("b/N50E014.chgt")), expectedTile(paths.at(4), 4));
+    }
+
+    void commandLine_data()
+    {
+        // "@/" is the scratch directory and HOME; written: every tile and its size.
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QStringList>("errLines");
+        QTest::addColumn<QStringList>("written");
+        QTest::newRow("good, defaults") << QStringList{"@/N49E014.hgt", "@/N50E014.hgt"} << 0
+                                        << QStringList{"0%", "50%", "100%"}
+                                        << QStringList{"RZOutput/N49E014.chgt 51840000", "RZOutput/N50E014.chgt 51840000"};
+        QTest::newRow("partly bad")
+            << QStringList{"--quiet", "-q", "4", "-o", "@/out", "@/N49E014.hgt", "@/N51E014.hgt", "@/tile.hgt",
+                           "@/short/N50E014.hgt"}
+            << 1
+            << QStringList{"hgt2chgt: @/N51E014.hgt: no such file",
+                           "hgt2chgt: @/tile.hgt: name does not end like N49E014.hgt, skipped",
+                           "hgt2chgt: @/short/N50E014.hgt: not 2884802 bytes long, wrote an empty tile @/out/N50E014.chgt"}
+            << QStringList{"out/N49E014.chgt 12960000", "out/N50E014.chgt 0"};
+        QTest::newRow("quantity 6") << QStringList{"--quantity=6", "@/N49E014.hgt"} << 2
+                                    << QStringList{"hgt2chgt: the quantity must be a whole number from 1 to 5, not '6'"}
+                                    << QStringList();
+    }
+
+    void commandLine()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QFETCH(QStringList, errLines);
+        QFETCH(QStringList, written);
+        QTemporaryDir tmp;
+        for (const char *name : {"N49E014.hgt", "N50E014.hgt", "tile.hgt"})
+            QVERIFY(writeTile(tmp.filePath(name)));
+        QVERIFY(writeTile(tmp.filePath("short/N50E014.hgt"), 1000));
+        QProcess process;
+        qputenv("HOME", QFile::encodeName(tmp.path()));
+        process.start(HGT2CHGT_PATH, args.replaceInStrings("@/", tmp.path() + '/'));
+        QVERIFY(process.waitForFinished(120000));
+        QCOMPARE(process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, exitCode);
+        QCOMPARE(QString::fromUtf8(process.readAllStandardError()).split('\n', Qt::SkipEmptyParts),
+                 errLines.replaceInStrings("@/", tmp.path() + '/'));
+        QStringList got;
+        for (QDirIterator it(tmp.path(), {"*.chgt"}, QDir::Files, QDirIterator::Subdirectories); it.hasNext();) {
+            const QString path = it.next();
+            got << path.mid(tmp.path().size() + 1) + ' ' + QString::number(QFileInfo(path).size());
+        }
+        got.sort();
+        QCOMPARE(got, written);
     }
 };
 
