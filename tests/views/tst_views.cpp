@@ -1,0 +1,437 @@
+#include "TestRegistry.h"
+
+#include "BorderOutline.h"
+#include "ConvertHgt.h"
+#include "DrawGLWdg.h"
+#include "DrawQtWdg.h"
+#include "HeightColors.h"
+#include "HgtTileGenerator.h"
+
+#include <QPainter>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QtEndian>
+#include <QtTest>
+
+#include <cmath>
+#include <functional>
+#include <memory>
+
+Q_DECLARE_METATYPE(ViewExtent)
+
+namespace {
+
+// Converts a generated tile N49E<lon> at q = 5; returns the CHGT path or "".
+QString makeChgt(const QString &dir, int lon, const std::function<void(HgtTileGenerator &)> &fill)
+{
+    HgtTileGenerator tile;
+    fill(tile);
+    const QString hgt = QDir(dir).filePath(QStringLiteral("N49E%1.hgt").arg(lon, 3, 10, QLatin1Char('0')));
+    if (!tile.save(hgt) || ConvertHgt::convertFile(hgt, QDir(dir), 5) != ConvertHgt::Outcome::Converted)
+        return {};
+    return hgt.chopped(4) + QStringLiteral(".chgt");
+}
+
+// One triangle in degrees; every vertex gets the colour.
+void addTriangle(QVector<float> &f, double x0, double y0, double x1, double y1, double x2, double y2, QColor c)
+{
+    for (const QPointF &p : {QPointF(x0, y0), QPointF(x1, y1), QPointF(x2, y2)})
+        f << float(p.x()) << float(p.y()) << 0.0f << float(c.redF()) << float(c.greenF()) << float(c.blueF());
+}
+
+// CHGT bytes of the floats (the host is little-endian, as the format).
+bool writeFloats(const QString &path, const QVector<float> &floats, const QByteArray &tail = {})
+{
+    const QByteArray bytes = QByteArray(reinterpret_cast<const char *>(floats.data()), floats.size() * 4) + tail;
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+bool sameColor(QRgb a, QColor b, int tolerance = 2)
+{
+    return qAbs(qRed(a) - b.red()) <= tolerance && qAbs(qGreen(a) - b.green()) <= tolerance
+        && qAbs(qBlue(a) - b.blue()) <= tolerance;
+}
+
+// Whether every pixel within radius of p (inside the image) passes ok.
+bool allNear(const QImage &img, QPoint p, int radius, const std::function<bool(QRgb)> &ok)
+{
+    for (int dy = -radius; dy <= radius; ++dy)
+        for (int dx = -radius; dx <= radius; ++dx)
+            if (img.rect().contains(p + QPoint(dx, dy)) && !ok(img.pixel(p + QPoint(dx, dy))))
+                return false;
+    return true;
+}
+
+bool blackNear(const QImage &img, QPoint p, int radius)
+{
+    return !allNear(img, p, radius, [](QRgb c) { return !sameColor(c, Qt::black, 40); });
+}
+
+// Shows a 900 x 300 view: at the initial window one pixel is a hundredth of a degree.
+bool show(QWidget *v)
+{
+    v->resize(900, 300);
+    v->show();
+    return QTest::qWaitForWindowExposed(v);
+}
+
+// Finds no buffer-object entry point, like a GL 1.1 driver without them.
+class DrawGLWdgWithoutBuffers : public DrawGLWdg
+{
+    QFunctionPointer lookupGlFunction(const char *name) const override
+    {
+        return qstrcmp(name, "glBindBuffer") == 0 ? nullptr : DrawGLWdg::lookupGlFunction(name);
+    }
+};
+
+const float QuadrantHeights[] = {120, 350, 700, 1500}; // NW, NE, SW, SE
+
+QRgb bandColor(float height)
+{
+    float r, g, b;
+    heightColor(height, r, g, b);
+    return QColor::fromRgbF(r, g, b).rgb();
+}
+
+} // namespace
+
+class TestViews : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    QString quadrants; // N49E016 of four flat quadrants
+    QStringList relief; // N49E014 and N49E015 of generated relief
+    std::unique_ptr<DrawQtWdg> qtView; // both views of the relief tiles
+    std::unique_ptr<DrawGLWdg> glView;
+
+    QString path(const QString &name) const { return dir.filePath(name); }
+
+private slots:
+    void initTestCase()
+    {
+        quadrants = makeChgt(dir.path(), 16, [](HgtTileGenerator &t) {
+            t.fillWith([](int row, int col) { return qint16(QuadrantHeights[(row >= 600) * 2 + (col >= 600)]); });
+        });
+        for (int lon : {14, 15})
+            relief << makeChgt(dir.path(), lon, [lon](HgtTileGenerator &t) { t.fillRelief(49, lon, 11); });
+        QVERIFY(!quadrants.isEmpty() && !relief.contains(QString()));
+        // One cell as the converter writes it: two triangles SW-SE-NW, NW-NE-SE.
+        const auto cell = [this](const char *name, double west, double south, QColor c, int tail) {
+            QVector<float> v;
+            addTriangle(v, west, south, west + 1, south, west, south + 1, c);
+            addTriangle(v, west, south + 1, west + 1, south + 1, west + 1, south, c);
+            return writeFloats(path(name), v, QByteArray(tail, '\x7f'));
+        };
+        QVERIFY(cell("red.chgt", 14.0, 49.0, Qt::red, 0) && cell("blue.chgt", 14.5, 49.5, Qt::blue, 0));
+        QVERIFY(cell("partial.chgt", 16.0, 49.0, Qt::darkGreen, 50) && writeFloats(path("empty.chgt"), {}));
+        QVERIFY(writeFloats(path("huge.chgt"), {}) && QFile::resize(path("huge.chgt"), qint64(1) << 31));
+    }
+
+    void borderOutline()
+    {
+        const QByteArray bytes = BorderOutline::readResource();
+        QCOMPARE(bytes.size(), 2835 * 24);
+        QCOMPARE(bytes.right(24), bytes.left(24));
+        for (int i = 0; i < 2835; ++i)
+            for (int field = 2; field < 6; ++field)
+                QCOMPARE(qFromLittleEndian<float>(bytes.constData() + 24 * i + 4 * field), 0.0f);
+        const QVector<QPointF> points = DrawQtWdg().borderPoints();
+        QCOMPARE(points.size(), 2835);
+        for (const QPointF &p : {points.first(), points.last()})
+            QCOMPARE(QPointF(std::round(p.x() * 10), std::round(p.y() * 10)), QPointF(17635, 50273));
+        double twiceArea = 0.0; // negative: clockwise with north up
+        for (int i = 0; i + 1 < points.size(); ++i)
+            twiceArea += points[i].x() * points[i + 1].y() - points[i + 1].x() * points[i].y();
+        QVERIFY(twiceArea < -2 * 9e4 && twiceArea > -2 * 11e4); // about 10 square degrees
+    }
+
+    void windowRectTruncates()
+    {
+        QCOMPARE(ViewExtentMath::windowRect({1421.7f, 1478.5f, 4930.5f, 4969.9f}), QRect(1421, 4969, 56, -39));
+    }
+
+    // Whole triangles only; the first vertex gives the colour, bad components are clamped.
+    void qtLoading_data()
+    {
+        QTest::addColumn<int>("floats"); // -1: a sparse 2 GiB file
+        for (int floats : {0, 17, 28, -1})
+            QTest::addRow("%d floats", floats) << floats;
+    }
+
+    void qtLoading()
+    {
+        QFETCH(int, floats);
+        QVector<float> f;
+        addTriangle(f, 14.0, 49.0, 14.5, 49.0, 14.0, 49.5, Qt::red);
+        f[3] = std::nanf(""), f[4] = 1.5f, f[5] = -INFINITY, f[9] = 0.5f;
+        const QByteArray tail(floats > 0 ? 3 : 0, '\x7f');
+        QVERIFY(writeFloats(path("loading.chgt"), (f + f).mid(0, qMax(floats, 0)), tail));
+        QVERIFY(floats >= 0 || QFile::resize(path("loading.chgt"), qint64(1) << 31));
+        DrawQtWdg w;
+        w.createHeightsBuffer({path("loading.chgt")});
+        QCOMPARE(w.storedPolygons().size(), qMax(floats, 0) / 18);
+        for (const ColoredPolygon &t : w.storedPolygons()) {
+            QCOMPARE(t.color.rgba(), qRgb(0, 255, 0));
+            QCOMPARE(t.polygon, QPolygonF({{1400, 4900}, {1450, 4900}, {1400, 4950}}));
+        }
+    }
+
+    // Each action brings one paint pass ending with 100; only the timed repaint logs; band colours show.
+    void qtPaintPasses()
+    {
+        QFile::remove(QStringLiteral("log.txt"));
+        DrawQtWdg::resetViewExtent();
+        DrawQtWdg w;
+        QSignalSpy progress(&w, &DrawQtWdg::sProgress);
+        QVERIFY(show(&w));
+        QTRY_VERIFY(!progress.isEmpty()); // then until the passes of showing are over
+        for (qsizetype seen = -1; seen != progress.count(); QTest::qWait(100))
+            seen = progress.count();
+        const auto onePass = [&](const std::function<void()> &action) {
+            progress.clear();
+            action();
+            return progress.count() == 1 && progress.first().first().toInt() == 100;
+        };
+        QVERIFY(onePass([&] { w.createHeightsBuffer({}); }));
+        QVERIFY(onePass([&] { w.createHeightsBuffer({quadrants, path("none.chgt"), quadrants}); }));
+        QCOMPARE(w.storedPolygons().size(), 2 * 115200);
+        for (const ColoredPolygon &t : w.storedPolygons()) {
+            const QPointF c = t.polygon.boundingRect().center() - QPointF(1650, 4950);
+            if (qAbs(c.x()) > 2 && qAbs(c.y()) > 2) // away from the quadrant edges
+                QCOMPARE(t.color.rgb(), bandColor(QuadrantHeights[(c.y() < 0) * 2 + (c.x() > 0)]));
+        }
+        QVERIFY(onePass([&] { w.viewBorder(false); }));
+        const QImage image = w.grab().toImage();
+        for (int i = 0; i < 4; ++i) // near the tile's corners
+            QCOMPARE(image.pixel(503 + 93 * (i % 2), 133 + 93 * (i / 2)), bandColor(QuadrantHeights[i]));
+        QVERIFY(onePass([&] { w.repaintQtWdg(); }));
+        QFile log(QStringLiteral("log.txt"));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 1);
+        QCOMPARE(lines.first().section('\t', 1, 1), QStringLiteral("Repaint Qt widget"));
+    }
+
+    // chgt2png, and the view painted at an offset (as a page) after each file, give the plain serial paint
+    // of every triangle; loose triangles from slivers to larger than the window follow the tiles.
+    void qtPictures_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<ViewExtent>("extent");
+        QTest::newRow("bad size") << QStringList{"--size", "0x10"} << 2 << QSize() << ViewExtent();
+        QTest::newRow("defaults") << QStringList() << 0 << QSize(1800, 600) << DrawQtWdg::initialExtent;
+        QTest::newRow("zoomed, odd size, no border, one file missing")
+            << QStringList{"--size", "1037x611", "--window", "14.25,15.75,49.25,49.75", "--no-border"} << 1
+            << QSize(1037, 611) << ViewExtent{1425, 1575, 4925, 4975};
+        QTest::newRow("map edge, 17 rows") << QStringList{"--size", "500x17", "--window", "13,15,48.5,49"} << 0
+                                           << QSize(500, 17) << ViewExtent{1300, 1500, 4850, 4900};
+    }
+
+    void qtPictures()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(int, exitCode);
+        QFETCH(QSize, size);
+        QFETCH(ViewExtent, extent);
+        QRandomGenerator random(42);
+        QVector<float> f;
+        for (int i = 0; i < 3000; ++i) {
+            const double x = 13 + 4 * random.generateDouble(), y = 48 + 4 * random.generateDouble();
+            const double s = std::pow(10.0, 0.5 - 4.5 * random.generateDouble()), u = random.generateDouble();
+            addTriangle(f, x, y, x + s * u, y - s / 2, x - s / 3, y + s * (1 - u), QColor::fromRgb(random.generate()));
+        }
+        const QStringList files = relief + QStringList{path("loose.chgt")};
+        const QString out = path("out.png"), missing = path("N48E013.chgt");
+        QVERIFY(writeFloats(files.last(), f) && (!QFile::exists(out) || QFile::remove(out)));
+        QProcess process;
+        const QStringList inputs = exitCode == 1 ? QStringList{missing} + files : files;
+        process.start(QCoreApplication::applicationDirPath() + "/chgt2png", options + QStringList{"-o", out} + inputs);
+        QVERIFY(process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), exitCode);
+        QCOMPARE(QFile::exists(out), exitCode != 2);
+        if (exitCode == 2)
+            return;
+        QVERIFY(exitCode == 0 || process.readAllStandardError().contains(missing.toLocal8Bit()));
+        DrawQtWdg view;
+        view.resize(size);
+        view.viewBorder(!options.contains("--no-border"));
+        view.mapPainter().setMode(MapPainter::Mode::Bands);
+        DrawQtWdg::setViewExtent(extent);
+        QImage page(size + QSize(60, 40), QImage::Format_RGB32);
+        for (const QString &file : files) {
+            view.createHeightsBuffer({file});
+            page.fill(Qt::white);
+            view.render(&page, QPoint(37, 23), QRegion(), QWidget::DrawChildren);
+        }
+        DrawQtWdg::resetViewExtent();
+        const qsizetype culled = view.storedPolygons().size() / 2;
+        QVERIFY(extent == DrawQtWdg::initialExtent || view.mapPainter().lastPaintedTriangles() < culled);
+        QImage expected(size, QImage::Format_RGB32);
+        expected.fill(Qt::white);
+        QPainter painter(&expected);
+        MapPainter::paintPlain(painter, size, ViewExtentMath::windowRect(extent), view.storedPolygons(),
+                               view.borderPoints(), view.isBorderShown());
+        painter.end();
+        QCOMPARE(page.copy(QRect(QPoint(37, 23), size)), expected);
+        QCOMPARE(QImage(out).convertToFormat(QImage::Format_RGB32), expected);
+    }
+
+    void glLoadsAndDraws_data()
+    {
+        QTest::addColumn<int>("variant"); // 0 shown view, 1 files opened before showing, 2 no buffer objects
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QVector<int>>("counts");
+        QTest::addColumn<QPointF>("probe");
+        QTest::addColumn<QColor>("expected");
+        QTest::addColumn<QList<int>>("progress"); // of the first paint after opening
+        const QColor white(Qt::white);
+        QTest::newRow("no files") << 0 << QStringList() << QVector<int>() << QPointF(14.5, 49.5) << white
+                                  << QList<int>{100};
+        QTest::newRow("four tiles, later covers earlier; unreadable, 2 GiB and partial triangle")
+            << 0 << QStringList{"red", "missing", "huge", "empty", "blue", "partial"} << QVector<int>{6, 0, 6, 6}
+            << QPointF(14.7, 49.7) << QColor(Qt::blue) << QList<int>{0, 25, 50, 75, 100};
+        QTest::newRow("opened before shown") << 1 << QStringList{"red"} << QVector<int>{6} << QPointF(14.9, 49.4)
+                                             << QColor(Qt::red) << QList<int>();
+        QTest::newRow("no buffer objects") << 2 << QStringList{"red"} << QVector<int>() << QPointF(14.5, 49.5) << white
+                                           << QList<int>{100};
+    }
+
+    void glLoadsAndDraws()
+    {
+        QFETCH(int, variant);
+        QFETCH(QStringList, files);
+        QFETCH(QVector<int>, counts);
+        QFETCH(QPointF, probe);
+        QFETCH(QColor, expected);
+        QFETCH(QList<int>, progress);
+        for (QString &f : files)
+            f = path(f + ".chgt");
+        if (variant == 2)
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("buffer objects"));
+        std::unique_ptr<DrawGLWdg> view(variant == 2 ? new DrawGLWdgWithoutBuffers : new DrawGLWdg);
+        QVERIFY(variant != 1 || view->createHeightsGenBuffer(files));
+        QVERIFY(show(view.get()));
+        QCOMPARE(view->hasBufferObjects(), variant != 2);
+        if (variant != 1) {
+            QSignalSpy painted(view.get(), &DrawGLWdg::sProgress);
+            QVERIFY(view->createHeightsGenBuffer(files));
+            QTRY_VERIFY(painted.count() >= progress.size());
+            for (int i = 0; i < progress.size(); ++i)
+                QCOMPARE(painted[i].first().toInt(), progress[i]);
+        }
+        QCOMPARE(view->vertexCounts(), counts);
+        const QPoint pixel((probe.x() - 11) * 100, (51.3 - probe.y()) * 100);
+        QVERIFY(sameColor(view->grabFramebuffer().pixel(pixel), expected));
+    }
+
+    // Opaque white in a window of another colour, after another view died with this context current.
+    void glOpaqueWhiteAndDeletion()
+    {
+        QWidget window;
+        window.setPalette(QPalette(QColor(40, 80, 120)));
+        window.setAutoFillBackground(true);
+        auto *view = new DrawGLWdg(&window);
+        view->resize(900, 300);
+        QVERIFY(show(&window));
+        view->createHeightsGenBuffer({path("red.chgt")});
+        auto *other = new DrawGLWdg;
+        QVERIFY(show(other));
+        other->createHeightsGenBuffer({path("blue.chgt")});
+        view->makeCurrent();
+        delete other;
+        const auto screen = [&] { return window.screen()->grabWindow(window.winId()).toImage(); };
+        QTRY_VERIFY(sameColor(screen().pixel(350, 180), Qt::red));
+        for (const QImage &img : {screen(), window.grab().toImage(), view->grabFramebuffer()})
+            QVERIFY(sameColor(img.pixel(100, 150), Qt::white) && sameColor(img.pixel(350, 180), Qt::red));
+    }
+
+    // The same wheel steps and drag (pressed at 500,150) from the whole country: same window and picture.
+    void viewsAgree_data()
+    {
+        QTest::addColumn<QList<int>>("deltas");
+        QTest::addColumn<int>("button");
+        QTest::addColumn<QPoint>("release");
+        QTest::addColumn<QRectF>("expected"); // left, bottom, width, height
+        const QRectF country(1100, 4830, 900, 300);
+        const QPoint click(500, 150);
+        QTest::newRow("whole country, with the border") << QList<int>{} << 0 << click << country;
+        QTest::newRow("zoom in then out") << QList<int>{120, -120} << 0 << click << country;
+        QTest::newRow("delta 0 zooms out") << QList<int>{0} << 0 << click << QRectF(1055, 4815, 990, 330);
+        QTest::newRow("zoom in stops with the map left") << QList<int>(12, 120) << 0 << click
+                                                         << QRectF(1505, 4965, 90, 30);
+        QTest::newRow("left drag 100 px left, 30 up") << QList<int>{} << int(Qt::LeftButton) << QPoint(400, 120)
+                                                      << QRectF(1200, 4800, 900, 300);
+        QTest::newRow("left click") << QList<int>{} << int(Qt::LeftButton) << click << country;
+        QTest::newRow("right drag") << QList<int>{} << int(Qt::RightButton) << QPoint(400, 100) << country;
+        QTest::newRow("middle drag") << QList<int>{} << int(Qt::MiddleButton) << QPoint(400, 100) << country;
+    }
+
+    void viewsAgree()
+    {
+        QFETCH(QList<int>, deltas);
+        QFETCH(int, button);
+        QFETCH(QPoint, release);
+        QFETCH(QRectF, expected);
+        const bool border = deltas.isEmpty() && !button;
+        if (!qtView) {
+            qtView = std::make_unique<DrawQtWdg>();
+            glView = std::make_unique<DrawGLWdg>();
+            QVERIFY(show(qtView.get()) && show(glView.get()));
+            qtView->createHeightsBuffer(relief);
+            QVERIFY(glView->createHeightsGenBuffer(relief));
+        }
+        DrawQtWdg::resetViewExtent();
+        DrawGLWdg::resetViewExtent();
+        qtView->viewBorder(border);
+        glView->viewBorder(border);
+        QSignalSpy qtPasses(qtView.get(), &DrawQtWdg::sProgress);
+        for (QWidget *v : {static_cast<QWidget *>(qtView.get()), static_cast<QWidget *>(glView.get())}) {
+            for (int delta : deltas) {
+                const QPointF at(450, 150);
+                QWheelEvent event(at, v->mapToGlobal(at), {}, {0, delta}, {}, {}, Qt::NoScrollPhase, false);
+                QApplication::sendEvent(v, &event);
+            }
+            if (button) {
+                QTest::mousePress(v, Qt::MouseButton(button), Qt::NoModifier, QPoint(500, 150));
+                QTest::mouseRelease(v, Qt::MouseButton(button), Qt::NoModifier, release);
+            }
+        }
+        QCOMPARE(qtPasses.count(), deltas.size() + (button == Qt::LeftButton ? 1 : 0));
+        const float l = expected.left(), r = expected.right(), b = expected.top(), t = expected.bottom();
+        QCOMPARE(DrawQtWdg::viewExtent(), (ViewExtent{l, r, b, t}));
+
+        // Each sampled map colour of the painter view is within a pixel in the OpenGL view (so is its window).
+        const QImage qtImg = qtView->grab().toImage(), glImg = glView->grabFramebuffer();
+        const auto toPixel = [&](QPointF m) { return QPoint((m.x() - l) * 900 / (r - l), (t - m.y()) * 300 / (t - b)); };
+        const QRect tiles = QRect(toPixel({1401, 4999}), toPixel({1599, 4901})) & QRect(0, 0, 900, 300);
+        QVERIFY(tiles.width() > 150);
+        for (int y = tiles.top(); y < tiles.bottom(); y += 5)
+            for (int x = tiles.left(); x < tiles.right(); x += 5) {
+                const QRgb c = qtImg.pixel(x, y);
+                const bool found = !allNear(glImg, {x, y}, 1, [&](QRgb g) { return !sameColor(g, c); });
+                QVERIFY2(found, qPrintable(QString("at %1,%2").arg(x).arg(y)));
+            }
+
+        // Outline points in sight and the middles of the pieces are black exactly when the border is shown.
+        const QVector<QPointF> &outline = qtView->borderPoints();
+        int inSight = 0;
+        for (int i = 0; i + 1 < outline.size(); ++i)
+            for (const QPointF &pt : {outline[i], (outline[i] + outline[i + 1]) / 2}) {
+                const QPoint p = toPixel(pt);
+                if (QRect(1, 1, 898, 298).contains(p)) {
+                    ++inSight;
+                    QVERIFY(blackNear(qtImg, p, 1) == border && blackNear(glImg, p, 1) == border);
+                }
+            }
+        QVERIFY(inSight > 100 || expected.width() < 900);
+    }
+};
+
+RZ_REGISTER_TEST(TestViews);
+#include "tst_views.moc"
