@@ -1,39 +1,41 @@
 #include "TestRegistry.h"
 
-#include <QByteArray>
 #include <QTest>
-#include <cstdio>
+
 #include <cstring>
+#include <memory>
+#include <vector>
 
 namespace TestRegistry {
 
-std::vector<Entry> &entries()
+static std::vector<Entry> &entries()
 {
     static std::vector<Entry> list;
     return list;
 }
 
+void add(const Entry &entry)
+{
+    entries().push_back(entry);
+}
+
 int runAll(int argc, char **argv)
 {
-    // "tst_x ClassName [qtest options]" runs one class; the class name is
-    // dropped from the arguments Qt Test sees.
-    const char *only = nullptr;
+    // A first argument naming a class selects it and is hidden from Qt Test.
     std::vector<char *> args(argv, argv + argc);
-    if (argc > 1 && argv[1][0] != '-') {
-        for (const Entry &e : entries()) {
-            if (std::strcmp(e.name, argv[1]) == 0) {
-                only = argv[1];
-                args.erase(args.begin() + 1);
-                break;
-            }
+    const char *only = nullptr;
+    for (const Entry &e : entries()) {
+        if (argc > 1 && std::strcmp(e.name, argv[1]) == 0) {
+            only = argv[1];
+            args.erase(args.begin() + 1);
         }
     }
     int failed = 0;
     for (const Entry &e : entries()) {
-        if (only && std::strcmp(e.name, only) != 0)
-            continue;
-        std::unique_ptr<QObject> test = e.create();
-        failed += QTest::qExec(test.get(), int(args.size()), args.data());
+        if (!only || std::strcmp(e.name, only) == 0) {
+            std::unique_ptr<QObject> test(e.create());
+            failed += QTest::qExec(test.get(), int(args.size()), args.data());
+        }
     }
     return failed == 0 ? 0 : 1;
 }

@@ -1,9 +1,0 @@
-#include "TestRegistry.h"
-
-#include <QCoreApplication>
-
-int main(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
-    return TestRegistry::runAll(argc, argv);
-}
