@@ -3,8 +3,6 @@
 #include <QString>
 #include <QtGlobal>
 
-class QIODevice;
-
 // The CHGT tile: a bare array of 24-byte vertex records (x, y, z, r, g, b as
 // little-endian floats), three per triangle, two triangles per cell.
 class ChgtTile
@@ -25,7 +23,4 @@ public:
         return n * n * FloatsPerCell;
     }
     static qint64 fileSize(int q) { return floatCount(q) * 4; }
-
-    // Writes the floats as little-endian bytes; false on a short write.
-    static bool writeFloats(QIODevice *device, const float *floats, qint64 count);
 };

@@ -3,6 +3,7 @@
 #include "ChgtTile.h"
 #include "ChgtTileWriter.h"
 #include "HgtTile.h"
+#include "RegularFile.h"
 #include "TileMesh.h"
 #include "TileMeshBuilder.h"
 
@@ -16,24 +17,6 @@ namespace {
 int validQuantity(int q)
 {
     return qBound(1, q, 5);
-}
-
-bool readWhole(QFile &file, QByteArray &bytes)
-{
-    const qint64 size = file.size();
-    bytes = QByteArray(size, Qt::Uninitialized);
-    qint64 done = 0;
-    while (done < size) {
-        const qint64 got = file.read(bytes.data() + done, size - done);
-        if (got <= 0)
-            break;
-        done += got;
-    }
-    if (done != size || !file.atEnd()) {
-        bytes = QByteArray();
-        return false;
-    }
-    return true;
 }
 
 } // namespace
@@ -78,8 +61,12 @@ QVector<ConvertHgt::FileOutcome> ConvertHgt::outcomes() const
     return fileOutcomes;
 }
 
-ConvertHgt::Outcome ConvertHgt::convertFile(const QString &srcPath, const QDir &dstDir, int q)
+ConvertHgt::Outcome ConvertHgt::convertFile(const QString &srcPath, const QDir &dstDir, int q,
+                                             FileFailure *failure)
 {
+    FileFailure ignored;
+    FileFailure &why = failure ? *failure : ignored;
+    why = FileFailure();
     if (!QFile::exists(srcPath))
         return Outcome::Missing;
     int lat = 0;
@@ -87,28 +74,32 @@ ConvertHgt::Outcome ConvertHgt::convertFile(const QString &srcPath, const QDir &
     if (!HgtTile::parseName(srcPath, &lat, &lon))
         return Outcome::NotTileName;
 
-    // Opening a fifo or device named like a tile could block for ever.
-    if (!QFileInfo(srcPath).isFile())
-        return Outcome::Unreadable;
-    QFile src(srcPath);
-    if (!src.open(QIODevice::ReadOnly))
-        return Outcome::Unreadable;
-    // Only a file of exactly a tile's size is read: anything else gives an
-    // empty tile, and a huge file must not be loaded.
+    // Only a file of exactly a tile's size is converted; a larger one is not
+    // even loaded. Anything else gives an empty tile, but never in place of
+    // one that holds data already.
     QByteArray bytes;
-    if (src.size() == HgtTile::FileSize && !readWhole(src, bytes))
-        return Outcome::Unreadable;
-    src.close();
+    if (!RegularFile::readAll(srcPath, HgtTile::FileSize, bytes, &why)) {
+        if (why.kind != FileFailure::TooLarge)
+            return Outcome::Unreadable;
+        why = FileFailure();
+    }
+    const QString tilePath = dstDir.filePath(ChgtTile::fileName(lat, lon));
+    if (bytes.size() != HgtTile::FileSize) {
+        bytes.clear();
+        if (QFileInfo::exists(tilePath) || QFileInfo(tilePath).isSymLink())
+            return Outcome::WrongSizeKept;
+    }
 
-    // The tile goes to a temporary file renamed over the old one, so a failed
-    // or interrupted write never leaves a truncated tile behind.
-    ChgtTileWriter out(dstDir.filePath(ChgtTile::fileName(lat, lon)));
-    if (!out.open())
+    ChgtTileWriter out(tilePath);
+    const bool written = out.open()
+                         && (bytes.isEmpty()
+                             || out.writeMesh(TileMeshBuilder(bytes.constData(), lon, lat,
+                                                              validQuantity(q))))
+                         && out.commit();
+    if (!written) {
+        why = out.failure();
         return Outcome::Unwritable;
-    if (!bytes.isEmpty() && !out.writeMesh(TileMeshBuilder(bytes.constData(), lon, lat, validQuantity(q))))
-        return Outcome::Unwritable;
-    if (!out.commit())
-        return Outcome::Unwritable;
+    }
     return bytes.isEmpty() ? Outcome::WrongSizeEmptyWritten : Outcome::Converted;
 }
 
@@ -137,9 +128,10 @@ void ConvertHgt::run()
         if (isInterruptionRequested())
             return;
         emit sProgress(int(100 * i / n));
-        const Outcome outcome = convertFile(sources.at(i), dir, q);
+        FileFailure failure;
+        const Outcome outcome = convertFile(sources.at(i), dir, q, &failure);
         QMutexLocker lock(&mutex);
-        fileOutcomes.append({sources.at(i), outcome});
+        fileOutcomes.append({sources.at(i), outcome, failure});
     }
     emit sProgress(100);
 }

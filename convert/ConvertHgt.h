@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FileFailure.h"
+
 #include <QDir>
 #include <QMutex>
 #include <QString>
@@ -18,6 +20,7 @@ public:
     enum class Outcome {
         Converted,             // full tile written
         WrongSizeEmptyWritten, // source of the wrong size: empty tile written
+        WrongSizeKept,         // source of the wrong size: the older tile kept
         Missing,               // no such file
         NotTileName,           // name is not like "N49E014.hgt"
         Unreadable,            // cannot be opened or read whole
@@ -29,6 +32,7 @@ public:
     {
         QString path;
         Outcome outcome;
+        FileFailure failure; // the system's reason for Unreadable, Unwritable
     };
 
     explicit ConvertHgt(QObject *parent = nullptr);
@@ -44,7 +48,8 @@ public:
     QVector<FileOutcome> outcomes() const;
 
     // Converts one file exactly as run() does, on the calling thread.
-    static Outcome convertFile(const QString &srcPath, const QDir &dstDir, int q);
+    static Outcome convertFile(const QString &srcPath, const QDir &dstDir, int q,
+                               FileFailure *failure = nullptr);
 
     // Converts every file of the parameters taken at its start. Stopped with
     // requestInterruption(), it ends after the file under way and does not

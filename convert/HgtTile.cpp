@@ -4,9 +4,11 @@
 
 bool HgtTile::parseName(const QString &path, int *lat, int *lon)
 {
-    // The dot is deliberately unescaped: "N49E014xhgt" counts as a tile.
+    // The dot is deliberately unescaped and matches any character, a line
+    // break included: "N49E014xhgt" counts as a tile.
     static const QRegularExpression pattern(
-        QRegularExpression::anchoredPattern(QStringLiteral("N[0-9]{2}E0[0-9]{2}.hgt")));
+        QRegularExpression::anchoredPattern(QStringLiteral("N[0-9]{2}E0[0-9]{2}.hgt")),
+        QRegularExpression::DotMatchesEverythingOption);
 
     if (path.size() < 11)
         return false;

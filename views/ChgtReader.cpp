@@ -5,6 +5,8 @@
 #include <QtEndian>
 
 #include <cmath>
+#include <cstring>
+#include <new>
 
 namespace {
 
@@ -22,6 +24,49 @@ QColor ChgtReader::colorOf(float red, float green, float blue)
     return QColor::fromRgbF(clampUnit(red), clampUnit(green), clampUnit(blue), 1.0f);
 }
 
+bool ChgtReader::hasFiniteCoordinates(const float *t)
+{
+    for (int v = 0; v < 3; ++v) {
+        const float *p = t + v * FloatsPerVertex;
+        if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2]))
+            return false;
+    }
+    return true;
+}
+
+qint64 ChgtReader::keepFiniteTriangles(float *floats, qint64 floatCount)
+{
+    qint64 kept = 0;
+    for (qint64 i = 0; i + FloatsPerTriangle <= floatCount; i += FloatsPerTriangle) {
+        if (!hasFiniteCoordinates(floats + i))
+            continue;
+        if (kept != i)
+            std::memmove(floats + kept, floats + i, FloatsPerTriangle * sizeof(float));
+        kept += FloatsPerTriangle;
+    }
+    return kept;
+}
+
+bool ChgtReader::readTriangles(const QString &path, QByteArray &bytes, FileFailure *failure)
+{
+    if (!WholeFile::read(path, bytes, failure))
+        return false;
+    // QByteArray's block is aligned for floats.
+    float *floats = reinterpret_cast<float *>(bytes.data());
+    const qint64 count = bytes.size() / qint64(sizeof(float));
+    if constexpr (Q_BYTE_ORDER == Q_BIG_ENDIAN) {
+        for (qint64 i = 0; i < count; ++i)
+            floats[i] = qFromLittleEndian(floats[i]);
+    }
+    const qint64 kept = keepFiniteTriangles(floats, count);
+    for (qint64 v = 0; v < kept; v += FloatsPerVertex) {
+        for (int c = 3; c < 6; ++c)
+            floats[v + c] = clampUnit(floats[v + c]);
+    }
+    bytes.truncate(qsizetype(kept * qint64(sizeof(float))));
+    return true;
+}
+
 void ChgtReader::appendTriangles(const float *f, qint64 floatCount,
                                  QVector<ColoredPolygon> &polygons)
 {
@@ -33,6 +78,8 @@ void ChgtReader::appendTriangles(const float *f, qint64 floatCount,
     if (polygons.isEmpty())
         polygons.reserve(triangles);
     for (qint64 i = 0; i + FloatsPerTriangle <= floatCount; i += FloatsPerTriangle) {
+        if (!hasFiniteCoordinates(f + i))
+            continue;
         ColoredPolygon cp;
         cp.color = colorOf(f[i + 3], f[i + 4], f[i + 5]);
         cp.polygon.reserve(3);
@@ -43,18 +90,26 @@ void ChgtReader::appendTriangles(const float *f, qint64 floatCount,
     }
 }
 
-bool ChgtReader::appendFile(const QString &path, QVector<ColoredPolygon> &polygons)
+bool ChgtReader::appendFile(const QString &path, QVector<ColoredPolygon> &polygons,
+                            FileFailure *failure)
 {
     QByteArray bytes;
-    if (!WholeFile::read(path, bytes))
+    if (!readTriangles(path, bytes, failure))
         return false;
-    // Only whole floats are used; QByteArray's block is aligned for them.
-    const qint64 floatCount = bytes.size() / qint64(sizeof(float));
-    float *floats = reinterpret_cast<float *>(bytes.data());
-    if constexpr (Q_BYTE_ORDER == Q_BIG_ENDIAN) {
-        for (qint64 i = 0; i < floatCount; ++i)
-            floats[i] = qFromLittleEndian(floats[i]);
+    const qsizetype before = polygons.size();
+    try {
+        appendTriangles(reinterpret_cast<const float *>(bytes.constData()),
+                        bytes.size() / qint64(sizeof(float)), polygons);
+    } catch (const std::bad_alloc &) {
+        // A tile too large for memory is left out whole; the map carries on.
+        polygons.resize(before);
+        try {
+            polygons.squeeze();
+        } catch (const std::bad_alloc &) {
+        }
+        if (failure)
+            *failure = FileFailure::of(FileFailure::OutOfMemory);
+        return false;
     }
-    appendTriangles(floats, floatCount, polygons);
     return true;
 }

@@ -1,29 +1,42 @@
 #pragma once
 
 #include "ColoredPolygon.h"
+#include "FileFailure.h"
 
+#include <QByteArray>
 #include <QColor>
 #include <QString>
 #include <QVector>
 
 // Reads CHGT tiles (bare arrays of little-endian vertex records of six
-// floats, three records per triangle) into the painter view's polygons.
+// floats, three records per triangle) for both map views.
 class ChgtReader
 {
 public:
     static constexpr int FloatsPerVertex = 6;
     static constexpr int FloatsPerTriangle = 18;
-    // Reads the file whole and appends one polygon per whole triangle.
-    // Returns false, appending nothing, when the file cannot be opened, is
-    // too large, or does not read back exactly its size.
-    static bool appendFile(const QString &path, QVector<ColoredPolygon> &polygons);
 
-    // One polygon per whole 18-float triangle of floats (host byte order);
-    // a trailing partial triangle is ignored.
+    // Reads a tile whole into floats in host byte order, keeping only whole
+    // triangles whose coordinates are all finite: a damaged triangle must
+    // not paint over the map. Colour components are clamped to 0..1 (NaN
+    // becomes 0), so both views fill such a triangle alike.
+    static bool readTriangles(const QString &path, QByteArray &floats,
+                              FileFailure *failure = nullptr);
+
+    // Appends one polygon per triangle of the file. Returns false, appending
+    // nothing, when it cannot be read or its polygons cannot be allocated.
+    static bool appendFile(const QString &path, QVector<ColoredPolygon> &polygons,
+                           FileFailure *failure = nullptr);
+
+    // One polygon per whole 18-float triangle of floats (host byte order)
+    // with finite coordinates; a trailing partial triangle is ignored.
     static void appendTriangles(const float *floats, qint64 floatCount,
                                 QVector<ColoredPolygon> &polygons);
 
-    // The colour of a triangle's first vertex. Components are clamped to
-    // 0..1 (NaN becomes 0) so a damaged file still gives a valid colour.
+    // Moves the usable triangles to the front; returns their float count.
+    static qint64 keepFiniteTriangles(float *floats, qint64 floatCount);
+    static bool hasFiniteCoordinates(const float *triangle);
+
+    // The colour of a triangle's first vertex, components clamped to 0..1.
     static QColor colorOf(float red, float green, float blue);
 };

@@ -1,9 +1,11 @@
 #include "DrawGLWdg.h"
 
 #include "BorderOutline.h"
+#include "ChgtReader.h"
 #include "ProgressDlg.h"
 #include "WholeFile.h"
 
+#include <QDir>
 #include <QMouseEvent>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
@@ -135,8 +137,14 @@ void DrawGLWdg::mouseReleaseEvent(QMouseEvent *e)
 
 void DrawGLWdg::wheelEvent(QWheelEvent *e)
 {
+    const std::optional<int> turn =
+        ViewExtentMath::wheelTurn(e->angleDelta(), e->pixelDelta(), e->phase());
+    if (!turn) {
+        e->accept();
+        return;
+    }
     ViewExtent extent = viewExtent();
-    ViewExtentMath::zoom(extent, e->angleDelta().y(), ZoomStepX, ZoomStepY);
+    ViewExtentMath::zoom(extent, *turn, ZoomStepX, ZoomStepY);
     setViewExtent(extent);
     e->accept();
     updateProjection();
@@ -256,12 +264,11 @@ void DrawGLWdg::loadBorder()
     const QByteArray data = BorderOutline::readResource();
     if (data.isEmpty())
         return;
-    borderBytes = data.size();
-    bufferFunctions.genBuffers(1, &borderBuffer);
-    bufferFunctions.bindBuffer(GL_ARRAY_BUFFER, borderBuffer);
-    bufferFunctions.bufferData(GL_ARRAY_BUFFER, GLsizeiptr(data.size()), data.constData(),
-                               GL_STATIC_DRAW);
-    bufferFunctions.bindBuffer(GL_ARRAY_BUFFER, 0);
+    borderBuffer = uploadBuffer(data);
+    if (borderBuffer != 0)
+        borderBytes = data.size();
+    else
+        qWarning("DrawGLWdg: the state border could not be uploaded to the graphics memory");
 }
 
 void DrawGLWdg::uploadFiles(const QStringList &files)
@@ -276,18 +283,40 @@ bool DrawGLWdg::uploadTile(const QString &path)
 {
     // Held only for the upload: the vertex data lives in the buffer.
     QByteArray data;
-    if (!WholeFile::read(path, data))
+    if (!ChgtReader::readTriangles(path, data))
         return false;
-
-    GLuint id = 0;
-    bufferFunctions.genBuffers(1, &id);
+    const GLuint id = uploadBuffer(data);
+    if (id == 0) {
+        qWarning("DrawGLWdg: %s could not be uploaded to the graphics memory and is left out",
+                 qPrintable(QDir::toNativeSeparators(path)));
+        return false;
+    }
     tileBuffers.append(id);
     tileVertexCounts.append(triangleVertexCount(data.size()));
     tilePaths.append(path);
+    return true;
+}
+
+GLuint DrawGLWdg::uploadBuffer(const QByteArray &data)
+{
+    // Errors left by earlier calls must not be blamed on this upload.
+    for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i) {
+    }
+    GLuint id = 0;
+    bufferFunctions.genBuffers(1, &id);
+    if (id == 0)
+        return 0;
     bufferFunctions.bindBuffer(GL_ARRAY_BUFFER, id);
     bufferFunctions.bufferData(GL_ARRAY_BUFFER, GLsizeiptr(data.size()), data.constData(),
                                GL_STATIC_DRAW);
-    return true;
+    bufferFunctions.bindBuffer(GL_ARRAY_BUFFER, 0);
+    // Out of memory for a large tile is the usual failure; drawing from the
+    // empty buffer it leaves would show nothing or garbage.
+    if (glGetError() != GL_NO_ERROR) {
+        bufferFunctions.deleteBuffers(1, &id);
+        return 0;
+    }
+    return id;
 }
 
 void DrawGLWdg::applyProjection()

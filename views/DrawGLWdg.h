@@ -67,6 +67,8 @@ private:
     void loadBorder();
     void uploadFiles(const QStringList &files);
     bool uploadTile(const QString &path);
+    // A new buffer holding data, or 0 when the upload failed.
+    GLuint uploadBuffer(const QByteArray &data);
     void applyProjection();
     void updateGL();
     void updateProjection();

@@ -93,9 +93,15 @@ void DrawQtWdg::paintEvent(QPaintEvent *)
 
 void DrawQtWdg::wheelEvent(QWheelEvent *event)
 {
+    const std::optional<int> turn =
+        ViewExtentMath::wheelTurn(event->angleDelta(), event->pixelDelta(), event->phase());
+    if (!turn) {
+        event->accept();
+        return;
+    }
     ViewExtent e = viewExtent();
     // A refused zoom-in (it would leave no map) still repaints, like any step.
-    ViewExtentMath::zoom(e, event->angleDelta().y(), zoomStepX, zoomStepY);
+    ViewExtentMath::zoom(e, *turn, zoomStepX, zoomStepY);
     setViewExtent(e);
     event->accept();
     repaint();

@@ -4,6 +4,14 @@
 
 namespace ViewExtentMath {
 
+std::optional<int> wheelTurn(QPoint angleDelta, QPoint pixelDelta, Qt::ScrollPhase phase)
+{
+    const QPoint delta = angleDelta.isNull() ? pixelDelta : angleDelta;
+    if (delta.isNull() && phase != Qt::NoScrollPhase)
+        return std::nullopt;
+    return delta.y() != 0 ? delta.y() : delta.x();
+}
+
 bool zoom(ViewExtent &e, int delta, double stepX, double stepY)
 {
     const int c = delta > 0 ? 1 : -1;

@@ -3,6 +3,8 @@
 #include <QPoint>
 #include <QRect>
 
+#include <optional>
+
 // The visible map area of a view: west, east, south and north edges in the
 // view's own map units (hundredths of a degree for the painter view,
 // degrees for the OpenGL view). Pure arithmetic, shared by both views.
@@ -17,10 +19,15 @@ struct ViewExtent
     {
         return left == o.left && right == o.right && bottom == o.bottom && top == o.top;
     }
-    bool operator!=(const ViewExtent &o) const { return !(*this == o); }
 };
 
 namespace ViewExtentMath {
+
+// The delta of one wheel turn, or nothing when the event is not a turn:
+// touchpads send scroll-phase events without any delta, which must not
+// zoom. The vertical delta counts, else the horizontal one (tilt wheels);
+// a plain event without any delta is still a turn, with delta 0.
+std::optional<int> wheelTurn(QPoint angleDelta, QPoint pixelDelta, Qt::ScrollPhase phase);
 
 // One wheel step: delta > 0 zooms in, anything else (0 included) zooms out.
 // Each edge moves by stepX (longitude) or stepY (latitude), worked out in

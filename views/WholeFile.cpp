@@ -1,25 +1,12 @@
 #include "WholeFile.h"
 
-#include <QDataStream>
-#include <QFile>
+#include "RegularFile.h"
 
 namespace WholeFile {
 
-bool read(const QString &path, QByteArray &bytes)
+bool read(const QString &path, QByteArray &bytes, FileFailure *failure)
 {
-    bytes.clear();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const qint64 size = file.size();
-    if (size < 0 || size > MaxBytes)
-        return false;
-    QByteArray data(qsizetype(size), Qt::Uninitialized);
-    QDataStream in(&file);
-    if (in.readRawData(data.data(), int(size)) != size)
-        return false;
-    bytes = std::move(data);
-    return true;
+    return RegularFile::readAll(path, MaxBytes, bytes, failure);
 }
 
 } // namespace WholeFile

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FileFailure.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -12,8 +14,8 @@ namespace WholeFile {
 // Lengths are signed 32-bit on the read path: larger files are not read.
 constexpr qint64 MaxBytes = std::numeric_limits<int>::max();
 
-// False, leaving bytes empty, when the file cannot be opened, is too large
-// or does not read back exactly its size.
-bool read(const QString &path, QByteArray &bytes);
+// False, leaving bytes empty, when the path is not a regular file, cannot be
+// opened, is too large or does not read back exactly its size.
+bool read(const QString &path, QByteArray &bytes, FileFailure *failure = nullptr);
 
 } // namespace WholeFile

@@ -130,8 +130,9 @@ int main(int argc, char **argv)
     QVector<ColoredPolygon> polygons;
     for (int i = 0; i < files.size(); ++i) {
         err << "chgt2png: " << (100 * i / files.size()) << "% reading " << files[i] << Qt::endl;
-        if (!ChgtReader::appendFile(files[i], polygons)) {
-            err << "chgt2png: cannot read " << files[i] << Qt::endl;
+        FileFailure failure;
+        if (!ChgtReader::appendFile(files[i], polygons, &failure)) {
+            err << "chgt2png: " << files[i] << ": " << failure.english() << ", skipped" << Qt::endl;
             result = SomeUnreadable;
         }
     }

@@ -35,14 +35,16 @@ QString reason(const ConvertHgt::FileOutcome &file, const QDir &dstDir)
         break;
     case ConvertHgt::Outcome::WrongSizeEmptyWritten:
         return QStringLiteral("not %1 bytes long, wrote an empty tile %2").arg(HgtTile::FileSize).arg(tile);
+    case ConvertHgt::Outcome::WrongSizeKept:
+        return QStringLiteral("not %1 bytes long, kept the existing tile %2").arg(HgtTile::FileSize).arg(tile);
     case ConvertHgt::Outcome::Missing:
         return QStringLiteral("no such file");
     case ConvertHgt::Outcome::NotTileName:
         return QStringLiteral("name does not end like N49E014.hgt, skipped");
     case ConvertHgt::Outcome::Unreadable:
-        return QStringLiteral("cannot be read");
+        return QStringLiteral("cannot be read: %1").arg(file.failure.english());
     case ConvertHgt::Outcome::Unwritable:
-        return QStringLiteral("cannot write %1").arg(tile);
+        return QStringLiteral("cannot write %1: %2").arg(tile, file.failure.english());
     }
     return QString();
 }

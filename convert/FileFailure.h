@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+// Why a file could not be read or written: a kind, and for system failures
+// the errno value, so the reason can be told in the user's words.
+struct FileFailure
+{
+    enum Kind {
+        None,
+        System,           // code holds errno
+        NotRegularFile,   // fifo, device, directory: never opened
+        TooLarge,         // larger than the reader accepts
+        OutOfMemory,      // the contents could not be allocated
+        ShortRead,        // fewer bytes than the file's size (it changed)
+        ReadOnlyTarget,   // the existing tile has no write permission
+    };
+
+    Kind kind = None;
+    int code = 0;
+    QString detail; // a system text where no errno is known
+
+    static FileFailure system(int errnoValue) { return FileFailure{System, errnoValue, {}}; }
+    static FileFailure of(Kind kind) { return FileFailure{kind, 0, {}}; }
+
+    bool isFailure() const { return kind != None; }
+    // For the command-line tools: "No space left on device".
+    QString english() const;
+    // For the window: "na disku není volné místo".
+    QString czech() const;
+};

@@ -1,0 +1,118 @@
+#include "RegularFile.h"
+
+#include <QDataStream>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <limits>
+#include <new>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+void report(FileFailure *failure, const FileFailure &what)
+{
+    if (failure)
+        *failure = what;
+}
+
+// Opens without blocking and checks the opened file itself, so a fifo put
+// in place after a check cannot hang the reader.
+bool openNative(QFile &file, const QString &path, FileFailure *failure)
+{
+#ifdef Q_OS_UNIX
+    int fd;
+    do
+        fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        report(failure, FileFailure::system(errno));
+        return false;
+    }
+    struct stat st = {};
+    if (::fstat(fd, &st) != 0) {
+        const int error = errno;
+        ::close(fd);
+        report(failure, FileFailure::system(error));
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        report(failure, FileFailure::of(FileFailure::NotRegularFile));
+        return false;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        report(failure, FileFailure{FileFailure::System, 0, file.errorString()});
+        return false;
+    }
+    return true;
+#else
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile()) {
+        report(failure, FileFailure::of(FileFailure::NotRegularFile));
+        return false;
+    }
+    file.setFileName(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        report(failure, FileFailure{FileFailure::System, 0, file.errorString()});
+        return false;
+    }
+    return true;
+#endif
+}
+
+} // namespace
+
+namespace RegularFile {
+
+bool open(QFile &file, const QString &path, FileFailure *failure)
+{
+    report(failure, FileFailure());
+    if (!QFileInfo(path).isNativePath()) {
+        file.setFileName(path);
+        if (file.open(QIODevice::ReadOnly))
+            return true;
+        report(failure, FileFailure{FileFailure::System, ENOENT, {}});
+        return false;
+    }
+    return openNative(file, path, failure);
+}
+
+bool readAll(const QString &path, qint64 maxBytes, QByteArray &bytes, FileFailure *failure)
+{
+    bytes.clear();
+    QFile file;
+    if (!open(file, path, failure))
+        return false;
+    const qint64 size = file.size();
+    if (size > maxBytes || size > std::numeric_limits<int>::max()) {
+        report(failure, FileFailure::of(FileFailure::TooLarge));
+        return false;
+    }
+    QByteArray data;
+    try {
+        data = QByteArray(qsizetype(size), Qt::Uninitialized);
+    } catch (const std::bad_alloc &) {
+        report(failure, FileFailure::of(FileFailure::OutOfMemory));
+        return false;
+    }
+    // One raw read of the whole size, as the formats are plain dumps.
+    QDataStream in(&file);
+    if (in.readRawData(data.data(), int(size)) != size) {
+        report(failure, file.error() == QFileDevice::NoError
+                            ? FileFailure::of(FileFailure::ShortRead)
+                            : FileFailure{FileFailure::System, 0, file.errorString()});
+        return false;
+    }
+    bytes = std::move(data);
+    return true;
+}
+
+} // namespace RegularFile
