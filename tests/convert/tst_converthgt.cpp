@@ -5,10 +5,33 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <QRandomGenerator>
+#include <QThread>
+
+#include <atomic>
+#include <cerrno>
 #include <csignal>
+#include <thread>
+
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/types.h>
 
 using Outcome = ConvertHgt::Outcome;
+Q_DECLARE_METATYPE(FileFailure)
+
+// Owner, group and other bits: the "user" bits depend on who asks.
+static QFile::Permissions modeOf(const QString &path)
+{
+    return QFileInfo(path).permissions() & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
+}
+
+static bool writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+           && file.write(bytes) == bytes.size();
+}
 
 static QList<int> runWorker(ConvertHgt &worker)
 {
@@ -61,31 +84,48 @@ private slots:
 
     void overOlderTile_data()
     {
-        QTest::addColumn<qint64>("size"); // -1: no source
+        QTest::addColumn<qint64>("size"); // -1: no source, -2: a fifo
+        QTest::addColumn<bool>("older");
         QTest::addColumn<QString>("failure");
         QTest::addColumn<Outcome>("outcome");
+        QTest::addColumn<FileFailure>("reason");
         const qint64 full = HgtTile::FileSize;
-        QTest::newRow("q5 tile replaced at q1") << full << "" << Outcome::Converted;
-        QTest::newRow("1000 bytes") << qint64(1000) << "" << Outcome::WrongSizeEmptyWritten;
-        QTest::newRow("5 GB, not loaded") << (qint64(5) << 30) << "" << Outcome::WrongSizeEmptyWritten;
-        QTest::newRow("missing") << qint64(-1) << "" << Outcome::Missing;
-        QTest::newRow("read-only output") << full << "read-only" << Outcome::Unwritable;
-        QTest::newRow("disk full while writing") << full << "disk full" << Outcome::Unwritable;
+        const FileFailure none;
+        QTest::newRow("q5 tile replaced at q1") << full << true << "" << Outcome::Converted << none;
+        for (qint64 size : {qint64(0), qint64(1), full / 2, full - 1, full + 1, qint64(5) << 30})
+            QTest::addRow("%lld bytes, older kept", size) << size << true << "" << Outcome::WrongSizeKept << none;
+        QTest::newRow("1000 bytes, no older") << qint64(1000) << false << "" << Outcome::WrongSizeEmptyWritten << none;
+        QTest::newRow("missing") << qint64(-1) << true << "" << Outcome::Missing << none;
+        QTest::newRow("fifo source") << qint64(-2) << true << "" << Outcome::Unreadable
+                                     << FileFailure::of(FileFailure::NotRegularFile);
+        QTest::newRow("read-only tile") << full << true << "read-only" << Outcome::Unwritable
+                                        << FileFailure::of(FileFailure::ReadOnlyTarget);
+        QTest::newRow("disk full while writing") << full << true << "disk full" << Outcome::Unwritable
+                                                 << FileFailure::system(EFBIG);
+        QTest::newRow("tile is a directory") << full << true << "directory" << Outcome::Unwritable
+                                             << FileFailure::system(EISDIR);
     }
 
     // Only the older tile or the new one, whole, and no temporary file.
     void overOlderTile()
     {
         QFETCH(qint64, size);
+        QFETCH(bool, older);
         QFETCH(QString, failure);
         QFETCH(Outcome, outcome);
+        QFETCH(FileFailure, reason);
         QTemporaryDir tmp;
-        const QString src = tmp.filePath("N49E014.hgt"), out = tmp.filePath("out");
-        const QByteArray older(ChgtTile::fileSize(5), '\0');
-        QVERIFY(writeTile(out + "/N49E014.chgt", older.size()) && (size < 0 || writeTile(src, size)));
-        if (failure == "read-only" && QFile::setPermissions(out, QFile::ReadOwner | QFile::ExeOwner)
-            && QFileInfo(out).isWritable())
-            QSKIP("permissions do not bind this user");
+        const QString src = tmp.filePath("N49E014.hgt"), out = tmp.filePath("out"), tile = out + "/N49E014.chgt";
+        const QByteArray old(ChgtTile::floatCount(5) * 4, '\x11');
+        QVERIFY(QDir().mkpath(out));
+        if (failure == "directory")
+            QVERIFY(QDir().mkpath(tile));
+        else if (older)
+            QVERIFY(writeBytes(tile, old));
+        QVERIFY(size == -1 || (size == -2 ? mkfifo(QFile::encodeName(src), 0600) == 0 : writeTile(src, size)));
+        if (failure == "read-only")
+            QVERIFY(QFile::setPermissions(tile, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        const QFile::Permissions permissions = modeOf(tile);
         rlimit saved;
         getrlimit(RLIMIT_FSIZE, &saved);
         const rlimit small{1 << 20, saved.rlim_max};
@@ -94,12 +134,136 @@ private slots:
         ConvertHgt worker({src}, out, 1);
         const QList<int> values = runWorker(worker);
         setrlimit(RLIMIT_FSIZE, &saved);
-        QFile::setPermissions(out, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QCOMPARE(values, (QList<int>{0, 100}));
-        QCOMPARE(worker.outcomes().at(0).outcome, outcome);
-        QCOMPARE(readFile(out + "/N49E014.chgt"), outcome == Outcome::Converted ? expectedTile(src, 1)
-                                                  : outcome == Outcome::WrongSizeEmptyWritten ? QByteArray() : older);
-        QCOMPARE(QDir(out).entryList(QDir::Files), QStringList{"N49E014.chgt"});
+        const ConvertHgt::FileOutcome got = worker.outcomes().at(0);
+        QCOMPARE(got.outcome, outcome);
+        QCOMPARE(got.failure.kind, reason.kind);
+        QCOMPARE(got.failure.code, reason.code);
+        QVERIFY(got.failure.english().isEmpty() == !reason.isFailure());
+        QVERIFY(got.failure.czech().isEmpty() == !reason.isFailure());
+        if (failure != "directory") {
+            QCOMPARE(readFile(tile), outcome == Outcome::Converted               ? expectedTile(src, 1)
+                                     : outcome == Outcome::WrongSizeEmptyWritten ? QByteArray()
+                                                                                 : old);
+            if (older)
+                QCOMPARE(modeOf(tile), permissions);
+        }
+        QCOMPARE(QDir(out).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 QStringList{"N49E014.chgt"});
+    }
+
+    // A replaced tile keeps the permissions it had; leftovers of a killed
+    // run are removed, other files are not.
+    void replacingKeepsPermissionsAndClearsLeftovers()
+    {
+        QTemporaryDir tmp;
+        const QString src = tmp.filePath("N49E014.hgt"), tile = tmp.filePath("out/N49E014.chgt");
+        QVERIFY(writeTile(src) && writeBytes(tile, "old"));
+        const QFile::Permissions shared = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
+        QVERIFY(QFile::setPermissions(tile, shared));
+        for (const char *name : {"N49E014.chgt.Ab12Z9", "N49E014.chgt.keep", "N49E014.chgt.Ab12Z9x", "N49E015.chgt.Ab12Z9"})
+            QVERIFY(writeBytes(tmp.filePath("out/") + name, "left"));
+        QCOMPARE(ConvertHgt::convertFile(src, QDir(tmp.filePath("out")), 5), Outcome::Converted);
+        QCOMPARE(readFile(tile), expectedTile(src, 5));
+        QCOMPARE(modeOf(tile), shared);
+        QCOMPARE(QDir(tmp.filePath("out")).entryList(QDir::Files, QDir::Name),
+                 (QStringList{"N49E014.chgt", "N49E014.chgt.Ab12Z9x", "N49E014.chgt.keep", "N49E015.chgt.Ab12Z9"}));
+    }
+
+    void outputFailures_data()
+    {
+        QTest::addColumn<QString>("output"); // relative to the scratch directory
+        QTest::addColumn<QList<int>>("errors"); // errno per file, 0: converted
+        QTest::newRow("below a regular file") << "file/out" << QList<int>{ENOTDIR, ENOTDIR, ENOTDIR};
+        QTest::newRow("a regular file") << "file" << QList<int>{ENOTDIR, ENOTDIR, ENOTDIR};
+        QTest::newRow("removed during the run") << "gone" << QList<int>{0, ENOENT, ENOENT};
+    }
+
+    // Works for root too: none of these depends on permissions.
+    void outputFailures()
+    {
+        QFETCH(QString, output);
+        QFETCH(QList<int>, errors);
+        QTemporaryDir tmp;
+        QStringList paths;
+        for (const char *name : {"N49E014.hgt", "N49E015.hgt", "N49E016.hgt"})
+            QVERIFY(writeTile(paths.emplace_back(tmp.filePath(name))));
+        QVERIFY(writeBytes(tmp.filePath("file"), "not a directory"));
+        ConvertHgt worker(paths, tmp.filePath(output), 5);
+        connect(&worker, &ConvertHgt::sProgress, &worker, [&](int percent) {
+            if (percent == 33 && output == "gone")
+                QDir(tmp.filePath(output)).removeRecursively();
+        }, Qt::DirectConnection);
+        QCOMPARE(runWorker(worker), (QList<int>{0, 33, 66, 100}));
+        QList<int> got;
+        for (const ConvertHgt::FileOutcome &file : worker.outcomes()) {
+            QCOMPARE(file.outcome, file.failure.isFailure() ? Outcome::Unwritable : Outcome::Converted);
+            got << file.failure.code;
+        }
+        QCOMPARE(got, errors);
+        QCOMPARE(readFile(tmp.filePath("file")), QByteArray("not a directory"));
+    }
+
+    // A source shrinking and growing back under the worker: every run gives
+    // the complete tile, keeps the older one or reports the file unreadable.
+    void sourceTruncatedDuringRun()
+    {
+        QTemporaryDir tmp;
+        const QString src = tmp.filePath("N49E014.hgt"), tile = tmp.filePath("N49E014.chgt");
+        QVERIFY(writeTile(src) && writeBytes(tile, "old"));
+        const QByteArray full = readFile(src), expected = expectedTile(src, 5);
+        std::atomic<bool> stop{false};
+        std::thread truncator([&] {
+            QFile f(src);
+            if (!f.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
+                return;
+            // The first half never changes, so a full-size read is always the tile.
+            while (!stop) {
+                f.resize(full.size() / 2);
+                f.seek(full.size() / 2);
+                f.write(full.constData() + full.size() / 2, full.size() - full.size() / 2);
+            }
+        });
+        QMap<Outcome, int> seen;
+        for (int run = 0; run < 40; ++run) {
+            const Outcome outcome = ConvertHgt::convertFile(src, QDir(tmp.path()), 5);
+            ++seen[outcome];
+            const QByteArray now = readFile(tile);
+            QVERIFY(outcome == Outcome::Converted || outcome == Outcome::WrongSizeKept || outcome == Outcome::Unreadable);
+            QVERIFY2(now == expected || (now == "old" && !seen.contains(Outcome::Converted)), qPrintable(QString::number(run)));
+        }
+        stop = true;
+        truncator.join();
+        QVERIFY(seen.value(Outcome::Converted) + seen.value(Outcome::WrongSizeKept) + seen.value(Outcome::Unreadable) == 40);
+    }
+
+    // kill -9 at random moments of a q = 1 conversion over an older tile:
+    // each time the older or the complete new tile, and nothing else after
+    // the next normal run.
+    void killedConversions()
+    {
+        QTemporaryDir tmp;
+        const QString src = tmp.filePath("N49E014.hgt"), out = tmp.filePath("out"), tile = out + "/N49E014.chgt";
+        QVERIFY(writeTile(src));
+        const QByteArray old(ChgtTile::floatCount(5) * 4, '\x22'), fresh = expectedTile(src, 1);
+        QRandomGenerator random(2026);
+        int keptOld = 0, landedNew = 0;
+        for (int trial = 0; trial < 20; ++trial) {
+            QVERIFY(writeBytes(tile, old));
+            QProcess process;
+            process.start(HGT2CHGT_PATH, {"--quiet", "-q", "1", "-o", out, src});
+            QVERIFY(process.waitForStarted());
+            QThread::usleep(random.bounded(5000, 150000));
+            ::kill(pid_t(process.processId()), SIGKILL);
+            QVERIFY(process.waitForFinished(30000));
+            const QByteArray now = readFile(tile);
+            QVERIFY2(now == old || now == fresh, qPrintable(QStringLiteral("trial %1: %2 bytes").arg(trial).arg(now.size())));
+            (now == old ? keptOld : landedNew) += 1;
+        }
+        qInfo("20 kills: %d left the older tile, %d the new one", keptOld, landedNew);
+        QVERIFY(keptOld > 0);
+        QCOMPARE(ConvertHgt::convertFile(src, QDir(out), 5), Outcome::Converted);
+        QCOMPARE(QDir(out).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList{"N49E014.chgt"});
     }
 
     // The file under way is finished with the old parameters, nothing after

@@ -14,6 +14,7 @@ private slots:
         QTest::newRow("zero fill") << "N00E000.hgt" << "N00E000.chgt";
         QTest::newRow("prefix, path") << "/moje data/výšky/abcN07E099.hgt" << "N07E099.chgt";
         QTest::newRow("dot matches any character") << "N49E005xhgt" << "N49E005.chgt";
+        QTest::newRow("dot matches a line break") << "N49E005\nhgt" << "N49E005.chgt";
         for (const char *name : {"n49e014.hgt", "N49E014.HGT", "S49E014.hgt", "N49W014.hgt", "N49E114.hgt",
                                  "N49E014.hgt.bak", "9E014.hgt", "N4xE014.hgt"})
             QTest::newRow(name) << name << QString();
