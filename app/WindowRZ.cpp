@@ -2,10 +2,12 @@
 #include "ui_WindowRZ.h"
 
 #include "ImportDlg.h"
+#include "ImportReport.h"
 #include "ProgressDlg.h"
 
 #include <QDir>
 #include <QFileDialog>
+#include <QLabel>
 #include <QStatusBar>
 
 WindowRZ::WindowRZ(QWidget *parent)
@@ -33,7 +35,24 @@ WindowRZ::WindowRZ(QWidget *parent)
     connect(&convertHgt, &ConvertHgt::sProgress, progressDlg, &ProgressDlg::progressBar);
 
     ui->stackedWidget->addWidget(&drawQtWdg);
-    ui->stackedWidget->addWidget(&drawGLWdg);
+    // A window holding an OpenGL widget cannot even be shown where there is
+    // no OpenGL: the page then says so and the painter view still works.
+    if (DrawGLWdg::isOpenGLAvailable()) {
+        ui->stackedWidget->addWidget(&drawGLWdg);
+    } else {
+        auto *unavailable = new QLabel(
+            QStringLiteral("OpenGL není v tomto systému k dispozici, zde mapu nelze zobrazit.\n"
+                           "Mapu ukáže kreslení pomocí Qt: Zobrazit → Zobraz Qt."),
+            ui->stackedWidget);
+        unavailable->setObjectName(QStringLiteral("labelNoOpenGL"));
+        unavailable->setAlignment(Qt::AlignCenter);
+        unavailable->setWordWrap(true);
+        ui->stackedWidget->addWidget(unavailable);
+    }
+
+    importReport = new ImportReport(this);
+    addDockWidget(Qt::BottomDockWidgetArea, importReport);
+    importReport->hide();
 
     switchViews(ui->actionShowGLWdg);
     showMaximized();
@@ -56,7 +75,7 @@ void WindowRZ::onRepaintWdg()
 {
     if (actionGroup.checkedAction() == ui->actionShowQtWdg)
         drawQtWdg.repaintQtWdg();
-    else
+    else if (DrawGLWdg::isOpenGLAvailable())
         drawGLWdg.repaintGLWdg();
 }
 
@@ -84,24 +103,47 @@ void WindowRZ::importHgtFiles()
     dlg.exec();
     if (!dlg.importRequested)
         return;
-    // The command is disabled while a conversion runs, but a dialog opened
-    // just before may still be answered late: never touch a running worker.
-    if (convertHgt.isRunning())
-        return;
 
-    QString dstA;
-    int q = 0;
-    dlg.getParams(files, dstA, q);
-    convertHgt.setParams(files, dstA, q);
-    // The worker must never get new parameters while it runs: "Import..."
-    // stays disabled until this run's thread has finished.
+    ImportRequest request;
+    dlg.getParams(request.files, request.outputDir, request.quantity);
+    startConversion(request);
+}
+
+void WindowRZ::startConversion(const ImportRequest &request)
+{
+    // The worker must never get new parameters while it runs. "Import..."
+    // stays disabled until a run has finished, but a request accepted just
+    // before (or made otherwise) waits for that run instead of being lost.
+    if (convertHgt.isRunning()) {
+        pendingImport = request;
+        return;
+    }
+    conversionOutput = request.outputDir;
+    convertHgt.setParams(request.files, request.outputDir, request.quantity);
     ui->actionImportFiles->setEnabled(false);
-    connect(&convertHgt, &QThread::finished, this,
-            [this] { ui->actionImportFiles->setEnabled(true); }, Qt::SingleShotConnection);
+    connect(&convertHgt, &QThread::finished, this, &WindowRZ::onConversionFinished,
+            Qt::SingleShotConnection);
     convertHgt.start(QThread::InheritPriority);
     progressDlg->setActionText(QStringLiteral("Konverze HGT souboru"));
     progressDlg->show();
     progressDlg->startAction();
+}
+
+void WindowRZ::onConversionFinished()
+{
+    // finished() comes just before the thread has really ended.
+    convertHgt.wait();
+    const QVector<ConvertHgt::FileOutcome> outcomes = convertHgt.outcomes();
+    const int failed = importReport->showOutcomes(outcomes, conversionOutput);
+    if (failed > 0)
+        progressDlg->noteCompletion(
+            QStringLiteral("Nepřevedeno: %1 z %2").arg(failed).arg(outcomes.size()));
+    ui->actionImportFiles->setEnabled(true);
+    if (pendingImport) {
+        const ImportRequest next = *pendingImport;
+        pendingImport.reset();
+        startConversion(next);
+    }
 }
 
 void WindowRZ::openChgtFiles()

@@ -7,10 +7,13 @@
 #include <QActionGroup>
 #include <QMainWindow>
 
+#include <optional>
+
 namespace Ui {
 class WindowRZ;
 }
 
+class ImportReport;
 class ProgressDlg;
 
 // The main window: routes commands and file lists between the two map
@@ -25,6 +28,7 @@ public:
 
 private slots:
     void onRepaintWdg();
+    void onConversionFinished();
 
 protected slots:
     void switchViews(QAction *pact);
@@ -32,10 +36,23 @@ protected slots:
     void openChgtFiles();
 
 private:
+    struct ImportRequest
+    {
+        QStringList files;
+        QString outputDir;
+        int quantity;
+    };
+    void startConversion(const ImportRequest &request);
+
     Ui::WindowRZ *ui;
     QActionGroup actionGroup;
     DrawQtWdg drawQtWdg;
     DrawGLWdg drawGLWdg;
     ConvertHgt convertHgt;
     ProgressDlg *progressDlg;
+
+    ImportReport *importReport = nullptr;
+    QString conversionOutput;
+    // An import accepted while the worker was still ending the one before.
+    std::optional<ImportRequest> pendingImport;
 };

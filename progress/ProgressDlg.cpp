@@ -35,6 +35,12 @@ void ProgressDlg::startAction()
     timer.start(1000);
 }
 
+void ProgressDlg::noteCompletion(const QString &remark)
+{
+    if (!timer.isActive())
+        ui->labelCompleted->setText(ui->labelCompleted->text() + QLatin1Char(' ') + remark);
+}
+
 void ProgressDlg::setClock(const ActionClock *newClock)
 {
     clock = newClock ? newClock : &ActionClock::system();

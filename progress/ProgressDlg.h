@@ -31,6 +31,10 @@ public:
     // does not own it. nullptr restores the system clock.
     void setClock(const ActionClock *clock);
 
+    // Adds a remark after the completion text of the finished action, so
+    // the dialog does not look like plain success when something failed.
+    void noteCompletion(const QString &remark);
+
     QString currentActionText() const { return actionText; }
     bool isTiming() const { return timer.isActive(); }
 

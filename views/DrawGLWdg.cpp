@@ -77,6 +77,15 @@ void DrawGLWdg::resetViewExtent()
     setViewExtent(initialExtent);
 }
 
+bool DrawGLWdg::isOpenGLAvailable()
+{
+    static const bool available = [] {
+        QOpenGLContext probe;
+        return probe.create();
+    }();
+    return available;
+}
+
 int DrawGLWdg::triangleVertexCount(qint64 bytes)
 {
     if (bytes <= 0 || bytes > WholeFile::MaxBytes)

@@ -29,6 +29,10 @@ public:
     static void resetViewExtent();
     static const ViewExtent initialExtent;
 
+    // Whether this platform can create an OpenGL context at all; without
+    // one the view must not be put into a window.
+    static bool isOpenGLAvailable();
+
     // Vertices of the whole triangles in a tile of the given size.
     static int triangleVertexCount(qint64 bytes);
 

@@ -9,6 +9,8 @@
 #include "WindowRZ.h"
 
 #include <QAction>
+#include <QDockWidget>
+#include <QTreeWidget>
 #include <QLabel>
 #include <QListWidget>
 #include <QLayout>
@@ -176,6 +178,100 @@ private slots:
         QTest::qWait(100);
         QVERIFY(!w.findChild<ProgressDlg *>(QString(), Qt::FindDirectChildrenOnly)->isVisible());
         QVERIFY(!QFileInfo::exists(out));
+    }
+
+    void importFailuresShown_data()
+    {
+        QTest::addColumn<QString>("output"); // "@" is the scratch directory
+        QTest::addColumn<QStringList>("rows"); // file name | start of the reason
+        QTest::addColumn<QString>("note");
+        QTest::newRow("some files") << "@/out"
+            << QStringList{"N50E014.hgt|nemá velikost dlaždice HGT (2\u00a0884\u00a0802 bajtů), dlaždice @/out/N50E014.chgt zůstala beze změny",
+                           "tile.hgt|název neodpovídá dlaždici HGT"}
+            << "Dokonceno! Nepřevedeno: 2 z 3";
+        QTest::newRow("output below a file") << "@/file/out"
+            << QStringList{"N49E014.hgt|dlaždici @/file/out/N49E014.chgt nelze zapsat: část cesty není složka",
+                           "N50E014.hgt|dlaždici @/file/out/N50E014.chgt nelze zapsat: část cesty není složka",
+                           "tile.hgt|název neodpovídá dlaždici HGT"}
+            << "Dokonceno! Nepřevedeno: 3 z 3";
+        QTest::newRow("all converted") << "@/out" << QStringList() << "Dokonceno!";
+    }
+
+    // The files that gave no full tile are listed in the window with their
+    // reasons; the progress dialog completes and logs as always, but says so.
+    void importFailuresShown()
+    {
+        QFETCH(QString, output);
+        QFETCH(QStringList, rows);
+        QFETCH(QString, note);
+        QTemporaryDir dir;
+        output.replace("@", dir.path());
+        QStringList sources{dir.filePath("N49E014.hgt"), dir.filePath("N50E014.hgt"), dir.filePath("tile.hgt")};
+        QVERIFY(HgtTileGenerator(300).save(sources[0]) && HgtTileGenerator(300).save(sources[2]));
+        QFile shortTile(sources[1]), file(dir.filePath("file")), older(dir.filePath("out/N50E014.chgt"));
+        QVERIFY(shortTile.open(QIODevice::WriteOnly) && shortTile.write("short") == 5);
+        QVERIFY(file.open(QIODevice::WriteOnly) && QDir().mkpath(dir.filePath("out")) && older.open(QIODevice::WriteOnly));
+        if (rows.isEmpty())
+            sources = sources.mid(0, 1);
+        const int logBefore = logLines().size();
+
+        WindowRZ w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto *report = w.findChild<QDockWidget *>("dockImportReport");
+        auto *progress = w.findChild<ProgressDlg *>(QString(), Qt::FindDirectChildrenOnly);
+        QVERIFY(report && !report->isVisible());
+        {
+            ModalDriver driver({ModalDriver::chooseFiles(sources), ModalDriver::answerImport(output, 5, "pushButtonImport")});
+            w.findChild<QAction *>("actionImportFiles")->trigger();
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(w.findChild<QAction *>("actionImportFiles")->isEnabled(), 30000);
+        QCOMPARE(progress->findChild<QLabel *>("labelCompleted")->text(), note);
+        QCOMPARE(logLines().size(), logBefore + 1);
+        QVERIFY(logLines().last().contains("\tKonverze HGT souboru\t"));
+        QCOMPARE(report->isVisible(), !rows.isEmpty());
+        auto *tree = report->findChild<QTreeWidget *>("treeImportReport");
+        QCOMPARE(tree->topLevelItemCount(), rows.size());
+        for (int i = 0; i < rows.size(); ++i) {
+            const QStringList want = rows[i].replace("@", dir.path()).split('|');
+            QCOMPARE(QFileInfo(tree->topLevelItem(i)->text(0)).fileName(), want[0]);
+            QVERIFY2(tree->topLevelItem(i)->text(1).startsWith(want[1]), qPrintable(tree->topLevelItem(i)->text(1)));
+        }
+        QCOMPARE(older.size(), 0); // the stored tile was not replaced
+    }
+
+    // An import accepted while the worker is still busy runs after it
+    // instead of being dropped.
+    void importDuringRunIsDeferred()
+    {
+        QTemporaryDir dir;
+        QStringList first, second;
+        HgtTileGenerator gen(500);
+        QVERIFY(QDir().mkpath(dir.filePath("a")) && QDir().mkpath(dir.filePath("b")));
+        for (int lon = 10; lon < 18; ++lon)
+            QVERIFY(gen.save(first.emplace_back(dir.filePath(QString("a/N49E0%1.hgt").arg(lon)))));
+        QVERIFY(gen.save(second.emplace_back(dir.filePath("b/N50E014.hgt"))));
+        const int logBefore = logLines().size();
+        WindowRZ w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        {
+            ModalDriver driver({ModalDriver::chooseFiles(first), ModalDriver::answerImport(dir.filePath("out"), 1, "pushButtonImport")});
+            w.findChild<QAction *>("actionImportFiles")->trigger();
+        }
+        QAction *import = w.findChild<QAction *>("actionImportFiles");
+        bool busyWhenAccepted = false;
+        {
+            const ModalDriver::Handler accept = ModalDriver::answerImport(dir.filePath("out"), 5, "pushButtonImport");
+            ModalDriver driver({ModalDriver::chooseFiles(second), [&](QWidget *d) {
+                                    busyWhenAccepted = !import->isEnabled();
+                                    accept(d);
+                                }});
+            QVERIFY(QMetaObject::invokeMethod(&w, "importHgtFiles"));
+        }
+        QVERIFY(busyWhenAccepted);
+        QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(dir.filePath("out/N50E014.chgt")).size(), 8294400, 60000);
+        QTRY_COMPARE_WITH_TIMEOUT(logLines().size(), logBefore + 2, 10000);
+        QCOMPARE(QFileInfo(dir.filePath("out/N49E017.chgt")).size(), 207360000);
+        QTRY_VERIFY(w.findChild<QAction *>("actionImportFiles")->isEnabled());
     }
 
     void closeDuringConversion()

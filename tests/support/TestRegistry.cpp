@@ -32,7 +32,7 @@ int runAll(int argc, char **argv)
     }
     int failed = 0;
     for (const Entry &e : entries()) {
-        if (!only || std::strcmp(e.name, only) == 0) {
+        if (only ? std::strcmp(e.name, only) == 0 : !e.onlyWhenNamed) {
             std::unique_ptr<QObject> test(e.create());
             failed += QTest::qExec(test.get(), int(args.size()), args.data());
         }

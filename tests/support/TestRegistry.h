@@ -11,6 +11,7 @@ struct Entry
 {
     const char *name;
     QObject *(*create)();
+    bool onlyWhenNamed = false; // needs a setting of its own, e.g. a platform
 };
 
 void add(const Entry &entry);
@@ -25,3 +26,7 @@ struct Registrar
 
 #define RZ_REGISTER_TEST(Class) \
     static TestRegistry::Registrar rzRegistrar_##Class({#Class, []() -> QObject * { return new Class; }})
+
+// A class that runs only when named on the command line.
+#define RZ_REGISTER_NAMED_TEST(Class) \
+    static TestRegistry::Registrar rzRegistrar_##Class({#Class, []() -> QObject * { return new Class; }, true})

@@ -1,0 +1,75 @@
+#include "TestRegistry.h"
+#include "ModalDriver.h"
+
+#include "ConvertHgt.h"
+#include "DrawQtWdg.h"
+#include "HgtTileGenerator.h"
+#include "WindowRZ.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QProcess>
+#include <QStackedWidget>
+#include <QTemporaryDir>
+
+// Runs on a platform without OpenGL (its own ctest entry sets "offscreen"):
+// the program starts, the painter view works, the OpenGL page says why it
+// shows nothing.
+class NoOpenGLTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+        QVERIFY2(!DrawGLWdg::isOpenGLAvailable(), "this test wants a platform without OpenGL");
+    }
+
+    void programStarts()
+    {
+        QProcess rzmap;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        rzmap.setProcessEnvironment(env);
+        rzmap.start(RZMAP_PATH, {});
+        QVERIFY(rzmap.waitForStarted());
+        QVERIFY2(!rzmap.waitForFinished(3000), qPrintable(rzmap.readAllStandardError()));
+        rzmap.kill();
+        rzmap.waitForFinished();
+    }
+
+    void painterViewWorks()
+    {
+        QTemporaryDir dir;
+        const QString hgt = dir.filePath("N49E014.hgt");
+        QVERIFY(HgtTileGenerator(150).save(hgt));
+        QCOMPARE(ConvertHgt::convertFile(hgt, QDir(dir.path()), 5), ConvertHgt::Outcome::Converted);
+        DrawQtWdg::resetViewExtent();
+
+        WindowRZ w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.resize(900, 500);
+        auto *stack = w.findChild<QStackedWidget *>("stackedWidget");
+        auto *label = qobject_cast<QLabel *>(stack->currentWidget());
+        QVERIFY(label);
+        QVERIFY(label->text().contains("OpenGL není v tomto systému k dispozici"));
+        w.findChild<QAction *>("actionRepaint")->trigger(); // nothing to time there
+
+        {
+            ModalDriver opening({ModalDriver::chooseFiles({dir.filePath("N49E014.chgt")})});
+            w.findChild<QAction *>("actionOpenFiles")->trigger();
+        }
+        w.findChild<QAction *>("actionShowQtWdg")->trigger();
+        auto *view = qobject_cast<DrawQtWdg *>(stack->currentWidget());
+        QVERIFY(view);
+        QCOMPARE(view->storedPolygons().size(), 115200);
+        const QImage img = view->grab().toImage();
+        // 14.5° E, 49.5° N in the initial window 11..20° E, 48.3..51.3° N.
+        const QPoint p(int(3.5 / 9 * img.width()), int(1.8 / 3 * img.height()));
+        QCOMPARE(img.pixel(p) | 0xff000000, qRgb(180, 220, 172));
+    }
+};
+
+RZ_REGISTER_NAMED_TEST(NoOpenGLTest);
+#include "tst_noopengl.moc"
