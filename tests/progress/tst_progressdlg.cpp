@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
 #include <QTest>
@@ -25,7 +26,7 @@ class TestProgressDlg : public QObject
     Q_OBJECT
 
 private slots:
-    void init() { QDir("log.txt").removeRecursively(); QFile::remove("log.txt"); }
+    void init() { QDir("log.txt").removeRecursively(); QFile::remove("log.txt"); QFile::remove("not-a-dir"); }
     void cleanup() { init(); }
 
     void runCompletesAndLogsOnce_data()
@@ -84,6 +85,17 @@ private slots:
         QVERIFY(!dlg.isTiming());
         QCOMPARE(completed(dlg), QString("Dokonceno!"));
         QVERIFY(QDir("log.txt").isEmpty());
+
+        // A log that leads below a regular file fails for root too.
+        QVERIFY(QDir("log.txt").removeRecursively() && QFile::link("not-a-dir/log.txt", "log.txt"));
+        QFile plain("not-a-dir");
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.close();
+        dlg.startAction();
+        dlg.progressBar(100);
+        QCOMPARE(completed(dlg), QString("Dokonceno!"));
+        QCOMPARE(QFileInfo("not-a-dir").size(), 0);
+        QVERIFY(QFile::remove("not-a-dir"));
     }
 };
 

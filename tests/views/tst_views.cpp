@@ -19,6 +19,8 @@
 #include <functional>
 #include <memory>
 
+#include <sys/stat.h>
+
 Q_DECLARE_METATYPE(ViewExtent)
 
 namespace {
@@ -84,6 +86,30 @@ class DrawGLWdgWithoutBuffers : public DrawGLWdg
     QFunctionPointer lookupGlFunction(const char *name) const override
     {
         return qstrcmp(name, "glBindBuffer") == 0 ? nullptr : DrawGLWdg::lookupGlFunction(name);
+    }
+};
+
+// Lets the driver refuse one upload, as it does when out of memory: a size
+// of -1 is refused with a GL error just the same.
+class DrawGLWdgFailingUpload : public DrawGLWdg
+{
+public:
+    static inline GlBufferFunctions::BufferData realBufferData = nullptr;
+    static inline int failingCall = -1;
+    static inline int calls = 0;
+
+    static void QOPENGLF_APIENTRY bufferData(GLenum target, GLsizeiptr size, const void *data, GLenum usage)
+    {
+        realBufferData(target, calls++ == failingCall ? -1 : size, data, usage);
+    }
+
+    QFunctionPointer lookupGlFunction(const char *name) const override
+    {
+        const QFunctionPointer f = DrawGLWdg::lookupGlFunction(name);
+        if (qstrcmp(name, "glBufferData") != 0)
+            return f;
+        realBufferData = reinterpret_cast<GlBufferFunctions::BufferData>(f);
+        return reinterpret_cast<QFunctionPointer>(&bufferData);
     }
 };
 
@@ -349,6 +375,109 @@ private slots:
         QTRY_VERIFY(sameColor(screen().pixel(350, 180), Qt::red));
         for (const QImage &img : {screen(), window.grab().toImage(), view->grabFramebuffer()})
             QVERIFY(sameColor(img.pixel(100, 150), Qt::white) && sameColor(img.pixel(350, 180), Qt::red));
+    }
+
+    // Files that are not tiles, or hold damaged triangles, are left out of
+    // both views and chgt2png without hanging: the pictures are those of
+    // the good triangles alone.
+    void hostileFiles()
+    {
+        QVector<float> good, bad;
+        addTriangle(good, 14.0, 49.0, 15.0, 49.0, 14.0, 50.0, Qt::red);
+        addTriangle(good, 14.0, 50.0, 15.0, 50.0, 15.0, 49.0, Qt::darkYellow);
+        bad = good.mid(0, 18);
+        addTriangle(bad, std::nan(""), 49.5, 16.0, 49.0, 16.0, 50.5, Qt::gray);
+        addTriangle(bad, 13.0, INFINITY, 16.0, 49.0, 16.0, 50.5, Qt::gray);
+        addTriangle(bad, 13.0, 48.5, 16.0, 49.0, 16.0, 50.5, Qt::gray);
+        bad[18 * 3 + 6 * 2 + 2] = -INFINITY; // z of the third bad triangle
+        bad += good.mid(18);
+        QVERIFY(writeFloats(path("good.chgt"), good) && writeFloats(path("damaged.chgt"), bad));
+        QVERIFY(mkfifo(QFile::encodeName(path("fifo.chgt")), 0600) == 0 && QDir().mkpath(path("folder.chgt")));
+        QVERIFY(QFile::link("/dev/zero", path("zero.chgt")));
+        const QStringList hostile{path("fifo.chgt"), path("folder.chgt"), path("zero.chgt"), path("damaged.chgt"),
+                                  path("huge.chgt")};
+
+        DrawQtWdg::resetViewExtent();
+        DrawGLWdg::resetViewExtent();
+        DrawQtWdg qtGood, qtHostile;
+        DrawGLWdg glGood, glHostile;
+        for (QWidget *v : std::initializer_list<QWidget *>{&qtGood, &qtHostile, &glGood, &glHostile})
+            QVERIFY(show(v));
+        qtGood.createHeightsBuffer({path("good.chgt")});
+        qtHostile.createHeightsBuffer(hostile);
+        QVERIFY(glGood.createHeightsGenBuffer({path("good.chgt")}) && glHostile.createHeightsGenBuffer(hostile));
+        QCOMPARE(qtHostile.storedPolygons().size(), 2);
+        QCOMPARE(glHostile.vertexCounts(), QVector<int>{6});
+        QCOMPARE(qtHostile.grab().toImage(), qtGood.grab().toImage());
+        QCOMPARE(glHostile.grabFramebuffer(), glGood.grabFramebuffer());
+
+        QProcess process;
+        process.start(QCoreApplication::applicationDirPath() + "/chgt2png",
+                      QStringList{"-o", path("hostile.png")} + hostile);
+        QVERIFY(process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 1);
+        const QString err = QString::fromLocal8Bit(process.readAllStandardError());
+        for (const char *name : {"fifo.chgt", "folder.chgt", "zero.chgt"})
+            QVERIFY2(err.contains(path(name) + ": not a regular file, skipped"), qPrintable(err));
+        QVERIFY(err.contains(path("huge.chgt") + ": file too large, skipped"));
+        process.start(QCoreApplication::applicationDirPath() + "/chgt2png", {"-o", path("good.png"), path("good.chgt")});
+        QVERIFY(process.waitForFinished(60000) && process.exitCode() == 0);
+        QCOMPARE(QImage(path("hostile.png")), QImage(path("good.png")));
+    }
+
+    // A tile the driver refuses to store is left out with one warning; the
+    // others are drawn.
+    void glUploadRefused()
+    {
+        DrawGLWdgFailingUpload::calls = 0;
+        DrawGLWdgFailingUpload::failingCall = 2; // the border, "red", then "blue"
+        DrawGLWdg::resetViewExtent();
+        DrawGLWdgFailingUpload view;
+        QVERIFY(show(&view));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("blue.chgt could not be uploaded"));
+        QVERIFY(view.createHeightsGenBuffer({path("red.chgt"), path("blue.chgt"), path("partial.chgt")}));
+        QCOMPARE(view.vertexCounts(), (QVector<int>{6, 6}));
+        const QImage img = view.grabFramebuffer();
+        QVERIFY(sameColor(img.pixel(350, 180), Qt::red)); // 14.5 E, 49.5 N: blue would lie on top
+        QVERIFY(sameColor(img.pixel(550, 180), Qt::darkGreen));
+    }
+
+    void wheelTurns_data()
+    {
+        QTest::addColumn<QPoint>("angle");
+        QTest::addColumn<QPoint>("pixels");
+        QTest::addColumn<int>("phase");
+        QTest::addColumn<int>("step"); // +1 in, -1 out, 0 nothing
+        QTest::newRow("touchpad begins") << QPoint() << QPoint() << int(Qt::ScrollBegin) << 0;
+        QTest::newRow("touchpad ends") << QPoint() << QPoint() << int(Qt::ScrollEnd) << 0;
+        QTest::newRow("touchpad moves") << QPoint() << QPoint(0, 12) << int(Qt::ScrollUpdate) << 1;
+        QTest::newRow("tilt right") << QPoint(120, 0) << QPoint() << int(Qt::NoScrollPhase) << 1;
+        QTest::newRow("tilt left") << QPoint(-120, 0) << QPoint() << int(Qt::NoScrollPhase) << -1;
+        QTest::newRow("vertical counts first") << QPoint(120, -120) << QPoint() << int(Qt::NoScrollPhase) << -1;
+        QTest::newRow("plain delta 0") << QPoint() << QPoint() << int(Qt::NoScrollPhase) << -1;
+    }
+
+    void wheelTurns()
+    {
+        QFETCH(QPoint, angle);
+        QFETCH(QPoint, pixels);
+        QFETCH(int, phase);
+        QFETCH(int, step);
+        DrawQtWdg::resetViewExtent();
+        DrawGLWdg::resetViewExtent();
+        DrawQtWdg qt;
+        DrawGLWdg gl;
+        QVERIFY(show(&qt) && show(&gl));
+        for (QWidget *v : std::initializer_list<QWidget *>{&qt, &gl}) {
+            const QPointF at(450, 150);
+            QWheelEvent event(at, v->mapToGlobal(at), pixels, angle, {}, {}, Qt::ScrollPhase(phase), false);
+            QApplication::sendEvent(v, &event);
+        }
+        const ViewExtent q = DrawQtWdg::viewExtent(), g = DrawGLWdg::viewExtent();
+        QCOMPARE(q.left, float(1100 + 45 * step));
+        QCOMPARE(q.top, float(5130 - 15 * step));
+        QCOMPARE(g.left, float(11.0 + 0.45 * step));
+        QCOMPARE(g.top, float(51.3 - 0.15 * step));
     }
 
     // The same wheel steps and drag (pressed at 500,150) from the whole country: same window and picture.
