@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QStatusBar>
+#include <QStatusTipEvent>
 
 WindowRZ::WindowRZ(QWidget *parent)
     : QMainWindow(parent),
@@ -71,6 +72,17 @@ WindowRZ::~WindowRZ()
     progressDlg = nullptr;
 }
 
+bool WindowRZ::event(QEvent *e)
+{
+    // Menus show the status tip of the item under the pointer and an empty
+    // one when they close, which would wipe the view message for good.
+    if (e->type() == QEvent::StatusTip && static_cast<QStatusTipEvent *>(e)->tip().isEmpty()) {
+        statusBar()->showMessage(viewMessage, 0);
+        return true;
+    }
+    return QMainWindow::event(e);
+}
+
 void WindowRZ::onRepaintWdg()
 {
     if (actionGroup.checkedAction() == ui->actionShowQtWdg)
@@ -83,10 +95,12 @@ void WindowRZ::switchViews(QAction *pact)
 {
     QStatusBar *bar = statusBar();
     if (pact == ui->actionShowQtWdg) {
-        bar->showMessage(QStringLiteral("Zobrazeno kreslení pomocí Qt"), 0);
+        viewMessage = QStringLiteral("Zobrazeno kreslení pomocí Qt");
+        bar->showMessage(viewMessage, 0);
         ui->stackedWidget->setCurrentIndex(0);
     } else if (pact == ui->actionShowGLWdg) {
-        bar->showMessage(QStringLiteral("Zobrazeno kreslení pomocí OpenGL"), 0);
+        viewMessage = QStringLiteral("Zobrazeno kreslení pomocí OpenGL");
+        bar->showMessage(viewMessage, 0);
         ui->stackedWidget->setCurrentIndex(1);
     }
 }

@@ -26,6 +26,9 @@ public:
     explicit WindowRZ(QWidget *parent = nullptr);
     ~WindowRZ() override;
 
+protected:
+    bool event(QEvent *e) override;
+
 private slots:
     void onRepaintWdg();
     void onConversionFinished();
@@ -52,6 +55,7 @@ private:
     ProgressDlg *progressDlg;
 
     ImportReport *importReport = nullptr;
+    QString viewMessage; // which view is shown, kept in the status bar
     QString conversionOutput;
     // An import accepted while the worker was still ending the one before.
     std::optional<ImportRequest> pendingImport;

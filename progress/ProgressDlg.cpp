@@ -52,6 +52,8 @@ void ProgressDlg::progressBar(int valp)
         return;
     ui->progressBar->setValue(valp);
     if (valp == ui->progressBar->maximum()) {
+        // The clock shows the whole action, not the last whole second ticked.
+        sSetTimeEdit();
         timer.stop();
         ui->labelCompleted->setText(QStringLiteral("Dokonceno!"));
         writeLog();

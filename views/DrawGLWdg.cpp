@@ -27,7 +27,6 @@ const void *const ColorOffset = reinterpret_cast<const void *>(12);
 
 } // namespace
 
-const ViewExtent DrawGLWdg::initialExtent{11.0f, 20.0f, 48.3f, 51.3f};
 float DrawGLWdg::viewLeft = DrawGLWdg::initialExtent.left;
 float DrawGLWdg::viewRight = DrawGLWdg::initialExtent.right;
 float DrawGLWdg::viewBottom = DrawGLWdg::initialExtent.bottom;

@@ -27,7 +27,7 @@ public:
     static ViewExtent viewExtent();
     static void setViewExtent(const ViewExtent &extent);
     static void resetViewExtent();
-    static const ViewExtent initialExtent;
+    static constexpr ViewExtent initialExtent = ViewExtentMath::InitialDegrees;
 
     // Whether this platform can create an OpenGL context at all; without
     // one the view must not be put into a window.
@@ -38,9 +38,6 @@ public:
 
     int tileCount() const { return int(tileBuffers.size()); }
     QVector<int> vertexCounts() const { return tileVertexCounts; }
-    int borderVertexCount() const { return borderBuffer ? int(borderBytes / 24) : 0; }
-    // Files handed over before a GL context existed, waiting for one.
-    int pendingFileCount() const { return int(pendingFiles.size()); }
     bool hasBufferObjects() const { return bufferFunctions.isComplete(); }
     bool isBorderShown() const { return showBorder; }
     ProgressDlg *progressDialog() const { return progressDlg; }

@@ -9,13 +9,11 @@
 #include <QPainter>
 #include <QWheelEvent>
 
-const ViewExtent DrawQtWdg::initialExtent{1100.0f, 2000.0f, 4830.0f, 5130.0f};
-
-// Literals, so the window is set before any code runs.
-float DrawQtWdg::viewLeft = 1100.0f;
-float DrawQtWdg::viewRight = 2000.0f;
-float DrawQtWdg::viewTop = 5130.0f;
-float DrawQtWdg::viewBottom = 4830.0f;
+// Constants, so the window is set before any code runs.
+float DrawQtWdg::viewLeft = DrawQtWdg::initialExtent.left;
+float DrawQtWdg::viewRight = DrawQtWdg::initialExtent.right;
+float DrawQtWdg::viewTop = DrawQtWdg::initialExtent.top;
+float DrawQtWdg::viewBottom = DrawQtWdg::initialExtent.bottom;
 
 DrawQtWdg::DrawQtWdg(QWidget *parent)
     : QWidget(parent)

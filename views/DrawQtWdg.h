@@ -32,7 +32,7 @@ public:
     static ViewExtent viewExtent();
     static void setViewExtent(const ViewExtent &extent);
     static void resetViewExtent();
-    static const ViewExtent initialExtent;
+    static constexpr ViewExtent initialExtent = ViewExtentMath::scaled(ViewExtentMath::InitialDegrees, 100.0);
 
     // One wheel step moves each edge by this many map units.
     static constexpr double zoomStepX = 45.0;

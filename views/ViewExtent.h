@@ -23,6 +23,16 @@ struct ViewExtent
 
 namespace ViewExtentMath {
 
+// Where both views start: the whole country, in degrees.
+constexpr ViewExtent InitialDegrees{11.0f, 20.0f, 48.3f, 51.3f};
+
+// The same extent in other map units (100 per degree for the painter view).
+constexpr ViewExtent scaled(const ViewExtent &e, double unitsPerDegree)
+{
+    return ViewExtent{float(double(e.left) * unitsPerDegree), float(double(e.right) * unitsPerDegree),
+                      float(double(e.bottom) * unitsPerDegree), float(double(e.top) * unitsPerDegree)};
+}
+
 // The delta of one wheel turn, or nothing when the event is not a turn:
 // touchpads send scroll-phase events without any delta, which must not
 // zoom. The vertical delta counts, else the horizontal one (tilt wheels);

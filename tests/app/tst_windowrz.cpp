@@ -2,6 +2,7 @@
 #include "ModalDriver.h"
 
 #include "BorderOutline.h"
+#include "ConvertHgt.h"
 #include "DrawGLWdg.h"
 #include "DrawQtWdg.h"
 #include "HgtTileGenerator.h"
@@ -9,6 +10,8 @@
 #include "WindowRZ.h"
 
 #include <QAction>
+#include <QProgressBar>
+#include <QScreen>
 #include <QDockWidget>
 #include <QTreeWidget>
 #include <QLabel>
@@ -99,6 +102,96 @@ private slots:
                              : QString("Zobrazeno kreslení pomocí OpenGL"));
             QCOMPARE(stack->currentIndex(), a == qt ? 0 : 1);
             QVERIFY(a->isChecked() && qt->isChecked() != gl->isChecked());
+        }
+    }
+
+    // Menus and time do not take the view message away.
+    void statusMessageStays()
+    {
+        WindowRZ w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto *zobrazit = w.findChild<QMenu *>("menuZobrazit");
+        for (QAction *view : {w.findChild<QAction *>("actionShowQtWdg"), w.findChild<QAction *>("actionShowGLWdg")}) {
+            view->trigger();
+            const QString message = w.statusBar()->currentMessage();
+            QVERIFY(message.startsWith("Zobrazeno kreslení pomocí "));
+            zobrazit->popup(w.mapToGlobal(QPoint(20, 20)));
+            QVERIFY(QTest::qWaitForWindowExposed(zobrazit));
+            for (QAction *item : zobrazit->actions())
+                if (!item->isSeparator())
+                    QTest::mouseMove(zobrazit, zobrazit->actionGeometry(item).center());
+            zobrazit->hide();
+            QTest::qWait(1200);
+            QCOMPARE(w.statusBar()->currentMessage(), message);
+        }
+    }
+
+    // Each connection of the window on its own: the border reaches both
+    // views, the hidden one included; Open fills both; Repaint times the
+    // visible view only.
+    void wiring()
+    {
+        QTemporaryDir dir;
+        const QString hgt = dir.filePath("N49E014.hgt");
+        QVERIFY(HgtTileGenerator(150).save(hgt));
+        QCOMPARE(ConvertHgt::convertFile(hgt, QDir(dir.path()), 5), ConvertHgt::Outcome::Converted);
+        WindowRZ w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto *stack = w.findChild<QStackedWidget *>("stackedWidget");
+        auto *qtView = qobject_cast<DrawQtWdg *>(stack->widget(0));
+        auto *glView = qobject_cast<DrawGLWdg *>(stack->widget(1));
+        QAction *border = w.findChild<QAction *>("actionBorder");
+        border->trigger();
+        QVERIFY(!qtView->isBorderShown() && !glView->isBorderShown());
+        border->trigger();
+        QVERIFY(qtView->isBorderShown() && glView->isBorderShown());
+
+        {
+            ModalDriver opening({ModalDriver::chooseFiles({dir.filePath("N49E014.chgt")})});
+            w.findChild<QAction *>("actionOpenFiles")->trigger();
+        }
+        QCOMPARE(qtView->storedPolygons().size(), 115200);
+        QCOMPARE(glView->vertexCounts(), QVector<int>{345600});
+
+        QAction *repaint = w.findChild<QAction *>("actionRepaint");
+        for (QAction *page : {w.findChild<QAction *>("actionShowQtWdg"), w.findChild<QAction *>("actionShowGLWdg")}) {
+            page->trigger();
+            const bool qtShown = stack->currentIndex() == 0;
+            const int before = logLines().size();
+            repaint->trigger();
+            QTRY_COMPARE(logLines().size(), before + 1);
+            QVERIFY(logLines().last().contains(qtShown ? "\tRepaint Qt widget\t" : "\tRepaint OpenGL widget\t"));
+            QCOMPARE(qtView->progressDialog()->isVisible(), qtShown);
+            QCOMPARE(glView->progressDialog()->isVisible(), !qtShown);
+            qtView->progressDialog()->hide();
+            glView->progressDialog()->hide();
+        }
+    }
+
+    // What the screen shows after "Hranice ČR", in each view as it is shown.
+    void borderOnScreen()
+    {
+        WindowRZ w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.resize(1000, 700);
+        auto *stack = w.findChild<QStackedWidget *>("stackedWidget");
+        QAction *border = w.findChild<QAction *>("actionBorder");
+        DrawQtWdg::resetViewExtent();
+        DrawGLWdg::resetViewExtent();
+        const auto screenOf = [&](QWidget *view) {
+            const QImage whole = w.screen()->grabWindow(w.winId()).toImage();
+            return whole.copy(QRect(view->mapTo(&w, QPoint(0, 0)), view->size()));
+        };
+        for (QAction *page : {w.findChild<QAction *>("actionShowGLWdg"), w.findChild<QAction *>("actionShowQtWdg")}) {
+            page->trigger();
+            QWidget *view = stack->currentWidget();
+            QVERIFY(QTest::qWaitForWindowExposed(view));
+            const ViewExtent e = stack->currentIndex() == 1 ? DrawGLWdg::viewExtent() : DrawGLWdg::initialExtent;
+            QTRY_VERIFY(borderCoverage(screenOf(view), e) > 0.9);
+            border->trigger();
+            QTRY_VERIFY(borderCoverage(screenOf(view), e) < 0.05);
+            border->trigger();
+            QTRY_VERIFY(borderCoverage(screenOf(view), e) > 0.9);
         }
     }
 
@@ -322,7 +415,11 @@ private slots:
         auto *progress = w.findChild<ProgressDlg *>(QString(), Qt::FindDirectChildrenOnly);
         QAction *import = w.findChild<QAction *>("actionImportFiles");
 
-        // Import at q = 5 through the real dialogs.
+        // Import at q = 5 through the real dialogs; "Import..." is held back
+        // at every step of the run.
+        QList<bool> enabledAt;
+        connect(progress->findChild<QProgressBar *>("progressBar"), &QProgressBar::valueChanged, this,
+                [&](int) { enabledAt << import->isEnabled(); });
         QStringList listed;
         {
             ModalDriver importing({ModalDriver::chooseFiles(hgt), [&](QWidget *d) {
@@ -334,11 +431,12 @@ private slots:
             import->trigger();
         }
         QCOMPARE(listed, hgt);
-        QVERIFY(!import->isEnabled()); // held back while the worker runs
+        QVERIFY(!import->isEnabled());
         QVERIFY(progress->isVisible());
         QCOMPARE(progress->currentActionText(), QString("Konverze HGT souboru"));
         QTRY_VERIFY_WITH_TIMEOUT(import->isEnabled(), 30000);
-        QTRY_COMPARE(progress->findChild<QLabel *>("labelCompleted")->text(), QString("Dokonceno!"));
+        QCOMPARE(enabledAt, (QList<bool>{false, false}));
+        QCOMPARE(progress->findChild<QLabel *>("labelCompleted")->text(), QString("Dokonceno!"));
         QCOMPARE(logLines().size(), logBefore + 1);
         QVERIFY(logLines().last().contains("\tKonverze HGT souboru\t"));
         const QStringList chgt = {out + "/N49E014.chgt", out + "/N49E015.chgt"};

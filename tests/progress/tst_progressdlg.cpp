@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QTest>
+#include <QTimeEdit>
 
 struct ManualClock : ActionClock
 {
@@ -19,6 +20,7 @@ struct ManualClock : ActionClock
 static QByteArray logBytes() { QFile f("log.txt"); return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray(); }
 
 static int bar(ProgressDlg &dlg) { return dlg.findChild<QProgressBar *>("progressBar")->value(); }
+static QTime shown(ProgressDlg &dlg) { return dlg.findChild<QTimeEdit *>("timeEdit")->time(); }
 static QString completed(ProgressDlg &dlg) { return dlg.findChild<QLabel *>("labelCompleted")->text(); }
 
 class TestProgressDlg : public QObject
@@ -59,7 +61,12 @@ private slots:
         QCOMPARE(bar(dlg), 0);
         clock.now = start;
         dlg.startAction();
+        QCOMPARE(shown(dlg), QTime(0, 0));
+        // The running clock: whole seconds of the start are taken off.
         for (int value : {0, 25, 50, 75}) {
+            clock.now = start.addMSecs(value * 1000 + 100);
+            QVERIFY(QMetaObject::invokeMethod(&dlg, "sSetTimeEdit"));
+            QCOMPARE(shown(dlg), QTime(0, 0).addMSecs(value * 1000 + 100 + start.time().msec()));
             dlg.progressBar(value);
             QCOMPARE(bar(dlg), value);
         }
@@ -71,6 +78,8 @@ private slots:
         QVERIFY(!dlg.isTiming());
         QCOMPARE(completed(dlg), QString("Dokonceno!"));
         QCOMPARE(logBytes(), line);
+        const QTime atEnd = QTime(0, 0).addSecs(-(start.time().msecsSinceStartOfDay() / 1000)).addMSecs(end.time().msecsSinceStartOfDay());
+        QCOMPARE(shown(dlg), atEnd);
         for (int value : {40, 100})
             dlg.progressBar(value);
         QCOMPARE(bar(dlg), 100);

@@ -308,6 +308,48 @@ private slots:
         QCOMPARE(QImage(out).convertToFormat(QImage::Format_RGB32), expected);
     }
 
+    // Files opened one at a time with counts that leave the culling chunks
+    // partly filled: the later triangles of a chunk lie where the earlier
+    // ones do not, and the zoomed picture is still the plain paint.
+    void cullingAfterSeveralOpens()
+    {
+        DrawQtWdg view;
+        view.viewBorder(false);
+        view.mapPainter().setMode(MapPainter::Mode::Serial);
+        const ViewExtent zoomed{1440, 1460, 4940, 4960};
+        DrawQtWdg::setViewExtent(zoomed);
+        const QSize size(400, 300);
+        view.resize(size);
+        QImage page(size, QImage::Format_RGB32);
+        QRandomGenerator random(7);
+        int file = 0;
+        // Far outside the window, or inside it; the list grows in place
+        // between reallocations, so a chunk can be extended without a rebuild.
+        for (const auto &[count, inside] : {std::pair{37, false}, {1, false}, {3, true}, {90, false}, {64, true},
+                                             {5, false}, {130, true}}) {
+            QVector<float> f;
+            const double x = inside ? 14.42 : 12.0, y = inside ? 49.42 : 50.5;
+            for (int i = 0; i < count; ++i) {
+                const double dx = 0.16 * random.generateDouble(), dy = 0.16 * random.generateDouble();
+                addTriangle(f, x + dx, y + dy, x + dx + 0.02, y + dy, x + dx, y + dy + 0.02,
+                            QColor::fromRgb(random.generate()));
+            }
+            const QString name = path(QStringLiteral("awkward%1.chgt").arg(file++));
+            QVERIFY(writeFloats(name, f));
+            view.createHeightsBuffer({name});
+            page.fill(Qt::white);
+            view.render(&page, QPoint(), QRegion(), QWidget::DrawChildren);
+            QImage expected(size, QImage::Format_RGB32);
+            expected.fill(Qt::white);
+            QPainter painter(&expected);
+            MapPainter::paintPlain(painter, size, ViewExtentMath::windowRect(zoomed), view.storedPolygons(), {}, false);
+            painter.end();
+            QVERIFY2(page == expected, qPrintable(QStringLiteral("after %1 files").arg(file)));
+        }
+        DrawQtWdg::resetViewExtent();
+        QVERIFY(view.mapPainter().lastPaintedTriangles() < view.storedPolygons().size());
+    }
+
     void glLoadsAndDraws_data()
     {
         QTest::addColumn<int>("variant"); // 0 shown view, 1 files opened before showing, 2 no buffer objects

@@ -1,0 +1,58 @@
+#include "TestRegistry.h"
+#include "ModalDriver.h"
+
+#include "ConvertHgt.h"
+#include "DrawGLWdg.h"
+#include "DrawQtWdg.h"
+#include "HgtTileGenerator.h"
+#include "WindowRZ.h"
+
+#include <QAction>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QTemporaryDir>
+
+// The state a program starts in, in a process of its own (its own ctest
+// entry) so no other test has moved the shared view windows before.
+class FreshStartTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void startsOnTheWholeCountry()
+    {
+        QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+        QCOMPARE(DrawQtWdg::viewExtent(), (ViewExtent{1100.0f, 2000.0f, 4830.0f, 5130.0f}));
+        QCOMPARE(DrawGLWdg::viewExtent(), (ViewExtent{11.0f, 20.0f, 48.3f, 51.3f}));
+        QCOMPARE(ViewExtentMath::windowRect(DrawQtWdg::viewExtent()), QRect(1100, 5130, 900, -300));
+
+        QTemporaryDir dir;
+        const QString hgt = dir.filePath("N49E014.hgt");
+        QVERIFY(HgtTileGenerator(150).save(hgt));
+        QCOMPARE(ConvertHgt::convertFile(hgt, QDir(dir.path()), 5), ConvertHgt::Outcome::Converted);
+        WindowRZ w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QCOMPARE(w.statusBar()->currentMessage(), QString("Zobrazeno kreslení pomocí OpenGL"));
+        {
+            ModalDriver opening({ModalDriver::chooseFiles({dir.filePath("N49E014.chgt")})});
+            w.findChild<QAction *>("actionOpenFiles")->trigger();
+        }
+        // The tile covers 14..15° E, 49..50° N of the 11..20° E, 48.3..51.3° N
+        // window, stretched over each view.
+        auto *stack = w.findChild<QStackedWidget *>("stackedWidget");
+        for (int page : {0, 1}) {
+            QWidget *view = stack->widget(page);
+            view->resize(900, 300);
+            const QImage img = page == 0 ? view->grab().toImage() : qobject_cast<DrawGLWdg *>(view)->grabFramebuffer();
+            QCOMPARE(img.size(), QSize(900, 300));
+            QCOMPARE(img.pixel(310, 140) | 0xff000000, qRgb(180, 220, 172));
+            QCOMPARE(img.pixel(390, 210) | 0xff000000, qRgb(180, 220, 172));
+            QVERIFY((img.pixel(290, 140) | 0xff000000) != qRgb(180, 220, 172));
+            QVERIFY((img.pixel(310, 125) | 0xff000000) != qRgb(180, 220, 172));
+        }
+        QCOMPARE(DrawQtWdg::viewExtent(), (ViewExtent{1100.0f, 2000.0f, 4830.0f, 5130.0f}));
+    }
+};
+
+RZ_REGISTER_NAMED_TEST(FreshStartTest);
+#include "tst_freshstart.moc"
