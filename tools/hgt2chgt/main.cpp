@@ -1,9 +1,9 @@
 #include "ChgtTile.h"
 #include "ConvertHgt.h"
+#include "Hgt2ChgtOptions.h"
 #include "HgtTile.h"
 #include "ProgressPrinter.h"
 
-#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QTextStream>
@@ -13,7 +13,7 @@
 
 namespace {
 
-enum ExitCode { AllConverted = 0, SomeFailed = 1, BadUsage = 2 };
+enum ExitCode { AllConverted = 0, SomeFailed = 1 }; // 2, bad usage: Hgt2ChgtOptions
 
 volatile std::sig_atomic_t stopRequested = 0;
 
@@ -58,50 +58,19 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationVersion(QStringLiteral(RZMAP_VERSION));
     QTextStream err(stderr);
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Converts HGT elevation tiles into CHGT tiles."));
-    const QCommandLineOption helpOption = parser.addHelpOption();
-    const QCommandLineOption versionOption = parser.addVersionOption();
-    const QCommandLineOption quantityOption({QStringLiteral("q"), QStringLiteral("quantity")},
-        QStringLiteral("Use every <n>-th height in both directions, 1 (all) to 5 (default 2)."),
-        QStringLiteral("n"), QStringLiteral("2"));
-    const QString defaultOutput = QDir::homePath() + QStringLiteral("/RZOutput");
-    const QCommandLineOption outputOption({QStringLiteral("o"), QStringLiteral("output")},
-        QStringLiteral("Directory for the CHGT tiles, created if missing (default %1).").arg(defaultOutput),
-        QStringLiteral("dir"), defaultOutput);
-    const QCommandLineOption quietOption(QStringLiteral("quiet"), QStringLiteral("Show no progress."));
-    parser.addOptions({quantityOption, outputOption, quietOption});
-    parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("HGT tiles such as N49E014.hgt."),
-        QStringLiteral("FILE..."));
-
-    if (!parser.parse(app.arguments())) {
-        err << "hgt2chgt: " << parser.errorText() << Qt::endl
-            << "Try 'hgt2chgt --help'." << Qt::endl;
-        return BadUsage;
+    const Hgt2ChgtParse parse = parseHgt2ChgtOptions(app.arguments());
+    if (parse.action != Hgt2ChgtParse::Action::Convert) {
+        QTextStream out(parse.action == Hgt2ChgtParse::Action::UsageError ? stderr : stdout);
+        out << parse.text << Qt::flush;
+        return parse.exitCode;
     }
-    if (parser.isSet(helpOption))
-        parser.showHelp(AllConverted);
-    if (parser.isSet(versionOption))
-        parser.showVersion();
-
-    bool quantityOk = false;
-    const int quantity = parser.value(quantityOption).toInt(&quantityOk);
-    if (!quantityOk || quantity < 1 || quantity > 5) {
-        err << "hgt2chgt: the quantity must be a whole number from 1 to 5, not '"
-            << parser.value(quantityOption) << "'" << Qt::endl;
-        return BadUsage;
-    }
-    const QStringList files = parser.positionalArguments();
-    if (files.isEmpty()) {
-        err << "hgt2chgt: no HGT files given" << Qt::endl
-            << "Try 'hgt2chgt --help'." << Qt::endl;
-        return BadUsage;
-    }
-    const QString output = parser.value(outputOption);
+    const QStringList &files = parse.options.files;
+    const QString &output = parse.options.output;
+    const int quantity = parse.options.quantity;
 
     ConvertHgt worker(files, output, quantity);
     ProgressPrinter printer(stderr);
-    if (!parser.isSet(quietOption))
+    if (!parse.options.quiet)
         QObject::connect(&worker, &ConvertHgt::sProgress, &printer, &ProgressPrinter::showProgress);
     QObject::connect(&worker, &QThread::finished, &app, &QCoreApplication::quit);
     std::signal(SIGINT, requestStop);
