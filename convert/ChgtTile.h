@@ -9,18 +9,10 @@ class ChgtTile
 {
 public:
     static constexpr int FloatsPerVertex = 6;
-    static constexpr int FloatsPerCell = 36;
-    static constexpr int BytesPerCell = FloatsPerCell * 4;
+    static constexpr int VertexBytes = FloatsPerVertex * 4;
+    static constexpr int FloatsPerTriangle = 3 * FloatsPerVertex;
+    static constexpr int FloatsPerCell = 2 * FloatsPerTriangle;
 
     // "N49E014.chgt" for lat 49, lon 14, without a directory.
     static QString fileName(int lat, int lon);
-
-    // Cells per column and columns per tile for quantity q (1..5).
-    static int cellsPerSide(int q) { return 1199 / q + 1; }
-    static qint64 floatCount(int q)
-    {
-        const qint64 n = cellsPerSide(q);
-        return n * n * FloatsPerCell;
-    }
-    static qint64 fileSize(int q) { return floatCount(q) * 4; }
 };

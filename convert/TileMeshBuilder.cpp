@@ -8,6 +8,8 @@
 
 namespace {
 
+constexpr int Cell = ChgtTile::FloatsPerCell;
+
 quint32 bitsOf(float value)
 {
     quint32 bits;
@@ -35,7 +37,7 @@ struct ColourLookup
 
     const quint32 *cell(qint16 height) const { return cells[band[height + 32768]]; }
 
-    quint32 cells[HeightBandCount][36] = {};
+    quint32 cells[HeightBandCount][Cell] = {};
     std::array<quint8, 65536> band;
 };
 
@@ -49,14 +51,14 @@ const ColourLookup &colourLookup()
 
 TileMeshBuilder::TileMeshBuilder(const char *data, int lon, int lat, int q)
     : data(data), quantity(q), side(1199 / q + 1), lonD(lon), step(q / 1200.0),
-      rowTemplates(size_t(side) * 36, 0)
+      rowTemplates(size_t(side) * Cell, 0)
 {
     const double latD = lat;
     for (int m = 0; m < side; ++m) {
         const int r = 1 + m * q;
         const float y = float(r / 1200.0 + latD);
         const float yd = float(double(y) + step);
-        quint32 *row = rowTemplates.data() + 36 * m;
+        quint32 *row = rowTemplates.data() + Cell * m;
         for (int v = 0; v < 6; ++v)
             row[6 * v + 1] = bitsOf(v >= 2 && v <= 4 ? yd : y);
     }
@@ -84,7 +86,7 @@ void TileMeshBuilder::buildColumns(float *out, int first, int end) const
         const int c = 1 + k * quantity;
         const float x = float(c / 1200.0 + lonD);
         const float xd = float(double(x) + step);
-        quint32 column[36] = {};
+        quint32 column[Cell] = {};
         for (int v = 0; v < 6; ++v)
             column[6 * v] = bitsOf(v == 1 || v == 4 || v == 5 ? xd : x);
         float *p = out + (k - first) * floatsPerColumn();
@@ -93,12 +95,12 @@ void TileMeshBuilder::buildColumns(float *out, int first, int end) const
         const int readRows = c <= 1199 ? qMin(side, 1198 / quantity + 1) : 0;
         qint16 h = readRows > 0 ? 0 : heightBefore(k);
 
-        for (int m = 0; m < side; ++m, p += 36) {
+        for (int m = 0; m < side; ++m, p += Cell) {
             if (m < readRows)
                 h = HgtTile::sample(data, HgtTile::Side - (1 + m * quantity), c);
-            const quint32 *row = rowTemplates.data() + 36 * m;
+            const quint32 *row = rowTemplates.data() + Cell * m;
             const quint32 *colour = lookup.cell(h);
-            for (int i = 0; i < 36; ++i) {
+            for (int i = 0; i < Cell; ++i) {
                 const quint32 bits = column[i] | row[i] | colour[i];
                 std::memcpy(p + i, &bits, sizeof bits);
             }

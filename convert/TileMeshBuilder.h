@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ChgtTile.h"
+
 #include <QtGlobal>
 
 #include <vector>
@@ -16,7 +18,7 @@ public:
     TileMeshBuilder(const char *data, int lon, int lat, int q);
 
     int columnCount() const { return side; }
-    qint64 floatsPerColumn() const { return qint64(side) * 36; }
+    qint64 floatsPerColumn() const { return qint64(side) * ChgtTile::FloatsPerCell; }
     qint64 floatCount() const { return floatsPerColumn() * side; }
 
     // Writes columns [first, end) one after another from out on, which

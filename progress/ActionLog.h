@@ -22,8 +22,6 @@ public:
     // opened; the caller has nothing else to do about it.
     bool append(const QString &line) const;
 
-    QString path() const { return filePath; }
-
 private:
     QString filePath;
 };

@@ -2,6 +2,7 @@
 
 #include "BorderOutline.h"
 #include "ChgtReader.h"
+#include "ChgtTile.h"
 #include "ProgressDlg.h"
 #include "WholeFile.h"
 
@@ -16,7 +17,7 @@
 
 namespace {
 
-constexpr int VertexBytes = 24;
+constexpr int VertexBytes = ChgtTile::VertexBytes;
 constexpr int TriangleBytes = 3 * VertexBytes;
 constexpr double ZoomStepX = 0.45;
 constexpr double ZoomStepY = 0.15;

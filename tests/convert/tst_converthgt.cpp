@@ -16,6 +16,8 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 using Outcome = ConvertHgt::Outcome;
 Q_DECLARE_METATYPE(FileFailure)
@@ -116,7 +118,7 @@ private slots:
         QFETCH(FileFailure, reason);
         QTemporaryDir tmp;
         const QString src = tmp.filePath("N49E014.hgt"), out = tmp.filePath("out"), tile = out + "/N49E014.chgt";
-        const QByteArray old(ChgtTile::floatCount(5) * 4, '\x11');
+        const QByteArray old(8294400, '\x11');
         QVERIFY(QDir().mkpath(out));
         if (failure == "directory")
             QVERIFY(QDir().mkpath(tile));
@@ -214,27 +216,31 @@ private slots:
         const QByteArray full = readFile(src), expected = expectedTile(src, 5);
         std::atomic<bool> stop{false};
         std::thread truncator([&] {
-            QFile f(src);
-            if (!f.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
-                return;
+            const int fd = ::open(QFile::encodeName(src).constData(), O_RDWR);
             // The first half never changes, so a full-size read is always the tile.
-            while (!stop) {
-                f.resize(full.size() / 2);
-                f.seek(full.size() / 2);
-                f.write(full.constData() + full.size() / 2, full.size() - full.size() / 2);
+            const qint64 half = full.size() / 2;
+            while (fd >= 0 && !stop) {
+                if (::ftruncate(fd, half) != 0
+                    || ::pwrite(fd, full.constData() + half, size_t(full.size() - half), half) != full.size() - half)
+                    break;
             }
+            if (fd >= 0)
+                ::close(fd);
         });
         QMap<Outcome, int> seen;
+        QStringList wrong;
         for (int run = 0; run < 40; ++run) {
             const Outcome outcome = ConvertHgt::convertFile(src, QDir(tmp.path()), 5);
             ++seen[outcome];
             const QByteArray now = readFile(tile);
-            QVERIFY(outcome == Outcome::Converted || outcome == Outcome::WrongSizeKept || outcome == Outcome::Unreadable);
-            QVERIFY2(now == expected || (now == "old" && !seen.contains(Outcome::Converted)), qPrintable(QString::number(run)));
+            const bool allowed = outcome == Outcome::Converted || outcome == Outcome::WrongSizeKept
+                                 || outcome == Outcome::Unreadable;
+            if (!allowed || !(now == expected || (now == "old" && !seen.contains(Outcome::Converted))))
+                wrong << QStringLiteral("run %1: outcome %2, %3 bytes").arg(run).arg(int(outcome)).arg(now.size());
         }
         stop = true;
         truncator.join();
-        QVERIFY(seen.value(Outcome::Converted) + seen.value(Outcome::WrongSizeKept) + seen.value(Outcome::Unreadable) == 40);
+        QCOMPARE(wrong, QStringList());
     }
 
     // kill -9 at random moments of a q = 1 conversion over an older tile:
@@ -245,7 +251,7 @@ private slots:
         QTemporaryDir tmp;
         const QString src = tmp.filePath("N49E014.hgt"), out = tmp.filePath("out"), tile = out + "/N49E014.chgt";
         QVERIFY(writeTile(src));
-        const QByteArray old(ChgtTile::floatCount(5) * 4, '\x22'), fresh = expectedTile(src, 1);
+        const QByteArray old(8294400, '\x22'), fresh = expectedTile(src, 1);
         QRandomGenerator random(2026);
         int keptOld = 0, landedNew = 0;
         for (int trial = 0; trial < 20; ++trial) {
