@@ -1,6 +1,5 @@
 #include "ImportReport.h"
 
-#include "ChgtTile.h"
 #include "HgtTile.h"
 
 #include <QDir>
@@ -21,14 +20,13 @@ ImportReport::ImportReport(QWidget *parent)
     setWidget(tree);
 }
 
-QString ImportReport::reasonText(const ConvertHgt::FileOutcome &outcome, const QString &outputDir)
+QString ImportReport::reasonText(const ConvertHgt::FileOutcome &outcome)
 {
     using Outcome = ConvertHgt::Outcome;
-    int lat = 0;
-    int lon = 0;
-    HgtTile::parseName(outcome.path, &lat, &lon);
-    const QString tile = QDir::toNativeSeparators(QDir(outputDir).filePath(ChgtTile::fileName(lat, lon)));
-    const QString size = QLocale(QLocale::Czech).toString(HgtTile::FileSize);
+    const QString tile = QDir::toNativeSeparators(outcome.tile);
+    const QLocale czech(QLocale::Czech);
+    const QString size = QStringLiteral("%1 nebo %2")
+                             .arg(czech.toString(HgtTile::FileSize), czech.toString(HgtTile::FineFileSize));
     switch (outcome.outcome) {
     case Outcome::Converted:
         return QString();
@@ -42,6 +40,8 @@ QString ImportReport::reasonText(const ConvertHgt::FileOutcome &outcome, const Q
         return QStringLiteral("soubor neexistuje");
     case Outcome::NotTileName:
         return QStringLiteral("název neodpovídá dlaždici HGT (např. N49E014.hgt)");
+    case Outcome::NoTilesInArchive:
+        return QStringLiteral("archiv neobsahuje žádnou dlaždici HGT");
     case Outcome::Unreadable:
         return QStringLiteral("soubor nelze přečíst: %1").arg(outcome.failure.czech());
     case Outcome::Unwritable:
@@ -50,15 +50,14 @@ QString ImportReport::reasonText(const ConvertHgt::FileOutcome &outcome, const Q
     return QString();
 }
 
-int ImportReport::showOutcomes(const QVector<ConvertHgt::FileOutcome> &outcomes,
-                               const QString &outputDir)
+int ImportReport::showOutcomes(const QVector<ConvertHgt::FileOutcome> &outcomes)
 {
     tree->clear();
     for (const ConvertHgt::FileOutcome &outcome : outcomes) {
         if (outcome.outcome == ConvertHgt::Outcome::Converted)
             continue;
         auto *item = new QTreeWidgetItem(tree, {QDir::toNativeSeparators(outcome.path),
-                                                reasonText(outcome, outputDir)});
+                                                reasonText(outcome)});
         item->setToolTip(1, item->text(1));
     }
     const int failed = tree->topLevelItemCount();

@@ -20,10 +20,10 @@ public:
 
     // Lists the files that did not give a full tile and shows the report,
     // or hides it when every file was converted. Returns the number listed.
-    int showOutcomes(const QVector<ConvertHgt::FileOutcome> &outcomes, const QString &outputDir);
+    int showOutcomes(const QVector<ConvertHgt::FileOutcome> &outcomes);
 
     // Why a file gave no full tile, in Czech; empty for a converted file.
-    static QString reasonText(const ConvertHgt::FileOutcome &outcome, const QString &outputDir);
+    static QString reasonText(const ConvertHgt::FileOutcome &outcome);
 
     QTreeWidget *list() const { return tree; }
 

@@ -132,7 +132,6 @@ void WindowRZ::startConversion(const ImportRequest &request)
         pendingImport = request;
         return;
     }
-    conversionOutput = request.outputDir;
     convertHgt.setParams(request.files, request.outputDir, request.quantity);
     ui->actionImportFiles->setEnabled(false);
     connect(&convertHgt, &QThread::finished, this, &WindowRZ::onConversionFinished,
@@ -148,7 +147,7 @@ void WindowRZ::onConversionFinished()
     // finished() comes just before the thread has really ended.
     convertHgt.wait();
     const QVector<ConvertHgt::FileOutcome> outcomes = convertHgt.outcomes();
-    const int failed = importReport->showOutcomes(outcomes, conversionOutput);
+    const int failed = importReport->showOutcomes(outcomes);
     if (failed > 0)
         progressDlg->noteCompletion(
             QStringLiteral("Nepřevedeno: %1 z %2").arg(failed).arg(outcomes.size()));

@@ -56,7 +56,6 @@ private:
 
     ImportReport *importReport = nullptr;
     QString viewMessage; // which view is shown, kept in the status bar
-    QString conversionOutput;
     // An import accepted while the worker was still ending the one before.
     std::optional<ImportRequest> pendingImport;
 };

@@ -2,9 +2,9 @@
 
 #include "ChgtTile.h"
 #include "ChgtTileWriter.h"
+#include "HgtArchive.h"
 #include "HgtTile.h"
 #include "RegularFile.h"
-#include "TileMesh.h"
 #include "TileMeshBuilder.h"
 
 #include <QFile>
@@ -45,62 +45,116 @@ void ConvertHgt::setParams(const QStringList &srcS, const QString &dstA, int q)
     quantity = q;
 }
 
-bool ConvertHgt::createTileMesh(const char *data, int size, QVector<float> &vertices, int lon, int lat) const
-{
-    int q;
-    {
-        QMutexLocker lock(&mutex);
-        q = quantity;
-    }
-    return ::createTileMesh(data, size, vertices, lon, lat, q);
-}
-
 QVector<ConvertHgt::FileOutcome> ConvertHgt::outcomes() const
 {
     QMutexLocker lock(&mutex);
     return fileOutcomes;
 }
 
-ConvertHgt::Outcome ConvertHgt::convertFile(const QString &srcPath, const QDir &dstDir, int q,
-                                             FileFailure *failure)
+int ConvertHgt::sourcesHandled() const
 {
-    FileFailure ignored;
-    FileFailure &why = failure ? *failure : ignored;
-    why = FileFailure();
-    if (!QFile::exists(srcPath))
-        return Outcome::Missing;
-    int lat = 0;
-    int lon = 0;
-    if (!HgtTile::parseName(srcPath, &lat, &lon))
-        return Outcome::NotTileName;
+    QMutexLocker lock(&mutex);
+    return handled;
+}
 
-    // Only a file of exactly a tile's size is converted; a larger one is not
-    // even loaded. Anything else gives an empty tile, but never in place of
-    // one that holds data already.
-    QByteArray bytes;
-    if (!RegularFile::readAll(srcPath, HgtTile::FileSize, bytes, &why)) {
-        if (why.kind != FileFailure::TooLarge)
-            return Outcome::Unreadable;
-        why = FileFailure();
-    }
+ConvertHgt::Outcome ConvertHgt::writeTile(const QByteArray &bytes, int lat, int lon,
+                                          const QDir &dstDir, int q, FileFailure &why)
+{
+    // A source of the wrong size gives an empty tile, but never in place
+    // of one that holds data already.
+    const QByteArray tile = HgtTile::coarse(bytes);
     const QString tilePath = dstDir.filePath(ChgtTile::fileName(lat, lon));
-    if (bytes.size() != HgtTile::FileSize) {
-        bytes.clear();
-        if (QFileInfo::exists(tilePath) || QFileInfo(tilePath).isSymLink())
-            return Outcome::WrongSizeKept;
-    }
+    if (tile.isEmpty() && (QFileInfo::exists(tilePath) || QFileInfo(tilePath).isSymLink()))
+        return Outcome::WrongSizeKept;
 
     ChgtTileWriter out(tilePath);
     const bool written = out.open()
-                         && (bytes.isEmpty()
-                             || out.writeMesh(TileMeshBuilder(bytes.constData(), lon, lat,
+                         && (tile.isEmpty()
+                             || out.writeMesh(TileMeshBuilder(tile.constData(), lon, lat,
                                                               validQuantity(q))))
                          && out.commit();
     if (!written) {
         why = out.failure();
         return Outcome::Unwritable;
     }
-    return bytes.isEmpty() ? Outcome::WrongSizeEmptyWritten : Outcome::Converted;
+    return tile.isEmpty() ? Outcome::WrongSizeEmptyWritten : Outcome::Converted;
+}
+
+ConvertHgt::FileOutcome ConvertHgt::convertHgtFile(const QString &srcPath, const QDir &dstDir, int q)
+{
+    FileOutcome result{srcPath, Outcome::Missing, FileFailure(), QString()};
+    if (!QFile::exists(srcPath))
+        return result;
+    int lat = 0;
+    int lon = 0;
+    result.outcome = Outcome::NotTileName;
+    if (!HgtTile::parseName(srcPath, &lat, &lon))
+        return result;
+    result.tile = dstDir.filePath(ChgtTile::fileName(lat, lon));
+
+    // A file larger than the larger tile is not even loaded.
+    QByteArray bytes;
+    if (!RegularFile::readAll(srcPath, HgtTile::FineFileSize, bytes, &result.failure)) {
+        result.outcome = Outcome::Unreadable;
+        if (result.failure.kind != FileFailure::TooLarge)
+            return result;
+        result.failure = FileFailure();
+    }
+    result.outcome = writeTile(bytes, lat, lon, dstDir, q, result.failure);
+    return result;
+}
+
+void ConvertHgt::convertArchive(const QString &srcPath, const QDir &dstDir, int q,
+                                QVector<FileOutcome> &outcomes)
+{
+    FileOutcome whole{srcPath, Outcome::Missing, FileFailure(), QString()};
+    if (!QFile::exists(srcPath)) {
+        outcomes.append(whole);
+        return;
+    }
+    HgtArchive archive(srcPath);
+    if (!archive.open(&whole.failure)) {
+        whole.outcome = Outcome::Unreadable;
+        outcomes.append(whole);
+        return;
+    }
+    const QVector<HgtArchive::Member> members = archive.tiles();
+    if (members.isEmpty()) {
+        whole.outcome = Outcome::NoTilesInArchive;
+        outcomes.append(whole);
+        return;
+    }
+    for (const HgtArchive::Member &member : members) {
+        FileOutcome result{srcPath + QLatin1Char('/') + member.name, Outcome::Unreadable,
+                           FileFailure(), dstDir.filePath(ChgtTile::fileName(member.lat, member.lon))};
+        QByteArray bytes;
+        // A member of another declared size is a source of the wrong size
+        // and is not read at all; a damaged one converts nothing.
+        if (!HgtTile::isTileSize(member.declaredSize)
+            || archive.read(member, bytes, &result.failure))
+            result.outcome = writeTile(bytes, member.lat, member.lon, dstDir, q, result.failure);
+        outcomes.append(result);
+    }
+}
+
+QVector<ConvertHgt::FileOutcome> ConvertHgt::convertSource(const QString &srcPath,
+                                                           const QDir &dstDir, int q)
+{
+    QVector<FileOutcome> outcomes;
+    if (HgtArchive::isArchivePath(srcPath))
+        convertArchive(srcPath, dstDir, q, outcomes);
+    else
+        outcomes.append(convertHgtFile(srcPath, dstDir, q));
+    return outcomes;
+}
+
+ConvertHgt::Outcome ConvertHgt::convertFile(const QString &srcPath, const QDir &dstDir, int q,
+                                             FileFailure *failure)
+{
+    const FileOutcome result = convertHgtFile(srcPath, dstDir, q);
+    if (failure)
+        *failure = result.failure;
+    return result.outcome;
 }
 
 void ConvertHgt::run()
@@ -114,6 +168,7 @@ void ConvertHgt::run()
         dir = dstDir;
         q = quantity;
         fileOutcomes.clear();
+        handled = 0;
     }
 
     if (sources.isEmpty())
@@ -128,10 +183,10 @@ void ConvertHgt::run()
         if (isInterruptionRequested())
             return;
         emit sProgress(int(100 * i / n));
-        FileFailure failure;
-        const Outcome outcome = convertFile(sources.at(i), dir, q, &failure);
+        const QVector<FileOutcome> done = convertSource(sources.at(i), dir, q);
         QMutexLocker lock(&mutex);
-        fileOutcomes.append({sources.at(i), outcome, failure});
+        fileOutcomes += done;
+        ++handled;
     }
     emit sProgress(100);
 }

@@ -23,6 +23,7 @@ public:
         WrongSizeKept,         // source of the wrong size: the older tile kept
         Missing,               // no such file
         NotTileName,           // name is not like "N49E014.hgt"
+        NoTilesInArchive,      // a zip archive without any HGT tile
         Unreadable,            // cannot be opened or read whole
         Unwritable,            // tile cannot be written; an older one stays
     };
@@ -30,9 +31,10 @@ public:
 
     struct FileOutcome
     {
-        QString path;
+        QString path;        // a file, or "archive.zip/member.hgt"
         Outcome outcome;
-        FileFailure failure; // the system's reason for Unreadable, Unwritable
+        FileFailure failure; // the reason for Unreadable, Unwritable
+        QString tile;        // the CHGT tile meant, once the name is known
     };
 
     explicit ConvertHgt(QObject *parent = nullptr);
@@ -40,14 +42,17 @@ public:
     // Asks a running conversion to stop after its current file and waits.
     ~ConvertHgt() override;
 
-    // Builds the cells of one tile with this worker's quantity.
-    bool createTileMesh(const char *data, int size, QVector<float> &vertices, int lon, int lat) const;
-
     // Outcomes of the files handled by the last (or current) run, in order.
     // An interrupted run lists only the files it got to.
     QVector<FileOutcome> outcomes() const;
+    // How many of the sources the last (or current) run has handled; fewer
+    // than given after an interruption.
+    int sourcesHandled() const;
 
-    // Converts one file exactly as run() does, on the calling thread.
+    // Converts one source exactly as run() does, on the calling thread: an
+    // HGT file gives one outcome, a zip archive one for each tile in it.
+    static QVector<FileOutcome> convertSource(const QString &srcPath, const QDir &dstDir, int q);
+    // The same for a source known to be one HGT file.
     static Outcome convertFile(const QString &srcPath, const QDir &dstDir, int q,
                                FileFailure *failure = nullptr);
 
@@ -65,10 +70,19 @@ signals:
     void sProgress(int percent);
 
 private:
+    static FileOutcome convertHgtFile(const QString &srcPath, const QDir &dstDir, int q);
+    static void convertArchive(const QString &srcPath, const QDir &dstDir, int q,
+                               QVector<FileOutcome> &outcomes);
+    // Writes the tile of bytes (a tile at either resolution, or anything
+    // else for a source of the wrong size) as lat, lon in dstDir.
+    static Outcome writeTile(const QByteArray &bytes, int lat, int lon, const QDir &dstDir, int q,
+                             FileFailure &why);
+
     QStringList srcList;
     QDir dstDir;
     int quantity;
 
     mutable QMutex mutex;
     QVector<FileOutcome> fileOutcomes;
+    int handled = 0;
 };

@@ -29,6 +29,10 @@ QString FileFailure::english() const
         return QStringLiteral("file changed while it was read");
     case ReadOnlyTarget:
         return QStringLiteral("the existing tile is read-only and was kept");
+    case DamagedArchive:
+        return QStringLiteral("damaged archive: %1").arg(detail);
+    case SizeMismatch:
+        return QStringLiteral("the archive member's data do not match its declared size");
     }
     return QString();
 }
@@ -81,6 +85,10 @@ QString FileFailure::czech() const
         return QStringLiteral("soubor se během čtení změnil");
     case ReadOnlyTarget:
         return QStringLiteral("dlaždice je jen pro čtení, zůstala beze změny");
+    case DamagedArchive:
+        return QStringLiteral("archiv je poškozený nebo neúplný (%1)").arg(detail);
+    case SizeMismatch:
+        return QStringLiteral("data v archivu neodpovídají udané velikosti");
     }
     return QString();
 }

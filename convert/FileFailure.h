@@ -14,6 +14,8 @@ struct FileFailure
         OutOfMemory,      // the contents could not be allocated
         ShortRead,        // fewer bytes than the file's size (it changed)
         ReadOnlyTarget,   // the existing tile has no write permission
+        DamagedArchive,   // a zip archive cannot be read; detail says why
+        SizeMismatch,     // an archive member's data and declared size differ
     };
 
     Kind kind = None;

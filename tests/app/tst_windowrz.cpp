@@ -279,7 +279,7 @@ private slots:
         QTest::addColumn<QStringList>("rows"); // file name | start of the reason
         QTest::addColumn<QString>("note");
         QTest::newRow("some files") << "@/out"
-            << QStringList{"N50E014.hgt|nemá velikost dlaždice HGT (2\u00a0884\u00a0802 bajtů), dlaždice @/out/N50E014.chgt zůstala beze změny",
+            << QStringList{"N50E014.hgt|nemá velikost dlaždice HGT (2\u00a0884\u00a0802 nebo 25\u00a0934\u00a0402 bajtů), dlaždice @/out/N50E014.chgt zůstala beze změny",
                            "tile.hgt|název neodpovídá dlaždici HGT"}
             << "Dokonceno! Nepřevedeno: 2 z 3";
         QTest::newRow("output below a file") << "@/file/out"

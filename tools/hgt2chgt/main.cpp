@@ -1,4 +1,3 @@
-#include "ChgtTile.h"
 #include "ConvertHgt.h"
 #include "Hgt2ChgtOptions.h"
 #include "HgtTile.h"
@@ -24,23 +23,23 @@ extern "C" void requestStop(int signalNumber)
     std::signal(signalNumber, SIG_DFL);
 }
 
-QString reason(const ConvertHgt::FileOutcome &file, const QDir &dstDir)
+QString reason(const ConvertHgt::FileOutcome &file)
 {
-    int lat = 0;
-    int lon = 0;
-    HgtTile::parseName(file.path, &lat, &lon);
-    const QString tile = QDir::toNativeSeparators(dstDir.filePath(ChgtTile::fileName(lat, lon)));
+    const QString tile = QDir::toNativeSeparators(file.tile);
+    const QString sizes = QStringLiteral("not %1 or %2 bytes long").arg(HgtTile::FileSize).arg(HgtTile::FineFileSize);
     switch (file.outcome) {
     case ConvertHgt::Outcome::Converted:
         break;
     case ConvertHgt::Outcome::WrongSizeEmptyWritten:
-        return QStringLiteral("not %1 bytes long, wrote an empty tile %2").arg(HgtTile::FileSize).arg(tile);
+        return QStringLiteral("%1, wrote an empty tile %2").arg(sizes, tile);
     case ConvertHgt::Outcome::WrongSizeKept:
-        return QStringLiteral("not %1 bytes long, kept the existing tile %2").arg(HgtTile::FileSize).arg(tile);
+        return QStringLiteral("%1, kept the existing tile %2").arg(sizes, tile);
     case ConvertHgt::Outcome::Missing:
         return QStringLiteral("no such file");
     case ConvertHgt::Outcome::NotTileName:
         return QStringLiteral("name does not end like N49E014.hgt, skipped");
+    case ConvertHgt::Outcome::NoTilesInArchive:
+        return QStringLiteral("the archive holds no HGT tile, skipped");
     case ConvertHgt::Outcome::Unreadable:
         return QStringLiteral("cannot be read: %1").arg(file.failure.english());
     case ConvertHgt::Outcome::Unwritable:
@@ -87,16 +86,16 @@ int main(int argc, char **argv)
     printer.finish();
 
     int failed = 0;
-    const QDir dstDir(output);
     const QVector<ConvertHgt::FileOutcome> outcomes = worker.outcomes();
     for (const ConvertHgt::FileOutcome &file : outcomes) {
         if (file.outcome == ConvertHgt::Outcome::Converted)
             continue;
         ++failed;
-        err << "hgt2chgt: " << QDir::toNativeSeparators(file.path) << ": " << reason(file, dstDir) << Qt::endl;
+        err << "hgt2chgt: " << QDir::toNativeSeparators(file.path) << ": " << reason(file) << Qt::endl;
     }
-    if (outcomes.size() < files.size()) {
-        err << "hgt2chgt: interrupted, " << files.size() - outcomes.size() << " of " << files.size()
+    const int handled = worker.sourcesHandled();
+    if (handled < files.size()) {
+        err << "hgt2chgt: interrupted, " << files.size() - handled << " of " << files.size()
             << " files not converted" << Qt::endl;
         return SomeFailed;
     }
