@@ -109,7 +109,7 @@ void WindowRZ::importHgtFiles()
 {
     QStringList files = QFileDialog::getOpenFileNames(this, tr("Vyberte soubory pro import"),
                                                       QDir::rootPath(),
-                                                      tr("Výšková data (*.hgt)"));
+                                                      tr("Výšková data (*.hgt);;Archivy výškových dat (*.zip)"));
     if (files.isEmpty())
         return;
 

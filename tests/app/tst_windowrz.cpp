@@ -263,11 +263,22 @@ private slots:
         const QString out = src.filePath("out");
         WindowRZ w;
         QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QStringList filters;
+        QString selected;
         ModalDriver driver(chooseFile ? QList<ModalDriver::Handler>{ModalDriver::chooseFiles({tile}),
                                                                    ModalDriver::answerImport(out, 2, "pushButtonStorno")}
-                                      : QList<ModalDriver::Handler>{ModalDriver::rejectDialog()});
+                                      : QList<ModalDriver::Handler>{[&](QWidget *d) {
+                                            auto *files = qobject_cast<QFileDialog *>(d);
+                                            filters = files->nameFilters();
+                                            selected = files->selectedNameFilter();
+                                            files->reject();
+                                        }});
         w.findChild<QAction *>("actionImportFiles")->trigger();
         QCOMPARE(driver.seen, dialogs);
+        if (!chooseFile) { // tiles first, archives as a second choice
+            QCOMPARE(filters, (QStringList{"Výšková data (*.hgt)", "Archivy výškových dat (*.zip)"}));
+            QCOMPARE(selected, QString("Výšková data (*.hgt)"));
+        }
         QTest::qWait(100);
         QVERIFY(!w.findChild<ProgressDlg *>(QString(), Qt::FindDirectChildrenOnly)->isVisible());
         QVERIFY(!QFileInfo::exists(out));
