@@ -2,14 +2,29 @@
 #include "ui_WindowRZ.h"
 
 #include "ImportDlg.h"
+#include "HeightColors.h"
 #include "ImportReport.h"
+#include "PointerReadout.h"
 #include "ProgressDlg.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QLabel>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+
+namespace {
+
+struct WaitCursor
+{
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor &) = delete;
+    WaitCursor &operator=(const WaitCursor &) = delete;
+};
+
+} // namespace
 
 WindowRZ::WindowRZ(QWidget *parent)
     : QMainWindow(parent),
@@ -51,6 +66,15 @@ WindowRZ::WindowRZ(QWidget *parent)
         ui->stackedWidget->addWidget(unavailable);
     }
 
+    // A field of its own, so the view message is never replaced by it.
+    pointerLabel = new QLabel(statusBar());
+    pointerLabel->setObjectName(QStringLiteral("labelPointer"));
+    statusBar()->addPermanentWidget(pointerLabel);
+    connect(&drawQtWdg, &DrawQtWdg::sPointerLeft, pointerLabel, &QLabel::clear);
+    connect(&drawGLWdg, &DrawGLWdg::sPointerLeft, pointerLabel, &QLabel::clear);
+    connect(&drawQtWdg, &DrawQtWdg::sPointerAt, this, &WindowRZ::onPointerAt);
+    connect(&drawGLWdg, &DrawGLWdg::sPointerAt, this, &WindowRZ::onPointerAt);
+
     importReport = new ImportReport(this);
     addDockWidget(Qt::BottomDockWidgetArea, importReport);
     importReport->hide();
@@ -81,6 +105,15 @@ bool WindowRZ::event(QEvent *e)
         return true;
     }
     return QMainWindow::event(e);
+}
+
+void WindowRZ::onPointerAt(QPointF lonLat)
+{
+    // Both views hold the same tiles; the painter view's index finds the
+    // triangle, so both give the same answer for the same place.
+    const QColor color = drawQtWdg.colorAt(lonLat);
+    const int band = color.isValid() ? heightBandOfColor(color.red(), color.green(), color.blue()) : -1;
+    pointerLabel->setText(PointerReadout::text(lonLat, band));
 }
 
 void WindowRZ::onRepaintWdg()
@@ -165,6 +198,8 @@ void WindowRZ::openChgtFiles()
                                                             tr("Mapové podklady (*.chgt)"));
     if (files.isEmpty())
         return;
+    // Reading blocks the window, as the wait cursor tells.
+    const WaitCursor busy;
     drawQtWdg.createHeightsBuffer(files);
     drawGLWdg.createHeightsGenBuffer(files);
 }

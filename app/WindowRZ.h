@@ -14,6 +14,7 @@ class WindowRZ;
 }
 
 class ImportReport;
+class QLabel;
 class ProgressDlg;
 
 // The main window: routes commands and file lists between the two map
@@ -32,6 +33,7 @@ protected:
 private slots:
     void onRepaintWdg();
     void onConversionFinished();
+    void onPointerAt(QPointF lonLat);
 
 protected slots:
     void switchViews(QAction *pact);
@@ -56,6 +58,7 @@ private:
 
     ImportReport *importReport = nullptr;
     QString viewMessage; // which view is shown, kept in the status bar
+    QLabel *pointerLabel = nullptr; // where the pointer is, beside it
     // An import accepted while the worker was still ending the one before.
     std::optional<ImportRequest> pendingImport;
 };

@@ -33,3 +33,13 @@ void heightColor(float height, float &red, float &green, float &blue)
     green = float(c.green / 255.0);
     blue = float(c.blue / 255.0);
 }
+
+int heightBandOfColor(int red, int green, int blue)
+{
+    for (int band = 0; band < HeightBandCount; ++band) {
+        const HeightBand &c = heightColors[band];
+        if (int(c.red) == red && int(c.green) == green && int(c.blue) == blue)
+            return band;
+    }
+    return -1;
+}

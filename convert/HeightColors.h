@@ -20,3 +20,7 @@ int heightBand(float height);
 
 // Colour of a height, each component in 0.0 .. 1.0.
 void heightColor(float height, float &red, float &green, float &blue);
+
+// The band whose colour is red, green, blue (0..255 each), or -1: tiles
+// keep colours, not heights, so this is how a height is read back.
+int heightBandOfColor(int red, int green, int blue);

@@ -44,6 +44,7 @@ DrawGLWdg::DrawGLWdg(QWidget *parent)
 {
     progressDlg = new ProgressDlg(QStringLiteral("OpenGL widget"), this);
     connect(this, &DrawGLWdg::sProgress, progressDlg, &ProgressDlg::progressBar);
+    setMouseTracking(true);
 }
 
 DrawGLWdg::~DrawGLWdg()
@@ -142,6 +143,19 @@ void DrawGLWdg::mouseReleaseEvent(QMouseEvent *e)
     e->accept();
     updateProjection();
     updateGL();
+}
+
+void DrawGLWdg::mouseMoveEvent(QMouseEvent *e)
+{
+    // Only reports where the pointer is: the map moves on release.
+    emit sPointerAt(ViewExtentMath::mapPointIn(viewExtent(), size(), e->position().toPoint()));
+    QOpenGLWidget::mouseMoveEvent(e);
+}
+
+void DrawGLWdg::leaveEvent(QEvent *e)
+{
+    emit sPointerLeft();
+    QOpenGLWidget::leaveEvent(e);
 }
 
 void DrawGLWdg::wheelEvent(QWheelEvent *e)

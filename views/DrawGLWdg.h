@@ -44,6 +44,9 @@ public:
 
 signals:
     void sProgress(int percent);
+    // The pointer is over the map at lonLat (degrees); it has left the view.
+    void sPointerAt(QPointF lonLat);
+    void sPointerLeft();
 
 public slots:
     void repaintGLWdg();
@@ -53,6 +56,8 @@ public slots:
 protected:
     void mousePressEvent(QMouseEvent *e) override;
     void mouseReleaseEvent(QMouseEvent *e) override;
+    void mouseMoveEvent(QMouseEvent *e) override;
+    void leaveEvent(QEvent *e) override;
     void wheelEvent(QWheelEvent *e) override;
     void initializeGL() override;
     void resizeGL(int w, int h) override;

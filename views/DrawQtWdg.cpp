@@ -27,6 +27,7 @@ DrawQtWdg::DrawQtWdg(QWidget *parent)
     progressDlg = new ProgressDlg(QStringLiteral("Qt widget"), this);
     connect(this, &DrawQtWdg::sProgress, progressDlg, &ProgressDlg::progressBar);
     loadBorder();
+    setMouseTracking(true);
 }
 
 DrawQtWdg::~DrawQtWdg()
@@ -125,4 +126,25 @@ void DrawQtWdg::mouseReleaseEvent(QMouseEvent *event)
     setViewExtent(e);
     event->accept();
     repaint();
+}
+
+QColor DrawQtWdg::colorAt(QPointF lonLat)
+{
+    const qsizetype i = renderer.topmostAt(polygons, lonLat * 100.0);
+    return i < 0 ? QColor() : polygons.at(i).color;
+}
+
+void DrawQtWdg::mouseMoveEvent(QMouseEvent *event)
+{
+    // Only reports where the pointer is: the map moves on release.
+    const QPointF map = ViewExtentMath::mapPointIn(ViewExtentMath::windowRect(viewExtent()), size(),
+                                                   event->position().toPoint());
+    emit sPointerAt(map / 100.0);
+    QWidget::mouseMoveEvent(event);
+}
+
+void DrawQtWdg::leaveEvent(QEvent *event)
+{
+    emit sPointerLeft();
+    QWidget::leaveEvent(event);
 }

@@ -40,6 +40,8 @@ public:
 
     const QVector<ColoredPolygon> &storedPolygons() const { return polygons; }
     const QVector<QPointF> &borderPoints() const { return border; }
+    // Colour of the topmost triangle at lonLat (degrees); invalid if none.
+    QColor colorAt(QPointF lonLat);
     bool isBorderShown() const { return showBorder; }
     ProgressDlg *progressDialog() const { return progressDlg; }
     // The drawing code, so tests and benchmarks can pick its mode.
@@ -47,6 +49,9 @@ public:
 
 signals:
     void sProgress(int percent);
+    // The pointer is over the map at lonLat (degrees); it has left the view.
+    void sPointerAt(QPointF lonLat);
+    void sPointerLeft();
 
 public slots:
     void repaintQtWdg();
@@ -56,6 +61,8 @@ public slots:
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void leaveEvent(QEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 

@@ -105,6 +105,41 @@ MapPainter::Cull MapPainter::cullFor(const QPainter &painter, const QRect &devic
     return c;
 }
 
+namespace {
+
+// Inclusive of the edges, whichever way the triangle winds.
+bool covers(const QPolygonF &t, QPointF p)
+{
+    if (t.size() != 3)
+        return false;
+    const auto side = [&](const QPointF &a, const QPointF &b) {
+        return (b.x() - a.x()) * (p.y() - a.y()) - (b.y() - a.y()) * (p.x() - a.x());
+    };
+    const double d1 = side(t[0], t[1]), d2 = side(t[1], t[2]), d3 = side(t[2], t[0]);
+    const bool negative = d1 < 0 || d2 < 0 || d3 < 0;
+    const bool positive = d1 > 0 || d2 > 0 || d3 > 0;
+    return !(negative && positive);
+}
+
+} // namespace
+
+qsizetype MapPainter::topmostAt(const QVector<ColoredPolygon> &polygons, QPointF point)
+{
+    syncIndex(polygons);
+    const ColoredPolygon *data = polygons.constData();
+    const qint64 n = polygons.size();
+    for (qint64 k = qint64(chunks.size()) - 1; k >= 0; --k) {
+        const Box &b = chunks[size_t(k)];
+        if (point.x() < b.minX || point.x() > b.maxX || point.y() < b.minY || point.y() > b.maxY)
+            continue;
+        for (qint64 i = std::min(n, (k + 1) * ChunkSize) - 1; i >= k * ChunkSize; --i) {
+            if (covers(data[i].polygon, point))
+                return qsizetype(i);
+        }
+    }
+    return -1;
+}
+
 void MapPainter::syncIndex(const QVector<ColoredPolygon> &polygons)
 {
     const qint64 n = polygons.size();

@@ -52,6 +52,11 @@ public:
                            const QVector<ColoredPolygon> &polygons,
                            const QVector<QPointF> &border, bool showBorder);
 
+    // Index of the topmost triangle (the last one drawn) that covers the map
+    // point, or -1. Uses the culling index, so it stays fast with millions
+    // of triangles.
+    qsizetype topmostAt(const QVector<ColoredPolygon> &polygons, QPointF point);
+
     // Bytes held for culling (chunk boxes) and by the band images kept for
     // the next pass, for memory reports.
     qint64 indexBytes() const;

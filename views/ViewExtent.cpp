@@ -47,6 +47,18 @@ void pan(ViewExtent &e, QPoint press, QPoint release, int widthPx, int heightPx)
     e.bottom -= dy * sy;
 }
 
+QPointF mapPointIn(const QRect &window, QSize widget, QPoint pixel)
+{
+    return QPointF(window.x() + (pixel.x() + 0.5) * window.width() / qMax(1, widget.width()),
+                   window.y() + (pixel.y() + 0.5) * window.height() / qMax(1, widget.height()));
+}
+
+QPointF mapPointIn(const ViewExtent &e, QSize widget, QPoint pixel)
+{
+    return QPointF(e.left + (pixel.x() + 0.5) * (double(e.right) - e.left) / qMax(1, widget.width()),
+                   e.top - (pixel.y() + 0.5) * (double(e.top) - e.bottom) / qMax(1, widget.height()));
+}
+
 QRect windowRect(const ViewExtent &e)
 {
     const int left = int(std::trunc(e.left));

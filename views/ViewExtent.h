@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QPoint>
+#include <QPointF>
+#include <QSize>
 #include <QRect>
 
 #include <optional>
@@ -49,6 +51,11 @@ bool zoom(ViewExtent &e, int delta, double stepX, double stepY);
 // Pan once, on left-button release: the map follows the pointer from press
 // to release. Scales are single precision, as the views compute them.
 void pan(ViewExtent &e, QPoint press, QPoint release, int widthPx, int heightPx);
+
+// The map point under the middle of a widget pixel: in the painter's
+// window (as drawn, in its units) or in an extent stretched over the widget.
+QPointF mapPointIn(const QRect &window, QSize widget, QPoint pixel);
+QPointF mapPointIn(const ViewExtent &e, QSize widget, QPoint pixel);
 
 // The painter's window: each value truncated toward zero separately, the
 // height negative so north is at the top of the widget.

@@ -7,6 +7,8 @@
 #include "DrawQtWdg.h"
 #include "HgtTileGenerator.h"
 #include "ProgressDlg.h"
+#include "HeightColors.h"
+#include "PointerReadout.h"
 #include "WindowRZ.h"
 
 #include <QAction>
@@ -192,6 +194,91 @@ private slots:
             QTRY_VERIFY(borderCoverage(screenOf(view), e) < 0.05);
             border->trigger();
             QTRY_VERIFY(borderCoverage(screenOf(view), e) > 0.9);
+        }
+    }
+
+    void readoutTexts()
+    {
+        const QStringList bands = {"do 0 m", "1–200 m", "201–300 m", "301–400 m", "401–500 m", "501–600 m",
+                                   "601–800 m", "801–1000 m", "1001–1200 m", "1201–1400 m", "1401–1800 m", "od 1801 m"};
+        for (int band = 0; band < bands.size(); ++band) {
+            QCOMPARE(PointerReadout::bandText(band), bands[band]);
+            QCOMPARE(heightBandOfColor(heightColors[band].red, heightColors[band].green, heightColors[band].blue), band);
+        }
+        QCOMPARE(PointerReadout::text({15.4711, 49.8123}, 4), QString("49,8123° s. š.  15,4711° v. d.   401–500 m"));
+        QCOMPARE(PointerReadout::text({-0.5, -1.25}, -1), QString("1,2500° j. š.  0,5000° z. d."));
+    }
+
+    // Where the pointer is, in either view: the same place, the same band;
+    // nothing where no tile lies; right after zoom and pan too. The view
+    // message stays beside it, and opening shows the wait cursor.
+    void pointerReadout()
+    {
+        QTemporaryDir dir;
+        HgtTileGenerator quadrants;
+        const float heights[] = {120, 350, 700, 1500}; // NW, NE, SW, SE
+        quadrants.fillWith([&](int row, int col) { return qint16(heights[(row >= 600) * 2 + (col >= 600)]); });
+        QVERIFY(quadrants.save(dir.filePath("N49E016.hgt")));
+        QCOMPARE(ConvertHgt::convertFile(dir.filePath("N49E016.hgt"), QDir(dir.path()), 5), ConvertHgt::Outcome::Converted);
+        DrawQtWdg::resetViewExtent();
+        DrawGLWdg::resetViewExtent();
+        WindowRZ w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto *stack = w.findChild<QStackedWidget *>("stackedWidget");
+        auto *label = w.findChild<QLabel *>("labelPointer");
+        QList<int> cursors; // seen while the shown view repaints with the new tile
+        auto *glView = qobject_cast<DrawGLWdg *>(stack->widget(1));
+        connect(glView, &DrawGLWdg::sProgress, this, [&] {
+            cursors << (QApplication::overrideCursor() ? int(QApplication::overrideCursor()->shape()) : -1);
+        });
+        {
+            ModalDriver opening({ModalDriver::chooseFiles({dir.filePath("N49E016.chgt")})});
+            w.findChild<QAction *>("actionOpenFiles")->trigger();
+        }
+        QVERIFY(cursors.contains(int(Qt::WaitCursor)));
+        QVERIFY(!QApplication::overrideCursor());
+        disconnect(glView, &DrawGLWdg::sProgress, this, nullptr);
+
+        const auto readout = [&](QWidget *view, double lon, double lat, QPointF *at) {
+            const bool gl = stack->indexOf(view) == 1;
+            const ViewExtent e = gl ? DrawGLWdg::viewExtent() : DrawQtWdg::viewExtent();
+            const double k = gl ? 1.0 : 100.0;
+            const QPoint pixel(int((lon * k - e.left) / (e.right - e.left) * view->width()),
+                               int((e.top - lat * k) / (e.top - e.bottom) * view->height()));
+            label->clear();
+            QTest::mouseMove(view, pixel);
+            if (!QTest::qWaitFor([&] { return !label->text().isEmpty(); }))
+                return QStringLiteral("(no readout)");
+            const QStringList parts = label->text().split("   ");
+            const QStringList numbers = parts[0].split("° ");
+            *at = QPointF(QString(numbers[1]).section(' ', -1).replace(',', '.').toDouble(),
+                          QString(numbers[0]).replace(',', '.').toDouble());
+            return parts.value(1);
+        };
+        const struct { double lon, lat; QString band; } places[] = {
+            {16.25, 49.75, "1–200 m"}, {16.75, 49.75, "301–400 m"}, {16.25, 49.25, "601–800 m"},
+            {16.75, 49.25, "1401–1800 m"}, {15.5, 49.5, ""}, {17.5, 50.5, ""}};
+        for (int step = 0; step < 3; ++step) {
+            for (QAction *page : {w.findChild<QAction *>("actionShowQtWdg"), w.findChild<QAction *>("actionShowGLWdg")}) {
+                page->trigger();
+                QWidget *view = stack->currentWidget();
+                QVERIFY(QTest::qWaitForWindowExposed(view));
+                for (const auto &place : places) {
+                    QPointF at;
+                    QCOMPARE(readout(view, place.lon, place.lat, &at), place.band);
+                    // Within a pixel of the place.
+                    QVERIFY2(qAbs(at.x() - place.lon) < 0.02 && qAbs(at.y() - place.lat) < 0.02, qPrintable(label->text()));
+                }
+                QVERIFY(w.statusBar()->currentMessage().startsWith("Zobrazeno kreslení pomocí "));
+                if (step == 1) { // a wheel step in
+                    const QPointF c(view->width() / 2, view->height() / 2);
+                    QWheelEvent in(c, view->mapToGlobal(c), {}, {0, 120}, {}, {}, Qt::NoScrollPhase, false);
+                    QApplication::sendEvent(view, &in);
+                } else if (step == 2) { // a drag a little to the left
+                    QTest::mousePress(view, Qt::LeftButton, {}, QPoint(300, 200));
+                    QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(260, 210));
+                }
+            }
         }
     }
 

@@ -1,0 +1,35 @@
+#include "PointerReadout.h"
+
+#include "HeightColors.h"
+
+#include <QLocale>
+
+namespace PointerReadout {
+
+QString bandText(int band)
+{
+    if (band < 0 || band >= HeightBandCount)
+        return QString();
+    if (band == 0)
+        return QStringLiteral("do %1 m").arg(heightColors[0].bound);
+    if (band == HeightBandCount - 1)
+        return QStringLiteral("od %1 m").arg(heightColors[band].bound);
+    return QStringLiteral("%1–%2 m").arg(heightColors[band - 1].bound + 1).arg(heightColors[band].bound);
+}
+
+QString text(QPointF lonLat, int band)
+{
+    const QLocale czech(QLocale::Czech);
+    const double lat = lonLat.y();
+    const double lon = lonLat.x();
+    // South and west are shown as such: the map may be panned past them.
+    QString place = QStringLiteral("%1° %2  %3° %4")
+                        .arg(czech.toString(qAbs(lat), 'f', 4), lat < 0 ? QStringLiteral("j. š.") : QStringLiteral("s. š."),
+                             czech.toString(qAbs(lon), 'f', 4), lon < 0 ? QStringLiteral("z. d.") : QStringLiteral("v. d."));
+    const QString height = bandText(band);
+    if (!height.isEmpty())
+        place += QStringLiteral("   ") + height;
+    return place;
+}
+
+} // namespace PointerReadout
