@@ -36,6 +36,7 @@ WindowRZ::WindowRZ(QWidget *parent)
       progressDlg(nullptr)
 {
     ui->setupUi(this);
+    convertHgt.setJobs(QThread::idealThreadCount());
     progressDlg = new ProgressDlg(QStringLiteral("Window RZ"), this);
 
     actionGroup.addAction(ui->actionShowQtWdg);

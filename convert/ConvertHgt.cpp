@@ -10,8 +10,19 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMutexLocker>
+#include <QSet>
+
+#include <thread>
+#include <vector>
 
 namespace {
+
+bool insertNew(QSet<QString> &set, const QString &value)
+{
+    const qsizetype before = set.size();
+    set.insert(value);
+    return set.size() > before;
+}
 
 // Quantities outside 1..5 would loop forever (0) or leave gaps between tiles.
 int validQuantity(int q)
@@ -157,16 +168,44 @@ ConvertHgt::Outcome ConvertHgt::convertFile(const QString &srcPath, const QDir &
     return result.outcome;
 }
 
+void ConvertHgt::setJobs(int jobs)
+{
+    QMutexLocker lock(&mutex);
+    jobCount = qMax(1, jobs);
+}
+
+namespace {
+
+// Files may be converted side by side only when no two of them can write
+// the same tile: then the later one must still win, as one at a time.
+bool independentSources(const QStringList &sources)
+{
+    QSet<QString> tiles;
+    for (const QString &path : sources) {
+        if (HgtArchive::isArchivePath(path))
+            return false;
+        int lat = 0;
+        int lon = 0;
+        if (HgtTile::parseName(path, &lat, &lon) && !insertNew(tiles, ChgtTile::fileName(lat, lon)))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 void ConvertHgt::run()
 {
     QStringList sources;
     QDir dir;
     int q;
+    int jobs;
     {
         QMutexLocker lock(&mutex);
         sources = srcList;
         dir = dstDir;
         q = quantity;
+        jobs = jobCount;
         fileOutcomes.clear();
         handled = 0;
     }
@@ -176,17 +215,46 @@ void ConvertHgt::run()
     if (!dir.exists())
         QDir().mkpath(dir.absolutePath());
 
-    const qint64 n = sources.size();
-    for (qint64 i = 0; i < n; ++i) {
-        // Stopping between files keeps every written tile whole; a stopped
-        // run has not finished, so it does not report 100.
-        if (isInterruptionRequested())
-            return;
-        emit sProgress(int(100 * i / n));
-        const QVector<FileOutcome> done = convertSource(sources.at(i), dir, q);
-        QMutexLocker lock(&mutex);
-        fileOutcomes += done;
-        ++handled;
-    }
-    emit sProgress(100);
+    const int n = int(sources.size());
+    if (jobs > 1 && !independentSources(sources))
+        jobs = 1;
+    jobs = qMin(jobs, n);
+
+    // Files are taken in order and each one's progress value is sent as it
+    // is taken, so the values come in the order of one at a time. Outcomes
+    // are published in order too, as soon as all before them are done.
+    QMutex order;
+    int next = 0;
+    QVector<QVector<FileOutcome>> results(n);
+    QVector<bool> done(n, false);
+    auto work = [&] {
+        for (;;) {
+            int i;
+            {
+                QMutexLocker take(&order);
+                // Stopping between files keeps every written tile whole.
+                if (next >= n || isInterruptionRequested())
+                    return;
+                i = next++;
+                emit sProgress(int(100 * qint64(i) / n));
+            }
+            QVector<FileOutcome> outcome = convertSource(sources.at(i), dir, q);
+            QMutexLocker take(&order);
+            results[i] = std::move(outcome);
+            done[i] = true;
+            QMutexLocker lock(&mutex);
+            while (handled < n && done[handled])
+                fileOutcomes += results[handled++];
+        }
+    };
+    std::vector<std::thread> helpers;
+    for (int j = 1; j < jobs; ++j)
+        helpers.emplace_back(work);
+    work();
+    for (std::thread &helper : helpers)
+        helper.join();
+
+    // A stopped run has not finished, so it does not report 100.
+    if (sourcesHandled() == n)
+        emit sProgress(100);
 }

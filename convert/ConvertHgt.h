@@ -61,6 +61,11 @@ public:
     // emit the final 100, since the conversion did not complete.
     void run() override;
 
+    // How many files may be converted at once (1 by default). Progress
+    // values, their order and the outcomes stay those of one at a time;
+    // sources that could write the same tile are always taken one by one.
+    void setJobs(int jobs);
+
 public slots:
     // Takes effect at the next start(); a running conversion keeps the
     // parameters it started with.
@@ -85,4 +90,5 @@ private:
     mutable QMutex mutex;
     QVector<FileOutcome> fileOutcomes;
     int handled = 0;
+    int jobCount = 1;
 };

@@ -54,34 +54,49 @@ private slots:
     {
         QTest::addColumn<QStringList>("sources");
         QTest::addColumn<QString>("output"); // relative to the scratch directory
+        QTest::addColumn<int>("jobs");
         QTest::addColumn<QList<int>>("progress");
-        QTest::newRow("empty list") << QStringList() << "out" << QList<int>();
-        QTest::newRow("one misnamed, nested output")
-            << QStringList{"N49E014.hgt", "tile.hgt", "N50E014.hgt", "N50E015.hgt"} << "a/b/c" << QList<int>{0, 25, 50, 75, 100};
+        QTest::newRow("empty list") << QStringList() << "out" << 1 << QList<int>();
+        const QStringList four{"N49E014.hgt", "tile.hgt", "N50E014.hgt", "N50E015.hgt"};
+        QTest::newRow("one misnamed, nested output") << four << "a/b/c" << 1 << QList<int>{0, 25, 50, 75, 100};
+        QTest::newRow("three at once") << four << "out" << 3 << QList<int>{0, 25, 50, 75, 100};
         QTest::newRow("spaces, diacritics") << QStringList{"výšková data/Čechy N49E014.hgt"} << "žluťoučký kůň/ódy"
-                                            << QList<int>{0, 100};
+                                            << 2 << QList<int>{0, 100};
+        // Two sources of one tile: the later one wins, also with jobs.
+        QTest::newRow("same tile twice") << QStringList{"a/N49E014.hgt", "N50E014.hgt", "b/N49E014.hgt"} << "out"
+                                         << 2 << QList<int>{0, 33, 66, 100};
     }
 
     void convertsList()
     {
         QFETCH(QStringList, sources);
         QFETCH(QString, output);
+        QFETCH(int, jobs);
         QFETCH(QList<int>, progress);
         QTemporaryDir tmp;
         QStringList paths, tiles;
         for (const QString &name : sources) {
             QVERIFY(writeTile(paths.emplace_back(tmp.filePath(name))));
-            if (HgtTile::parseName(name))
+            if (name.startsWith("b/")) // other heights than "a/" of the same name
+                QVERIFY(HgtTileGenerator(1500).save(paths.last()));
+            if (HgtTile::parseName(name) && !tiles.contains(name.right(11).left(7) + ".chgt"))
                 tiles << name.right(11).left(7) + ".chgt";
         }
+        tiles.sort();
         const QDir out(tmp.filePath(output));
         const QString previous = QDir::currentPath();
         QDir::setCurrent(tmp.path());
         ConvertHgt worker(paths, output, 5);
+        worker.setJobs(jobs);
         const QList<int> values = runWorker(worker);
         QDir::setCurrent(previous);
         QCOMPARE(values, progress);
         QCOMPARE(out.entryList(QDir::Files, QDir::Name), tiles);
+        QCOMPARE(worker.outcomes().size(), paths.size());
+        for (int i = 0; i < paths.size(); ++i)
+            QCOMPARE(worker.outcomes().at(i).path, paths[i]);
+        if (!paths.isEmpty())
+            QVERIFY(readFile(out.filePath(tiles.first())) == expectedTile(paths.last().endsWith("b/N49E014.hgt") ? paths.last() : paths.first(), 5));
     }
 
     void overOlderTile_data()

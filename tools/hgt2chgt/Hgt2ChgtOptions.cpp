@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 #include <QDir>
+#include <QThread>
 
 namespace {
 
@@ -34,7 +35,11 @@ Hgt2ChgtParse parseHgt2ChgtOptions(const QStringList &args)
         QStringLiteral("Directory for the CHGT tiles, created if missing (default %1).").arg(defaultOutput),
         QStringLiteral("dir"), defaultOutput);
     const QCommandLineOption quietOption(QStringLiteral("quiet"), QStringLiteral("Show no progress."));
-    parser.addOptions({quantityOption, outputOption, quietOption});
+    const QString cores = QString::number(QThread::idealThreadCount());
+    const QCommandLineOption jobsOption({QStringLiteral("j"), QStringLiteral("jobs")},
+        QStringLiteral("Convert up to <n> files at once (default %1, the number of processors).").arg(cores),
+        QStringLiteral("n"), cores);
+    parser.addOptions({quantityOption, outputOption, quietOption, jobsOption});
     parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("HGT tiles such as N49E014.hgt."),
         QStringLiteral("FILE..."));
 
@@ -62,6 +67,13 @@ Hgt2ChgtParse parseHgt2ChgtOptions(const QStringList &args)
                               + parser.value(quantityOption) + QLatin1Char('\''),
                           false);
     }
+    bool jobsOk = false;
+    const int jobs = parser.value(jobsOption).toInt(&jobsOk);
+    if (!jobsOk || jobs < 1 || jobs > 256) {
+        return usageError(QStringLiteral("the number of jobs must be a whole number from 1 to 256, not '")
+                              + parser.value(jobsOption) + QLatin1Char('\''),
+                          false);
+    }
     const QStringList files = parser.positionalArguments();
     if (files.isEmpty())
         return usageError(QStringLiteral("no HGT files given"), true);
@@ -71,6 +83,7 @@ Hgt2ChgtParse parseHgt2ChgtOptions(const QStringList &args)
     result.options.quantity = quantity;
     result.options.output = parser.value(outputOption);
     result.options.quiet = parser.isSet(quietOption);
+    result.options.jobs = jobs;
     result.options.files = files;
     result.exitCode = Done;
     return result;

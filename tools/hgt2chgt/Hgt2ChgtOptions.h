@@ -9,6 +9,7 @@ struct Hgt2ChgtOptions
     int quantity = 2;
     QString output;
     bool quiet = false;
+    int jobs = 1;
     QStringList files;
 };
 

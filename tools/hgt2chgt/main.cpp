@@ -68,6 +68,7 @@ int main(int argc, char **argv)
     const int quantity = parse.options.quantity;
 
     ConvertHgt worker(files, output, quantity);
+    worker.setJobs(parse.options.jobs);
     ProgressPrinter printer(stderr);
     if (!parse.options.quiet)
         QObject::connect(&worker, &ConvertHgt::sProgress, &printer, &ProgressPrinter::showProgress);
