@@ -2,6 +2,7 @@
 
 #include "WholeFile.h"
 
+#include <QtConcurrent/QtConcurrentMap>
 #include <QtEndian>
 
 #include <cmath>
@@ -112,4 +113,37 @@ bool ChgtReader::appendFile(const QString &path, QVector<ColoredPolygon> &polygo
         return false;
     }
     return true;
+}
+
+QVector<ChgtReader::FileTriangles> ChgtReader::readFiles(const QStringList &paths)
+{
+    // Building polygons costs more than reading, and files are independent.
+    return QtConcurrent::blockingMapped<QVector<FileTriangles>>(paths, [](const QString &path) {
+        FileTriangles file;
+        file.ok = appendFile(path, file.polygons, &file.failure);
+        return file;
+    });
+}
+
+int ChgtReader::appendAll(QVector<FileTriangles> &files, QVector<ColoredPolygon> &polygons)
+{
+    int read = 0;
+    for (FileTriangles &file : files) {
+        if (!file.ok)
+            continue;
+        ++read;
+        try {
+            if (polygons.isEmpty())
+                polygons = std::move(file.polygons);
+            else
+                polygons.append(std::move(file.polygons));
+        } catch (const std::bad_alloc &) {
+            // No room to join it to the others: left out like an unreadable file.
+            file.ok = false;
+            file.failure = FileFailure::of(FileFailure::OutOfMemory);
+            --read;
+        }
+        file.polygons = QVector<ColoredPolygon>();
+    }
+    return read;
 }

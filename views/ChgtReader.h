@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QColor>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 // Reads CHGT tiles (bare arrays of little-endian vertex records of six
@@ -27,6 +28,19 @@ public:
     // nothing, when it cannot be read or its polygons cannot be allocated.
     static bool appendFile(const QString &path, QVector<ColoredPolygon> &polygons,
                            FileFailure *failure = nullptr);
+
+    // The triangles of one file, read on its own.
+    struct FileTriangles
+    {
+        QVector<ColoredPolygon> polygons;
+        bool ok = false;
+        FileFailure failure;
+    };
+    // Reads the files on several threads; the results come in their order.
+    static QVector<FileTriangles> readFiles(const QStringList &paths);
+    // Moves what was read into polygons, in order; returns how many files
+    // were read. A file that cannot be joined is marked as not read.
+    static int appendAll(QVector<FileTriangles> &files, QVector<ColoredPolygon> &polygons);
 
     // One polygon per whole 18-float triangle of floats (host byte order)
     // with finite coordinates; a trailing partial triangle is ignored.

@@ -75,8 +75,8 @@ void DrawQtWdg::viewBorder(bool z)
 
 void DrawQtWdg::createHeightsBuffer(QStringList srcFiles)
 {
-    for (const QString &path : srcFiles)
-        ChgtReader::appendFile(path, polygons);
+    QVector<ChgtReader::FileTriangles> read = ChgtReader::readFiles(srcFiles);
+    ChgtReader::appendAll(read, polygons);
     repaint();
 }
 

@@ -44,11 +44,12 @@ int main(int argc, char **argv)
     clock.start();
     int result = Ok;
     QVector<ColoredPolygon> polygons;
+    err << "chgt2png: reading " << files.size() << " files" << Qt::endl;
+    QVector<ChgtReader::FileTriangles> read = ChgtReader::readFiles(files);
+    ChgtReader::appendAll(read, polygons);
     for (int i = 0; i < files.size(); ++i) {
-        err << "chgt2png: " << (100 * i / files.size()) << "% reading " << files[i] << Qt::endl;
-        FileFailure failure;
-        if (!ChgtReader::appendFile(files[i], polygons, &failure)) {
-            err << "chgt2png: " << files[i] << ": " << failure.english() << ", skipped" << Qt::endl;
+        if (!read[i].ok) {
+            err << "chgt2png: " << files[i] << ": " << read[i].failure.english() << ", skipped" << Qt::endl;
             result = SomeUnreadable;
         }
     }
