@@ -70,7 +70,9 @@ int main(int argc, char **argv)
         renderer.paint(painter, size, ViewExtentMath::windowRect(extent), polygons, border,
                        parse.options.showBorder);
     }
-    if (!image.save(output, "PNG")) {
+    // zlib's fastest level: half the time of the default for a third more
+    // bytes, and the pixels are the same.
+    if (!image.save(output, "PNG", 80)) {
         err << "chgt2png: cannot write " << output << Qt::endl;
         return SomeUnreadable;
     }
