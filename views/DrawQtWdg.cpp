@@ -28,6 +28,9 @@ DrawQtWdg::DrawQtWdg(QWidget *parent)
     connect(this, &DrawQtWdg::sProgress, progressDlg, &ProgressDlg::progressBar);
     loadBorder();
     setMouseTracking(true);
+    releaseTimer.setSingleShot(true);
+    releaseTimer.setInterval(2000);
+    connect(&releaseTimer, &QTimer::timeout, this, [this] { renderer.releaseBandImages(); });
 }
 
 DrawQtWdg::~DrawQtWdg()
@@ -87,6 +90,8 @@ void DrawQtWdg::paintEvent(QPaintEvent *)
         renderer.paint(p, size(), ViewExtentMath::windowRect(viewExtent()), polygons, border,
                       showBorder);
     }
+    if (renderer.bandImageBytes() > 0)
+        releaseTimer.start();
     emit sProgress(100);
 }
 

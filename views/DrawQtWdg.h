@@ -8,6 +8,7 @@
 #include <QPointF>
 #include <QStringList>
 #include <QVector>
+#include <QTimer>
 #include <QWidget>
 
 namespace Ui {
@@ -76,6 +77,8 @@ private:
     QVector<ColoredPolygon> polygons;
     QVector<QPointF> border;
     MapPainter renderer;
+    // Gives the painter's band images back when the view has rested.
+    QTimer releaseTimer;
 
     static float viewLeft;
     static float viewRight;

@@ -25,7 +25,7 @@ constexpr double CullMarginPx = 2.0;
 constexpr qint64 BandThreshold = 20000;
 
 // The band images together stay below this; larger targets use fewer bands.
-constexpr qint64 BandMemoryBudget = qint64(256) << 20;
+constexpr qint64 BandMemoryBudget = qint64(128) << 20;
 
 // Bands thinner than this are not worth an image of their own.
 constexpr int MinBandRows = 8;
@@ -79,6 +79,11 @@ MapPainter::MapPainter() = default;
 qint64 MapPainter::indexBytes() const
 {
     return qint64(chunks.capacity() * sizeof(Box));
+}
+
+void MapPainter::releaseBandImages()
+{
+    std::vector<QImage>().swap(bandImages);
 }
 
 qint64 MapPainter::bandImageBytes() const

@@ -57,6 +57,10 @@ public:
     // of triangles.
     qsizetype topmostAt(const QVector<ColoredPolygon> &polygons, QPointF point);
 
+    // The band images are kept for the next paint (allocating them anew
+    // costs page faults on every pass); this gives their memory back.
+    void releaseBandImages();
+
     // Bytes held for culling (chunk boxes) and by the band images kept for
     // the next pass, for memory reports.
     qint64 indexBytes() const;

@@ -350,6 +350,20 @@ private slots:
         QVERIFY(view.mapPainter().lastPaintedTriangles() < view.storedPolygons().size());
     }
 
+    // The painter keeps its band images between paints, not for good.
+    void bandImagesReleased()
+    {
+        DrawQtWdg view;
+        view.resize(800, 400);
+        view.mapPainter().setMode(MapPainter::Mode::Bands);
+        view.createHeightsBuffer(relief);
+        QImage page(view.size(), QImage::Format_RGB32);
+        view.render(&page, QPoint(), QRegion(), QWidget::DrawChildren);
+        QVERIFY(view.mapPainter().bandImageBytes() > 0);
+        QVERIFY(view.mapPainter().bandImageBytes() <= qint64(128) << 20);
+        QTRY_COMPARE_WITH_TIMEOUT(view.mapPainter().bandImageBytes(), 0, 5000);
+    }
+
     void glLoadsAndDraws_data()
     {
         QTest::addColumn<int>("variant"); // 0 shown view, 1 files opened before showing, 2 no buffer objects
