@@ -19,6 +19,7 @@
 #include <functional>
 #include <memory>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 Q_DECLARE_METATYPE(ViewExtent)
@@ -479,6 +480,37 @@ private slots:
         process.start(QCoreApplication::applicationDirPath() + "/chgt2png", {"-o", path("good.png"), path("good.chgt")});
         QVERIFY(process.waitForFinished(60000) && process.exitCode() == 0);
         QCOMPARE(QImage(path("hostile.png")), QImage(path("good.png")));
+    }
+
+    // A tile whose triangles do not fit in memory is left out and the rest
+    // is drawn: chgt2png with its address space cut to 300 MB.
+    void allocationFailure()
+    {
+#ifdef RZMAP_SANITIZED
+        QSKIP("the sanitizers need far more address space than the limit leaves");
+#endif
+        HgtTileGenerator tile(150);
+        const QString hgt = path("N48E013.hgt");
+        QVERIFY(tile.save(hgt));
+        QTemporaryDir fine;
+        QCOMPARE(ConvertHgt::convertFile(hgt, QDir(fine.path()), 1), ConvertHgt::Outcome::Converted);
+        const QString big = fine.filePath("N48E013.chgt");
+        const auto run = [&](const QStringList &files, const QString &out, QString *err) {
+            QProcess process;
+            process.setChildProcessModifier([] {
+                const rlimit limit{300u << 20, 300u << 20};
+                setrlimit(RLIMIT_AS, &limit);
+            });
+            process.start(QCoreApplication::applicationDirPath() + "/chgt2png", QStringList{"-o", out} + files);
+            process.waitForFinished(60000);
+            *err = QString::fromLocal8Bit(process.readAllStandardError());
+            return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        };
+        QString err;
+        QCOMPARE(run({big, quadrants}, path("squeezed.png"), &err), 1);
+        QVERIFY2(err.contains(big + ": not enough memory, skipped"), qPrintable(err));
+        QCOMPARE(run({quadrants}, path("alone.png"), &err), 0);
+        QCOMPARE(QImage(path("squeezed.png")), QImage(path("alone.png")));
     }
 
     // A tile the driver refuses to store is left out with one warning; the
