@@ -2,23 +2,33 @@
 
 #include <QRegularExpression>
 
+namespace {
+
+bool isAsciiDigit(QChar c)
+{
+    return c.unicode() >= '0' && c.unicode() <= '9';
+}
+
+} // namespace
+
 bool HgtTile::parseName(const QString &path, int *lat, int *lon)
 {
-    // The dot is deliberately unescaped and matches any character, a line
-    // break included: "N49E014xhgt" counts as a tile.
-    static const QRegularExpression pattern(
-        QRegularExpression::anchoredPattern(QStringLiteral("N[0-9]{2}E0[0-9]{2}.hgt")),
-        QRegularExpression::DotMatchesEverythingOption);
-
+    // The pattern "N[0-9]{2}E0[0-9]{2}.hgt" against the last 11 characters,
+    // read character by character: its dot takes any character, a line
+    // break or a lone surrogate too, which a regular expression engine
+    // working on UTF-16 refuses to look at.
     if (path.size() < 11)
         return false;
-    const QString name = path.right(11);
-    if (!pattern.match(name).hasMatch())
+    const QChar *c = path.constData() + path.size() - 11;
+    if (c[0] != QLatin1Char('N') || !isAsciiDigit(c[1]) || !isAsciiDigit(c[2])
+        || c[3] != QLatin1Char('E') || c[4] != QLatin1Char('0') || !isAsciiDigit(c[5])
+        || !isAsciiDigit(c[6]) || c[8] != QLatin1Char('h') || c[9] != QLatin1Char('g')
+        || c[10] != QLatin1Char('t'))
         return false;
     if (lat)
-        *lat = name.mid(1, 2).toInt();
+        *lat = (c[1].unicode() - '0') * 10 + (c[2].unicode() - '0');
     if (lon)
-        *lon = name.mid(4, 3).toInt();
+        *lon = (c[5].unicode() - '0') * 10 + (c[6].unicode() - '0');
     return true;
 }
 

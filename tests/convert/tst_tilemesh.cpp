@@ -15,6 +15,8 @@ private slots:
         QTest::newRow("prefix, path") << "/moje data/výšky/abcN07E099.hgt" << "N07E099.chgt";
         QTest::newRow("dot matches any character") << "N49E005xhgt" << "N49E005.chgt";
         QTest::newRow("dot matches a line break") << "N49E005\nhgt" << "N49E005.chgt";
+        QTest::newRow("dot matches a lone surrogate") << QString("N49E014") + QChar(0xd868) + "hgt" << "N49E014.chgt";
+        QTest::newRow("digits are ASCII only") << QString("N4") + QChar(0x0663) + "E014.hgt" << QString();
         for (const char *name : {"n49e014.hgt", "N49E014.HGT", "S49E014.hgt", "N49W014.hgt", "N49E114.hgt",
                                  "N49E014.hgt.bak", "9E014.hgt", "N4xE014.hgt"})
             QTest::newRow(name) << name << QString();
