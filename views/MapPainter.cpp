@@ -277,6 +277,8 @@ void MapPainter::paint(QPainter &painter, const QSize &deviceSize, const QRect &
                     bands = 1;
             }
         }
+        if (bands > 1 && hasHugeTriangles(painter, all))
+            bands = 1;
         if (bands > 1)
             paintBands(painter, deviceSize, polygons, bands);
         else
@@ -286,6 +288,26 @@ void MapPainter::paint(QPainter &painter, const QSize &deviceSize, const QRect &
         painter.setPen(borderPen());
         painter.drawPolyline(border);
     }
+}
+
+bool MapPainter::hasHugeTriangles(const QPainter &painter, const Cull &c) const
+{
+    // Far beyond the rasteriser's coordinate range Qt clips a polygon to the
+    // clip it is given before filling it, and a band's clip then gives other
+    // edges than the whole target's. No map comes near; damaged tiles might.
+    constexpr double HugePx = double(1 << 20);
+    const QTransform toDevice = logicalTransform(painter);
+    const double m11 = std::abs(toDevice.m11()), m21 = std::abs(toDevice.m21());
+    const double m12 = std::abs(toDevice.m12()), m22 = std::abs(toDevice.m22());
+    for (const Box &b : chunks) {
+        if (b.maxX < c.left || b.minX > c.right || b.maxY < c.top || b.minY > c.bottom)
+            continue;
+        const double w = b.maxX - b.minX;
+        const double h = b.maxY - b.minY;
+        if (!(w * m11 + h * m21 < HugePx && w * m12 + h * m22 < HugePx))
+            return true;
+    }
+    return false;
 }
 
 std::vector<int> MapPainter::bandTops(const QPainter &painter, const QSize &deviceSize,

@@ -86,6 +86,7 @@ private:
     void syncIndex(const QVector<ColoredPolygon> &polygons);
     qint64 drawTriangles(QPainter &painter, const QVector<ColoredPolygon> &polygons,
                          const Cull &cull, const QTransform *toDevice = nullptr) const;
+    bool hasHugeTriangles(const QPainter &painter, const Cull &c) const;
     std::vector<int> bandTops(const QPainter &painter, const QSize &deviceSize, qint64 count,
                               int bandCount) const;
     void paintBands(QPainter &painter, const QSize &deviceSize,

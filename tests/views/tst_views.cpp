@@ -1,6 +1,7 @@
 #include "TestRegistry.h"
 
 #include "BorderOutline.h"
+#include "ChgtReader.h"
 #include "ConvertHgt.h"
 #include "DrawGLWdg.h"
 #include "DrawQtWdg.h"
@@ -349,6 +350,33 @@ private slots:
         }
         DrawQtWdg::resetViewExtent();
         QVERIFY(view.mapPainter().lastPaintedTriangles() < view.storedPolygons().size());
+    }
+
+    // Triangles far beyond any map (a damaged tile) paint in bands as in
+    // the plain paint.
+    void hugeTrianglesInBands()
+    {
+        QVector<float> f;
+        addTriangle(f, -1.6746942e34, -3.697314e28, 48.57, 48.56, 48.56, 3.94e33, Qt::darkCyan);
+        addTriangle(f, 14.0, 49.0, 16.0, 49.0, 15.0, 50.5, Qt::red);
+        QVector<ColoredPolygon> polygons;
+        ChgtReader::appendTriangles(f.constData(), f.size(), polygons);
+        const QSize size(300, 200);
+        QImage plain(size, QImage::Format_RGB32), bands(size, QImage::Format_RGB32);
+        plain.fill(Qt::white);
+        bands.fill(Qt::white);
+        {
+            QPainter painter(&plain);
+            MapPainter::paintPlain(painter, size, QRect(1100, 5130, 900, -300), polygons, {}, false);
+        }
+        {
+            QPainter painter(&bands);
+            MapPainter renderer;
+            renderer.setMode(MapPainter::Mode::Bands);
+            renderer.setBandCount(4);
+            renderer.paint(painter, size, QRect(1100, 5130, 900, -300), polygons, {}, false);
+        }
+        QCOMPARE(bands, plain);
     }
 
     // The painter keeps its band images between paints, not for good.
