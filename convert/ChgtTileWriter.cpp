@@ -36,15 +36,21 @@ QByteArray randomSuffix()
     return '.' + s;
 }
 
-#ifdef Q_OS_UNIX
+// A new file that nobody else has made; -1 with errno on failure.
 int openNew(const QByteArray &name)
 {
+#ifdef Q_OS_UNIX
     int fd;
     do
         fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     while (fd < 0 && errno == EINTR);
     return fd;
+#else
+    return ::_open(name.constData(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+#endif
 }
+
+#ifdef Q_OS_UNIX
 
 // Gives the unnamed file a name in its directory; -1 with errno on failure.
 int linkUnnamed(int fd, const QByteArray &name)
@@ -138,8 +144,7 @@ void ChgtTileWriter::removeLeftovers() const
 bool ChgtTileWriter::createTemporary()
 {
     const QByteArray target = QFile::encodeName(path);
-#ifdef Q_OS_UNIX
-#ifdef O_TMPFILE
+#if defined(Q_OS_UNIX) && defined(O_TMPFILE)
     const QByteArray dir = QFile::encodeName(QFileInfo(path).path());
     do
         fd = ::open(dir.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
@@ -161,19 +166,6 @@ bool ChgtTileWriter::createTemporary()
             return fail(FileFailure::system(errno));
     }
     return fail(FileFailure::system(EEXIST));
-#else
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const QByteArray name = target + randomSuffix();
-        fd = ::_open(name.constData(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
-        if (fd >= 0) {
-            temporaryPath = name;
-            return true;
-        }
-        if (errno != EEXIST)
-            return fail(FileFailure::system(errno));
-    }
-    return fail(FileFailure::system(EEXIST));
-#endif
 }
 
 bool ChgtTileWriter::writeBytes(const char *bytes, qint64 size)
