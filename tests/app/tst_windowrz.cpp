@@ -328,7 +328,9 @@ private slots:
         WindowRZ w;
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QTimer::singleShot(100, w.findChild<QAction *>("actionClose"), &QAction::trigger);
-        QTimer::singleShot(10000, qApp, [] { QApplication::exit(99); }); // safety net
+        // Safety net; it goes with the window, or it would end the event
+        // loops of whichever test runs ten seconds later.
+        QTimer::singleShot(10000, &w, [] { QApplication::exit(99); });
         QCOMPARE(QApplication::exec(), 0);
     }
 
