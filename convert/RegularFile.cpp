@@ -68,6 +68,38 @@ bool openNative(QFile &file, const QString &path, FileFailure *failure)
 #endif
 }
 
+// What changes when a file is truncated or written: compared before and
+// after a read, it tells a read that raced with a change. Such a read can
+// return the zeros a truncation leaves in the page it cut, at full length.
+struct Stamp
+{
+    qint64 size = -1;
+    qint64 changeNs = -1;
+    qint64 modifyNs = -1;
+    bool operator==(const Stamp &o) const
+    {
+        return size == o.size && changeNs == o.changeNs && modifyNs == o.modifyNs;
+    }
+};
+
+Stamp stampOf(QFile &file)
+{
+    Stamp stamp;
+#ifdef Q_OS_UNIX
+    struct stat st = {};
+    if (file.handle() >= 0 && ::fstat(file.handle(), &st) == 0) {
+        stamp.size = qint64(st.st_size);
+        stamp.changeNs = qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+        stamp.modifyNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+        return stamp;
+    }
+#endif
+    stamp.size = file.size();
+    stamp.changeNs = file.fileTime(QFileDevice::FileMetadataChangeTime).toMSecsSinceEpoch();
+    stamp.modifyNs = file.fileTime(QFileDevice::FileModificationTime).toMSecsSinceEpoch();
+    return stamp;
+}
+
 } // namespace
 
 namespace RegularFile {
@@ -91,7 +123,8 @@ bool readAll(const QString &path, qint64 maxBytes, QByteArray &bytes, FileFailur
     QFile file;
     if (!open(file, path, failure))
         return false;
-    const qint64 size = file.size();
+    const Stamp before = stampOf(file);
+    const qint64 size = before.size;
     if (size > maxBytes || size > std::numeric_limits<int>::max()) {
         report(failure, FileFailure::of(FileFailure::TooLarge));
         return false;
@@ -109,6 +142,10 @@ bool readAll(const QString &path, qint64 maxBytes, QByteArray &bytes, FileFailur
         report(failure, file.error() == QFileDevice::NoError
                             ? FileFailure::of(FileFailure::ShortRead)
                             : FileFailure{FileFailure::System, 0, file.errorString()});
+        return false;
+    }
+    if (!(stampOf(file) == before)) {
+        report(failure, FileFailure::of(FileFailure::ShortRead));
         return false;
     }
     bytes = std::move(data);
