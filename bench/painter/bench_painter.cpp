@@ -218,6 +218,22 @@ int main(int argc, char **argv)
         std::printf("%-16s   view on one thread %8.1f ms, %5.2fx; processor time plain %.1f ms, view %.1f ms\n",
                     "", median(serial), median(plain) / median(serial), median(plainCpu), median(fastCpu));
     }
+    // The status bar's readout: the topmost triangle under the pointer,
+    // looked up at every mouse move.
+    {
+        std::vector<double> lookups;
+        int found = 0;
+        for (int r = 0; r < runs; ++r) {
+            lookups.push_back(timeMs([&] {
+                for (int i = 0; i < 1000; ++i) {
+                    const QPointF at(12.0 + 7.0 * i / 1000.0, 48.0 + 3.0 * ((i * 37) % 1000) / 1000.0);
+                    found += view.colorAt(at).isValid();
+                }
+            }) / 1000.0);
+        }
+        std::printf("pointer readout lookup:          %9.3f ms per move (%d of %d hit a tile)\n",
+                    median(lookups), found / runs, 1000);
+    }
     DrawQtWdg::resetViewExtent();
     std::printf("index held per stored triangle:  %9.2f bytes\n",
                 double(view.mapPainter().indexBytes()) / double(triangles));
