@@ -12,13 +12,13 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 namespace {
 
+// By value: "-0" is written out as "0", the same edge.
 bool sameExtent(const ViewExtent &a, const ViewExtent &b)
 {
-    return std::memcmp(&a, &b, sizeof a) == 0;
+    return a.left == b.left && a.right == b.right && a.bottom == b.bottom && a.top == b.top;
 }
 
 bool sameOptions(const Chgt2PngOptions &a, const Chgt2PngOptions &b)
