@@ -3,6 +3,7 @@
 // record, and nothing read past the end.
 
 #include "BorderOutline.h"
+#include "ChgtTile.h"
 
 #include <QByteArray>
 #include <QtEndian>
@@ -21,11 +22,11 @@ bool sameBits(double a, double b)
 void check(const QByteArray &records)
 {
     const QVector<QPointF> points = BorderOutline::mapPoints(records);
-    const qsizetype count = records.size() / BorderOutline::RecordBytes;
+    const qsizetype count = records.size() / ChgtTile::VertexBytes;
     if (points.size() != count)
         __builtin_trap();
     for (qsizetype i = 0; i < count; ++i) {
-        const char *record = records.constData() + i * BorderOutline::RecordBytes;
+        const char *record = records.constData() + i * ChgtTile::VertexBytes;
         quint32 xBits, yBits;
         std::memcpy(&xBits, record, 4);
         std::memcpy(&yBits, record + 4, 4);

@@ -5,6 +5,7 @@
 // gives the very pixels of the plain one in every window tried.
 
 #include "BorderOutline.h"
+#include "ChgtTile.h"
 #include "ChgtReader.h"
 #include "MapPainter.h"
 
@@ -23,7 +24,7 @@
 
 namespace {
 
-constexpr int Fpt = ChgtReader::FloatsPerTriangle;
+constexpr int Fpt = ChgtTile::FloatsPerTriangle;
 const QSize ImageSize(64, 48);
 constexpr int BandCount = 4;
 // The painter view's initial window, and a part of it zoomed in.

@@ -1,4 +1,4 @@
-// The tile mesh, both as createTileMesh builds it in memory and as
+// The tile mesh, both as TileMeshBuilder builds it in memory and as
 // ChgtTileWriter writes it, against a plain second reading of the cell rule,
 // bit for bit. Input: quantity, longitude and latitude bytes, then heights
 // repeated over the whole 1201 x 1201 tile.
@@ -12,7 +12,6 @@
 #include "ChgtTile.h"
 #include "ChgtTileWriter.h"
 #include "HgtTile.h"
-#include "TileMesh.h"
 #include "TileMeshBuilder.h"
 
 #include <QByteArray>
@@ -103,22 +102,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         }
     }
 
-    // Refusals leave the array empty.
-    QVector<float> vertices(5, 1.0f);
-    if (createTileMesh(hgt.constData(), HgtTile::FileSize - 1, vertices, lon, lat, q) || !vertices.isEmpty())
-        __builtin_trap();
-    vertices.fill(1.0f, 5);
-    if (createTileMesh(nullptr, HgtTile::FileSize, vertices, lon, lat, q) || !vertices.isEmpty())
-        __builtin_trap();
-    vertices.fill(1.0f, 5);
-    if (createTileMesh(hgt.constData(), HgtTile::FileSize, vertices, lon, lat, 0) || !vertices.isEmpty())
-        __builtin_trap();
-
     const int side = referenceSide(q);
     const qsizetype columnFloats = qsizetype(side) * 36;
-    if (!createTileMesh(hgt.constData(), HgtTile::FileSize, vertices, lon, lat, q)
-        || vertices.size() != side * columnFloats)
+    const TileMeshBuilder builder(hgt.constData(), lon, lat, q);
+    if (builder.columnCount() != side || builder.floatCount() != side * columnFloats)
         __builtin_trap();
+    // The whole tile in memory, and the same written in batches below.
+    std::vector<float> vertices(size_t(builder.floatCount()));
+    builder.buildColumns(vertices.data(), 0, side);
 
     const QString path = QDir(scratch().path()).filePath(ChgtTile::fileName(lat, lon));
     {
@@ -136,7 +127,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     float height = 0;
     for (int k = 0; k < side; ++k) {
         referenceColumn(hgt.constData(), lon, lat, q, 1 + k * q, height, expected.data());
-        if (std::memcmp(vertices.constData() + k * columnFloats, expected.data(), size_t(columnFloats) * 4) != 0)
+        if (std::memcmp(vertices.data() + k * columnFloats, expected.data(), size_t(columnFloats) * 4) != 0)
             __builtin_trap();
         qToLittleEndian<float>(expected.data(), columnFloats, expectedBytes.data());
         if (file.read(columnFloats * 4) != expectedBytes)

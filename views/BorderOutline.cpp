@@ -1,5 +1,6 @@
 #include "BorderOutline.h"
 
+#include "ChgtTile.h"
 #include "WholeFile.h"
 
 #include <QtEndian>
@@ -24,12 +25,12 @@ QByteArray readResource()
 
 QVector<QPointF> mapPoints(const QByteArray &records)
 {
-    const int count = records.size() / RecordBytes;
+    const int count = records.size() / ChgtTile::VertexBytes;
     QVector<QPointF> points;
     points.reserve(count);
     const char *data = records.constData();
     for (int i = 0; i < count; ++i) {
-        const char *record = data + qsizetype(i) * RecordBytes;
+        const char *record = data + qsizetype(i) * ChgtTile::VertexBytes;
         const float x = qFromLittleEndian<float>(record);
         const float y = qFromLittleEndian<float>(record + 4);
         points.append(QPointF(100.0 * double(x), 100.0 * double(y)));

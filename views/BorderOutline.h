@@ -8,8 +8,6 @@
 // little-endian floats (x, y, z, r, g, b), one per outline point.
 namespace BorderOutline {
 
-constexpr int RecordBytes = 24;
-
 // The whole resource, or an empty array when it cannot be opened or does
 // not read whole.
 QByteArray readResource();

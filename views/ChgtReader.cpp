@@ -11,6 +11,9 @@
 
 namespace {
 
+constexpr int FloatsPerVertex = ChgtTile::FloatsPerVertex;
+constexpr int FloatsPerTriangle = ChgtTile::FloatsPerTriangle;
+
 float clampUnit(float v)
 {
     if (!(v > 0.0f)) // NaN too

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ChgtTile.h"
 #include "ColoredPolygon.h"
 #include "FileFailure.h"
 
@@ -14,9 +15,6 @@
 class ChgtReader
 {
 public:
-    static constexpr int FloatsPerVertex = 6;
-    static constexpr int FloatsPerTriangle = 18;
-
     // Reads a tile whole into floats in host byte order, keeping only whole
     // triangles whose coordinates are all finite: a damaged triangle must
     // not paint over the map. Colour components are clamped to 0..1 (NaN

@@ -8,7 +8,7 @@
 #include "ConvertHgt.h"
 #include "HgtTile.h"
 #include "HgtTileGenerator.h"
-#include "TileMesh.h"
+#include "TileMeshBuilder.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -152,8 +152,9 @@ int main(int argc, char **argv)
         std::free(p);
     }, {}, {}});
     figures.push_back({"mesh builder alone, q = 1", nullptr, [&] {
-        QVector<float> v;
-        createTileMesh(hgt.constData(), HgtTile::FileSize, v, 14, 49, 1);
+        const TileMeshBuilder builder(hgt.constData(), 14, 49, 1);
+        QVector<float> v(builder.floatCount());
+        builder.buildColumns(v.data(), 0, builder.columnCount());
     }, {}, {}});
     static const char *const convertNames[] = {"convert one tile, q = 1", "convert one tile, q = 2",
         "convert one tile, q = 3", "convert one tile, q = 4", "convert one tile, q = 5"};
