@@ -1,5 +1,7 @@
 #include "MapPainter.h"
 
+#include "TriangleFill.h"
+
 #include <QPaintEngine>
 #include <QPainter>
 #include <QPen>
@@ -12,6 +14,7 @@
 #include <cstring>
 #include <limits>
 #include <numeric>
+#include <optional>
 
 namespace {
 
@@ -183,7 +186,7 @@ void MapPainter::syncIndex(const QVector<ColoredPolygon> &polygons)
 }
 
 qint64 MapPainter::drawTriangles(QPainter &painter, const QVector<ColoredPolygon> &polygons,
-                                 const Cull &c, const QTransform *toDevice) const
+                                 const Cull &c, const QTransform *toDevice, TriangleFill *fill) const
 {
     const ColoredPolygon *data = polygons.constData();
     const qint64 n = polygons.size();
@@ -192,9 +195,15 @@ qint64 MapPainter::drawTriangles(QPainter &painter, const QVector<ColoredPolygon
     const double sy = toDevice ? toDevice->m22() : 1.0;
     const double dx = toDevice ? toDevice->dx() : 0.0;
     const double dy = toDevice ? toDevice->dy() : 0.0;
+    if (!toDevice)
+        fill = nullptr;
     qint64 drawn = 0;
-    QColor current;
+    QColor brushColor;
     bool haveBrush = false;
+    QColor pixelColor;
+    bool havePixel = false;
+    bool pixelFillable = false;
+    quint32 pixel = 0;
     for (size_t k = 0; k < chunks.size(); ++k) {
         const Box &b = chunks[k];
         if (b.maxX < c.left || b.minX > c.right || b.maxY < c.top || b.minY > c.bottom)
@@ -218,11 +227,7 @@ qint64 MapPainter::drawTriangles(QPainter &painter, const QVector<ColoredPolygon
                 if (left || right || above || below)
                     continue;
             }
-            if (!haveBrush || cp.color != current) {
-                painter.setBrush(QBrush(cp.color, Qt::SolidPattern));
-                current = cp.color;
-                haveBrush = true;
-            }
+            ++drawn;
             if (toDevice && cp.polygon.size() == 3) {
                 const QPointF *p = cp.polygon.constData();
                 const QPointF device[3] = {
@@ -230,11 +235,29 @@ qint64 MapPainter::drawTriangles(QPainter &painter, const QVector<ColoredPolygon
                     {sx * p[1].x() + dx, sy * p[1].y() + dy},
                     {sx * p[2].x() + dx, sy * p[2].y() + dy},
                 };
+                if (fill) {
+                    if (!havePixel || cp.color != pixelColor) {
+                        pixelFillable = TriangleFill::pixelOf(cp.color, &pixel);
+                        pixelColor = cp.color;
+                        havePixel = true;
+                    }
+                    if (pixelFillable && fill->fill(device, pixel))
+                        continue;
+                }
+                if (!haveBrush || cp.color != brushColor) {
+                    painter.setBrush(QBrush(cp.color, Qt::SolidPattern));
+                    brushColor = cp.color;
+                    haveBrush = true;
+                }
                 painter.drawPolygon(device, 3, Qt::OddEvenFill);
             } else {
+                if (!haveBrush || cp.color != brushColor) {
+                    painter.setBrush(QBrush(cp.color, Qt::SolidPattern));
+                    brushColor = cp.color;
+                    haveBrush = true;
+                }
                 painter.drawPolygon(cp.polygon, Qt::OddEvenFill);
             }
-            ++drawn;
         }
     }
     return drawn;
@@ -247,6 +270,7 @@ void MapPainter::paint(QPainter &painter, const QSize &deviceSize, const QRect &
     painter.setWindow(window);
     painter.setViewport(QRect(QPoint(0, 0), deviceSize));
     painted = 0;
+    filledDirectly = 0;
     if (!polygons.isEmpty()) {
         syncIndex(polygons);
         painter.setPen(Qt::NoPen);
@@ -371,6 +395,9 @@ void MapPainter::paintBands(QPainter &painter, const QSize &deviceSize,
     const QRect viewport = painter.viewport();
     const QPainter::RenderHints hints = painter.renderHints();
     std::vector<qint64> drawn(static_cast<size_t>(bandCount), 0);
+    std::vector<qint64> filled(static_cast<size_t>(bandCount), 0);
+    const bool fillAllowed = directFill && !hints.testFlag(QPainter::Antialiasing)
+                             && TriangleFill::matchesQt();
     const std::vector<int> tops = bandTops(painter, deviceSize, polygons.size(), bandCount);
     auto bandTop = [&tops](int i) { return tops[size_t(i)]; };
 
@@ -399,7 +426,14 @@ void MapPainter::paintBands(QPainter &painter, const QSize &deviceSize,
             band.setWorldMatrixEnabled(false);
             band.setViewTransformEnabled(false);
         }
-        drawn[size_t(i)] = drawTriangles(band, polygons, cull, premap ? &toDevice : nullptr);
+        // Triangles Qt would fill with plain solid spans are filled here
+        // with the same spans; the rest still go through the painter.
+        std::optional<TriangleFill> fill;
+        if (premap && fillAllowed)
+            fill.emplace(image, y0, y1 - 1);
+        drawn[size_t(i)] = drawTriangles(band, polygons, cull, premap ? &toDevice : nullptr,
+                                         fill ? &*fill : nullptr);
+        filled[size_t(i)] = fill ? fill->filledCount() : 0;
     };
     std::vector<int> indices(static_cast<size_t>(bandCount));
     std::iota(indices.begin(), indices.end(), 0);
@@ -416,6 +450,7 @@ void MapPainter::paintBands(QPainter &painter, const QSize &deviceSize,
     }
     painter.restore();
     painted = std::accumulate(drawn.begin(), drawn.end(), qint64(0));
+    filledDirectly = std::accumulate(filled.begin(), filled.end(), qint64(0));
 }
 
 void MapPainter::paintPlain(QPainter &painter, const QSize &deviceSize, const QRect &window,

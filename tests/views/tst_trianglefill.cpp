@@ -1,0 +1,172 @@
+#include "TestRegistry.h"
+
+#include "TriangleFill.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QRandomGenerator>
+#include <QtTest>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+// A triangle, where it must go, and the colour it is filled with.
+struct Scene
+{
+    QSize size{160, 100};
+    QRect clip{0, 13, 160, 70};
+};
+
+// Random vertices around a centre; on a grid of 1/grid pixel when grid > 0.
+void randomTriangle(QRandomGenerator &random, const QRectF &centres, double spread, int grid, QPointF *t)
+{
+    const QPointF centre(centres.x() + random.generateDouble() * centres.width(),
+                         centres.y() + random.generateDouble() * centres.height());
+    for (int i = 0; i < 3; ++i) {
+        QPointF p = centre + QPointF(random.generateDouble() - 0.5, random.generateDouble() - 0.5) * spread;
+        if (grid > 0)
+            p = QPointF(std::round(p.x() * grid) / grid, std::round(p.y() * grid) / grid);
+        t[i] = p;
+    }
+}
+
+} // namespace
+
+// The direct fill against QPainter's own aliased fill, triangle by triangle
+// and pixel by pixel, with triangles interleaved as the painter view mixes
+// them (refused ones go through QPainter into the same image).
+class TriangleFillTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void sameAsQPainter_data()
+    {
+        QTest::addColumn<QRectF>("centres");
+        QTest::addColumn<double>("spread");
+        QTest::addColumn<int>("grid");
+        QTest::addColumn<double>("leastFilled"); // share of triangles filled directly
+
+        const QRectF inside(4, 4, 152, 92);
+        QTest::newRow("smaller than a pixel") << inside << 0.7 << 0 << 0.95;
+        QTest::newRow("about a pixel, the whole country") << inside << 1.6 << 0 << 0.95;
+        QTest::newRow("zoomed in") << inside << 30.0 << 0 << 0.7;
+        QTest::newRow("half pixels: vertices on centres, flat tops") << inside << 6.0 << 2 << 0.9;
+        QTest::newRow("1/64 grid") << inside << 4.0 << 64 << 0.9;
+        QTest::newRow("1/128 grid, rounding ties") << inside << 4.0 << 128 << 0.9;
+        QTest::newRow("across the clip's top and bottom, from negative rows")
+            << QRectF(4, -40, 152, 180) << 60.0 << 128 << 0.5;
+        QTest::newRow("at and beyond the sides (QPainter's)") << QRectF(-20, 4, 200, 92) << 8.0 << 0 << 0.5;
+    }
+
+    void sameAsQPainter()
+    {
+        QFETCH(QRectF, centres);
+        QFETCH(double, spread);
+        QFETCH(int, grid);
+        QFETCH(double, leastFilled);
+        QVERIFY(TriangleFill::matchesQt());
+
+        const Scene scene;
+        QImage reference(scene.size, QImage::Format_ARGB32_Premultiplied);
+        QImage mixed(scene.size, QImage::Format_ARGB32_Premultiplied);
+        reference.fill(0);
+        mixed.fill(0);
+        TriangleFill fill(mixed, scene.clip.top(), scene.clip.bottom());
+        QPainter plainPainter(&reference);
+        QPainter mixedPainter(&mixed);
+        for (QPainter *p : {&plainPainter, &mixedPainter}) {
+            p->setClipRect(scene.clip);
+            p->setPen(Qt::NoPen);
+        }
+        QRandomGenerator random(quint32(qHash(QTest::currentDataTag())));
+        const int count = 3000;
+        for (int i = 0; i < count; ++i) {
+            QPointF t[3];
+            randomTriangle(random, centres, spread, grid, t);
+            // A thin one now and then: two vertices almost together.
+            if (i % 10 == 0)
+                t[2] = t[1] + QPointF(random.generateDouble() / 32, random.generateDouble() / 32);
+            const QColor color = QColor::fromRgb(random.generate() | 0xff000000u);
+            plainPainter.setBrush(color);
+            plainPainter.drawPolygon(t, 3, Qt::OddEvenFill);
+            quint32 pixel = 0;
+            QVERIFY(TriangleFill::pixelOf(color, &pixel));
+            if (!fill.fill(t, pixel)) {
+                mixedPainter.setBrush(color);
+                mixedPainter.drawPolygon(t, 3, Qt::OddEvenFill);
+            }
+            // At once, before later triangles hide a difference.
+            for (int y = scene.clip.top(); y <= scene.clip.bottom(); ++y) {
+                if (std::memcmp(reference.constScanLine(y), mixed.constScanLine(y), size_t(reference.bytesPerLine())))
+                    QFAIL(qPrintable(QStringLiteral("triangle %1 (%2,%3 %4,%5 %6,%7) differs in row %8")
+                                         .arg(i)
+                                         .arg(t[0].x()).arg(t[0].y()).arg(t[1].x()).arg(t[1].y())
+                                         .arg(t[2].x()).arg(t[2].y()).arg(y)));
+            }
+        }
+        QCOMPARE(fill.filledCount() + fill.refusedCount(), count);
+        QVERIFY2(fill.filledCount() >= leastFilled * count, qPrintable(QString::number(fill.filledCount())));
+        // Rows outside the clip stay as they were.
+        QCOMPARE(mixed.copy(0, 0, scene.size.width(), scene.clip.top()),
+                 reference.copy(0, 0, scene.size.width(), scene.clip.top()));
+    }
+
+    // What must be left to QPainter, and writes nothing when refused.
+    void refusals_data()
+    {
+        QTest::addColumn<QPointF>("moved"); // the third vertex
+        QTest::addColumn<QColor>("color");
+        QTest::addColumn<int>("format");
+        QTest::addColumn<bool>("filled");
+
+        const QColor red(Qt::red);
+        const int premultiplied = QImage::Format_ARGB32_Premultiplied;
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        QTest::newRow("plain") << QPointF(30, 40) << red << premultiplied << true;
+        QTest::newRow("less than a pixel from the left") << QPointF(0.9, 40) << red << premultiplied << false;
+        QTest::newRow("less than a pixel from the right") << QPointF(59.5, 40) << red << premultiplied << false;
+        QTest::newRow("far below") << QPointF(30, 9000) << red << premultiplied << false;
+        QTest::newRow("far above, but within reach") << QPointF(30, -7000) << red << premultiplied << true;
+        QTest::newRow("not a number") << QPointF(nan, 40) << red << premultiplied << false;
+        QTest::newRow("infinite") << QPointF(30, std::numeric_limits<double>::infinity()) << red << premultiplied
+                                  << false;
+        QTest::newRow("translucent colour") << QPointF(30, 40) << QColor(255, 0, 0, 128) << premultiplied << false;
+        QTest::newRow("not premultiplied ARGB") << QPointF(30, 40) << red << int(QImage::Format_RGB32) << false;
+    }
+
+    void refusals()
+    {
+        QFETCH(QPointF, moved);
+        QFETCH(QColor, color);
+        QFETCH(int, format);
+        QFETCH(bool, filled);
+
+        QImage image(60, 50, QImage::Format(format));
+        image.fill(Qt::white);
+        const QImage before = image;
+        TriangleFill fill(image, 0, 49);
+        const QPointF t[3] = {{10, 10}, {50, 12}, moved};
+        quint32 pixel = 0;
+        const bool done = TriangleFill::pixelOf(color, &pixel) && fill.fill(t, pixel);
+        QCOMPARE(done, filled);
+        if (!filled) {
+            QCOMPARE(image, before);
+            return;
+        }
+        QImage expected = before;
+        QPainter painter(&expected);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(color);
+        painter.drawPolygon(t, 3, Qt::OddEvenFill);
+        painter.end();
+        QCOMPARE(image, expected);
+        QVERIFY(image != before);
+    }
+};
+
+RZ_REGISTER_TEST(TriangleFillTest);
+#include "tst_trianglefill.moc"
