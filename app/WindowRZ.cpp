@@ -4,6 +4,7 @@
 #include "ImportDlg.h"
 #include "HeightColors.h"
 #include "ImportReport.h"
+#include "OpenTiles.h"
 #include "PointerReadout.h"
 #include "ProgressDlg.h"
 
@@ -201,6 +202,5 @@ void WindowRZ::openChgtFiles()
         return;
     // Reading blocks the window, as the wait cursor tells.
     const WaitCursor busy;
-    drawQtWdg.createHeightsBuffer(files);
-    drawGLWdg.createHeightsGenBuffer(files);
+    OpenTiles::intoViews(files, drawQtWdg, drawGLWdg);
 }

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <limits>
+#include <utility>
 #include <new>
 
 #ifdef Q_OS_UNIX
@@ -119,7 +120,12 @@ bool open(QFile &file, const QString &path, FileFailure *failure)
 
 bool readAll(const QString &path, qint64 maxBytes, QByteArray &bytes, FileFailure *failure)
 {
-    bytes.clear();
+    // A block of bytes' own that is large enough is read into again: fresh
+    // pages cost the kernel more than the read itself.
+    QByteArray data = std::exchange(bytes, QByteArray());
+    if (!data.isDetached())
+        data = QByteArray();
+    data.resize(0);
     QFile file;
     if (!open(file, path, failure))
         return false;
@@ -129,9 +135,11 @@ bool readAll(const QString &path, qint64 maxBytes, QByteArray &bytes, FileFailur
         report(failure, FileFailure::of(FileFailure::TooLarge));
         return false;
     }
-    QByteArray data;
     try {
-        data = QByteArray(qsizetype(size), Qt::Uninitialized);
+        if (data.capacity() >= size)
+            data.resize(qsizetype(size));
+        else
+            data = QByteArray(qsizetype(size), Qt::Uninitialized);
     } catch (const std::bad_alloc &) {
         report(failure, FileFailure::of(FileFailure::OutOfMemory));
         return false;

@@ -15,7 +15,8 @@ namespace RegularFile {
 bool open(QFile &file, const QString &path, FileFailure *failure = nullptr);
 
 // Reads a regular file whole, accepting it only when the bytes read equal
-// its size and it is at most maxBytes long.
+// its size and it is at most maxBytes long. The block bytes holds is read
+// into when it is its own and large enough. On failure bytes is empty.
 bool readAll(const QString &path, qint64 maxBytes, QByteArray &bytes,
              FileFailure *failure = nullptr);
 

@@ -168,8 +168,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (qint64 i = 0; i < count; ++i)
         floats[size_t(i)] = qFromLittleEndian<float>(data + 4 * i);
 
+    PointBlocks points;
     QVector<ColoredPolygon> polygons;
-    ChgtReader::appendTriangles(floats.data(), count, polygons);
+    ChgtReader::appendTriangles(floats.data(), count, polygons, points);
     const qint64 whole = count / Fpt;
     if (polygons.size() > whole)
         __builtin_trap();
@@ -209,9 +210,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     grown.reserve(polygons.size());
     MapPainter fast;
     fast.setBandCount(BandCount);
-    ChgtReader::appendTriangles(floats.data(), firstFloats, grown);
+    ChgtReader::appendTriangles(floats.data(), firstFloats, grown, points);
     checkPainting(fast, grown, border);
-    ChgtReader::appendTriangles(floats.data() + firstFloats, count - firstFloats, grown);
+    ChgtReader::appendTriangles(floats.data() + firstFloats, count - firstFloats, grown, points);
     if (grown.size() != polygons.size())
         __builtin_trap();
     for (qsizetype i = 0; i < grown.size(); ++i) {

@@ -2,17 +2,63 @@
 
 #include "WholeFile.h"
 
-#include <QtConcurrent/QtConcurrentMap>
+#include <QMutex>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
 #include <QtEndian>
 
 #include <cmath>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #include <cstring>
 #include <new>
+#include <vector>
 
 namespace {
 
 constexpr int FloatsPerVertex = ChgtTile::FloatsPerVertex;
 constexpr int FloatsPerTriangle = ChgtTile::FloatsPerTriangle;
+
+// Read buffers given back, for the next files of the same open.
+class ReadBuffers
+{
+public:
+    QByteArray take()
+    {
+        const QMutexLocker lock(&mutex);
+        if (buffers.empty())
+            return {};
+        QByteArray b = std::move(buffers.back());
+        buffers.pop_back();
+        return b;
+    }
+    void give(QByteArray &&b)
+    {
+        // As many as files are read at once, and a few ahead of the uploads.
+        const size_t most = size_t(QThreadPool::globalInstance()->maxThreadCount()) + 2;
+        const QMutexLocker lock(&mutex);
+        if (b.isDetached() && b.capacity() > 0 && buffers.size() < most)
+            buffers.push_back(std::move(b));
+        b = QByteArray();
+    }
+    void release()
+    {
+        std::vector<QByteArray> old;
+        const QMutexLocker lock(&mutex);
+        old.swap(buffers);
+    }
+
+private:
+    QMutex mutex;
+    std::vector<QByteArray> buffers;
+};
+
+ReadBuffers &readBuffers()
+{
+    static ReadBuffers buffers;
+    return buffers;
+}
 
 float clampUnit(float v)
 {
@@ -72,63 +118,106 @@ bool ChgtReader::readTriangles(const QString &path, QByteArray &bytes, FileFailu
 }
 
 void ChgtReader::appendTriangles(const float *f, qint64 floatCount,
-                                 QVector<ColoredPolygon> &polygons)
+                                 QVector<ColoredPolygon> &polygons, PointBlocks &points)
 {
     const qint64 triangles = floatCount / FloatsPerTriangle;
     if (triangles <= 0)
         return;
+    QPointF *block = points.allocate(qsizetype(3 * triangles));
     // Only an empty list is sized up front: reserving on a filled one would
     // copy every element, while appending grows it by moving the block.
     if (polygons.isEmpty())
         polygons.reserve(triangles);
+    // Neighbouring triangles mostly share a colour: made once per run.
+    float red = 0.0f, green = 0.0f, blue = 0.0f;
+    QColor color;
+    bool haveColor = false;
     for (qint64 i = 0; i + FloatsPerTriangle <= floatCount; i += FloatsPerTriangle) {
         if (!hasFiniteCoordinates(f + i))
             continue;
-        ColoredPolygon cp;
-        cp.color = colorOf(f[i + 3], f[i + 4], f[i + 5]);
-        cp.polygon.reserve(3);
-        cp.polygon << QPointF(100.0 * f[i], 100.0 * f[i + 1])
-                   << QPointF(100.0 * f[i + 6], 100.0 * f[i + 7])
-                   << QPointF(100.0 * f[i + 12], 100.0 * f[i + 13]);
-        polygons.append(std::move(cp));
+        if (!haveColor || f[i + 3] != red || f[i + 4] != green || f[i + 5] != blue) {
+            red = f[i + 3];
+            green = f[i + 4];
+            blue = f[i + 5];
+            color = colorOf(red, green, blue);
+            haveColor = true;
+        }
+        QPointF *p = block;
+        block += 3;
+        p[0] = QPointF(100.0 * f[i], 100.0 * f[i + 1]);
+        p[1] = QPointF(100.0 * f[i + 6], 100.0 * f[i + 7]);
+        p[2] = QPointF(100.0 * f[i + 12], 100.0 * f[i + 13]);
+        // A list over raw data: it owns nothing, and any change to it would
+        // copy the points out first.
+        polygons.append(ColoredPolygon{
+            QPolygonF(QList<QPointF>(QArrayDataPointer<QPointF>::fromRawData(p, 3))), color});
     }
 }
 
-bool ChgtReader::appendFile(const QString &path, QVector<ColoredPolygon> &polygons,
-                            FileFailure *failure)
+ChgtReader::FileTriangles ChgtReader::readFile(const QString &path, bool keepFloats)
 {
-    QByteArray bytes;
-    if (!readTriangles(path, bytes, failure))
-        return false;
-    const qsizetype before = polygons.size();
+    FileTriangles file;
+    QByteArray bytes = readBuffers().take();
+    if (!readTriangles(path, bytes, &file.failure))
+        return file;
     try {
         appendTriangles(reinterpret_cast<const float *>(bytes.constData()),
-                        bytes.size() / qint64(sizeof(float)), polygons);
+                        bytes.size() / qint64(sizeof(float)), file.polygons, file.points);
     } catch (const std::bad_alloc &) {
         // A tile too large for memory is left out whole; the map carries on.
-        polygons.resize(before);
-        try {
-            polygons.squeeze();
-        } catch (const std::bad_alloc &) {
-        }
-        if (failure)
-            *failure = FileFailure::of(FileFailure::OutOfMemory);
-        return false;
+        file = FileTriangles();
+        file.failure = FileFailure::of(FileFailure::OutOfMemory);
+        return file;
     }
-    return true;
+    if (keepFloats)
+        file.floats = std::move(bytes);
+    else
+        recycle(std::move(bytes));
+    file.ok = true;
+    return file;
+}
+
+void ChgtReader::recycle(QByteArray &&floats)
+{
+    readBuffers().give(std::move(floats));
+}
+
+void ChgtReader::releaseBuffers()
+{
+    readBuffers().release();
+}
+
+void ChgtReader::returnFreedMemory()
+{
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+}
+
+QList<QFuture<ChgtReader::FileTriangles>> ChgtReader::startReading(const QStringList &paths,
+                                                                   bool keepFloats)
+{
+    // Building polygons costs more than reading, and files are independent.
+    QList<QFuture<FileTriangles>> reading;
+    reading.reserve(paths.size());
+    for (const QString &path : paths)
+        reading.append(QtConcurrent::run([path, keepFloats] { return readFile(path, keepFloats); }));
+    return reading;
 }
 
 QVector<ChgtReader::FileTriangles> ChgtReader::readFiles(const QStringList &paths)
 {
-    // Building polygons costs more than reading, and files are independent.
-    return QtConcurrent::blockingMapped<QVector<FileTriangles>>(paths, [](const QString &path) {
-        FileTriangles file;
-        file.ok = appendFile(path, file.polygons, &file.failure);
-        return file;
-    });
+    QList<QFuture<FileTriangles>> reading = startReading(paths, false);
+    QVector<FileTriangles> files;
+    files.reserve(reading.size());
+    for (QFuture<FileTriangles> &file : reading)
+        files.append(file.takeResult());
+    releaseBuffers();
+    return files;
 }
 
-int ChgtReader::appendAll(QVector<FileTriangles> &files, QVector<ColoredPolygon> &polygons)
+int ChgtReader::appendAll(QVector<FileTriangles> &files, QVector<ColoredPolygon> &polygons,
+                          PointBlocks &points)
 {
     int read = 0;
     for (FileTriangles &file : files) {
@@ -136,6 +225,8 @@ int ChgtReader::appendAll(QVector<FileTriangles> &files, QVector<ColoredPolygon>
             continue;
         ++read;
         try {
+            // The points first: polygons must never refer to a freed block.
+            points.take(file.points);
             if (polygons.isEmpty())
                 polygons = std::move(file.polygons);
             else
@@ -147,6 +238,7 @@ int ChgtReader::appendAll(QVector<FileTriangles> &files, QVector<ColoredPolygon>
             --read;
         }
         file.polygons = QVector<ColoredPolygon>();
+        file.points.clear();
     }
     return read;
 }

@@ -3,9 +3,11 @@
 #include "ChgtTile.h"
 #include "ColoredPolygon.h"
 #include "FileFailure.h"
+#include "PointBlocks.h"
 
 #include <QByteArray>
 #include <QColor>
+#include <QFuture>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -22,28 +24,44 @@ public:
     static bool readTriangles(const QString &path, QByteArray &floats,
                               FileFailure *failure = nullptr);
 
-    // Appends one polygon per triangle of the file. Returns false, appending
-    // nothing, when it cannot be read or its polygons cannot be allocated.
-    static bool appendFile(const QString &path, QVector<ColoredPolygon> &polygons,
-                           FileFailure *failure = nullptr);
-
-    // The triangles of one file, read on its own.
+    // The triangles of one file, read on its own: its polygons, their
+    // points and, when asked for, the floats they were built from.
     struct FileTriangles
     {
         QVector<ColoredPolygon> polygons;
+        PointBlocks points;
+        QByteArray floats;
         bool ok = false;
         FileFailure failure;
     };
+    // Reads one file into its polygons. A file that cannot be read, or whose
+    // polygons cannot be allocated, is not ok and holds nothing.
+    static FileTriangles readFile(const QString &path, bool keepFloats = false);
+    // Reads the files on the thread pool, one future per path in order;
+    // each result can be taken (QFuture::takeResult) as soon as it is ready,
+    // which also lets go of what the future held.
+    static QList<QFuture<FileTriangles>> startReading(const QStringList &paths, bool keepFloats);
     // Reads the files on several threads; the results come in their order.
     static QVector<FileTriangles> readFiles(const QStringList &paths);
-    // Moves what was read into polygons, in order; returns how many files
-    // were read. A file that cannot be joined is marked as not read.
-    static int appendAll(QVector<FileTriangles> &files, QVector<ColoredPolygon> &polygons);
+    // Gives the floats of a file back when done with them, so the next file
+    // is read into the same memory; releaseBuffers() frees what is kept.
+    static void recycle(QByteArray &&floats);
+    static void releaseBuffers();
+    // The read buffers and per-file lists of an open are freed into the
+    // heaps of the threads that read, where the C library keeps them; this
+    // gives such memory back to the system (where the library can).
+    static void returnFreedMemory();
+    // Moves what was read into polygons and its points into points, in
+    // order; returns how many files were read. A file that cannot be joined
+    // is marked as not read.
+    static int appendAll(QVector<FileTriangles> &files, QVector<ColoredPolygon> &polygons,
+                         PointBlocks &points);
 
     // One polygon per whole 18-float triangle of floats (host byte order)
-    // with finite coordinates; a trailing partial triangle is ignored.
+    // with finite coordinates, its points in a new block of points; a
+    // trailing partial triangle is ignored. Throws std::bad_alloc.
     static void appendTriangles(const float *floats, qint64 floatCount,
-                                QVector<ColoredPolygon> &polygons);
+                                QVector<ColoredPolygon> &polygons, PointBlocks &points);
 
     // Moves the usable triangles to the front; returns their float count.
     static qint64 keepFiniteTriangles(float *floats, qint64 floatCount);

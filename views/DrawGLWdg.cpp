@@ -302,12 +302,34 @@ void DrawGLWdg::uploadFiles(const QStringList &files)
         uploadTile(path);
 }
 
+bool DrawGLWdg::canUploadNow() const
+{
+    return isValid() && bufferFunctions.isComplete();
+}
+
+void DrawGLWdg::addTile(const QString &path, const QByteArray &floats)
+{
+    if (!isValid()) {
+        pendingFiles << path;
+        return;
+    }
+    makeCurrent();
+    if (bufferFunctions.isComplete())
+        uploadTriangles(path, floats);
+    doneCurrent();
+}
+
 bool DrawGLWdg::uploadTile(const QString &path)
 {
     // Held only for the upload: the vertex data lives in the buffer.
     QByteArray data;
     if (!ChgtReader::readTriangles(path, data))
         return false;
+    return uploadTriangles(path, data);
+}
+
+bool DrawGLWdg::uploadTriangles(const QString &path, const QByteArray &data)
+{
     const GLuint id = uploadBuffer(data);
     if (id == 0) {
         qWarning("DrawGLWdg: %s could not be uploaded to the graphics memory and is left out",

@@ -36,6 +36,14 @@ public:
     // Vertices of the whole triangles in a tile of the given size.
     static int triangleVertexCount(qint64 bytes);
 
+    // Whether a tile given now goes into graphics memory at once; before the
+    // view has its context, tiles wait and are read when it gets one.
+    bool canUploadNow() const;
+    // Adds one tile read elsewhere (floats as ChgtReader::readTriangles gives
+    // them), without redrawing; an open that reads each file once for both
+    // views ends with updateGL(). Without a context the file is read later.
+    void addTile(const QString &path, const QByteArray &floats);
+
     int tileCount() const { return int(tileBuffers.size()); }
     QVector<int> vertexCounts() const { return tileVertexCounts; }
     bool hasBufferObjects() const { return bufferFunctions.isComplete(); }
@@ -52,6 +60,8 @@ public slots:
     void repaintGLWdg();
     void viewBorder(bool z);
     bool createHeightsGenBuffer(QStringList srcFiles);
+    // Redraws at once when visible, else when next shown.
+    void updateGL();
 
 protected:
     void mousePressEvent(QMouseEvent *e) override;
@@ -73,10 +83,10 @@ private:
     void loadBorder();
     void uploadFiles(const QStringList &files);
     bool uploadTile(const QString &path);
+    bool uploadTriangles(const QString &path, const QByteArray &floats);
     // A new buffer holding data, or 0 when the upload failed.
     GLuint uploadBuffer(const QByteArray &data);
     void applyProjection();
-    void updateGL();
     void updateProjection();
     // Forgets every buffer; deletes them only with their context current.
     void deleteBuffers(bool contextCurrent);

@@ -79,7 +79,13 @@ void DrawQtWdg::viewBorder(bool z)
 void DrawQtWdg::createHeightsBuffer(QStringList srcFiles)
 {
     QVector<ChgtReader::FileTriangles> read = ChgtReader::readFiles(srcFiles);
-    ChgtReader::appendAll(read, polygons);
+    addTiles(read);
+    QTimer::singleShot(0, this, &ChgtReader::returnFreedMemory);
+}
+
+void DrawQtWdg::addTiles(QVector<ChgtReader::FileTriangles> &files)
+{
+    ChgtReader::appendAll(files, polygons, polygonPoints);
     repaint();
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "ChgtReader.h"
 #include "ColoredPolygon.h"
 #include "MapPainter.h"
+#include "PointBlocks.h"
 #include "ViewExtent.h"
 
 #include <QPoint>
@@ -39,6 +41,11 @@ public:
     static constexpr double zoomStepX = 45.0;
     static constexpr double zoomStepY = 15.0;
 
+    // Adds the polygons of files read elsewhere (ChgtReader::startReading),
+    // taking them over, and repaints: an open that reads each file once for
+    // both views.
+    void addTiles(QVector<ChgtReader::FileTriangles> &files);
+
     const QVector<ColoredPolygon> &storedPolygons() const { return polygons; }
     const QVector<QPointF> &borderPoints() const { return border; }
     // Colour of the topmost triangle at lonLat (degrees); invalid if none.
@@ -74,6 +81,8 @@ private:
     bool showBorder;
     QPoint pressPos;
     ProgressDlg *progressDlg;
+    // The points the polygons refer to; declared first, so it goes last.
+    PointBlocks polygonPoints;
     QVector<ColoredPolygon> polygons;
     QVector<QPointF> border;
     MapPainter renderer;

@@ -7,6 +7,7 @@
 #include "DrawQtWdg.h"
 #include "HeightColors.h"
 #include "HgtTileGenerator.h"
+#include "OpenTiles.h"
 
 #include <QPainter>
 #include <QProcess>
@@ -359,8 +360,9 @@ private slots:
         QVector<float> f;
         addTriangle(f, -1.6746942e34, -3.697314e28, 48.57, 48.56, 48.56, 3.94e33, Qt::darkCyan);
         addTriangle(f, 14.0, 49.0, 16.0, 49.0, 15.0, 50.5, Qt::red);
+        PointBlocks points;
         QVector<ColoredPolygon> polygons;
-        ChgtReader::appendTriangles(f.constData(), f.size(), polygons);
+        ChgtReader::appendTriangles(f.constData(), f.size(), polygons, points);
         const QSize size(300, 200);
         QImage plain(size, QImage::Format_RGB32), bands(size, QImage::Format_RGB32);
         plain.fill(Qt::white);
@@ -537,8 +539,89 @@ private slots:
         QString err;
         QCOMPARE(run({big, quadrants}, path("squeezed.png"), &err), 1);
         QVERIFY2(err.contains(big + ": not enough memory, skipped"), qPrintable(err));
+        const QString squeezedErr = err;
         QCOMPARE(run({quadrants}, path("alone.png"), &err), 0);
+        QVERIFY2(!QImage(path("squeezed.png")).isNull(), qPrintable(squeezedErr));
         QCOMPARE(QImage(path("squeezed.png")), QImage(path("alone.png")));
+    }
+
+    // "Otevřít..." reads each file once for both views; they must end as if
+    // each had read the list itself, also when the OpenGL view has no
+    // context yet and reads its files when first shown.
+    void openIntoBothViews_data()
+    {
+        QTest::addColumn<bool>("glShown");
+        QTest::newRow("OpenGL view shown") << true;
+        QTest::newRow("OpenGL view not shown yet") << false;
+    }
+
+    void openIntoBothViews()
+    {
+        QFETCH(bool, glShown);
+        const QStringList files = relief + QStringList{path("missing.chgt"), quadrants};
+        DrawQtWdg referenceQt;
+        DrawGLWdg referenceGl;
+        QVERIFY(show(&referenceGl));
+        referenceQt.createHeightsBuffer(files);
+        referenceGl.createHeightsGenBuffer(files);
+
+        DrawQtWdg qt;
+        DrawGLWdg gl;
+        if (glShown)
+            QVERIFY(show(&gl));
+        OpenTiles::intoViews(files, qt, gl);
+        QCOMPARE(gl.tileCount(), glShown ? 3 : 0);
+        if (!glShown)
+            QVERIFY(show(&gl));
+        QCOMPARE(gl.vertexCounts(), referenceGl.vertexCounts());
+        QCOMPARE(gl.grabFramebuffer(), referenceGl.grabFramebuffer());
+
+        const QVector<ColoredPolygon> &got = qt.storedPolygons();
+        const QVector<ColoredPolygon> &expected = referenceQt.storedPolygons();
+        QCOMPARE(got.size(), expected.size());
+        for (qsizetype i = 0; i < got.size(); ++i) {
+            if (got[i].polygon != expected[i].polygon || got[i].color != expected[i].color)
+                QFAIL(qPrintable(QStringLiteral("triangle %1 differs").arg(i)));
+        }
+        referenceQt.resize(400, 200);
+        qt.resize(400, 200);
+        QCOMPARE(qt.grab().toImage(), referenceQt.grab().toImage());
+
+        // The points live in blocks shared by a file's polygons: changing a
+        // copy must not reach the stored triangles.
+        QVector<ColoredPolygon> copy = got;
+        const QPolygonF before = got[1].polygon;
+        copy[1].polygon[0] = QPointF(-1, -1);
+        QCOMPARE(got[1].polygon, before);
+        QCOMPARE(copy[1].polygon[1], before[1]);
+    }
+
+    // A read goes into the block the caller's array already has, when that
+    // is its own; a block shared with another array is left alone.
+    void readBufferReuse()
+    {
+        QVector<float> small;
+        addTriangle(small, 14.0, 49.0, 14.5, 49.0, 14.0, 49.5, Qt::red);
+        QVERIFY(writeFloats(path("small.chgt"), small));
+        QByteArray bytes;
+        QVERIFY(ChgtReader::readTriangles(relief.first(), bytes));
+        const qsizetype bigSize = bytes.size();
+        QCOMPARE(bigSize, qsizetype(8294400));
+        const char *block = bytes.constData();
+        QVERIFY(ChgtReader::readTriangles(path("small.chgt"), bytes));
+        QCOMPARE(bytes.constData(), block);
+        QCOMPARE(bytes, QByteArray(reinterpret_cast<const char *>(small.constData()), small.size() * 4));
+
+        QVERIFY(ChgtReader::readTriangles(relief.first(), bytes));
+        const QByteArray kept = bytes;
+        QVERIFY(ChgtReader::readTriangles(path("small.chgt"), bytes));
+        QVERIFY(bytes.constData() != kept.constData());
+        QCOMPARE(kept.size(), bigSize);
+        QByteArray again;
+        QVERIFY(ChgtReader::readTriangles(relief.first(), again));
+        QCOMPARE(kept, again);
+        QVERIFY(!ChgtReader::readTriangles(path("missing.chgt"), bytes));
+        QVERIFY(bytes.isEmpty());
     }
 
     // A tile the driver refuses to store is left out with one warning; the

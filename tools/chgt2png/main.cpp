@@ -43,10 +43,11 @@ int main(int argc, char **argv)
     QElapsedTimer clock;
     clock.start();
     int result = Ok;
+    PointBlocks points;
     QVector<ColoredPolygon> polygons;
     err << "chgt2png: reading " << files.size() << " files" << Qt::endl;
     QVector<ChgtReader::FileTriangles> read = ChgtReader::readFiles(files);
-    ChgtReader::appendAll(read, polygons);
+    ChgtReader::appendAll(read, polygons, points);
     for (int i = 0; i < files.size(); ++i) {
         if (!read[i].ok) {
             err << "chgt2png: " << files[i] << ": " << read[i].failure.english() << ", skipped" << Qt::endl;
