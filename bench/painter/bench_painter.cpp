@@ -217,6 +217,7 @@ int main(int argc, char **argv)
                     met ? "" : "  NOT MET");
         std::printf("%-16s   view on one thread %8.1f ms, %5.2fx; processor time plain %.1f ms, view %.1f ms\n",
                     "", median(serial), median(plain) / median(serial), median(plainCpu), median(fastCpu));
+        viewPaint(view);
         std::printf("%-16s   triangles painted %lld, of them filled without QPainter %lld\n", "",
                     view.mapPainter().lastPaintedTriangles(), view.mapPainter().lastFilledTriangles());
     }
