@@ -31,6 +31,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <vector>
 
 namespace {
@@ -54,6 +55,14 @@ qint64 statusKb(const char *field)
     const QRegularExpression re(QStringLiteral("%1:\\s*(\\d+) kB").arg(QLatin1String(field)));
     const QRegularExpressionMatch m = re.match(text);
     return m.hasMatch() ? m.captured(1).toLongLong() : 0;
+}
+
+// Processor time of the whole process, all threads.
+double cpuMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
 }
 
 QStringList makeTiles(const QDir &dir)
@@ -138,6 +147,7 @@ int child(const QString &kind, const QStringList &files)
     QVector<ColoredPolygon> plainPolygons;
 
     const qint64 before = statusKb("VmRSS");
+    const double cpuBefore = cpuMs();
     QElapsedTimer timer;
     timer.start();
     qint64 triangles = 0, tiles = 0;
@@ -153,11 +163,13 @@ int child(const QString &kind, const QStringList &files)
         tiles = gl.tileCount();
     }
     const double ms = timer.nsecsElapsed() / 1e6;
+    const double cpu = cpuMs() - cpuBefore;
     // What stays once the window is idle again.
     QCoreApplication::processEvents();
     const qint64 held = statusKb("VmRSS") - before;
     const qint64 peak = statusKb("VmHWM") - before;
-    std::printf("ms=%.3f held=%lld peak=%lld triangles=%lld tiles=%lld\n", ms, held, peak, triangles, tiles);
+    std::printf("ms=%.3f cpu=%.3f held=%lld peak=%lld triangles=%lld tiles=%lld\n", ms, cpu, held, peak,
+                triangles, tiles);
     return 0;
 }
 
@@ -189,12 +201,12 @@ int main(int argc, char **argv)
     std::printf("opening 21 tiles at q = 5 in both views, a fresh process per run, medians of %d runs\n", runs);
     struct Figures
     {
-        std::vector<double> ms, heldKb, peakKb;
+        std::vector<double> ms, cpuMs, heldKb, peakKb;
         qint64 triangles = 0, tiles = 0;
     };
     Figures plain, program;
     const QRegularExpression line(
-        QStringLiteral("ms=([0-9.]+) held=(-?\\d+) peak=(-?\\d+) triangles=(\\d+) tiles=(\\d+)"));
+        QStringLiteral("ms=([0-9.]+) cpu=([0-9.]+) held=(-?\\d+) peak=(-?\\d+) triangles=(\\d+) tiles=(\\d+)"));
     for (int r = 0; r < runs; ++r) {
         for (auto [kind, figures] : {std::pair{"plain", &plain}, std::pair{"program", &program}}) {
             QProcess process;
@@ -208,17 +220,18 @@ int main(int argc, char **argv)
                 return 1;
             }
             figures->ms.push_back(m.captured(1).toDouble());
-            figures->heldKb.push_back(m.captured(2).toDouble());
-            figures->peakKb.push_back(m.captured(3).toDouble());
-            figures->triangles = m.captured(4).toLongLong();
-            figures->tiles = m.captured(5).toLongLong();
+            figures->cpuMs.push_back(m.captured(2).toDouble());
+            figures->heldKb.push_back(m.captured(3).toDouble());
+            figures->peakKb.push_back(m.captured(4).toDouble());
+            figures->triangles = m.captured(5).toLongLong();
+            figures->tiles = m.captured(6).toLongLong();
         }
     }
     const double ratio = median(program.ms) / median(plain.ms);
     for (auto [name, f] : {std::pair{"plain serial read-and-build", &plain}, std::pair{"rzmap, both views", &program}}) {
-        std::printf("%-28s %8.1f ms, %lld triangles, %lld tiles; memory held %.1f MB, peak %.1f MB "
-                    "(%.1f and %.1f bytes per triangle)\n",
-                    name, median(f->ms), f->triangles, f->tiles, median(f->heldKb) / 1024,
+        std::printf("%-28s %8.1f ms (processor %.1f ms), %lld triangles, %lld tiles; memory held %.1f MB, "
+                    "peak %.1f MB (%.1f and %.1f bytes per triangle)\n",
+                    name, median(f->ms), median(f->cpuMs), f->triangles, f->tiles, median(f->heldKb) / 1024,
                     median(f->peakKb) / 1024, median(f->heldKb) * 1024 / double(f->triangles),
                     median(f->peakKb) * 1024 / double(f->triangles));
     }
