@@ -5,6 +5,7 @@
 //
 //   bench_convert [--runs N] [--dir DIR]
 
+#include "BenchSupport.h"
 #include "ConvertHgt.h"
 #include "HgtTile.h"
 #include "HgtTileGenerator.h"
@@ -24,26 +25,12 @@
 #include <functional>
 #include <vector>
 
-#include <sys/resource.h>
 
 namespace {
 
+using BenchSupport::median;
+
 constexpr qint64 Q1Bytes = 207360000;
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-double cpuMs()
-{
-    rusage usage;
-    getrusage(RUSAGE_SELF, &usage);
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3
-        + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
-}
 
 struct Figure
 {
@@ -58,36 +45,22 @@ struct Figure
         if (prepare)
             prepare();
         QElapsedTimer timer;
-        const double cpuStart = cpuMs();
+        const double cpuStart = BenchSupport::processorMs();
         timer.start();
         work();
         wall.push_back(timer.nsecsElapsed() / 1e6);
-        cpu.push_back(cpuMs() - cpuStart);
+        cpu.push_back(BenchSupport::processorMs() - cpuStart);
     }
     double wallMs() const { return median(wall); }
     double cpuMedianMs() const { return median(cpu); }
 };
 
-// VmRSS or VmHWM (the peak) of this process in kB. The peak is per address
-// space, unlike getrusage's, which a child inherits from its parent.
-long memoryKb(const char *field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(int(std::strlen(field))).trimmed().split(' ').first().toLong();
-    }
-    return -1;
-}
-
 // Runs in a child process so that nothing else has raised the peak.
 int probeMemory(const QString &src, const QString &dir)
 {
-    const long before = memoryKb("VmRSS:");
+    const qint64 before = BenchSupport::statusKb("VmRSS");
     const ConvertHgt::Outcome outcome = ConvertHgt::convertFile(src, QDir(dir), 1);
-    std::printf("%ld %ld %d\n", before, memoryKb("VmHWM:"), int(outcome));
+    std::printf("%lld %lld %d\n", before, BenchSupport::statusKb("VmHWM"), int(outcome));
     return 0;
 }
 

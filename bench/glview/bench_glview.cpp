@@ -7,7 +7,7 @@
 // Needs a display with OpenGL, e.g.
 //   xvfb-run -a -s "-screen 0 1920x1200x24" env QT_QPA_PLATFORM=xcb LIBGL_ALWAYS_SOFTWARE=1 bench_glview
 
-#include "ConvertHgt.h"
+#include "BenchSupport.h"
 #include "DrawGLWdg.h"
 #include "DrawQtWdg.h"
 #include "HgtTileGenerator.h"
@@ -29,43 +29,11 @@
 
 namespace {
 
+using BenchSupport::makeTile;
+using BenchSupport::median;
+using BenchSupport::timeMs;
+
 const QSize Screen(1920, 1080);
-
-double median(std::vector<double> v)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-double timeMs(const std::function<void()> &work)
-{
-    QElapsedTimer timer;
-    timer.start();
-    work();
-    return timer.nsecsElapsed() / 1e6;
-}
-
-QString tileName(int lat, int lon, const char *ext)
-{
-    return QStringLiteral("N%1E%2.%3")
-        .arg(lat, 2, 10, QLatin1Char('0'))
-        .arg(lon, 3, 10, QLatin1Char('0'))
-        .arg(QLatin1String(ext));
-}
-
-QString makeTile(const QDir &dir, int lat, int lon, int q)
-{
-    HgtTileGenerator hgt;
-    hgt.fillRelief(lat, lon, 1);
-    const QString src = dir.filePath(tileName(lat, lon, "hgt"));
-    hgt.save(src);
-    ConvertHgt::convertFile(src, dir, q);
-    QFile::remove(src);
-    return dir.filePath(tileName(lat, lon, "chgt"));
-}
 
 template<class View>
 std::unique_ptr<View> shownView()

@@ -12,7 +12,7 @@
 //   xvfb-run -a -s "-screen 0 1920x1200x24" env QT_QPA_PLATFORM=xcb LIBGL_ALWAYS_SOFTWARE=1 bench_open
 
 #include "ColoredPolygon.h"
-#include "ConvertHgt.h"
+#include "BenchSupport.h"
 #include "DrawGLWdg.h"
 #include "DrawQtWdg.h"
 #include "HgtTileGenerator.h"
@@ -36,55 +36,7 @@
 
 namespace {
 
-double median(std::vector<double> v)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-// A field of /proc/self/status in kB, 0 where there is none.
-qint64 statusKb(const char *field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    const QString text = QString::fromLatin1(status.readAll());
-    const QRegularExpression re(QStringLiteral("%1:\\s*(\\d+) kB").arg(QLatin1String(field)));
-    const QRegularExpressionMatch m = re.match(text);
-    return m.hasMatch() ? m.captured(1).toLongLong() : 0;
-}
-
-// Processor time of the whole process, all threads.
-double cpuMs()
-{
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
-}
-
-QStringList makeTiles(const QDir &dir)
-{
-    QStringList files;
-    for (int lat = 48; lat <= 50; ++lat) {
-        for (int lon = 12; lon <= 18; ++lon) {
-            const QString base = QStringLiteral("N%1E%2").arg(lat).arg(lon, 3, 10, QLatin1Char('0'));
-            const QString chgt = dir.filePath(base + QStringLiteral(".chgt"));
-            if (QFile(chgt).size() != 8294400) {
-                HgtTileGenerator hgt;
-                hgt.fillRelief(lat, lon, 1);
-                const QString src = dir.filePath(base + QStringLiteral(".hgt"));
-                hgt.save(src);
-                ConvertHgt::convertFile(src, dir, 5);
-                QFile::remove(src);
-            }
-            files << chgt;
-        }
-    }
-    return files;
-}
+using BenchSupport::median;
 
 // The baseline: one file after another, read whole, one polygon per
 // triangle appended to the list; then each file read again and uploaded.
@@ -146,8 +98,8 @@ int child(const QString &kind, const QStringList &files)
     qt.setAttribute(Qt::WA_DontShowOnScreen);
     QVector<ColoredPolygon> plainPolygons;
 
-    const qint64 before = statusKb("VmRSS");
-    const double cpuBefore = cpuMs();
+    const qint64 before = BenchSupport::statusKb("VmRSS");
+    const double cpuBefore = BenchSupport::processorMs();
     QElapsedTimer timer;
     timer.start();
     qint64 triangles = 0, tiles = 0;
@@ -163,11 +115,11 @@ int child(const QString &kind, const QStringList &files)
         tiles = gl.tileCount();
     }
     const double ms = timer.nsecsElapsed() / 1e6;
-    const double cpu = cpuMs() - cpuBefore;
+    const double cpu = BenchSupport::processorMs() - cpuBefore;
     // What stays once the window is idle again.
     QCoreApplication::processEvents();
-    const qint64 held = statusKb("VmRSS") - before;
-    const qint64 peak = statusKb("VmHWM") - before;
+    const qint64 held = BenchSupport::statusKb("VmRSS") - before;
+    const qint64 peak = BenchSupport::statusKb("VmHWM") - before;
     std::printf("ms=%.3f cpu=%.3f held=%lld peak=%lld triangles=%lld tiles=%lld\n", ms, cpu, held, peak,
                 triangles, tiles);
     return 0;
@@ -194,7 +146,7 @@ int main(int argc, char **argv)
     if (dirPath.isEmpty())
         dirPath = temp.path();
     QDir().mkpath(dirPath);
-    const QStringList files = makeTiles(QDir(dirPath));
+    const QStringList files = BenchSupport::countryTiles(QDir(dirPath), 5);
     if (!childKind.isEmpty())
         return child(childKind, files);
 

@@ -7,7 +7,7 @@
 //
 // Runs without a display (offscreen platform unless QT_QPA_PLATFORM is set).
 
-#include "ConvertHgt.h"
+#include "BenchSupport.h"
 #include "DrawQtWdg.h"
 #include "HgtTileGenerator.h"
 #include "MapPainter.h"
@@ -36,31 +36,11 @@
 
 namespace {
 
+using BenchSupport::median;
+using BenchSupport::timeMs;
+
 const QSize Screen(1920, 1080);
 const ViewExtent OneTile{1400.0f, 1500.0f, 4900.0f, 5000.0f};
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n == 0 ? 0.0 : (n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2);
-}
-
-double timeMs(const std::function<void()> &work)
-{
-    QElapsedTimer timer;
-    timer.start();
-    work();
-    return timer.nsecsElapsed() / 1e6;
-}
-
-// Processor time of the whole process, all threads.
-double cpuMs()
-{
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
-}
 
 std::vector<double> repeat(int runs, const std::function<void()> &work)
 {
@@ -86,35 +66,6 @@ void trimHeap()
 #if defined(__GLIBC__)
     malloc_trim(0);
 #endif
-}
-
-QString tileName(int lat, int lon, const char *ext)
-{
-    return QStringLiteral("N%1E%2.%3")
-        .arg(lat, 2, 10, QLatin1Char('0'))
-        .arg(lon, 3, 10, QLatin1Char('0'))
-        .arg(QLatin1String(ext));
-}
-
-// 3 x 7 tiles over the country, converted at q = 5 (kept if already there).
-QStringList makeTiles(const QDir &dir)
-{
-    QStringList files;
-    for (int lat = 48; lat <= 50; ++lat) {
-        for (int lon = 12; lon <= 18; ++lon) {
-            const QString chgt = dir.filePath(tileName(lat, lon, "chgt"));
-            if (QFile(chgt).size() != 8294400) {
-                HgtTileGenerator hgt;
-                hgt.fillRelief(lat, lon, 1);
-                const QString src = dir.filePath(tileName(lat, lon, "hgt"));
-                hgt.save(src);
-                ConvertHgt::convertFile(src, dir, 5);
-                QFile::remove(src);
-            }
-            files << chgt;
-        }
-    }
-    return files;
 }
 
 QImage plainPaint(const DrawQtWdg &view, const ViewExtent &extent)
@@ -157,7 +108,7 @@ int main(int argc, char **argv)
     if (dirPath.isEmpty())
         dirPath = temp.path();
     QDir().mkpath(dirPath);
-    const QStringList files = makeTiles(QDir(dirPath));
+    const QStringList files = BenchSupport::countryTiles(QDir(dirPath), 5);
 
     std::printf("painter view benchmark: %d tiles at q = 5, %dx%d, medians of %d runs, %d threads\n",
                 int(files.size()), Screen.width(), Screen.height(), runs, QThread::idealThreadCount());
@@ -198,12 +149,12 @@ int main(int argc, char **argv)
         // Runs take turns, so a change in the machine's load hits all alike.
         std::vector<double> plain, fast, serial, plainCpu, fastCpu;
         for (int r = 0; r < runs; ++r) {
-            double cpu = cpuMs();
+            double cpu = BenchSupport::processorMs();
             plain.push_back(timeMs([&] { plainPaint(view, c.extent); }));
-            plainCpu.push_back(cpuMs() - cpu);
-            cpu = cpuMs();
+            plainCpu.push_back(BenchSupport::processorMs() - cpu);
+            cpu = BenchSupport::processorMs();
             fast.push_back(timeMs([&] { viewPaint(view); }));
-            fastCpu.push_back(cpuMs() - cpu);
+            fastCpu.push_back(BenchSupport::processorMs() - cpu);
             // The same without threads: culling and brush reuse alone.
             view.mapPainter().setMode(MapPainter::Mode::Serial);
             serial.push_back(timeMs([&] { viewPaint(view); }));
