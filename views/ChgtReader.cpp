@@ -216,29 +216,33 @@ QVector<ChgtReader::FileTriangles> ChgtReader::readFiles(const QStringList &path
     return files;
 }
 
+bool ChgtReader::append(FileTriangles &file, QVector<ColoredPolygon> &polygons,
+                        PointBlocks &points)
+{
+    if (!file.ok)
+        return false;
+    try {
+        // The points first: polygons must never refer to a freed block.
+        points.take(file.points);
+        if (polygons.isEmpty())
+            polygons = std::move(file.polygons);
+        else
+            polygons.append(std::move(file.polygons));
+    } catch (const std::bad_alloc &) {
+        // No room to join it to the others: left out like an unreadable file.
+        file.ok = false;
+        file.failure = FileFailure::of(FileFailure::OutOfMemory);
+    }
+    file.polygons = QVector<ColoredPolygon>();
+    file.points.clear();
+    return file.ok;
+}
+
 int ChgtReader::appendAll(QVector<FileTriangles> &files, QVector<ColoredPolygon> &polygons,
                           PointBlocks &points)
 {
     int read = 0;
-    for (FileTriangles &file : files) {
-        if (!file.ok)
-            continue;
-        ++read;
-        try {
-            // The points first: polygons must never refer to a freed block.
-            points.take(file.points);
-            if (polygons.isEmpty())
-                polygons = std::move(file.polygons);
-            else
-                polygons.append(std::move(file.polygons));
-        } catch (const std::bad_alloc &) {
-            // No room to join it to the others: left out like an unreadable file.
-            file.ok = false;
-            file.failure = FileFailure::of(FileFailure::OutOfMemory);
-            --read;
-        }
-        file.polygons = QVector<ColoredPolygon>();
-        file.points.clear();
-    }
+    for (FileTriangles &file : files)
+        read += append(file, polygons, points) ? 1 : 0;
     return read;
 }

@@ -51,9 +51,11 @@ public:
     // heaps of the threads that read, where the C library keeps them; this
     // gives such memory back to the system (where the library can).
     static void returnFreedMemory();
-    // Moves what was read into polygons and its points into points, in
-    // order; returns how many files were read. A file that cannot be joined
-    // is marked as not read.
+    // Moves what was read of a file into polygons and its points into
+    // points; returns whether it was read. A file that cannot be joined is
+    // marked as not read. appendAll does so for each file in order and
+    // returns how many were read.
+    static bool append(FileTriangles &file, QVector<ColoredPolygon> &polygons, PointBlocks &points);
     static int appendAll(QVector<FileTriangles> &files, QVector<ColoredPolygon> &polygons,
                          PointBlocks &points);
 

@@ -328,40 +328,39 @@ bool DrawGLWdg::uploadTile(const QString &path)
     return uploadTriangles(path, data);
 }
 
+std::unique_ptr<GlUploader> DrawGLWdg::makeUploader(int threads)
+{
+    if (!canUploadNow())
+        return nullptr;
+    auto uploader = std::make_unique<GlUploader>(
+        context(), threads, [this](const char *name) { return lookupGlFunction(name); });
+    if (!uploader->isValid())
+        return nullptr;
+    return uploader;
+}
+
+void DrawGLWdg::addBuffer(const QString &path, GLuint buffer, qint64 bytes)
+{
+    if (buffer == 0) {
+        qWarning("DrawGLWdg: %s could not be uploaded to the graphics memory and is left out",
+                 qPrintable(QDir::toNativeSeparators(path)));
+        return;
+    }
+    tileBuffers.append(buffer);
+    tileVertexCounts.append(triangleVertexCount(bytes));
+    tilePaths.append(path);
+}
+
 bool DrawGLWdg::uploadTriangles(const QString &path, const QByteArray &data)
 {
     const GLuint id = uploadBuffer(data);
-    if (id == 0) {
-        qWarning("DrawGLWdg: %s could not be uploaded to the graphics memory and is left out",
-                 qPrintable(QDir::toNativeSeparators(path)));
-        return false;
-    }
-    tileBuffers.append(id);
-    tileVertexCounts.append(triangleVertexCount(data.size()));
-    tilePaths.append(path);
-    return true;
+    addBuffer(path, id, data.size());
+    return id != 0;
 }
 
 GLuint DrawGLWdg::uploadBuffer(const QByteArray &data)
 {
-    // Errors left by earlier calls must not be blamed on this upload.
-    for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i) {
-    }
-    GLuint id = 0;
-    bufferFunctions.genBuffers(1, &id);
-    if (id == 0)
-        return 0;
-    bufferFunctions.bindBuffer(GL_ARRAY_BUFFER, id);
-    bufferFunctions.bufferData(GL_ARRAY_BUFFER, GLsizeiptr(data.size()), data.constData(),
-                               GL_STATIC_DRAW);
-    bufferFunctions.bindBuffer(GL_ARRAY_BUFFER, 0);
-    // Out of memory for a large tile is the usual failure; drawing from the
-    // empty buffer it leaves would show nothing or garbage.
-    if (glGetError() != GL_NO_ERROR) {
-        bufferFunctions.deleteBuffers(1, &id);
-        return 0;
-    }
-    return id;
+    return bufferFunctions.upload(data);
 }
 
 void DrawGLWdg::applyProjection()

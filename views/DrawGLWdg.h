@@ -1,6 +1,7 @@
 #pragma once
 
 #include "GlBufferFunctions.h"
+#include "GlUploader.h"
 #include "ViewExtent.h"
 
 #include <QMetaObject>
@@ -8,6 +9,8 @@
 #include <QPoint>
 #include <QStringList>
 #include <QVector>
+
+#include <memory>
 
 class ProgressDlg;
 class QOpenGLContext;
@@ -43,6 +46,12 @@ public:
     // them), without redrawing; an open that reads each file once for both
     // views ends with updateGL(). Without a context the file is read later.
     void addTile(const QString &path, const QByteArray &floats);
+    // Upload threads sharing this view's buffers, or nullptr when there can
+    // be none (no context yet, no sharing, no buffer objects): then addTile.
+    std::unique_ptr<GlUploader> makeUploader(int threads);
+    // Adds a tile uploaded by such an uploader (0: the upload was refused,
+    // and the tile is left out with a warning).
+    void addBuffer(const QString &path, GLuint buffer, qint64 bytes);
 
     int tileCount() const { return int(tileBuffers.size()); }
     QVector<int> vertexCounts() const { return tileVertexCounts; }

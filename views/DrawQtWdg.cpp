@@ -79,14 +79,14 @@ void DrawQtWdg::viewBorder(bool z)
 void DrawQtWdg::createHeightsBuffer(QStringList srcFiles)
 {
     QVector<ChgtReader::FileTriangles> read = ChgtReader::readFiles(srcFiles);
-    addTiles(read);
+    ChgtReader::appendAll(read, polygons, polygonPoints);
+    repaint();
     QTimer::singleShot(0, this, &ChgtReader::returnFreedMemory);
 }
 
-void DrawQtWdg::addTiles(QVector<ChgtReader::FileTriangles> &files)
+void DrawQtWdg::addTile(ChgtReader::FileTriangles &file)
 {
-    ChgtReader::appendAll(files, polygons, polygonPoints);
-    repaint();
+    ChgtReader::append(file, polygons, polygonPoints);
 }
 
 void DrawQtWdg::paintEvent(QPaintEvent *)

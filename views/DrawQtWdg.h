@@ -41,10 +41,11 @@ public:
     static constexpr double zoomStepX = 45.0;
     static constexpr double zoomStepY = 15.0;
 
-    // Adds the polygons of files read elsewhere (ChgtReader::startReading),
-    // taking them over, and repaints: an open that reads each file once for
-    // both views.
-    void addTiles(QVector<ChgtReader::FileTriangles> &files);
+    // Adds the polygons of a file read elsewhere (ChgtReader::startReading),
+    // taking them over, without repainting: an open that reads each file
+    // once for both views adds them one by one as they are read, then
+    // repaints.
+    void addTile(ChgtReader::FileTriangles &file);
 
     const QVector<ColoredPolygon> &storedPolygons() const { return polygons; }
     const QVector<QPointF> &borderPoints() const { return border; }

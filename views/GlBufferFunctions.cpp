@@ -18,3 +18,22 @@ void GlBufferFunctions::clear()
 {
     *this = GlBufferFunctions();
 }
+
+GLuint GlBufferFunctions::upload(const QByteArray &data) const
+{
+    // Errors left by earlier calls must not be blamed on this upload.
+    for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i) {
+    }
+    GLuint id = 0;
+    genBuffers(1, &id);
+    if (id == 0)
+        return 0;
+    bindBuffer(GL_ARRAY_BUFFER, id);
+    bufferData(GL_ARRAY_BUFFER, GLsizeiptr(data.size()), data.constData(), GL_STATIC_DRAW);
+    bindBuffer(GL_ARRAY_BUFFER, 0);
+    if (glGetError() != GL_NO_ERROR) {
+        deleteBuffers(1, &id);
+        return 0;
+    }
+    return id;
+}

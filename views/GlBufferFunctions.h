@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QtGui/qopengl.h>
 
 #include <functional>
@@ -22,6 +23,11 @@ public:
     bool resolve(const Lookup &lookup);
     bool isComplete() const;
     void clear();
+
+    // A new GL_ARRAY_BUFFER holding data, made in the current context, or 0
+    // when the driver refused it (out of memory, the usual case): drawing
+    // from the empty buffer it leaves would show nothing or garbage.
+    GLuint upload(const QByteArray &data) const;
 
     GenBuffers genBuffers = nullptr;
     BindBuffer bindBuffer = nullptr;

@@ -4,7 +4,13 @@
 #include "DrawGLWdg.h"
 #include "DrawQtWdg.h"
 
+#include <QThread>
 #include <QTimer>
+
+#include <algorithm>
+#include <future>
+#include <memory>
+#include <vector>
 
 namespace OpenTiles {
 
@@ -12,18 +18,36 @@ void intoViews(const QStringList &files, DrawQtWdg &qtView, DrawGLWdg &glView)
 {
     // Without a context yet the OpenGL view reads its files when it gets one.
     const bool uploadNow = glView.canUploadNow();
+    // Upload threads of their own when the driver shares buffers between
+    // contexts; else this thread uploads each file as it is read.
+    std::unique_ptr<GlUploader> uploader =
+        uploadNow ? glView.makeUploader(std::max(1, QThread::idealThreadCount())) : nullptr;
     QList<QFuture<ChgtReader::FileTriangles>> reading = ChgtReader::startReading(files, uploadNow);
-    QVector<ChgtReader::FileTriangles> read;
-    read.reserve(files.size());
+    std::vector<std::future<GLuint>> uploads(size_t(files.size()));
+    std::vector<qint64> uploadBytes(size_t(files.size()), 0);
     for (int i = 0; i < files.size(); ++i) {
         ChgtReader::FileTriangles file = reading[i].takeResult();
-        if (uploadNow && file.ok)
-            glView.addTile(files.at(i), file.floats);
+        if (uploadNow && file.ok) {
+            if (uploader) {
+                uploadBytes[size_t(i)] = file.floats.size();
+                uploads[size_t(i)] = uploader->upload(std::move(file.floats), [](QByteArray &&floats) {
+                    ChgtReader::recycle(std::move(floats));
+                });
+            } else {
+                glView.addTile(files.at(i), file.floats);
+            }
+        }
         // Uploaded: the buffer has its own copy.
         ChgtReader::recycle(std::move(file.floats));
-        read.append(std::move(file));
+        // Joined while the next files are read.
+        qtView.addTile(file);
     }
-    qtView.addTiles(read);
+    qtView.repaint();
+    for (int i = 0; i < files.size(); ++i) {
+        if (uploads[size_t(i)].valid())
+            glView.addBuffer(files.at(i), uploads[size_t(i)].get(), uploadBytes[size_t(i)]);
+    }
+    uploader.reset();
     ChgtReader::releaseBuffers();
     if (uploadNow)
         glView.updateGL();

@@ -17,6 +17,7 @@
 #include <QtEndian>
 #include <QtTest>
 
+#include <atomic>
 #include <cmath>
 #include <functional>
 #include <memory>
@@ -92,18 +93,19 @@ class DrawGLWdgWithoutBuffers : public DrawGLWdg
     }
 };
 
-// Lets the driver refuse one upload, as it does when out of memory: a size
-// of -1 is refused with a GL error just the same.
+// Lets the driver refuse the upload of blue triangles, as it does when out
+// of memory: a size of -1 is refused with a GL error just the same. Uploads
+// may come from several threads.
 class DrawGLWdgFailingUpload : public DrawGLWdg
 {
 public:
-    static inline GlBufferFunctions::BufferData realBufferData = nullptr;
-    static inline int failingCall = -1;
-    static inline int calls = 0;
+    static inline std::atomic<GlBufferFunctions::BufferData> realBufferData = nullptr;
 
     static void QOPENGLF_APIENTRY bufferData(GLenum target, GLsizeiptr size, const void *data, GLenum usage)
     {
-        realBufferData(target, calls++ == failingCall ? -1 : size, data, usage);
+        const auto *f = static_cast<const float *>(data);
+        const bool blue = f && size >= 24 && f[3] == 0.0f && f[4] == 0.0f && f[5] == 1.0f;
+        realBufferData.load()(target, blue ? -1 : size, data, usage);
     }
 
     QFunctionPointer lookupGlFunction(const char *name) const override
@@ -626,15 +628,31 @@ private slots:
 
     // A tile the driver refuses to store is left out with one warning; the
     // others are drawn.
+    void glUploadRefused_data()
+    {
+        QTest::addColumn<bool>("throughOpen");
+        QTest::newRow("the view's own upload") << false;
+        QTest::newRow("the open's upload threads") << true;
+    }
+
     void glUploadRefused()
     {
-        DrawGLWdgFailingUpload::calls = 0;
-        DrawGLWdgFailingUpload::failingCall = 2; // the border, "red", then "blue"
+        QFETCH(bool, throughOpen);
         DrawGLWdg::resetViewExtent();
         DrawGLWdgFailingUpload view;
         QVERIFY(show(&view));
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("blue.chgt could not be uploaded"));
-        QVERIFY(view.createHeightsGenBuffer({path("red.chgt"), path("blue.chgt"), path("partial.chgt")}));
+        const QStringList files{path("red.chgt"), path("blue.chgt"), path("partial.chgt")};
+        if (throughOpen) {
+            // This platform shares buffers between contexts, so the open
+            // uploads on threads of its own.
+            QVERIFY(view.makeUploader(2) != nullptr);
+            DrawQtWdg qt;
+            OpenTiles::intoViews(files, qt, view);
+            QCOMPARE(qt.storedPolygons().size(), 6); // the painter keeps blue
+        } else {
+            QVERIFY(view.createHeightsGenBuffer(files));
+        }
         QCOMPARE(view.vertexCounts(), (QVector<int>{6, 6}));
         const QImage img = view.grabFramebuffer();
         QVERIFY(sameColor(img.pixel(350, 180), Qt::red)); // 14.5 E, 49.5 N: blue would lie on top
