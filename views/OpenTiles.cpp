@@ -20,8 +20,10 @@ void intoViews(const QStringList &files, DrawQtWdg &qtView, DrawGLWdg &glView)
     const bool uploadNow = glView.canUploadNow();
     // Upload threads of their own when the driver shares buffers between
     // contexts; else this thread uploads each file as it is read.
-    std::unique_ptr<GlUploader> uploader =
-        uploadNow ? glView.makeUploader(std::max(1, QThread::idealThreadCount())) : nullptr;
+    // A few threads are enough to keep up with the readers; each costs a
+    // context made on this thread.
+    const int uploadThreads = std::clamp(QThread::idealThreadCount(), 1, 4);
+    std::unique_ptr<GlUploader> uploader = uploadNow ? glView.makeUploader(uploadThreads) : nullptr;
     QList<QFuture<ChgtReader::FileTriangles>> reading = ChgtReader::startReading(files, uploadNow);
     std::vector<std::future<GLuint>> uploads(size_t(files.size()));
     std::vector<qint64> uploadBytes(size_t(files.size()), 0);
