@@ -20,44 +20,55 @@ namespace {
 constexpr int FloatsPerVertex = ChgtTile::FloatsPerVertex;
 constexpr int FloatsPerTriangle = ChgtTile::FloatsPerTriangle;
 
-// Read buffers given back, for the next files of the same open.
-class ReadBuffers
+// Blocks given back, for the next files of the same open: fresh pages cost
+// the kernel more than the work done in them.
+template<class Block>
+class Recycler
 {
 public:
-    QByteArray take()
+    Block take()
     {
         const QMutexLocker lock(&mutex);
-        if (buffers.empty())
+        if (blocks.empty())
             return {};
-        QByteArray b = std::move(buffers.back());
-        buffers.pop_back();
+        Block b = std::move(blocks.back());
+        blocks.pop_back();
         return b;
     }
-    void give(QByteArray &&b)
+    // Kept only when empty, its own and with room.
+    void give(Block &&b)
     {
         // As many as files are read at once, and a few ahead of the uploads.
         const size_t most = size_t(QThreadPool::globalInstance()->maxThreadCount()) + 2;
-        const QMutexLocker lock(&mutex);
-        if (b.isDetached() && b.capacity() > 0 && buffers.size() < most)
-            buffers.push_back(std::move(b));
-        b = QByteArray();
+        if (b.isEmpty() && b.isDetached() && b.capacity() > 0) {
+            const QMutexLocker lock(&mutex);
+            if (blocks.size() < most)
+                blocks.push_back(std::move(b));
+        }
+        b = Block();
     }
     void release()
     {
-        std::vector<QByteArray> old;
+        std::vector<Block> old;
         const QMutexLocker lock(&mutex);
-        old.swap(buffers);
+        old.swap(blocks);
     }
 
 private:
     QMutex mutex;
-    std::vector<QByteArray> buffers;
+    std::vector<Block> blocks;
 };
 
-ReadBuffers &readBuffers()
+Recycler<QByteArray> &readBuffers()
 {
-    static ReadBuffers buffers;
+    static Recycler<QByteArray> buffers;
     return buffers;
+}
+
+Recycler<QVector<ColoredPolygon>> &polygonLists()
+{
+    static Recycler<QVector<ColoredPolygon>> lists;
+    return lists;
 }
 
 float clampUnit(float v)
@@ -160,6 +171,7 @@ ChgtReader::FileTriangles ChgtReader::readFile(const QString &path, bool keepFlo
     QByteArray bytes = readBuffers().take();
     if (!readTriangles(path, bytes, &file.failure))
         return file;
+    file.polygons = polygonLists().take();
     try {
         appendTriangles(reinterpret_cast<const float *>(bytes.constData()),
                         bytes.size() / qint64(sizeof(float)), file.polygons, file.points);
@@ -179,12 +191,14 @@ ChgtReader::FileTriangles ChgtReader::readFile(const QString &path, bool keepFlo
 
 void ChgtReader::recycle(QByteArray &&floats)
 {
+    floats.resize(0);
     readBuffers().give(std::move(floats));
 }
 
 void ChgtReader::releaseBuffers()
 {
     readBuffers().release();
+    polygonLists().release();
 }
 
 void ChgtReader::returnFreedMemory()
@@ -233,7 +247,9 @@ bool ChgtReader::append(FileTriangles &file, QVector<ColoredPolygon> &polygons,
         file.ok = false;
         file.failure = FileFailure::of(FileFailure::OutOfMemory);
     }
-    file.polygons = QVector<ColoredPolygon>();
+    // Its block, emptied, holds the next file's polygons.
+    file.polygons.clear();
+    polygonLists().give(std::move(file.polygons));
     file.points.clear();
     return file.ok;
 }
