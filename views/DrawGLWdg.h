@@ -82,7 +82,8 @@ protected:
     void resizeGL(int w, int h) override;
     void paintGL() override;
 
-    // Finds a GL entry point by name in the current context.
+    // Finds a GL entry point by name in the current context; also called on
+    // the upload threads of an open, with their own context current.
     virtual QFunctionPointer lookupGlFunction(const char *name) const;
 
 private slots:
