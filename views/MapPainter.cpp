@@ -195,11 +195,17 @@ qint64 MapPainter::drawTriangles(QPainter &painter, const QVector<ColoredPolygon
     const double sy = toDevice ? toDevice->m22() : 1.0;
     const double dx = toDevice ? toDevice->dx() : 0.0;
     const double dy = toDevice ? toDevice->dy() : 0.0;
-    if (!toDevice)
-        fill = nullptr;
     qint64 drawn = 0;
     QColor brushColor;
     bool haveBrush = false;
+    // The brush only changes with the colour.
+    const auto useBrush = [&](const QColor &color) {
+        if (!haveBrush || color != brushColor) {
+            painter.setBrush(QBrush(color, Qt::SolidPattern));
+            brushColor = color;
+            haveBrush = true;
+        }
+    };
     QColor pixelColor;
     bool havePixel = false;
     bool pixelFillable = false;
@@ -244,18 +250,10 @@ qint64 MapPainter::drawTriangles(QPainter &painter, const QVector<ColoredPolygon
                     if (pixelFillable && fill->fill(device, pixel))
                         continue;
                 }
-                if (!haveBrush || cp.color != brushColor) {
-                    painter.setBrush(QBrush(cp.color, Qt::SolidPattern));
-                    brushColor = cp.color;
-                    haveBrush = true;
-                }
+                useBrush(cp.color);
                 painter.drawPolygon(device, 3, Qt::OddEvenFill);
             } else {
-                if (!haveBrush || cp.color != brushColor) {
-                    painter.setBrush(QBrush(cp.color, Qt::SolidPattern));
-                    brushColor = cp.color;
-                    haveBrush = true;
-                }
+                useBrush(cp.color);
                 painter.drawPolygon(cp.polygon, Qt::OddEvenFill);
             }
         }
