@@ -33,10 +33,11 @@ WindowRZ::WindowRZ(QWidget *parent)
       actionGroup(this),
       drawQtWdg(this),
       drawGLWdg(nullptr),
-      convertHgt(nullptr),
+      convertHgt(this), // a member: destroyed, and so unparented, before the window
       progressDlg(nullptr)
 {
     ui->setupUi(this);
+    convertHgt.setObjectName(QStringLiteral("convertHgt"));
     convertHgt.setJobs(QThread::idealThreadCount());
     progressDlg = new ProgressDlg(QStringLiteral("Window RZ"), this);
 

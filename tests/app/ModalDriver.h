@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPointer>
@@ -9,16 +10,23 @@
 #include <QSlider>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include <functional>
 
 // Answers the modal dialogs a command opens, one handler each, in order, and
-// records their classes. Unexpected dialogs are rejected so nothing hangs;
-// so only one driver may live at a time.
+// records their classes. A handler runs once its dialog is exposed. A dialog
+// still open long after its handler ran, and any dialog nobody expected, is
+// rejected so nothing hangs; either fails the test when the driver goes.
+// Only one driver may live at a time.
 class ModalDriver : public QObject
 {
 public:
     using Handler = std::function<void(QWidget *)>;
+
+    // How long a dialog may stay open after its handler before it counts as
+    // unanswered: far beyond what closing takes on a busy machine.
+    static constexpr int CloseBoundMs = 20000;
 
     explicit ModalDriver(QList<Handler> handlers) : pending(std::move(handlers))
     {
@@ -26,23 +34,44 @@ public:
         poll.start(20);
     }
 
+    ~ModalDriver() override
+    {
+        if (!problems.isEmpty())
+            QTest::qFail(qPrintable(problems.join("; ")), __FILE__, __LINE__);
+    }
+
     QStringList seen;
 
-    // Types the quoted file names into a (non-native) file dialog and accepts;
-    // typing does not wait for the dialog's directory model.
+    // Names the files in a (non-native) file dialog and accepts. The names go
+    // in as one edit, not typed key by key: typing opens the completer's
+    // popup, which outlives the dialog and then swallows the next clicks.
     static Handler chooseFiles(const QStringList &paths)
     {
         return [paths](QWidget *w) {
+            auto *dialog = qobject_cast<QFileDialog *>(w);
             auto *edit = w->findChild<QLineEdit *>("fileNameEdit");
-            if (!edit)
+            if (!dialog || !edit)
                 return qobject_cast<QDialog *>(w)->reject();
-            qobject_cast<QFileDialog *>(w)->setDirectory(QFileInfo(paths.first()).absolutePath());
+            dialog->setDirectory(QFileInfo(paths.first()).absolutePath());
             QStringList quoted;
             for (const QString &p : paths)
                 quoted << '"' + QFileInfo(p).fileName() + '"';
-            edit->clear();
-            QTest::keyClicks(edit, quoted.join(' '));
+            edit->setText(quoted.join(' '));
             static_cast<QDialog *>(w)->accept(); // protected in QFileDialog
+        };
+    }
+
+    // Picks an existing directory in a directory chooser and accepts.
+    static Handler chooseDirectory(const QString &path)
+    {
+        return [path](QWidget *w) {
+            auto *dialog = qobject_cast<QFileDialog *>(w);
+            auto *edit = w->findChild<QLineEdit *>("fileNameEdit");
+            if (!dialog || !edit)
+                return qobject_cast<QDialog *>(w)->reject();
+            dialog->setDirectory(QFileInfo(path).absolutePath());
+            edit->setText(QFileInfo(path).absoluteFilePath());
+            static_cast<QDialog *>(w)->accept();
         };
     }
 
@@ -65,19 +94,40 @@ private:
     void check()
     {
         QWidget *modal = QApplication::activeModalWidget();
-        if (!modal || modal == last || !modal->isVisible())
+        if (modal && modal == answered && modal->isVisible()) {
+            if (sinceAnswer.elapsed() > CloseBoundMs) {
+                problems << QStringLiteral("%1 \"%2\" still open %3 s after its handler ran")
+                                .arg(modal->metaObject()->className(), modal->windowTitle())
+                                .arg(CloseBoundMs / 1000);
+                answered = nullptr;
+                qobject_cast<QDialog *>(modal)->reject();
+            }
             return;
-        last = modal;
+        }
+        if (!modal || modal == answered || !modal->isVisible() || !modal->windowHandle()
+            || !modal->windowHandle()->isExposed())
+            return;
         seen << modal->metaObject()->className();
+        if (pending.isEmpty())
+            problems << QStringLiteral("unexpected %1 \"%2\"")
+                            .arg(modal->metaObject()->className(), modal->windowTitle());
         const Handler h = pending.isEmpty() ? rejectDialog() : pending.takeFirst();
+        answered = modal;
+        sinceAnswer.start();
+        // Not from this slot: a handler may open a dialog of its own and wait
+        // in it, and a timer does not fire again inside its own slot.
         QPointer<QWidget> target(modal);
-        QTimer::singleShot(30, this, [target, h] { // let it finish showing
-            if (target)
-                h(target);
+        QTimer::singleShot(0, this, [this, target, h] {
+            if (!target)
+                return;
+            h(target);
+            sinceAnswer.start();
         });
     }
 
     QList<Handler> pending;
+    QStringList problems;
     QTimer poll;
-    QPointer<QWidget> last;
+    QPointer<QWidget> answered;
+    QElapsedTimer sinceAnswer;
 };

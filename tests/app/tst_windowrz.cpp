@@ -13,6 +13,8 @@
 
 #include <QAction>
 #include <QProgressBar>
+#include <QPushButton>
+#include <QSlider>
 #include <QScreen>
 #include <QDockWidget>
 #include <QTreeWidget>
@@ -27,6 +29,10 @@
 #include <QToolBar>
 #include <QWheelEvent>
 
+#include <QScopeGuard>
+#include <QSemaphore>
+
+#include <atomic>
 #include <memory>
 
 namespace {
@@ -69,6 +75,36 @@ double borderCoverage(const QImage &img, const ViewExtent &e)
         hits += black;
     }
     return double(hits) / tried;
+}
+
+// Moves the pointer over a place of a view and reads the status bar's
+// readout: the band, and where the readout says the pointer is.
+QString readoutAt(QWidget *view, bool gl, QLabel *label, double lon, double lat, QPointF *at)
+{
+    const ViewExtent e = gl ? DrawGLWdg::viewExtent() : DrawQtWdg::viewExtent();
+    const double k = gl ? 1.0 : 100.0;
+    const QPoint pixel(int((lon * k - e.left) / (e.right - e.left) * view->width()),
+                       int((e.top - lat * k) / (e.top - e.bottom) * view->height()));
+    label->clear();
+    QTest::mouseMove(view, pixel);
+    if (!QTest::qWaitFor([&] { return !label->text().isEmpty(); }, 10000))
+        return QStringLiteral("(no readout)");
+    const QStringList parts = label->text().split("   ");
+    const QStringList numbers = parts[0].split("° ");
+    *at = QPointF(QString(numbers[1]).section(' ', -1).replace(',', '.').toDouble(),
+                  QString(numbers[0]).replace(',', '.').toDouble());
+    return parts.value(1);
+}
+
+// A q = 5 tile of one height everywhere, converted into dir.
+QString constantTile(const QString &dir, const QString &name, qint16 height)
+{
+    QDir().mkpath(dir);
+    const QString hgt = dir + '/' + name + ".hgt";
+    if (!HgtTileGenerator(height).save(hgt)
+        || ConvertHgt::convertFile(hgt, QDir(dir), 5) != ConvertHgt::Outcome::Converted)
+        return QString();
+    return dir + '/' + name + ".chgt";
 }
 
 } // namespace
@@ -240,20 +276,7 @@ private slots:
         disconnect(glView, &DrawGLWdg::sProgress, this, nullptr);
 
         const auto readout = [&](QWidget *view, double lon, double lat, QPointF *at) {
-            const bool gl = stack->indexOf(view) == 1;
-            const ViewExtent e = gl ? DrawGLWdg::viewExtent() : DrawQtWdg::viewExtent();
-            const double k = gl ? 1.0 : 100.0;
-            const QPoint pixel(int((lon * k - e.left) / (e.right - e.left) * view->width()),
-                               int((e.top - lat * k) / (e.top - e.bottom) * view->height()));
-            label->clear();
-            QTest::mouseMove(view, pixel);
-            if (!QTest::qWaitFor([&] { return !label->text().isEmpty(); }))
-                return QStringLiteral("(no readout)");
-            const QStringList parts = label->text().split("   ");
-            const QStringList numbers = parts[0].split("° ");
-            *at = QPointF(QString(numbers[1]).section(' ', -1).replace(',', '.').toDouble(),
-                          QString(numbers[0]).replace(',', '.').toDouble());
-            return parts.value(1);
+            return readoutAt(view, stack->indexOf(view) == 1, label, lon, lat, at);
         };
         const struct { double lon, lat; QString band; } places[] = {
             {16.25, 49.75, "1–200 m"}, {16.75, 49.75, "301–400 m"}, {16.25, 49.25, "601–800 m"},
@@ -278,6 +301,85 @@ private slots:
                     QTest::mousePress(view, Qt::LeftButton, {}, QPoint(300, 200));
                     QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(260, 210));
                 }
+            }
+        }
+    }
+
+    // Leaving a view takes the readout away, in either view.
+    void readoutClearsOnLeave()
+    {
+        const QTemporaryDir dir;
+        const QString tile = constantTile(dir.path(), "N49E016", 350);
+        QVERIFY(!tile.isEmpty());
+        DrawQtWdg::resetViewExtent();
+        DrawGLWdg::resetViewExtent();
+        WindowRZ w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto *stack = w.findChild<QStackedWidget *>("stackedWidget");
+        auto *label = w.findChild<QLabel *>("labelPointer");
+        {
+            ModalDriver opening({ModalDriver::chooseFiles({tile})});
+            w.findChild<QAction *>("actionOpenFiles")->trigger();
+        }
+        for (QAction *page : {w.findChild<QAction *>("actionShowQtWdg"), w.findChild<QAction *>("actionShowGLWdg")}) {
+            page->trigger();
+            QWidget *view = stack->currentWidget();
+            QVERIFY(QTest::qWaitForWindowExposed(view));
+            QPointF at;
+            QCOMPARE(readoutAt(view, stack->currentIndex() == 1, label, 16.5, 49.5, &at), QString("301–400 m"));
+            // Onto the status bar, off the view but still in the window.
+            QTest::mouseMove(w.statusBar(), QPoint(5, w.statusBar()->height() / 2));
+            QTRY_VERIFY2_WITH_TIMEOUT(label->text().isEmpty(), qPrintable(page->text() + ": " + label->text()), 10000);
+        }
+    }
+
+    void readoutOfTopmostTile_data()
+    {
+        QTest::addColumn<QList<int>>("heights"); // of the tiles at one place, in the order opened
+        QTest::addColumn<bool>("oneOpen");       // all in one "Otevřít..." or one after another
+        QTest::addColumn<QString>("band");
+        QTest::newRow("low, then high") << QList<int>{150, 1500} << true << "1401–1800 m";
+        QTest::newRow("high, then low") << QList<int>{1500, 150} << true << "1–200 m";
+        QTest::newRow("three, opened apart") << QList<int>{150, 1500, 450} << false << "401–500 m";
+    }
+
+    // Where tiles overlap, the readout names the band of the one drawn on
+    // top: the one opened last.
+    void readoutOfTopmostTile()
+    {
+        QFETCH(QList<int>, heights);
+        QFETCH(bool, oneOpen);
+        QFETCH(QString, band);
+        const QTemporaryDir dir;
+        QStringList tiles; // one place, under names of their own
+        for (int i = 0; i < heights.size(); ++i) {
+            const QString made = constantTile(dir.filePath(QString::number(i)), "N49E016", qint16(heights[i]));
+            tiles << dir.filePath(QStringLiteral("layer%1.chgt").arg(i));
+            QVERIFY(!made.isEmpty() && QFile::rename(made, tiles.last()));
+        }
+        DrawQtWdg::resetViewExtent();
+        DrawGLWdg::resetViewExtent();
+        WindowRZ w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto *stack = w.findChild<QStackedWidget *>("stackedWidget");
+        auto *label = w.findChild<QLabel *>("labelPointer");
+        QList<QStringList> opens;
+        if (oneOpen)
+            opens << tiles;
+        else
+            for (const QString &tile : tiles)
+                opens << QStringList{tile};
+        for (const QStringList &files : opens) {
+            ModalDriver opening({ModalDriver::chooseFiles(files)});
+            w.findChild<QAction *>("actionOpenFiles")->trigger();
+        }
+        for (QAction *page : {w.findChild<QAction *>("actionShowQtWdg"), w.findChild<QAction *>("actionShowGLWdg")}) {
+            page->trigger();
+            QWidget *view = stack->currentWidget();
+            QVERIFY(QTest::qWaitForWindowExposed(view));
+            for (const QPointF place : {QPointF(16.5, 49.5), QPointF(16.1, 49.9), QPointF(16.9, 49.1)}) {
+                QPointF at;
+                QCOMPARE(readoutAt(view, stack->currentIndex() == 1, label, place.x(), place.y(), &at), band);
             }
         }
     }
@@ -368,8 +470,11 @@ private slots:
             QCOMPARE(filters, (QStringList{"Výšková data (*.hgt)", "Archivy výškových dat (*.zip)"}));
             QCOMPARE(selected, QString("Výšková data (*.hgt)"));
         }
-        QTest::qWait(100);
+        // A started conversion would have shown its dialog and held the
+        // action back before the command returned.
         QVERIFY(!w.findChild<ProgressDlg *>(QString(), Qt::FindDirectChildrenOnly)->isVisible());
+        QVERIFY(w.findChild<QAction *>("actionImportFiles")->isEnabled());
+        QVERIFY(!w.findChild<ConvertHgt *>("convertHgt")->isRunning());
         QVERIFY(!QFileInfo::exists(out));
     }
 
@@ -388,6 +493,9 @@ private slots:
                            "tile.hgt|název neodpovídá dlaždici HGT"}
             << "Dokonceno! Nepřevedeno: 3 z 3";
         QTest::newRow("all converted") << "@/out" << QStringList() << "Dokonceno!";
+        QTest::newRow("exactly one file") << "@/out"
+            << QStringList{"N50E014.hgt|nemá velikost dlaždice HGT (2\u00a0884\u00a0802 nebo 25\u00a0934\u00a0402 bajtů), dlaždice @/out/N50E014.chgt zůstala beze změny"}
+            << "Dokonceno! Nepřevedeno: 1 z 2";
     }
 
     // The files that gave no full tile are listed in the window with their
@@ -406,6 +514,8 @@ private slots:
         QVERIFY(file.open(QIODevice::WriteOnly) && QDir().mkpath(dir.filePath("out")) && older.open(QIODevice::WriteOnly));
         if (rows.isEmpty())
             sources = sources.mid(0, 1);
+        else if (rows.size() == 1)
+            sources = sources.mid(0, 2);
         const int logBefore = logLines().size();
 
         WindowRZ w;
@@ -432,6 +542,35 @@ private slots:
         QCOMPARE(older.size(), 0); // the stored tile was not replaced
     }
 
+    // The folder chosen with "Procházet..." is where the tiles go.
+    void browsedOutputFolder()
+    {
+        QTemporaryDir dir;
+        const QString hgt = dir.filePath("src/N49E014.hgt");
+        const QString chosen = dir.filePath("chosen");
+        QVERIFY(QDir().mkpath(dir.filePath("src")) && QDir().mkpath(chosen));
+        QVERIFY(HgtTileGenerator(300).save(hgt));
+        WindowRZ w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QString shown;
+        {
+            ModalDriver driver({ModalDriver::chooseFiles({hgt}),
+                                [&](QWidget *d) {
+                                    d->findChild<QSlider *>("horizontalSliderQuantity")->setValue(5);
+                                    // Opens the chooser, answered below, and returns when it closes.
+                                    QTest::mouseClick(d->findChild<QPushButton *>("pushButtonBrowse"), Qt::LeftButton);
+                                    shown = d->findChild<QLineEdit *>("lineEditDirPath")->text();
+                                    QTest::mouseClick(d->findChild<QPushButton *>("pushButtonImport"), Qt::LeftButton);
+                                },
+                                ModalDriver::chooseDirectory(chosen)});
+            w.findChild<QAction *>("actionImportFiles")->trigger();
+            QCOMPARE(driver.seen, QStringList({"QFileDialog", "ImportDlg", "QFileDialog"}));
+        }
+        QCOMPARE(QDir(shown).canonicalPath(), QDir(chosen).canonicalPath());
+        QTRY_VERIFY_WITH_TIMEOUT(w.findChild<QAction *>("actionImportFiles")->isEnabled(), 30000);
+        QCOMPARE(QFileInfo(chosen + "/N49E014.chgt").size(), 8294400);
+    }
+
     // An import accepted while the worker is still busy runs after it
     // instead of being dropped.
     void importDuringRunIsDeferred()
@@ -440,31 +579,45 @@ private slots:
         QStringList first, second;
         HgtTileGenerator gen(500);
         QVERIFY(QDir().mkpath(dir.filePath("a")) && QDir().mkpath(dir.filePath("b")));
-        for (int lon = 10; lon < 18; ++lon)
+        for (int lon = 10; lon < 13; ++lon)
             QVERIFY(gen.save(first.emplace_back(dir.filePath(QString("a/N49E0%1.hgt").arg(lon)))));
         QVERIFY(gen.save(second.emplace_back(dir.filePath("b/N50E014.hgt"))));
         const int logBefore = logLines().size();
         WindowRZ w;
         QVERIFY(QTest::qWaitForWindowExposed(&w));
+        // The first run is held at its first file until the second import
+        // has been accepted, so it is certainly still running then.
+        auto *worker = w.findChild<ConvertHgt *>("convertHgt");
+        QVERIFY(worker);
+        const auto gate = std::make_shared<QSemaphore>();
+        const auto held = std::make_shared<std::atomic<int>>(0);
+        connect(worker, &ConvertHgt::sProgress, worker, [gate, held](int) {
+            if (held->fetch_add(1) == 0)
+                gate->acquire();
+        }, Qt::DirectConnection);
+        const auto release = qScopeGuard([gate] { gate->release(); }); // never leave the worker held
         {
-            ModalDriver driver({ModalDriver::chooseFiles(first), ModalDriver::answerImport(dir.filePath("out"), 1, "pushButtonImport")});
+            ModalDriver driver({ModalDriver::chooseFiles(first), ModalDriver::answerImport(dir.filePath("out"), 5, "pushButtonImport")});
             w.findChild<QAction *>("actionImportFiles")->trigger();
         }
+        QTRY_VERIFY2_WITH_TIMEOUT(held->load() == 1, "the first run reached its first file", 20000);
         QAction *import = w.findChild<QAction *>("actionImportFiles");
         bool busyWhenAccepted = false;
         {
             const ModalDriver::Handler accept = ModalDriver::answerImport(dir.filePath("out"), 5, "pushButtonImport");
             ModalDriver driver({ModalDriver::chooseFiles(second), [&](QWidget *d) {
-                                    busyWhenAccepted = !import->isEnabled();
+                                    busyWhenAccepted = !import->isEnabled() && worker->isRunning();
                                     accept(d);
                                 }});
             QVERIFY(QMetaObject::invokeMethod(&w, "importHgtFiles"));
         }
         QVERIFY(busyWhenAccepted);
-        QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(dir.filePath("out/N50E014.chgt")).size(), 8294400, 60000);
-        QTRY_COMPARE_WITH_TIMEOUT(logLines().size(), logBefore + 2, 10000);
-        QCOMPARE(QFileInfo(dir.filePath("out/N49E017.chgt")).size(), 207360000);
-        QTRY_VERIFY(w.findChild<QAction *>("actionImportFiles")->isEnabled());
+        QVERIFY(!QFileInfo::exists(dir.filePath("out/N50E014.chgt"))); // waits for the first run
+        gate->release();
+        QTRY_COMPARE_WITH_TIMEOUT(logLines().size(), logBefore + 2, 20000);
+        for (const char *tile : {"N49E010", "N49E011", "N49E012", "N50E014"})
+            QCOMPARE(QFileInfo(dir.filePath(QString("out/%1.chgt").arg(tile))).size(), 8294400);
+        QTRY_VERIFY_WITH_TIMEOUT(import->isEnabled(), 20000);
     }
 
     void closeDuringConversion()
@@ -568,7 +721,10 @@ private slots:
             return;
 
         // "Překreslit" times the visible view only; then the same on the OpenGL page.
+        // An exposed painter view repaints, and so logs, before the action returns.
         QAction *repaint = w.findChild<QAction *>("actionRepaint");
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QVERIFY(qtView->isVisible());
         repaint->trigger();
         QCOMPARE(logLines().size(), logBefore + 2);
         QVERIFY(logLines().last().contains("\tRepaint Qt widget\t"));
