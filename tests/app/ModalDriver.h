@@ -12,6 +12,8 @@
 #include <QTimer>
 #include <QWindow>
 
+#include "Waits.h"
+
 #include <functional>
 
 // Answers the modal dialogs a command opens, one handler each, in order, and
@@ -26,7 +28,7 @@ public:
 
     // How long a dialog may stay open after its handler before it counts as
     // unanswered: far beyond what closing takes on a busy machine.
-    static constexpr int CloseBoundMs = 20000;
+    static constexpr int CloseBoundMs = Waits::Event;
 
     explicit ModalDriver(QList<Handler> handlers) : pending(std::move(handlers))
     {

@@ -10,6 +10,7 @@
 #include "HeightColors.h"
 #include "PointerReadout.h"
 #include "WindowRZ.h"
+#include "Waits.h"
 
 #include <QAction>
 #include <QProgressBar>
@@ -29,6 +30,7 @@
 #include <QToolBar>
 #include <QWheelEvent>
 
+#include <QDeadlineTimer>
 #include <QScopeGuard>
 #include <QSemaphore>
 
@@ -87,7 +89,7 @@ QString readoutAt(QWidget *view, bool gl, QLabel *label, double lon, double lat,
                        int((e.top - lat * k) / (e.top - e.bottom) * view->height()));
     label->clear();
     QTest::mouseMove(view, pixel);
-    if (!QTest::qWaitFor([&] { return !label->text().isEmpty(); }, 10000))
+    if (!QTest::qWaitFor([&] { return !label->text().isEmpty(); }, Waits::Event))
         return QStringLiteral("(no readout)");
     const QStringList parts = label->text().split("   ");
     const QStringList numbers = parts[0].split("° ");
@@ -197,7 +199,7 @@ private slots:
             const bool qtShown = stack->currentIndex() == 0;
             const int before = logLines().size();
             repaint->trigger();
-            QTRY_COMPARE(logLines().size(), before + 1);
+            QTRY_COMPARE_WITH_TIMEOUT(logLines().size(), before + 1, Waits::Event);
             QVERIFY(logLines().last().contains(qtShown ? "\tRepaint Qt widget\t" : "\tRepaint OpenGL widget\t"));
             QCOMPARE(qtView->progressDialog()->isVisible(), qtShown);
             QCOMPARE(glView->progressDialog()->isVisible(), !qtShown);
@@ -225,11 +227,11 @@ private slots:
             QWidget *view = stack->currentWidget();
             QVERIFY(QTest::qWaitForWindowExposed(view));
             const ViewExtent e = stack->currentIndex() == 1 ? DrawGLWdg::viewExtent() : DrawGLWdg::initialExtent;
-            QTRY_VERIFY(borderCoverage(screenOf(view), e) > 0.9);
+            QTRY_VERIFY_WITH_TIMEOUT(borderCoverage(screenOf(view), e) > 0.9, Waits::Event);
             border->trigger();
-            QTRY_VERIFY(borderCoverage(screenOf(view), e) < 0.05);
+            QTRY_VERIFY_WITH_TIMEOUT(borderCoverage(screenOf(view), e) < 0.05, Waits::Event);
             border->trigger();
-            QTRY_VERIFY(borderCoverage(screenOf(view), e) > 0.9);
+            QTRY_VERIFY_WITH_TIMEOUT(borderCoverage(screenOf(view), e) > 0.9, Waits::Event);
         }
     }
 
@@ -329,7 +331,7 @@ private slots:
             QCOMPARE(readoutAt(view, stack->currentIndex() == 1, label, 16.5, 49.5, &at), QString("301–400 m"));
             // Onto the status bar, off the view but still in the window.
             QTest::mouseMove(w.statusBar(), QPoint(5, w.statusBar()->height() / 2));
-            QTRY_VERIFY2_WITH_TIMEOUT(label->text().isEmpty(), qPrintable(page->text() + ": " + label->text()), 10000);
+            QTRY_VERIFY2_WITH_TIMEOUT(label->text().isEmpty(), qPrintable(page->text() + ": " + label->text()), Waits::Event);
         }
     }
 
@@ -527,7 +529,7 @@ private slots:
             ModalDriver driver({ModalDriver::chooseFiles(sources), ModalDriver::answerImport(output, 5, "pushButtonImport")});
             w.findChild<QAction *>("actionImportFiles")->trigger();
         }
-        QTRY_VERIFY_WITH_TIMEOUT(w.findChild<QAction *>("actionImportFiles")->isEnabled(), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.findChild<QAction *>("actionImportFiles")->isEnabled(), Waits::Conversion);
         QCOMPARE(progress->findChild<QLabel *>("labelCompleted")->text(), note);
         QCOMPARE(logLines().size(), logBefore + 1);
         QVERIFY(logLines().last().contains("\tKonverze HGT souboru\t"));
@@ -567,7 +569,7 @@ private slots:
             QCOMPARE(driver.seen, QStringList({"QFileDialog", "ImportDlg", "QFileDialog"}));
         }
         QCOMPARE(QDir(shown).canonicalPath(), QDir(chosen).canonicalPath());
-        QTRY_VERIFY_WITH_TIMEOUT(w.findChild<QAction *>("actionImportFiles")->isEnabled(), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.findChild<QAction *>("actionImportFiles")->isEnabled(), Waits::Conversion);
         QCOMPARE(QFileInfo(chosen + "/N49E014.chgt").size(), 8294400);
     }
 
@@ -600,7 +602,7 @@ private slots:
             ModalDriver driver({ModalDriver::chooseFiles(first), ModalDriver::answerImport(dir.filePath("out"), 5, "pushButtonImport")});
             w.findChild<QAction *>("actionImportFiles")->trigger();
         }
-        QTRY_VERIFY2_WITH_TIMEOUT(held->load() == 1, "the first run reached its first file", 20000);
+        QTRY_VERIFY2_WITH_TIMEOUT(held->load() == 1, "the first run reached its first file", Waits::Conversion);
         QAction *import = w.findChild<QAction *>("actionImportFiles");
         bool busyWhenAccepted = false;
         {
@@ -614,35 +616,52 @@ private slots:
         QVERIFY(busyWhenAccepted);
         QVERIFY(!QFileInfo::exists(dir.filePath("out/N50E014.chgt"))); // waits for the first run
         gate->release();
-        QTRY_COMPARE_WITH_TIMEOUT(logLines().size(), logBefore + 2, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(logLines().size(), logBefore + 2, Waits::Conversion);
         for (const char *tile : {"N49E010", "N49E011", "N49E012", "N50E014"})
             QCOMPARE(QFileInfo(dir.filePath(QString("out/%1.chgt").arg(tile))).size(), 8294400);
-        QTRY_VERIFY_WITH_TIMEOUT(import->isEnabled(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(import->isEnabled(), Waits::Event);
     }
 
+    // Closing the window during a conversion stops it after the tiles in
+    // hand; every tile left behind is whole.
     void closeDuringConversion()
     {
         QTemporaryDir src;
         QStringList tiles;
         HgtTileGenerator gen;
         gen.fillRandom(7);
-        for (int lon = 10; lon < 30; ++lon) {
+        for (int lon = 10; lon < 16; ++lon) {
             tiles << src.filePath(QString("N49E0%1.hgt").arg(lon));
             QVERIFY(gen.save(tiles.last()));
         }
         const QString out = src.filePath("out");
         auto w = std::make_unique<WindowRZ>();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-        ModalDriver driver({ModalDriver::chooseFiles(tiles), ModalDriver::answerImport(out, 1, "pushButtonImport")});
-        w->findChild<QAction *>("actionImportFiles")->trigger();
-        // Close once the first full-density tile is there and more are coming.
-        QTRY_VERIFY(!QDir(out).entryList({"*.chgt"}, QDir::Files).isEmpty());
+        // The run waits at its second file until the window asks it to stop,
+        // so the close certainly comes while tiles are still to come.
+        auto *worker = w->findChild<ConvertHgt *>("convertHgt");
+        QVERIFY(worker);
+        const auto taken = std::make_shared<std::atomic<int>>(0);
+        connect(worker, &ConvertHgt::sProgress, worker, [worker, taken](int) {
+            if (taken->fetch_add(1) != 1)
+                return;
+            QDeadlineTimer bound(Waits::Conversion);
+            while (!worker->isInterruptionRequested() && !bound.hasExpired())
+                QThread::msleep(2);
+        }, Qt::DirectConnection);
+        {
+            ModalDriver driver({ModalDriver::chooseFiles(tiles), ModalDriver::answerImport(out, 1, "pushButtonImport")});
+            w->findChild<QAction *>("actionImportFiles")->trigger();
+        }
+        QTRY_VERIFY2_WITH_TIMEOUT(taken->load() >= 2, "the run reached its second file", Waits::Conversion);
         w->close();
         w.reset();
 
         // The run stopped early and every tile left behind is whole.
+        // Exactly the two files taken before it was asked to stop.
+        QCOMPARE(taken->load(), 2);
         const QFileInfoList left = QDir(out).entryInfoList(QDir::Files | QDir::Hidden);
-        QVERIFY(left.size() < tiles.size());
+        QCOMPARE(left.size(), 2);
         for (const QFileInfo &fi : left)
             QCOMPARE(fi.size(), qint64(207360000));
     }
@@ -687,7 +706,7 @@ private slots:
         QVERIFY(!import->isEnabled());
         QVERIFY(progress->isVisible());
         QCOMPARE(progress->currentActionText(), QString("Konverze HGT souboru"));
-        QTRY_VERIFY_WITH_TIMEOUT(import->isEnabled(), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(import->isEnabled(), Waits::Conversion);
         QCOMPARE(enabledAt, (QList<bool>{false, false}));
         QCOMPARE(progress->findChild<QLabel *>("labelCompleted")->text(), QString("Dokonceno!"));
         QCOMPARE(logLines().size(), logBefore + 1);
@@ -735,7 +754,7 @@ private slots:
         if (QTest::currentTestFailed())
             return;
         repaint->trigger();
-        QTRY_COMPARE(logLines().size(), logBefore + 3);
+        QTRY_COMPARE_WITH_TIMEOUT(logLines().size(), logBefore + 3, Waits::Event);
         QVERIFY(logLines().last().contains("\tRepaint OpenGL widget\t"));
 
         // "Hranice ČR" off takes the border out of both views.
