@@ -56,7 +56,7 @@ status=0
 lintian --fail-on error,warning --tag-display-limit 0 "$deb" >"$work/lintian.log" 2>&1 || status=$?
 case $status in
     0) echo "lintian: no errors or warnings" ;;
-    1) grep -E '^[EW]: ' "$work/lintian.log" >&2; fail "lintian reports errors or warnings" ;;
+    2) grep -E '^[EW]: ' "$work/lintian.log" >&2; fail "lintian reports errors or warnings" ;;
     *) cat "$work/lintian.log" >&2; fail "lintian did not run (exit status $status)" ;;
 esac
 
