@@ -53,7 +53,8 @@ done
 
 # lintian: not one error or warning (information tags are allowed).
 status=0
-lintian --fail-on error,warning --tag-display-limit 0 "$deb" >"$work/lintian.log" 2>&1 || status=$?
+mkdir -p "$work/tmp"
+TMPDIR="$work/tmp" lintian --fail-on error,warning --tag-display-limit 0 "$deb" >"$work/lintian.log" 2>&1 || status=$?
 case $status in
     0) echo "lintian: no errors or warnings" ;;
     2) grep -E '^[EW]: ' "$work/lintian.log" >&2; fail "lintian reports errors or warnings" ;;
@@ -85,7 +86,7 @@ fi
 # The copyright file in the machine-readable format, with every licence it
 # names given in full: the code's (Expat) and the border outline's (ODbL).
 copyright="$x/usr/share/doc/rzmap/copyright"
-head -1 "$copyright" | grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+head -1 "$copyright" | grep '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' >/dev/null ||
     fail "the copyright file is not machine-readable (no Format: line)"
 awk -v RS= '
     /(^|\n)Files:/ { if (match($0, /(^|\n)License: [^\n]*/)) { l = substr($0, RSTART, RLENGTH);
@@ -135,10 +136,53 @@ for pair in N49E014.chgt:application/x-rzmap-chgt N49E014.hgt:application/x-srtm
     got="$(typeOf "$x/usr/share:/usr/share" "$file")"
     [ "$got" = "$type" ] || fail "$(basename "$file") is $got with the package installed, not $type"
     "${asUser[@]}" "XDG_DATA_DIRS=$x/usr/share:/usr/share" gio mime "$type" >"$work/gio.log"
-    sed -n '/^Registered applications:/,/^[^\t]/p' "$work/gio.log" | grep -q -P '^\trzmap\.desktop$' ||
+    sed -n '/^Registered applications:/,/^[^\t]/p' "$work/gio.log" | grep -P '^\trzmap\.desktop$' >/dev/null ||
         fail "rzmap is not offered for $type: $(cat "$work/gio.log")"
 done
 echo "MIME: .chgt and .hgt map to rzmap once the package's types are registered"
+
+# A true install where this machine allows one: dpkg -i, with the triggers
+# of shared-mime-info, desktop-file-utils and man-db, into a throwaway copy
+# of this very system (an overlay of / in a mount namespace of its own, so
+# the real system is never touched), then the same questions inside it, then
+# a purge that must take the types away again.
+trueInstall() {
+    local o="$work/overlay"
+    mkdir -p "$o/upper" "$o/work" "$o/root"
+    cp "$deb" "$o/upper/rzmap.deb"
+    unshare --mount --propagation private bash -euo pipefail -c '
+        o="$1"; r="$o/root"
+        mount -t overlay overlay -o "lowerdir=/,upperdir=$o/upper,workdir=$o/work" "$r" 2>/dev/null ||
+            { echo "no overlay of / here"; exit 3; }
+        mountpoint -q "$r" || exit 3
+        mount -t proc proc "$r/proc"
+        mount --rbind /dev "$r/dev"
+        inside() { chroot "$r" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LC_ALL=C.UTF-8 "$@"; }
+        typeOf() { inside gio info -a standard::content-type "$1" | sed -n "s/^ *standard::content-type: //p"; }
+        head -c 144 /dev/zero >"$r/N49E014.chgt"
+        head -c 2048 /dev/zero >"$r/N49E014.hgt"
+        inside dpkg --purge rzmap >/dev/null 2>&1 || true
+        inside dpkg -i /rzmap.deb >"$o/dpkg.log" 2>&1 || { cat "$o/dpkg.log"; exit 1; }
+        grep -q "Processing triggers for shared-mime-info" "$o/dpkg.log" || { echo "no MIME trigger ran"; exit 1; }
+        [ "$(typeOf /N49E014.chgt)" = application/x-rzmap-chgt ] || { echo "installed: .chgt is $(typeOf /N49E014.chgt)"; exit 1; }
+        [ "$(typeOf /N49E014.hgt)" = application/x-srtm-hgt ] || { echo "installed: .hgt is $(typeOf /N49E014.hgt)"; exit 1; }
+        inside gio mime application/x-rzmap-chgt >"$o/gio.log" 2>&1; grep -q -P "^\trzmap\.desktop$" "$o/gio.log" || { echo "installed: rzmap not offered: $(cat "$o/gio.log")"; exit 1; }
+        [ "$(inside man -w rzmap)" = /usr/share/man/man1/rzmap.1.gz ] || { echo "installed: man rzmap finds nothing"; exit 1; }
+        inside dpkg --purge rzmap >"$o/dpkg.log" 2>&1 || { cat "$o/dpkg.log"; exit 1; }
+        [ "$(typeOf /N49E014.chgt)" != application/x-rzmap-chgt ] || { echo "purged: .chgt still has its type"; exit 1; }
+    ' trueInstall "$o"
+}
+if [ "$(id -u)" -ne 0 ] || ! command -v unshare >/dev/null; then
+    echo "true install skipped: needs root and unshare"
+else
+    status=0
+    out="$(trueInstall 2>&1)" || status=$?
+    case $status in
+        0) echo "true install (dpkg -i in an overlay of this system): MIME types, menu and manual registered; purge removes them" ;;
+        3) echo "true install skipped: $out" ;;
+        *) fail "true install: $out" ;;
+    esac
+fi
 
 if [ "$(id -u)" -eq 0 ] && apt-get -s install "$deb" >"$work/apt.log" 2>&1; then
     grep -q "^Inst rzmap" "$work/apt.log" || fail "apt-get would not install the package"
