@@ -66,6 +66,9 @@ metainfo="$x/usr/share/metainfo/$appid.metainfo.xml"
 desktop="$x/usr/share/applications/rzmap.desktop"
 appstreamcli validate --no-net "$metainfo" >"$work/appstream.log" 2>&1 ||
     fail "appstreamcli validate: $(cat "$work/appstream.log")"
+# The tree as installed: the launchable desktop entry must be there too.
+appstreamcli validate-tree --no-net "$x" >"$work/appstream.log" 2>&1 ||
+    fail "appstreamcli validate-tree: $(cat "$work/appstream.log")"
 grep -q "<id>$appid</id>" "$metainfo" || fail "the metainfo's component id is not $appid"
 grep -q '<launchable type="desktop-id">rzmap.desktop</launchable>' "$metainfo" ||
     fail "the metainfo does not launch rzmap.desktop"
