@@ -64,7 +64,7 @@ if(HELP2MAN AND NOT RZMAP_SANITIZE AND NOT RZMAP_BUILD_FUZZ)
              FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
                               WORLD_READ WORLD_EXECUTE)
         add_custom_command(OUTPUT ${docsdir}/${TOOL}.1
-                           COMMAND ${HELP2MAN} --no-info --no-discard-stderr --name ${name}
+                           COMMAND ${HELP2MAN} --no-info --name ${name}
                                    --include ${packaging}/${TOOL}.h2m
                                    --output ${docsdir}/${TOOL}.1 ${docsdir}/bin/${TOOL}
                            DEPENDS ${TOOL} ${packaging}/${TOOL}.h2m ${docsdir}/${TOOL}.help.in
