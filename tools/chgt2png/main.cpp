@@ -1,3 +1,4 @@
+#include "BorderCredit.h"
 #include "BorderOutline.h"
 #include "Chgt2PngOptions.h"
 #include "ChgtReader.h"
@@ -71,6 +72,9 @@ int main(int argc, char **argv)
         renderer.paint(painter, size, ViewExtentMath::windowRect(extent), polygons, border,
                        parse.options.showBorder);
     }
+    // The outline's licence travels with every picture that shows it.
+    if (parse.options.showBorder)
+        image.setText(BorderCredit::pngTextKey(), BorderCredit::text());
     // zlib's fastest level: half the time of the default for a third more
     // bytes, and the pixels are the same.
     if (!image.save(output, "PNG", 80)) {
