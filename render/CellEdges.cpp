@@ -1,0 +1,41 @@
+#include "CellEdges.h"
+
+#include <algorithm>
+
+CellEdges::CellEdges(int corner, int k, FarEdge farEdge)
+{
+    const int n = 1199 / k + 1;
+    const double cornerD = corner;
+    const double step = k / 1200.0;
+    nearEdges.resize(size_t(n));
+    farEdges.resize(size_t(n));
+    for (int i = 0; i < n; ++i) {
+        const int c = 1 + i * k;
+        nearEdges[size_t(i)] = float(c / 1200.0 + cornerD);
+        farEdges[size_t(i)] = float(double(nearEdges[size_t(i)]) + step);
+    }
+    if (farEdge == FarEdge::Shared) {
+        for (int i = 0; i + 1 < n; ++i)
+            farEdges[size_t(i)] = nearEdges[size_t(i) + 1];
+    }
+}
+
+void CellEdges::reaching(double low, double high, int *first, int *end) const
+{
+    const int n = count();
+    // Edges grow with the index, near and far alike.
+    const int f = int(std::lower_bound(farEdges.begin(), farEdges.end(), low,
+                                       [](float edge, double v) { return double(edge) < v; })
+                      - farEdges.begin());
+    const int e = int(std::upper_bound(nearEdges.begin(), nearEdges.end(), high,
+                                       [](double v, float edge) { return v < double(edge); })
+                      - nearEdges.begin());
+    // Wholly beyond the tile: nothing. Otherwise one more cell each way, so
+    // the float rounding of whoever asks cannot lose a cell at the view's edge.
+    if (!(low <= high) || f >= n || e <= 0) {
+        *first = *end = 0;
+        return;
+    }
+    *first = std::max(0, f - 1);
+    *end = std::min(n, e + 1);
+}
