@@ -63,14 +63,14 @@ const ColourSlots &colourSlots()
     return table;
 }
 
-// Bits that differ between a cell's 36 words and the expected ones; the three
-// templates fill disjoint slots (x, y, colour) and leave z at +0.0.
-inline quint32 difference(const quint32 *words, const quint32 *column, const quint32 *row,
-                          const quint32 *colour)
+// Bits that differ between a cell's 36 words and the expected ones: the
+// column's x slots and the colour (expected) and the row's y slots fill
+// disjoint slots and leave z at +0.0.
+inline quint32 difference(const quint32 *words, const quint32 *expected, const quint32 *row)
 {
     quint32 diff = 0;
     for (int i = 0; i < Cell; ++i)
-        diff |= words[i] ^ (column[i] | row[i] | colour[i]);
+        diff |= words[i] ^ (expected[i] | row[i]);
     return diff;
 }
 
@@ -124,20 +124,29 @@ TileGrid TileGrid::recognise(const char *data, qint64 size)
     grid.bands = QByteArray(qsizetype(n) * n, Qt::Uninitialized);
     char *out = grid.bands.data();
     int band = 0;
+    quint32 column[Cell] = {};
+    quint32 expected[Cell];
+    const auto expect = [&](int b) {
+        for (int i = 0; i < Cell; ++i)
+            expected[i] = column[i] | colours.cells[b][i];
+    };
     for (int c = 0; c < n; ++c) {
         // The x slots: vertices 2, 5 and 6 lie on the far edge.
-        quint32 column[Cell] = {};
         for (int v = 0; v < 6; ++v)
             column[6 * v] = fileBits(v == 1 || v == 4 || v == 5 ? xs.farEdge(c) : xs.nearEdge(c));
+        expect(band);
         const char *p = data + qsizetype(c) * n * (Cell * 4);
         for (int r = 0; r < n; ++r, p += Cell * 4) {
             quint32 words[Cell];
             std::memcpy(words, p, sizeof words);
             const quint32 *row = rows.data() + size_t(r) * Cell;
             // Neighbouring cells mostly share a band: try the last one first.
-            if (difference(words, column, row, colours.cells[band]) != 0) {
+            if (difference(words, expected, row) != 0) {
                 band = colours.bandOf(words + 3);
-                if (band < 0 || difference(words, column, row, colours.cells[band]) != 0)
+                if (band < 0)
+                    return {};
+                expect(band);
+                if (difference(words, expected, row) != 0)
                     return {};
             }
             *out++ = char(band);

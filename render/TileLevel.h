@@ -36,11 +36,10 @@ struct GeoBox
 // vertices are bit-identical to the conversion's (at k = the grid's quantity,
 // to the file itself); with FarEdge::Shared each cell's far edges are its
 // neighbours' near edges, so no hairline is left between them.
-//
-// The grid must outlive the level.
 class TileLevel
 {
 public:
+    // The grid is shared, not copied; k must be one of its levels.
     TileLevel(const TileGrid &grid, int k, CellEdges::FarEdge farEdge = CellEdges::FarEdge::Stored);
 
     int level() const { return k; }
@@ -63,7 +62,7 @@ public:
     void writeCells(const CellRange &range, float *out) const;
 
 private:
-    const TileGrid &grid;
+    TileGrid grid;
     int k;
     CellEdges columns;
     CellEdges rows;
