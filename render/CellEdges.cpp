@@ -17,6 +17,9 @@ CellEdges::CellEdges(int corner, int k, FarEdge farEdge)
     if (farEdge == FarEdge::Shared) {
         for (int i = 0; i + 1 < n; ++i)
             farEdges[size_t(i)] = nearEdges[size_t(i) + 1];
+        // The last cell ends where the next tile's first cell starts, at
+        // any level of either: 1/1200 past the next whole degree.
+        farEdges[size_t(n) - 1] = float(1 / 1200.0 + (cornerD + 1.0));
     }
 }
 

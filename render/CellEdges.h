@@ -11,8 +11,9 @@
 //
 // Rounded on its own, that far edge is one float step away from the next
 // cell's near edge at many boundaries, which leaves hairline gaps between
-// neighbouring cells; FarEdge::Shared takes the next cell's near edge
-// instead (the last cell keeps its stored far edge), so neighbours meet.
+// neighbouring cells, and between the last cell and the next tile's first
+// at some levels. FarEdge::Shared takes the next cell's near edge instead,
+// and for the last cell the next tile's first near edge, so neighbours meet.
 class CellEdges
 {
 public:
