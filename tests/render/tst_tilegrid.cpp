@@ -112,7 +112,7 @@ enum class Damage {
     SwappedCells,    // two neighbouring cells exchanged
 };
 
-void damage(QByteArray &tile, Damage kind, int q)
+void damage(QByteArray &tile, Damage kind)
 {
     const qsizetype middle = (tile.size() / 144 / 2) * 144;
     auto word = [&](qsizetype byte) -> quint32 { return qFromLittleEndian<quint32>(tile.constData() + byte); };
@@ -177,7 +177,6 @@ void damage(QByteArray &tile, Damage kind, int q)
         break;
     }
     }
-    Q_UNUSED(q);
 }
 
 } // namespace
@@ -337,7 +336,7 @@ private slots:
         QByteArray tile = kind == Damage::ShiftedEast ? plainCells(hgt, lon, lat, q, 1)
                                                       : builderCells(hgt, lon, lat, q);
         if (kind != Damage::ShiftedEast)
-            damage(tile, kind, q);
+            damage(tile, kind);
         const TileGrid grid = TileGrid::recognise(tile.constData(), tile.size());
         QCOMPARE(!grid.isNull(), regular);
         // An unaligned copy reads the same.
