@@ -42,3 +42,12 @@ void CellEdges::reaching(double low, double high, int *first, int *end) const
     *first = std::max(0, f - 1);
     *end = std::min(n, e + 1);
 }
+
+int CellEdges::cellAt(double v) const
+{
+    const int after = int(std::upper_bound(nearEdges.begin(), nearEdges.end(), v,
+                                           [](double x, float edge) { return x < double(edge); })
+                          - nearEdges.begin());
+    const int i = after - 1;
+    return i >= 0 && v <= double(farEdges[size_t(i)]) ? i : -1;
+}

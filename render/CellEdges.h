@@ -30,6 +30,10 @@ public:
     // tile; empty (first == end) when none does.
     void reaching(double low, double high, int *first, int *end) const;
 
+    // The cell whose extent [nearEdge, farEdge] holds v, or -1: on an edge
+    // two cells share, the later one (north or east, drawn on top of it).
+    int cellAt(double v) const;
+
 private:
     std::vector<float> nearEdges;
     std::vector<float> farEdges;

@@ -11,6 +11,7 @@
 #include "TileMeshBuilder.h"
 
 #include <QImage>
+#include <QRandomGenerator>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
@@ -543,6 +544,46 @@ private slots:
         }
         qInfo("stored edges leave white lines at %d of 201 sizes", sizesWithLines);
         QVERIFY(sizesWithLines > 0); // else the sizes tried show nothing
+    }
+
+    // The cell under a map point is the triangle the painter's own lookup
+    // finds there (the pointer readout's answer), and a cell's band is the
+    // colour it is drawn in.
+    void cellUnderPoint()
+    {
+        const int lat = 48, lon = 16;
+        const TileGrid &g = grid(QStringLiteral("random"), lat, lon, 5);
+        QVERIFY(!g.isNull());
+        const TileLevel level(g, 5);
+        const QByteArray floats = levelCells(level, level.wholeTile());
+        PointBlocks points;
+        QVector<ColoredPolygon> polygons;
+        ChgtReader::appendTriangles(reinterpret_cast<const float *>(floats.constData()), floats.size() / 4,
+                                    polygons, points);
+        MapPainter painter;
+        QRandomGenerator random(5);
+        int inside = 0;
+        for (int i = 0; i < 4000; ++i) {
+            // Around the tile, a little beyond it on every side.
+            const double x = lon - 0.01 + random.generateDouble() * 1.02;
+            const double y = lat - 0.01 + random.generateDouble() * 1.02;
+            const qsizetype triangle = painter.topmostAt(polygons, QPointF(100 * x, 100 * y));
+            const int column = level.columnEdges().cellAt(x), row = level.rowEdges().cellAt(y);
+            const qsizetype cell = column < 0 || row < 0 ? -1 : qsizetype(column) * level.side() + row;
+            QCOMPARE(cell, triangle < 0 ? -1 : triangle / 2);
+            if (cell >= 0) {
+                ++inside;
+                QCOMPARE(polygons[triangle].color, ChgtReader::colorOf(float(heightColors[level.band(column, row)].red / 255.0),
+                                                                       float(heightColors[level.band(column, row)].green / 255.0),
+                                                                       float(heightColors[level.band(column, row)].blue / 255.0)));
+            }
+        }
+        QVERIFY(inside > 3000 && inside < 4000);
+        // On the edge two cells share, the later one.
+        const CellEdges &columns = level.columnEdges();
+        QCOMPARE(columns.cellAt(columns.nearEdge(7)), 7);
+        QCOMPARE(columns.cellAt(columns.farEdge(columns.count() - 1)), columns.count() - 1);
+        QCOMPARE(columns.cellAt(std::nextafter(double(columns.nearEdge(0)), 0.0)), -1);
     }
 
     // The level a tile is drawn at for a view of widthPx x heightPx showing
