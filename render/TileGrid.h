@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QByteArray>
+#include <QtGlobal>
+
+#include <vector>
+
+// One CHGT tile that is regular conversion output, held as one height band
+// (an index into heightColors) per cell instead of 36 floats: the vertices
+// follow from the quantity and the tile's corner, so nothing else is needed
+// to give back the file byte for byte, or any coarser level of it.
+//
+// Cells are numbered as the file orders them: column 0 is the westernmost,
+// row 0 the southernmost; stored cell (column, row) is cell column * side()
+// + row of the file.
+class TileGrid
+{
+public:
+    // Quantities the conversion makes; their file sizes differ.
+    static constexpr int MaxQuantity = 5;
+
+    // Cells per side at quantity (or level) k: floor(1199 / k) + 1.
+    static constexpr int sideAt(int k) { return 1199 / k + 1; }
+    // Bytes of a tile converted at quantity q.
+    static constexpr qint64 fileBytes(int q) { return qint64(sideAt(q)) * sideAt(q) * 144; }
+    // The quantity (1 .. MaxQuantity) a tile of this size was converted at, or 0.
+    static int quantityOfSize(qint64 bytes);
+
+    // A null grid: not a tile.
+    TileGrid() = default;
+
+    // The grid of tile bytes as stored (little-endian vertex records), or a
+    // null grid unless they are exactly what the conversion writes: a size
+    // of some quantity q, every x and y bit-identical to the cell rule for
+    // q and the corner the first record gives, every z +0.0, and the six
+    // colours of each cell identical and one of the table's. Reads every
+    // byte once, at memory speed; data need not be aligned.
+    static TileGrid recognise(const char *data, qint64 size);
+
+    bool isNull() const { return q == 0; }
+    int quantity() const { return q; }
+    int lon() const { return lonDegrees; }
+    int lat() const { return latDegrees; }
+    int side() const { return n; }
+
+    // Band of stored cell (column, row).
+    int band(int column, int row) const
+    {
+        return quint8(bands.constData()[qsizetype(column) * n + row]);
+    }
+
+    // Levels: a tile of quantity q gives the exact picture of every quantity
+    // k = m * q that divides 1200 (those are the quantities whose tiles meet
+    // without a gap); cell (column, row) at level k is stored cell
+    // (column * m, row * m).
+    bool hasLevel(int k) const { return q > 0 && k >= q && k % q == 0 && 1200 % k == 0; }
+    // The levels of quantity q, finest first (q itself first, 1200 last).
+    static std::vector<int> levelsOf(int q);
+    int bandAt(int level, int column, int row) const
+    {
+        const int m = level / q;
+        return band(column * m, row * m);
+    }
+
+    // Memory held for the cells, in bytes (one per stored cell).
+    qint64 heldBytes() const { return bands.capacity(); }
+
+private:
+    int q = 0;
+    int lonDegrees = 0;
+    int latDegrees = 0;
+    int n = 0;
+    QByteArray bands; // n * n, column by column
+};

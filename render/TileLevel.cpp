@@ -1,0 +1,92 @@
+#include "TileLevel.h"
+
+#include "ChgtTile.h"
+#include "HeightColors.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr int Cell = ChgtTile::FloatsPerCell;
+
+quint32 bitsOf(float value)
+{
+    quint32 bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+// Each band's colour in the colour slots of a cell, as the builder writes it.
+struct ColourCells
+{
+    ColourCells()
+    {
+        for (int b = 0; b < HeightBandCount; ++b) {
+            float rgb[3];
+            heightColor(float(heightColors[b].bound), rgb[0], rgb[1], rgb[2]);
+            for (int v = 0; v < 6; ++v) {
+                for (int i = 0; i < 3; ++i)
+                    cells[b][6 * v + 3 + i] = bitsOf(rgb[i]);
+            }
+        }
+    }
+    quint32 cells[HeightBandCount][Cell] = {};
+};
+
+const ColourCells &colourCells()
+{
+    static const ColourCells cells;
+    return cells;
+}
+
+} // namespace
+
+TileLevel::TileLevel(const TileGrid &grid, int k, CellEdges::FarEdge farEdge)
+    : grid(grid), k(k), columns(grid.lon(), k, farEdge), rows(grid.lat(), k, farEdge)
+{
+    Q_ASSERT(grid.hasLevel(k));
+}
+
+CellRange TileLevel::visibleCells(const GeoBox &area) const
+{
+    CellRange range;
+    columns.reaching(std::min(area.west, area.east), std::max(area.west, area.east),
+                     &range.column0, &range.column1);
+    rows.reaching(std::min(area.south, area.north), std::max(area.south, area.north),
+                  &range.row0, &range.row1);
+    if (range.isEmpty())
+        return CellRange{};
+    return range;
+}
+
+void TileLevel::writeCells(const CellRange &range, float *out) const
+{
+    if (range.isEmpty())
+        return;
+    // As in the builder: a cell is the bitwise union of three templates
+    // with disjoint slots (the column's x, the row's y, the colour).
+    const ColourCells &colours = colourCells();
+    const int rowCount = range.row1 - range.row0;
+    std::vector<quint32> rowSlots(size_t(rowCount) * Cell, 0);
+    for (int r = 0; r < rowCount; ++r) {
+        quint32 *row = rowSlots.data() + size_t(r) * Cell;
+        const int m = range.row0 + r;
+        for (int v = 0; v < 6; ++v)
+            row[6 * v + 1] = bitsOf(v >= 2 && v <= 4 ? rows.farEdge(m) : rows.nearEdge(m));
+    }
+    for (int c = range.column0; c < range.column1; ++c) {
+        quint32 column[Cell] = {};
+        for (int v = 0; v < 6; ++v)
+            column[6 * v] = bitsOf(v == 1 || v == 4 || v == 5 ? columns.farEdge(c) : columns.nearEdge(c));
+        for (int r = 0; r < rowCount; ++r, out += Cell) {
+            const int b = grid.bandAt(k, c, range.row0 + r);
+            const quint32 *row = rowSlots.data() + size_t(r) * Cell;
+            const quint32 *colour = colours.cells[b];
+            quint32 bits[Cell];
+            for (int i = 0; i < Cell; ++i)
+                bits[i] = column[i] | row[i] | colour[i];
+            std::memcpy(out, bits, sizeof bits);
+        }
+    }
+}
