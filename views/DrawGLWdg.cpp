@@ -50,9 +50,7 @@ DrawGLWdg::DrawGLWdg(QWidget *parent)
     // Taken by a click or Tab, for the keys of MapKeys.
     setFocusPolicy(Qt::StrongFocus);
     setAccessibleName(QStringLiteral("Mapa kreslená pomocí OpenGL"));
-    setAccessibleDescription(QStringLiteral(
-        "Barevná výšková mapa s hranicí ČR. Šipky posunou mapu o desetinu její šířky nebo výšky, "
-        "+ a - mění měřítko, Home vrátí výchozí pohled. Myší: tažení posouvá, kolečko mění měřítko."));
+    setAccessibleDescription(MapKeys::czechDescription());
 }
 
 DrawGLWdg::~DrawGLWdg()

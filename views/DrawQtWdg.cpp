@@ -33,9 +33,7 @@ DrawQtWdg::DrawQtWdg(QWidget *parent)
     // Taken by a click or Tab, for the keys of MapKeys.
     setFocusPolicy(Qt::StrongFocus);
     setAccessibleName(QStringLiteral("Mapa kreslená pomocí Qt"));
-    setAccessibleDescription(QStringLiteral(
-        "Barevná výšková mapa s hranicí ČR. Šipky posunou mapu o desetinu její šířky nebo výšky, "
-        "+ a - mění měřítko, Home vrátí výchozí pohled. Myší: tažení posouvá, kolečko mění měřítko."));
+    setAccessibleDescription(MapKeys::czechDescription());
     releaseTimer.setSingleShot(true);
     releaseTimer.setInterval(2000);
     connect(&releaseTimer, &QTimer::timeout, this, [this] { renderer.releaseBandImages(); });

@@ -63,3 +63,10 @@ bool MapKeys::apply(const Step &step, ViewExtent &e, double zoomStepX, double zo
     }
     return false;
 }
+
+QString MapKeys::czechDescription()
+{
+    return QStringLiteral(
+        "Barevná výšková mapa s hranicí ČR. Šipky posunou mapu o desetinu její šířky nebo výšky, "
+        "+ a - mění měřítko, Home vrátí výchozí pohled. Myší: tažení posouvá, kolečko mění měřítko.");
+}

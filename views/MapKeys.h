@@ -2,6 +2,7 @@
 
 #include "ViewExtent.h"
 
+#include <QString>
 #include <Qt>
 
 // What a key pressed in a map view does, for both views alike: the arrows
@@ -28,6 +29,9 @@ public:
     // Applies a Pan or Zoom step (zoom steps in the view's own units, as its
     // wheel uses them); returns false when the extent did not change.
     static bool apply(const Step &step, ViewExtent &e, double zoomStepX, double zoomStepY);
+
+    // What the keys and the mouse do, for the views' accessible descriptions.
+    static QString czechDescription();
 
     // The share of the width or height one arrow press moves.
     static constexpr double PanShare = 0.1;
