@@ -32,6 +32,9 @@ public:
     // status bar.
     void openPaths(const QStringList &paths);
 
+    // The conversion worker, so a test can hold a run at a known file.
+    const ConvertHgt &conversionWorker() const { return convertHgt; }
+
 protected:
     bool event(QEvent *e) override;
 

@@ -29,6 +29,10 @@
 #include <QTreeWidget>
 #include <QUrl>
 
+#include <QScopeGuard>
+#include <QSemaphore>
+
+#include <atomic>
 #include <csignal>
 #include <sys/resource.h>
 
@@ -100,6 +104,35 @@ bool dropOn(QWidget *window, const QList<QUrl> &urls)
     QApplication::sendEvent(window, &drop);
     return drop.isAccepted();
 }
+
+// Holds a conversion on its worker thread as it takes file `at` of n (its
+// progress value), until opened: the run is certain to be going on while
+// the test acts. Opened for good when it goes, so no run stays held.
+class RunGate
+{
+public:
+    RunGate(const ConvertHgt &worker, int at, int n)
+    {
+        connection = QObject::connect(&worker, &ConvertHgt::sProgress, [this, value = 100 * at / n](int percent) {
+            if (percent == value) {
+                held = true;
+                gate.acquire();
+            }
+        });
+    }
+    ~RunGate()
+    {
+        QObject::disconnect(connection);
+        open();
+    }
+    bool isHolding() const { return held; }
+    void open() { gate.release(1000); }
+
+private:
+    QSemaphore gate;
+    std::atomic<bool> held{false};
+    QMetaObject::Connection connection;
+};
 
 QList<QUrl> urlsOf(const QStringList &paths)
 {
@@ -192,6 +225,7 @@ private slots:
         const int logBefore = logLines().size();
         WindowRZ w;
         QVERIFY(QTest::qWaitForWindowExposed(&w));
+        RunGate gate(w.conversionWorker(), 2, int(first.size()));
         QAction *import = w.findChild<QAction *>("actionImportFiles");
         {
             ModalDriver driver({ModalDriver::chooseFiles(first), ModalDriver::answerImport(out, 1, "pushButtonImport")});
@@ -202,6 +236,7 @@ private slots:
         ModalDriver driver({[&](QWidget *d) {
             busyWhenAccepted = !import->isEnabled();
             ModalDriver::answerImport(out, 5, "pushButtonImport")(d);
+            gate.open();
         }});
         QVERIFY(dropOn(&w, urlsOf({later})));
         QTRY_COMPARE_WITH_TIMEOUT(driver.seen, QStringList{"ImportDlg"}, 20000);
@@ -526,6 +561,7 @@ private slots:
         const int logBefore = logLines().size();
         WindowRZ w;
         QVERIFY(QTest::qWaitForWindowExposed(&w));
+        RunGate gate(w.conversionWorker(), 2, int(tiles.size()));
         QAction *import = w.findChild<QAction *>("actionImportFiles");
         QAction *stop = w.findChild<QAction *>("actionStopImport");
         auto *progress = w.findChild<ProgressDlg *>(QString(), Qt::FindDirectChildrenOnly);
@@ -537,13 +573,16 @@ private slots:
         }
         QVERIFY(stop->isEnabled() && !import->isEnabled());
         QVERIFY(progress->isTiming());
-        QTRY_VERIFY_WITH_TIMEOUT(!QDir(out).entryList({"*.chgt"}, QDir::Files).isEmpty(), 60000);
+        // The first two tiles written, the third taken: stop.
+        QTRY_VERIFY_WITH_TIMEOUT(gate.isHolding() && QDir(out).entryList({"*.chgt"}, QDir::Files).size() == 2, 60000);
         stop->trigger();
+        gate.open();
         QTRY_VERIFY_WITH_TIMEOUT(import->isEnabled(), 60000);
         QVERIFY(!stop->isEnabled());
 
+        // The tile in hand was finished; nothing after it was begun.
         const QFileInfoList left = QDir(out).entryInfoList(QDir::Files | QDir::Hidden);
-        QVERIFY2(left.size() < tiles.size(), qPrintable(QString::number(left.size())));
+        QCOMPARE(left.size(), 3);
         for (const QFileInfo &fi : left) {
             QVERIFY2(fi.fileName().endsWith(".chgt"), qPrintable(fi.fileName()));
             QCOMPARE(fi.size(), qint64(207360000));
