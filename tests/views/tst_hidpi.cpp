@@ -82,12 +82,18 @@ private slots:
         QTest::addColumn<ViewExtent>("extent");
         QTest::addColumn<bool>("border");
         QTest::addColumn<int>("bands"); // 0: as the view picks them
-        QTest::newRow("ratio 1, whole country") << 1.0 << QSize(700, 300) << DrawQtWdg::initialExtent << true << 0;
-        QTest::newRow("ratio 2, whole country") << 2.0 << QSize(700, 300) << DrawQtWdg::initialExtent << true << 0;
+        QTest::addColumn<QPoint>("offset"); // where the view lies in the picture, as a page does
+        QTest::newRow("ratio 1, whole country") << 1.0 << QSize(700, 300) << DrawQtWdg::initialExtent << true << 0
+                                                << QPoint();
+        QTest::newRow("ratio 2, whole country") << 2.0 << QSize(700, 300) << DrawQtWdg::initialExtent << true << 0
+                                                << QPoint();
         QTest::newRow("ratio 2, odd size, zoomed, no border")
-            << 2.0 << QSize(517, 233) << ViewExtent{1425, 1575, 4925, 4975} << false << 5;
-        QTest::newRow("ratio 2, 9 rows") << 2.0 << QSize(400, 9) << DrawQtWdg::initialExtent << true << 2;
-        QTest::newRow("ratio 3, west edge") << 3.0 << QSize(301, 201) << ViewExtent{1380, 1480, 4880, 4990} << true << 4;
+            << 2.0 << QSize(517, 233) << ViewExtent{1425, 1575, 4925, 4975} << false << 5 << QPoint();
+        QTest::newRow("ratio 2, 9 rows") << 2.0 << QSize(400, 9) << DrawQtWdg::initialExtent << true << 2 << QPoint();
+        QTest::newRow("ratio 2, at an offset") << 2.0 << QSize(480, 270) << DrawQtWdg::initialExtent << true << 3
+                                               << QPoint(37, 23);
+        QTest::newRow("ratio 3, west edge") << 3.0 << QSize(301, 201) << ViewExtent{1380, 1480, 4880, 4990} << true
+                                            << 4 << QPoint();
     }
 
     // The view rendered into a picture of the ratio, in bands, against the
@@ -99,6 +105,7 @@ private slots:
         QFETCH(ViewExtent, extent);
         QFETCH(bool, border);
         QFETCH(int, bands);
+        QFETCH(QPoint, offset);
         DrawQtWdg view;
         view.resize(size);
         view.viewBorder(border);
@@ -106,8 +113,9 @@ private slots:
         view.mapPainter().setBandCount(bands);
         view.createHeightsBuffer(tiles);
         DrawQtWdg::setViewExtent(extent);
-        QImage drawn = blank(size, ratio);
-        view.render(&drawn, QPoint(), QRegion(), QWidget::DrawChildren);
+        QImage page = blank(size + QSize(offset.x(), offset.y()) * 2, ratio);
+        view.render(&page, offset, QRegion(), QWidget::DrawChildren);
+        const QImage drawn = page.copy(QRect(offset * ratio, size * ratio));
         DrawQtWdg::resetViewExtent();
         // The fast path was taken, not the plain one.
         QVERIFY(view.mapPainter().lastFilledTriangles() > 0);
@@ -119,7 +127,10 @@ private slots:
                                    view.borderPoints(), border);
         }
         QCOMPARE(drawn.size(), size * ratio);
-        QCOMPARE(drawn, expected);
+        QCOMPARE(drawn.convertToFormat(QImage::Format_RGB32), expected);
+        // Nothing beside the view was painted.
+        if (!offset.isNull())
+            QCOMPARE(page.pixel(offset.x() * ratio - 1, offset.y() * ratio - 1), qRgb(255, 255, 255));
     }
 
     // The same for a painter on a picture of ratio 2 without a widget, as
