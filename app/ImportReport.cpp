@@ -50,7 +50,8 @@ QString ImportReport::reasonText(const ConvertHgt::FileOutcome &outcome)
     return QString();
 }
 
-int ImportReport::showOutcomes(const QVector<ConvertHgt::FileOutcome> &outcomes)
+int ImportReport::showOutcomes(const QVector<ConvertHgt::FileOutcome> &outcomes,
+                               const QStringList &notReached)
 {
     tree->clear();
     for (const ConvertHgt::FileOutcome &outcome : outcomes) {
@@ -60,8 +61,11 @@ int ImportReport::showOutcomes(const QVector<ConvertHgt::FileOutcome> &outcomes)
                                                 reasonText(outcome)});
         item->setToolTip(1, item->text(1));
     }
+    for (const QString &path : notReached)
+        new QTreeWidgetItem(tree, {QDir::toNativeSeparators(path), QStringLiteral("přerušeno")});
     const int failed = tree->topLevelItemCount();
-    setWindowTitle(failed ? QStringLiteral("Nepřevedené soubory (%1 z %2)").arg(failed).arg(outcomes.size())
+    const qsizetype total = outcomes.size() + notReached.size();
+    setWindowTitle(failed ? QStringLiteral("Nepřevedené soubory (%1 z %2)").arg(failed).arg(total)
                           : QStringLiteral("Nepřevedené soubory"));
     setVisible(failed > 0);
     return failed;

@@ -4,6 +4,7 @@
 
 #include <QDockWidget>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 class QTreeWidget;
@@ -18,9 +19,11 @@ class ImportReport : public QDockWidget
 public:
     explicit ImportReport(QWidget *parent = nullptr);
 
-    // Lists the files that did not give a full tile and shows the report,
-    // or hides it when every file was converted. Returns the number listed.
-    int showOutcomes(const QVector<ConvertHgt::FileOutcome> &outcomes);
+    // Lists the files that did not give a full tile, then those a stopped
+    // conversion did not get to ("přerušeno"), and shows the report, or
+    // hides it when every file was converted. Returns the number listed.
+    int showOutcomes(const QVector<ConvertHgt::FileOutcome> &outcomes,
+                     const QStringList &notReached = QStringList());
 
     // Why a file gave no full tile, in Czech; empty for a converted file.
     static QString reasonText(const ConvertHgt::FileOutcome &outcome);

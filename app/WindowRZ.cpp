@@ -1,9 +1,13 @@
 #include "WindowRZ.h"
 #include "ui_WindowRZ.h"
 
+#include "AboutDlg.h"
+#include "FileDropFilter.h"
+#include "FileRouting.h"
 #include "ImportDlg.h"
 #include "HeightColors.h"
 #include "ImportReport.h"
+#include "MapPicture.h"
 #include "OpenTiles.h"
 #include "PointerReadout.h"
 #include "ProgressDlg.h"
@@ -11,6 +15,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QStatusBar>
 #include <QStatusTipEvent>
@@ -24,6 +29,9 @@ struct WaitCursor
     WaitCursor(const WaitCursor &) = delete;
     WaitCursor &operator=(const WaitCursor &) = delete;
 };
+
+// How long a note stays in the status bar before the view message returns.
+constexpr int NoteMs = 15000;
 
 } // namespace
 
@@ -52,6 +60,12 @@ WindowRZ::WindowRZ(QWidget *parent)
     connect(ui->actionBorder, &QAction::toggled, &drawGLWdg, &DrawGLWdg::viewBorder);
     connect(ui->actionRepaint, &QAction::triggered, this, &WindowRZ::onRepaintWdg);
     connect(&convertHgt, &ConvertHgt::sProgress, progressDlg, &ProgressDlg::progressBar);
+    connect(ui->actionStopImport, &QAction::triggered, this, &WindowRZ::onStopConversion);
+    connect(ui->actionSaveImage, &QAction::triggered, this, &WindowRZ::onSaveImage);
+    connect(ui->actionAbout, &QAction::triggered, this, &WindowRZ::onAbout);
+    // Home in either view takes the other one back to the start too.
+    connect(&drawQtWdg, &DrawQtWdg::sStartExtentShown, &drawGLWdg, &DrawGLWdg::showStartExtent);
+    connect(&drawGLWdg, &DrawGLWdg::sStartExtentShown, &drawQtWdg, &DrawQtWdg::showStartExtent);
 
     ui->stackedWidget->addWidget(&drawQtWdg);
     // A window holding an OpenGL widget cannot even be shown where there is
@@ -72,6 +86,9 @@ WindowRZ::WindowRZ(QWidget *parent)
     // A field of its own, so the view message is never replaced by it.
     pointerLabel = new QLabel(statusBar());
     pointerLabel->setObjectName(QStringLiteral("labelPointer"));
+    pointerLabel->setAccessibleName(QStringLiteral("Poloha ukazatele"));
+    pointerLabel->setAccessibleDescription(QStringLiteral(
+        "Zeměpisná šířka a délka místa pod ukazatelem myši a výškové pásmo dlaždice v něm."));
     statusBar()->addPermanentWidget(pointerLabel);
     connect(&drawQtWdg, &DrawQtWdg::sPointerLeft, pointerLabel, &QLabel::clear);
     connect(&drawGLWdg, &DrawGLWdg::sPointerLeft, pointerLabel, &QLabel::clear);
@@ -81,6 +98,14 @@ WindowRZ::WindowRZ(QWidget *parent)
     importReport = new ImportReport(this);
     addDockWidget(Qt::BottomDockWidgetArea, importReport);
     importReport->hide();
+
+    auto *drops = new FileDropFilter(this);
+    connect(drops, &FileDropFilter::sFilesDropped, this, &WindowRZ::openPaths);
+    // A note that timed out leaves the bar empty: the view message returns.
+    connect(statusBar(), &QStatusBar::messageChanged, this, [this](const QString &message) {
+        if (message.isEmpty() && !viewMessage.isEmpty())
+            statusBar()->showMessage(viewMessage, 0);
+    });
 
     switchViews(ui->actionShowGLWdg);
     showMaximized();
@@ -148,7 +173,11 @@ void WindowRZ::importHgtFiles()
                                                       tr("Výšková data (*.hgt);;Archivy výškových dat (*.zip)"));
     if (files.isEmpty())
         return;
+    offerImport(files);
+}
 
+void WindowRZ::offerImport(const QStringList &files)
+{
     ImportDlg dlg(files, this);
     dlg.exec();
     if (!dlg.importRequested)
@@ -163,13 +192,16 @@ void WindowRZ::startConversion(const ImportRequest &request)
 {
     // The worker must never get new parameters while it runs. "Import..."
     // stays disabled until a run has finished, but a request accepted just
-    // before (or made otherwise) waits for that run instead of being lost.
+    // before (or made otherwise: files dropped during a run) waits for that
+    // run instead of being lost.
     if (convertHgt.isRunning()) {
-        pendingImport = request;
+        pendingImports.append(request);
         return;
     }
     convertHgt.setParams(request.files, request.outputDir, request.quantity);
+    runningFiles = request.files;
     ui->actionImportFiles->setEnabled(false);
+    ui->actionStopImport->setEnabled(true);
     connect(&convertHgt, &QThread::finished, this, &WindowRZ::onConversionFinished,
             Qt::SingleShotConnection);
     convertHgt.start(QThread::InheritPriority);
@@ -183,16 +215,35 @@ void WindowRZ::onConversionFinished()
     // finished() comes just before the thread has really ended.
     convertHgt.wait();
     const QVector<ConvertHgt::FileOutcome> outcomes = convertHgt.outcomes();
+    const int handled = convertHgt.sourcesHandled();
+    ui->actionImportFiles->setEnabled(true);
+    ui->actionStopImport->setEnabled(false);
+    if (handled < runningFiles.size()) {
+        // Stopped: what it did not get to, and the imports that were
+        // waiting for it, are not converted; the action did not complete.
+        QStringList notReached = runningFiles.mid(handled);
+        for (const ImportRequest &waiting : std::as_const(pendingImports))
+            notReached += waiting.files;
+        pendingImports.clear();
+        runningFiles.clear();
+        importReport->showOutcomes(outcomes, notReached);
+        progressDlg->stopAction(QStringLiteral("Přerušeno"));
+        return;
+    }
+    runningFiles.clear();
     const int failed = importReport->showOutcomes(outcomes);
     if (failed > 0)
         progressDlg->noteCompletion(
             QStringLiteral("Nepřevedeno: %1 z %2").arg(failed).arg(outcomes.size()));
-    ui->actionImportFiles->setEnabled(true);
-    if (pendingImport) {
-        const ImportRequest next = *pendingImport;
-        pendingImport.reset();
-        startConversion(next);
-    }
+    if (!pendingImports.isEmpty())
+        startConversion(pendingImports.takeFirst());
+}
+
+void WindowRZ::onStopConversion()
+{
+    // The worker ends after the tiles in hand, each written whole.
+    if (convertHgt.isRunning())
+        convertHgt.requestInterruption();
 }
 
 void WindowRZ::openChgtFiles()
@@ -201,7 +252,68 @@ void WindowRZ::openChgtFiles()
                                                             tr("Mapové podklady (*.chgt)"));
     if (files.isEmpty())
         return;
+    openTiles(files);
+}
+
+void WindowRZ::openTiles(const QStringList &files)
+{
     // Reading blocks the window, as the wait cursor tells.
     const WaitCursor busy;
     OpenTiles::intoViews(files, drawQtWdg, drawGLWdg);
+}
+
+void WindowRZ::openPaths(const QStringList &paths)
+{
+    const FileRouting route = FileRouting::of(paths);
+    if (!route.unknown.isEmpty()) {
+        QStringList names;
+        for (const QString &path : route.unknown)
+            names << QFileInfo(path).fileName();
+        showNote(QStringLiteral("Tyto soubory rzmap neotevře (čte dlaždice CHGT, HGT a archivy zip): %1")
+                     .arg(names.join(QStringLiteral(", "))));
+    }
+    if (!route.tiles.isEmpty())
+        openTiles(route.tiles);
+    if (!route.sources.isEmpty())
+        offerImport(route.sources);
+}
+
+void WindowRZ::showNote(const QString &text)
+{
+    statusBar()->showMessage(text, NoteMs);
+}
+
+void WindowRZ::onSaveImage()
+{
+    // The picture as the visible view shows it now, in its own pixels.
+    QWidget *page = ui->stackedWidget->currentWidget();
+    QImage picture;
+    if (page == &drawGLWdg)
+        picture = drawGLWdg.grabFramebuffer();
+    else if (page)
+        picture = page->grab().toImage();
+    const bool withBorder = page == &drawQtWdg || page == &drawGLWdg ? ui->actionBorder->isChecked()
+                                                                     : false;
+
+    QFileDialog dialog(this, tr("Uložit obrázek"), QDir::homePath(), tr("Obrázky PNG (*.png)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("png"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QString path = dialog.selectedFiles().constFirst();
+
+    const QByteArray png = MapPicture::png(picture, withBorder);
+    const FileFailure failure = png.isEmpty() ? FileFailure::of(FileFailure::OutOfMemory)
+                                              : MapPicture::write(path, png);
+    if (failure.isFailure())
+        showNote(QStringLiteral("Obrázek %1 nelze uložit: %2")
+                     .arg(QDir::toNativeSeparators(path), failure.czech()));
+    else
+        showNote(QStringLiteral("Obrázek uložen: %1").arg(QDir::toNativeSeparators(path)));
+}
+
+void WindowRZ::onAbout()
+{
+    AboutDlg about(this);
+    about.exec();
 }

@@ -5,9 +5,8 @@
 #include "DrawQtWdg.h"
 
 #include <QActionGroup>
+#include <QList>
 #include <QMainWindow>
-
-#include <optional>
 
 namespace Ui {
 class WindowRZ;
@@ -27,6 +26,15 @@ public:
     explicit WindowRZ(QWidget *parent = nullptr);
     ~WindowRZ() override;
 
+    // Files from outside the window (the command line, a drop): CHGT tiles
+    // open in both views as "Otevřít..." opens them, HGT tiles and zip
+    // archives go to the import dialog; other files are named in the
+    // status bar.
+    void openPaths(const QStringList &paths);
+
+    // The conversion worker, so a test can hold a run at a known file.
+    const ConvertHgt &conversionWorker() const { return convertHgt; }
+
 protected:
     bool event(QEvent *e) override;
 
@@ -34,6 +42,9 @@ private slots:
     void onRepaintWdg();
     void onConversionFinished();
     void onPointerAt(QPointF lonLat);
+    void onStopConversion();
+    void onSaveImage();
+    void onAbout();
 
 protected slots:
     void switchViews(QAction *pact);
@@ -48,6 +59,10 @@ private:
         int quantity;
     };
     void startConversion(const ImportRequest &request);
+    void openTiles(const QStringList &files);
+    void offerImport(const QStringList &files);
+    // A message that gives way to the view message again after a while.
+    void showNote(const QString &text);
 
     Ui::WindowRZ *ui;
     QActionGroup actionGroup;
@@ -59,6 +74,8 @@ private:
     ImportReport *importReport = nullptr;
     QString viewMessage; // which view is shown, kept in the status bar
     QLabel *pointerLabel = nullptr; // where the pointer is, beside it
-    // An import accepted while the worker was still ending the one before.
-    std::optional<ImportRequest> pendingImport;
+    // Imports accepted while the worker was still busy, in order.
+    QList<ImportRequest> pendingImports;
+    // The files of the conversion running, to name those a stop leaves out.
+    QStringList runningFiles;
 };

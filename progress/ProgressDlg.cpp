@@ -35,6 +35,15 @@ void ProgressDlg::startAction()
     timer.start(1000);
 }
 
+void ProgressDlg::stopAction(const QString &text)
+{
+    if (!timer.isActive())
+        return;
+    sSetTimeEdit();
+    timer.stop();
+    ui->labelCompleted->setText(text);
+}
+
 void ProgressDlg::noteCompletion(const QString &remark)
 {
     if (!timer.isActive())

@@ -31,6 +31,12 @@ public:
     // does not own it. nullptr restores the system clock.
     void setClock(const ActionClock *clock);
 
+    // Ends the action without completing it (a stopped conversion): the
+    // clock stops at the time reached, the bar stays where it is, text
+    // replaces the completion text and the log gets no line. Nothing
+    // happens while no action is timed.
+    void stopAction(const QString &text);
+
     // Adds a remark after the completion text of the finished action, so
     // the dialog does not look like plain success when something failed.
     void noteCompletion(const QString &remark);

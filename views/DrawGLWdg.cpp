@@ -3,10 +3,12 @@
 #include "BorderOutline.h"
 #include "ChgtReader.h"
 #include "ChgtTile.h"
+#include "MapKeys.h"
 #include "ProgressDlg.h"
 #include "WholeFile.h"
 
 #include <QDir>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
@@ -45,6 +47,10 @@ DrawGLWdg::DrawGLWdg(QWidget *parent)
     progressDlg = new ProgressDlg(QStringLiteral("OpenGL widget"), this);
     connect(this, &DrawGLWdg::sProgress, progressDlg, &ProgressDlg::progressBar);
     setMouseTracking(true);
+    // Taken by a click or Tab, for the keys of MapKeys.
+    setFocusPolicy(Qt::StrongFocus);
+    setAccessibleName(QStringLiteral("Mapa kreslená pomocí OpenGL"));
+    setAccessibleDescription(MapKeys::czechDescription());
 }
 
 DrawGLWdg::~DrawGLWdg()
@@ -170,6 +176,33 @@ void DrawGLWdg::wheelEvent(QWheelEvent *e)
     ViewExtentMath::zoom(extent, *turn, ZoomStepX, ZoomStepY);
     setViewExtent(extent);
     e->accept();
+    updateProjection();
+    updateGL();
+}
+
+void DrawGLWdg::showStartExtent()
+{
+    resetViewExtent();
+    updateProjection();
+    updateGL();
+}
+
+void DrawGLWdg::keyPressEvent(QKeyEvent *e)
+{
+    const MapKeys::Step step = MapKeys::forKey(e->key(), e->modifiers());
+    if (step.action == MapKeys::Action::None) {
+        QOpenGLWidget::keyPressEvent(e);
+        return;
+    }
+    e->accept();
+    if (step.action == MapKeys::Action::Home) {
+        showStartExtent();
+        emit sStartExtentShown();
+        return;
+    }
+    ViewExtent extent = viewExtent();
+    MapKeys::apply(step, extent, ZoomStepX, ZoomStepY);
+    setViewExtent(extent);
     updateProjection();
     updateGL();
 }

@@ -17,7 +17,8 @@ class QOpenGLContext;
 
 // The OpenGL map page: every opened CHGT tile goes unchanged into one static
 // vertex buffer and is drawn with the fixed-function pipeline, the state
-// border on top as a black line strip. Wheel zooms, a left-button drag pans.
+// border on top as a black line strip. Wheel zooms, a left-button drag pans;
+// with focus, the keys of MapKeys move and zoom it too.
 class DrawGLWdg : public QOpenGLWidget
 {
     Q_OBJECT
@@ -64,11 +65,16 @@ signals:
     // The pointer is over the map at lonLat (degrees); it has left the view.
     void sPointerAt(QPointF lonLat);
     void sPointerLeft();
+    // Home was pressed here: this view is back at the start-up window, and
+    // the other view is to follow.
+    void sStartExtentShown();
 
 public slots:
     void repaintGLWdg();
     void viewBorder(bool z);
     bool createHeightsGenBuffer(QStringList srcFiles);
+    // Back to the window the program starts with, redrawn.
+    void showStartExtent();
     // Redraws at once when visible, else when next shown.
     void updateGL();
 
@@ -78,6 +84,7 @@ protected:
     void mouseMoveEvent(QMouseEvent *e) override;
     void leaveEvent(QEvent *e) override;
     void wheelEvent(QWheelEvent *e) override;
+    void keyPressEvent(QKeyEvent *e) override;
     void initializeGL() override;
     void resizeGL(int w, int h) override;
     void paintGL() override;

@@ -3,8 +3,10 @@
 
 #include "BorderOutline.h"
 #include "ChgtReader.h"
+#include "MapKeys.h"
 #include "ProgressDlg.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWheelEvent>
@@ -28,6 +30,10 @@ DrawQtWdg::DrawQtWdg(QWidget *parent)
     connect(this, &DrawQtWdg::sProgress, progressDlg, &ProgressDlg::progressBar);
     loadBorder();
     setMouseTracking(true);
+    // Taken by a click or Tab, for the keys of MapKeys.
+    setFocusPolicy(Qt::StrongFocus);
+    setAccessibleName(QStringLiteral("Mapa kreslená pomocí Qt"));
+    setAccessibleDescription(MapKeys::czechDescription());
     releaseTimer.setSingleShot(true);
     releaseTimer.setInterval(2000);
     connect(&releaseTimer, &QTimer::timeout, this, [this] { renderer.releaseBandImages(); });
@@ -114,6 +120,32 @@ void DrawQtWdg::wheelEvent(QWheelEvent *event)
     ViewExtentMath::zoom(e, *turn, zoomStepX, zoomStepY);
     setViewExtent(e);
     event->accept();
+    repaint();
+}
+
+void DrawQtWdg::showStartExtent()
+{
+    resetViewExtent();
+    repaint();
+}
+
+void DrawQtWdg::keyPressEvent(QKeyEvent *event)
+{
+    const MapKeys::Step step = MapKeys::forKey(event->key(), event->modifiers());
+    if (step.action == MapKeys::Action::None) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    if (step.action == MapKeys::Action::Home) {
+        showStartExtent();
+        emit sStartExtentShown();
+        return;
+    }
+    ViewExtent e = viewExtent();
+    // A refused zoom-in still repaints, as the wheel's does.
+    MapKeys::apply(step, e, zoomStepX, zoomStepY);
+    setViewExtent(e);
     repaint();
 }
 

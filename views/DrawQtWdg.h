@@ -21,7 +21,8 @@ class ProgressDlg;
 
 // The map page drawn with QPainter: every triangle of every opened CHGT tile
 // as a flat-coloured polygon, with the state border on top. Pans with a
-// left-button drag (on release) and zooms with the wheel by fixed steps.
+// left-button drag (on release) and zooms with the wheel by fixed steps;
+// with focus, the keys of MapKeys move and zoom it too.
 class DrawQtWdg : public QWidget
 {
     Q_OBJECT
@@ -61,11 +62,16 @@ signals:
     // The pointer is over the map at lonLat (degrees); it has left the view.
     void sPointerAt(QPointF lonLat);
     void sPointerLeft();
+    // Home was pressed here: this view is back at the start-up window, and
+    // the other view is to follow.
+    void sStartExtentShown();
 
 public slots:
     void repaintQtWdg();
     void viewBorder(bool z);
     void createHeightsBuffer(QStringList srcFiles);
+    // Back to the window the program starts with, repainted.
+    void showStartExtent();
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
@@ -73,6 +79,7 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void leaveEvent(QEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:

@@ -75,6 +75,27 @@ QTransform logicalTransform(const QPainter &painter)
     return painter.worldMatrixEnabled() ? painter.worldTransform() * view : view;
 }
 
+// The device pixel ratio the painter's engine scales by; 0 for a device
+// whose pixels are not plain raster rows of a whole multiple of its units.
+qreal rasterPixelRatio(const QPainter &painter)
+{
+    QPaintEngine *engine = painter.paintEngine();
+    if (!engine || engine->type() != QPaintEngine::Raster || !painter.device())
+        return 0.0;
+    // The engine's device: a widget paints into its window's backing store.
+    const QPaintDevice *target = engine->paintDevice() ? engine->paintDevice() : painter.device();
+    const qreal ratio = std::max(qreal(1), target->devicePixelRatio());
+    return ratio == std::floor(ratio) ? ratio : 0.0;
+}
+
+// Map coordinates to the pixels the engine fills: the logical transform,
+// then the ratio's scale as Qt multiplies it in.
+QTransform pixelTransform(const QPainter &painter, qreal ratio)
+{
+    const QTransform logical = logicalTransform(painter);
+    return ratio == 1.0 ? logical : logical * QTransform::fromScale(ratio, ratio);
+}
+
 } // namespace
 
 MapPainter::MapPainter() = default;
@@ -276,16 +297,16 @@ void MapPainter::paint(QPainter &painter, const QSize &deviceSize, const QRect &
         const Cull all = cullFor(painter, device);
 
         int bands = 1;
-        // Band images are raster pixels at ratio 1; other devices paint directly.
-        const bool plainDevice = painter.device() && painter.device()->devicePixelRatio() == 1.0
-                                 && painter.paintEngine()
-                                 && painter.paintEngine()->type() == QPaintEngine::Raster;
-        if (paintMode != Mode::Serial && plainDevice && deviceSize.height() >= 2 * MinBandRows
-            && deviceSize.width() > 0) {
+        // Band images hold the engine's own pixels: on a high-DPI device
+        // (a whole ratio) they are that many times larger than deviceSize.
+        const qreal ratio = rasterPixelRatio(painter);
+        const QSize pixels = deviceSize * (ratio > 0 ? ratio : 1.0);
+        if (paintMode != Mode::Serial && ratio > 0 && pixels.height() >= 2 * MinBandRows
+            && pixels.width() > 0) {
             const int threads = std::max(1, QThread::idealThreadCount());
             bands = requestedBands > 0 ? requestedBands : 2 * threads;
-            bands = std::min(bands, deviceSize.height() / MinBandRows);
-            const qint64 imageBytes = qint64(deviceSize.width()) * deviceSize.height() * 4;
+            bands = std::min(bands, pixels.height() / MinBandRows);
+            const qint64 imageBytes = qint64(pixels.width()) * pixels.height() * 4;
             bands = int(std::min<qint64>(bands, BandMemoryBudget / imageBytes));
             if (paintMode == Mode::Automatic) {
                 qint64 candidates = 0;
@@ -299,10 +320,10 @@ void MapPainter::paint(QPainter &painter, const QSize &deviceSize, const QRect &
                     bands = 1;
             }
         }
-        if (bands > 1 && hasHugeTriangles(painter, all))
+        if (bands > 1 && hasHugeTriangles(pixelTransform(painter, ratio), all))
             bands = 1;
         if (bands > 1)
-            paintBands(painter, deviceSize, polygons, bands);
+            paintBands(painter, pixels, ratio, polygons, bands);
         else
             painted = drawTriangles(painter, polygons, all);
     }
@@ -312,13 +333,12 @@ void MapPainter::paint(QPainter &painter, const QSize &deviceSize, const QRect &
     }
 }
 
-bool MapPainter::hasHugeTriangles(const QPainter &painter, const Cull &c) const
+bool MapPainter::hasHugeTriangles(const QTransform &toDevice, const Cull &c) const
 {
     // Far beyond the rasteriser's coordinate range Qt clips a polygon to the
     // clip it is given before filling it, and a band's clip then gives other
     // edges than the whole target's. No map comes near; damaged tiles might.
     constexpr double HugePx = double(1 << 20);
-    const QTransform toDevice = logicalTransform(painter);
     const double m11 = std::abs(toDevice.m11()), m21 = std::abs(toDevice.m21());
     const double m12 = std::abs(toDevice.m12()), m22 = std::abs(toDevice.m22());
     for (const Box &b : chunks) {
@@ -332,14 +352,13 @@ bool MapPainter::hasHugeTriangles(const QPainter &painter, const Cull &c) const
     return false;
 }
 
-std::vector<int> MapPainter::bandTops(const QPainter &painter, const QSize &deviceSize,
+std::vector<int> MapPainter::bandTops(const QTransform &toDevice, const QSize &deviceSize,
                                       qint64 count, int bandCount) const
 {
     // Rows with about the same number of triangles each, from where the
     // chunks lie, so no thread is left with most of the map.
     const int h = deviceSize.height();
     std::vector<qint64> perRow(size_t(h), 0);
-    const QTransform toDevice = logicalTransform(painter);
     qint64 total = 0;
     for (size_t k = 0; k < chunks.size(); ++k) {
         const Box &b = chunks[k];
@@ -371,24 +390,28 @@ std::vector<int> MapPainter::bandTops(const QPainter &painter, const QSize &devi
     return tops;
 }
 
-void MapPainter::paintBands(QPainter &painter, const QSize &deviceSize,
+void MapPainter::paintBands(QPainter &painter, const QSize &pixels, qreal ratio,
                             const QVector<ColoredPolygon> &polygons, int bandCount)
 {
-    const int w = deviceSize.width();
-    const int h = deviceSize.height();
+    const int w = pixels.width();
     bandImages.resize(size_t(bandCount));
     for (QImage &image : bandImages) {
-        if (image.size() != deviceSize || image.format() != QImage::Format_ARGB32_Premultiplied)
-            image = QImage(deviceSize, QImage::Format_ARGB32_Premultiplied);
+        if (image.size() != pixels || image.format() != QImage::Format_ARGB32_Premultiplied)
+            image = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
         if (image.isNull()) { // out of memory: draw straight into the target
             bandImages.clear();
-            painted = drawTriangles(painter, polygons, cullFor(painter, QRect(0, 0, w, h)));
+            painted = drawTriangles(painter, polygons,
+                                    cullFor(painter, QRect(QPoint(0, 0), pixels / ratio)));
             return;
         }
     }
 
-    const QTransform world = painter.worldTransform();
-    const bool worldEnabled = painter.worldMatrixEnabled();
+    // At ratio 1 the band painters get the very window and viewport; on a
+    // high-DPI device the whole matrix the engine would use, scale included,
+    // as their world transform over plain pixels.
+    const bool scaled = ratio != 1.0;
+    const QTransform world = scaled ? pixelTransform(painter, ratio) : painter.worldTransform();
+    const bool worldEnabled = scaled || painter.worldMatrixEnabled();
     const QRect window = painter.window();
     const QRect viewport = painter.viewport();
     const QPainter::RenderHints hints = painter.renderHints();
@@ -396,7 +419,8 @@ void MapPainter::paintBands(QPainter &painter, const QSize &deviceSize,
     std::vector<qint64> filled(static_cast<size_t>(bandCount), 0);
     const bool fillAllowed = directFill && !hints.testFlag(QPainter::Antialiasing)
                              && TriangleFill::matchesQt();
-    const std::vector<int> tops = bandTops(painter, deviceSize, polygons.size(), bandCount);
+    const std::vector<int> tops = bandTops(pixelTransform(painter, ratio), pixels, polygons.size(),
+                                           bandCount);
     auto bandTop = [&tops](int i) { return tops[size_t(i)]; };
 
     auto paintBand = [&](int i) {
@@ -412,8 +436,12 @@ void MapPainter::paintBands(QPainter &painter, const QSize &deviceSize,
         band.setClipRect(QRect(0, y0, w, y1 - y0));
         band.setWorldTransform(world);
         band.setWorldMatrixEnabled(worldEnabled);
-        band.setWindow(window);
-        band.setViewport(viewport);
+        if (scaled) {
+            band.setViewTransformEnabled(false);
+        } else {
+            band.setWindow(window);
+            band.setViewport(viewport);
+        }
         band.setPen(Qt::NoPen);
         const Cull cull = cullFor(band, QRect(0, y0, w, y1 - y0));
         // Points mapped here with the painter's own matrix, the painter left
@@ -443,8 +471,16 @@ void MapPainter::paintBands(QPainter &painter, const QSize &deviceSize,
     for (int i = 0; i < bandCount; ++i) {
         const int y0 = bandTop(i);
         const int y1 = bandTop(i + 1);
-        if (y1 > y0)
-            painter.drawImage(QPoint(0, y0), bandImages[size_t(i)], QRect(0, y0, w, y1 - y0));
+        if (y1 <= y0)
+            continue;
+        const QImage &image = bandImages[size_t(i)];
+        if (scaled) {
+            // Pixel for pixel: the engine scales the logical target back.
+            painter.drawImage(QRectF(0, y0 / ratio, w / ratio, (y1 - y0) / ratio), image,
+                              QRectF(0, y0, w, y1 - y0));
+        } else {
+            painter.drawImage(QPoint(0, y0), image, QRect(0, y0, w, y1 - y0));
+        }
     }
     painter.restore();
     painted = std::accumulate(drawn.begin(), drawn.end(), qint64(0));

@@ -23,7 +23,8 @@ class TriangleFill;
 // (per chunk of consecutive triangles, then per triangle), the brush is
 // only changed when the colour changes, and large scenes are painted in
 // horizontal bands on several threads, sized so each holds about as many
-// triangles. Each band is a full-size image with the very same transform and
+// triangles. Each band is a full-size image (in the engine's own pixels, so
+// also at a whole device pixel ratio) with the very same transform and
 // a clip to its rows, so the rasteriser sees identical coordinates (points
 // are mapped with the painter's own matrix before the call); the bands are
 // then composed over the target. In a band, triangles that Qt would fill
@@ -95,10 +96,11 @@ private:
     qint64 drawTriangles(QPainter &painter, const QVector<ColoredPolygon> &polygons,
                          const Cull &cull, const QTransform *toDevice = nullptr,
                          TriangleFill *fill = nullptr) const;
-    bool hasHugeTriangles(const QPainter &painter, const Cull &c) const;
-    std::vector<int> bandTops(const QPainter &painter, const QSize &deviceSize, qint64 count,
+    bool hasHugeTriangles(const QTransform &toDevice, const Cull &c) const;
+    std::vector<int> bandTops(const QTransform &toDevice, const QSize &deviceSize, qint64 count,
                               int bandCount) const;
-    void paintBands(QPainter &painter, const QSize &deviceSize,
+    // pixels: the device's size in the engine's pixels, ratio times deviceSize.
+    void paintBands(QPainter &painter, const QSize &pixels, qreal ratio,
                     const QVector<ColoredPolygon> &polygons, int bandCount);
 
     Mode paintMode = Mode::Automatic;

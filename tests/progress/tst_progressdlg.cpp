@@ -106,6 +106,34 @@ private slots:
         QCOMPARE(QFileInfo("not-a-dir").size(), 0);
         QVERIFY(QFile::remove("not-a-dir"));
     }
+
+    // A stopped action: the clock stops at the time reached, the bar stays,
+    // the text says so, and nothing is logged, then or by a late 100.
+    void stoppedActionIsNotLogged()
+    {
+        ManualClock clock;
+        ProgressDlg dlg("Window RZ");
+        dlg.setClock(&clock);
+        dlg.setActionText("Konverze HGT souboru");
+        dlg.stopAction("Přerušeno"); // nothing timed: nothing happens
+        QCOMPARE(completed(dlg), QString("Dokončeno!"));
+        const QDateTime start(QDate(2026, 12, 8), QTime(9, 0, 0));
+        clock.now = start;
+        dlg.startAction();
+        dlg.progressBar(37);
+        clock.now = start.addSecs(75);
+        dlg.stopAction("Přerušeno");
+        QVERIFY(!dlg.isTiming());
+        QCOMPARE(completed(dlg), QString("Přerušeno"));
+        QCOMPARE(bar(dlg), 37);
+        QCOMPARE(shown(dlg), QTime(0, 1, 15));
+        clock.now = start.addSecs(200);
+        dlg.progressBar(100);
+        QCOMPARE(bar(dlg), 37);
+        QCOMPARE(completed(dlg), QString("Přerušeno"));
+        QCOMPARE(shown(dlg), QTime(0, 1, 15));
+        QVERIFY(!QFile::exists("log.txt"));
+    }
 };
 
 RZ_REGISTER_TEST(TestProgressDlg);

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "FileFailure.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+// "Uložit obrázek...": the picture of a view as a PNG file, credited to the
+// border's source when the border is in it.
+class MapPicture
+{
+public:
+    // The PNG text chunk the border's licence asks for; chgt2png writes the same.
+    static constexpr const char *CreditKey = "Copyright";
+    static QString creditText();
+
+    // The PNG of image, with the credit chunk when withBorder; empty if the
+    // image cannot be encoded.
+    static QByteArray png(const QImage &image, bool withBorder);
+
+    // Writes bytes as the file path, replacing it. A failed write leaves no
+    // partial file behind and tells the system's reason.
+    static FileFailure write(const QString &path, const QByteArray &bytes);
+};

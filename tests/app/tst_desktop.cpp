@@ -1,0 +1,622 @@
+#include "TestRegistry.h"
+#include "ModalDriver.h"
+
+#include "CommandLine.h"
+#include "ConvertHgt.h"
+#include "DrawGLWdg.h"
+#include "DrawQtWdg.h"
+#include "HgtTileGenerator.h"
+#include "ImportDlg.h"
+#include "MapPicture.h"
+#include "ProgressDlg.h"
+#include "WindowRZ.h"
+
+#include <QAccessible>
+#include <QAction>
+#include <QDialogButtonBox>
+#include <QDockWidget>
+#include <QImageReader>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QSlider>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <QUrl>
+
+#include <QScopeGuard>
+#include <QSemaphore>
+
+#include <atomic>
+#include <csignal>
+#include <sys/resource.h>
+
+namespace {
+
+// The colour of heights 1..200 m, which HgtTileGenerator(150) gives.
+const QRgb LowlandColor = qRgb(180, 220, 172);
+
+QStringList logLines()
+{
+    QFile f("log.txt");
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    return QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts);
+}
+
+// A q = 5 tile of heights 150 (lowland colour) as path.chgt beside path.hgt.
+QString makeTile(const QDir &dir, const QString &name)
+{
+    const QString hgt = dir.filePath(name + ".hgt");
+    if (!HgtTileGenerator(150).save(hgt)
+        || ConvertHgt::convertFile(hgt, dir, 5) != ConvertHgt::Outcome::Converted)
+        return QString();
+    return dir.filePath(name + ".chgt");
+}
+
+QImage pictureOf(QWidget *view)
+{
+    if (auto *gl = qobject_cast<DrawGLWdg *>(view))
+        return gl->grabFramebuffer().convertToFormat(QImage::Format_RGB32);
+    return view->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// Columns and rows of a picture in the lowland colour: their first and last.
+QPair<int, int> lowlandSpan(const QImage &img, bool alongRow, int at)
+{
+    int first = -1, last = -1;
+    const int n = alongRow ? img.width() : img.height();
+    for (int i = 0; i < n; ++i) {
+        const QRgb p = img.pixel(alongRow ? QPoint(i, at) : QPoint(at, i)) | 0xff000000;
+        if (p == LowlandColor) {
+            if (first < 0)
+                first = i;
+            last = i;
+        }
+    }
+    return {first, last};
+}
+
+QStringList actionNames(const QList<QAction *> &actions)
+{
+    QStringList out;
+    for (QAction *a : actions)
+        out << (a->isSeparator() ? QStringLiteral("|") : a->objectName());
+    return out;
+}
+
+// Drags mime over the window and drops it there; whether the drag was taken.
+bool dropOn(QWidget *window, const QList<QUrl> &urls)
+{
+    QMimeData mime;
+    mime.setUrls(urls);
+    const QPoint at(window->width() / 2, window->height() / 2);
+    QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window, &enter);
+    if (!enter.isAccepted())
+        return false;
+    QDropEvent drop(QPointF(at), Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window, &drop);
+    return drop.isAccepted();
+}
+
+// Holds a conversion on its worker thread as it takes file `at` of n (its
+// progress value), until opened: the run is certain to be going on while
+// the test acts. Opened for good when it goes, so no run stays held.
+class RunGate
+{
+public:
+    RunGate(const ConvertHgt &worker, int at, int n)
+    {
+        connection = QObject::connect(&worker, &ConvertHgt::sProgress, [this, value = 100 * at / n](int percent) {
+            if (percent == value) {
+                held = true;
+                gate.acquire();
+            }
+        });
+    }
+    ~RunGate()
+    {
+        QObject::disconnect(connection);
+        open();
+    }
+    bool isHolding() const { return held; }
+    void open() { gate.release(1000); }
+
+private:
+    QSemaphore gate;
+    std::atomic<bool> held{false};
+    QMetaObject::Connection connection;
+};
+
+QList<QUrl> urlsOf(const QStringList &paths)
+{
+    QList<QUrl> urls;
+    for (const QString &p : paths)
+        urls << QUrl::fromLocalFile(p);
+    return urls;
+}
+
+} // namespace
+
+// The program as a good citizen of the desktop: files from the command line
+// and dropped on the window, the map from the keyboard, About, saving the
+// picture and stopping a conversion.
+class DesktopTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QApplication::setAttribute(Qt::AA_DontUseNativeDialogs); }
+
+    void filesFromOutside_data()
+    {
+        QTest::addColumn<bool>("dropped");
+        QTest::newRow("command line") << false;
+        QTest::newRow("dropped on the window") << true;
+    }
+
+    // CHGT tiles open in both views, HGT tiles go to the import dialog with
+    // its list filled and are converted, other files are named.
+    void filesFromOutside()
+    {
+        QFETCH(bool, dropped);
+        QTemporaryDir dir;
+        const QString chgt = makeTile(QDir(dir.path()), "N49E014");
+        QVERIFY(!chgt.isEmpty());
+        QVERIFY(QDir().mkpath(dir.filePath("src")));
+        const QString hgt = dir.filePath("src/N50E015.hgt");
+        QVERIFY(HgtTileGenerator(700).save(hgt));
+        QFile notes(dir.filePath("notes.txt"));
+        QVERIFY(notes.open(QIODevice::WriteOnly));
+        const QString out = dir.filePath("out");
+        const QStringList given{chgt, notes.fileName(), hgt};
+
+        WindowRZ w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto *stack = w.findChild<QStackedWidget *>("stackedWidget");
+        auto *qtView = qobject_cast<DrawQtWdg *>(stack->widget(0));
+        auto *glView = qobject_cast<DrawGLWdg *>(stack->widget(1));
+        QStringList listed;
+        ModalDriver driver({[&](QWidget *d) {
+            auto *list = d->findChild<QListWidget *>("listWidgetFiles");
+            for (int i = 0; i < list->count(); ++i)
+                listed << list->item(i)->text();
+            ModalDriver::answerImport(out, 5, "pushButtonImport")(d);
+        }});
+        if (dropped) {
+            // Nothing the window can use: the drag is refused.
+            QVERIFY(!dropOn(&w, urlsOf({notes.fileName()})));
+            QVERIFY(!dropOn(&w, {QUrl("https://example.org/N49E014.chgt")}));
+            QVERIFY(dropOn(&w, urlsOf(given)));
+        } else {
+            // As main() hands them over, from "rzmap N49E014.chgt notes.txt N50E015.hgt".
+            const CommandLine command = CommandLine::parse(QStringList{"rzmap"} + given);
+            QCOMPARE(int(command.action), int(CommandLine::Action::Run));
+            w.openPaths(command.files);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(driver.seen, QStringList{"ImportDlg"}, 20000);
+        QCOMPARE(qtView->storedPolygons().size(), 115200);
+        QCOMPARE(glView->tileCount(), 1);
+        QCOMPARE(listed, QStringList{hgt});
+        QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(out + "/N50E015.chgt").size(), 8294400, 30000);
+        QVERIFY(w.statusBar()->currentMessage().contains("notes.txt"));
+        QTRY_VERIFY_WITH_TIMEOUT(w.findChild<QAction *>("actionImportFiles")->isEnabled(), 30000);
+    }
+
+    // HGT tiles dropped while a conversion runs: the dialog still asks, and
+    // the import waits for the run, as one accepted during it does.
+    void dropDuringConversion()
+    {
+        QTemporaryDir dir;
+        QStringList first;
+        HgtTileGenerator gen;
+        gen.fillRandom(3);
+        for (int lon = 10; lon < 18; ++lon)
+            QVERIFY(gen.save(first.emplace_back(dir.filePath(QString("N49E0%1.hgt").arg(lon)))));
+        const QString later = dir.filePath("later/N50E016.hgt");
+        QVERIFY(QDir().mkpath(dir.filePath("later")) && HgtTileGenerator(300).save(later));
+        const QString out = dir.filePath("out");
+        const int logBefore = logLines().size();
+        WindowRZ w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        RunGate gate(w.conversionWorker(), 2, int(first.size()));
+        QAction *import = w.findChild<QAction *>("actionImportFiles");
+        {
+            ModalDriver driver({ModalDriver::chooseFiles(first), ModalDriver::answerImport(out, 1, "pushButtonImport")});
+            import->trigger();
+        }
+        QVERIFY(!import->isEnabled());
+        bool busyWhenAccepted = false;
+        ModalDriver driver({[&](QWidget *d) {
+            busyWhenAccepted = !import->isEnabled();
+            ModalDriver::answerImport(out, 5, "pushButtonImport")(d);
+            gate.open();
+        }});
+        QVERIFY(dropOn(&w, urlsOf({later})));
+        QTRY_COMPARE_WITH_TIMEOUT(driver.seen, QStringList{"ImportDlg"}, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(out + "/N50E016.chgt").size(), 8294400, 120000);
+        QVERIFY(busyWhenAccepted);
+        QTRY_COMPARE_WITH_TIMEOUT(logLines().size(), logBefore + 2, 10000);
+        for (int lon = 10; lon < 18; ++lon)
+            QCOMPARE(QFileInfo(out + QString("/N49E0%1.chgt").arg(lon)).size(), 207360000);
+        QTRY_VERIFY(import->isEnabled());
+    }
+
+    // Each view takes focus by a click or Tab; the arrows move the map a
+    // tenth of the view, + and - zoom by the wheel's step, Home takes both
+    // views back to the start-up window.
+    void keysMoveTheMap()
+    {
+        QTemporaryDir dir;
+        const QString chgt = makeTile(QDir(dir.path()), "N49E014");
+        QVERIFY(!chgt.isEmpty());
+        WindowRZ w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.resize(1000, 700);
+        // Keys go to the active window only.
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        w.openPaths({chgt});
+        auto *stack = w.findChild<QStackedWidget *>("stackedWidget");
+        DrawQtWdg::resetViewExtent();
+        DrawGLWdg::resetViewExtent();
+
+        for (QAction *page : {w.findChild<QAction *>("actionShowQtWdg"), w.findChild<QAction *>("actionShowGLWdg")}) {
+            page->trigger();
+            QWidget *view = stack->currentWidget();
+            QVERIFY(QTest::qWaitForWindowExposed(view));
+            const bool gl = stack->currentIndex() == 1;
+            const auto extent = [gl] { return gl ? DrawGLWdg::viewExtent() : DrawQtWdg::viewExtent(); };
+            const double k = gl ? 1.0 : 100.0; // map units per degree
+            const QString where = gl ? "OpenGL" : "Qt";
+
+            // Tab from nowhere lands on the shown view, a click too.
+            view->clearFocus();
+            QVERIFY(!view->hasFocus());
+            QTest::keyClick(&w, Qt::Key_Tab);
+            QTRY_VERIFY2(view->hasFocus(), qPrintable(where));
+            view->clearFocus();
+            QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(view->width() / 2, view->height() / 2));
+            QTRY_VERIFY2(view->hasFocus(), qPrintable(where));
+
+            QTest::keyClick(view, Qt::Key_Home);
+            const ViewExtent start = extent();
+            QCOMPARE(start, gl ? DrawGLWdg::initialExtent : DrawQtWdg::initialExtent);
+            const QImage atStart = pictureOf(view);
+            // The tile 14..15° E, 49..50° N: its columns along the row of 49.5° N,
+            // its rows along the column of 14.5° E.
+            const int row = int((start.top - 49.5 * k) / (start.top - start.bottom) * view->height());
+            const int col = int((14.5 * k - start.left) / (start.right - start.left) * view->width());
+            const auto columns = lowlandSpan(atStart, true, row);
+            const auto rows = lowlandSpan(atStart, false, col);
+            QVERIFY2(columns.first > 0 && rows.first > 0, qPrintable(where));
+
+            struct Press { Qt::Key key; Qt::KeyboardModifiers mods; double east, north; };
+            const Press presses[] = {{Qt::Key_Right, Qt::NoModifier, 1, 0}, {Qt::Key_Up, Qt::NoModifier, 0, 1},
+                                     {Qt::Key_Left, Qt::KeypadModifier, -1, 0}, {Qt::Key_Down, Qt::NoModifier, 0, -1}};
+            ViewExtent e = start;
+            double shiftX = 0, shiftY = 0; // where the tile has gone, in pixels
+            for (const Press &p : presses) {
+                QTest::keyClick(view, p.key, p.mods);
+                const double dx = p.east * 0.1 * (double(e.right) - e.left);
+                const double dy = p.north * 0.1 * (double(e.top) - e.bottom);
+                e = ViewExtent{float(e.left + dx), float(e.right + dx), float(e.bottom + dy), float(e.top + dy)};
+                QCOMPARE(extent(), e);
+                // What lies east (north) comes into view: the tile moves west
+                // (south) by a tenth of the view.
+                shiftX += p.east * view->width() / 10.0;
+                shiftY += p.north * view->height() / 10.0;
+                const QImage now = pictureOf(view);
+                const auto c = lowlandSpan(now, true, int(row + shiftY));
+                const auto r = lowlandSpan(now, false, int(col - shiftX));
+                QVERIFY2(qAbs(c.first - (columns.first - shiftX)) <= 1.5 && qAbs(c.second - (columns.second - shiftX)) <= 1.5,
+                         qPrintable(QString("%1 after key %2: columns %3..%4").arg(where).arg(p.key).arg(c.first).arg(c.second)));
+                QVERIFY2(qAbs(r.first - (rows.first + shiftY)) <= 1.5 && qAbs(r.second - (rows.second + shiftY)) <= 1.5,
+                         qPrintable(QString("%1 after key %2: rows %3..%4").arg(where).arg(p.key).arg(r.first).arg(r.second)));
+            }
+            // A tenth of the moved extent back is not quite the way there:
+            // the start is within rounding only.
+            QVERIFY(qAbs(extent().left - start.left) < 1e-3 * k && qAbs(extent().top - start.top) < 1e-3 * k);
+
+            // + and - are the wheel's steps around the centre; with Ctrl the
+            // keys are not the map's.
+            ViewExtent wheel = extent();
+            ViewExtentMath::zoom(wheel, 120, 0.45 * k, 0.15 * k);
+            QTest::keyClick(view, Qt::Key_Plus, Qt::ShiftModifier);
+            QCOMPARE(extent(), wheel);
+            QTest::keyClick(view, Qt::Key_Right, Qt::ControlModifier);
+            QCOMPARE(extent(), wheel);
+            ViewExtentMath::zoom(wheel, -120, 0.45 * k, 0.15 * k);
+            QTest::keyClick(view, Qt::Key_Minus);
+            QCOMPARE(extent(), wheel);
+        }
+
+        // Both views moved away; Home in one takes both back and shows the start.
+        QTest::keyClick(stack->widget(1), Qt::Key_Right);
+        QTest::keyClick(stack->widget(0), Qt::Key_Plus);
+        QVERIFY(!(DrawQtWdg::viewExtent() == DrawQtWdg::initialExtent));
+        QVERIFY(!(DrawGLWdg::viewExtent() == DrawGLWdg::initialExtent));
+        QWidget *glView = stack->widget(1);
+        const QImage glAtStart = [&] {
+            const ViewExtent moved = DrawGLWdg::viewExtent();
+            DrawGLWdg::resetViewExtent();
+            const QImage img = pictureOf(glView);
+            DrawGLWdg::setViewExtent(moved);
+            return img;
+        }();
+        QTest::keyClick(glView, Qt::Key_Home);
+        QCOMPARE(DrawQtWdg::viewExtent(), DrawQtWdg::initialExtent);
+        QCOMPARE(DrawGLWdg::viewExtent(), DrawGLWdg::initialExtent);
+        QCOMPARE(pictureOf(glView), glAtStart);
+    }
+
+    // What a screen reader says about the map, the slider and the readout.
+    void accessibleNames()
+    {
+        WindowRZ w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto *stack = w.findChild<QStackedWidget *>("stackedWidget");
+        ImportDlg dlg({"/x/N49E014.hgt"}, &w);
+        QList<QWidget *> widgets{stack->widget(0), stack->widget(1), w.findChild<QLabel *>("labelPointer"),
+                                 dlg.findChild<QSlider *>("horizontalSliderQuantity")};
+        QStringList names;
+        for (QWidget *widget : widgets) {
+            QAccessibleInterface *a = QAccessible::queryAccessibleInterface(widget);
+            QVERIFY(a);
+            names << a->text(QAccessible::Name);
+            QVERIFY2(a->text(QAccessible::Description).size() > 20, qPrintable(names.last()));
+        }
+        QCOMPARE(names, (QStringList{"Mapa kreslená pomocí Qt", "Mapa kreslená pomocí OpenGL", "Poloha ukazatele",
+                                     "Množství výšek"}));
+    }
+
+    // The menus as the description has them plus the new items, none with a
+    // shortcut, icon or status tip; "O programu..." shows our own dialog.
+    void aboutDialog()
+    {
+        WindowRZ w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto *soubor = w.findChild<QMenu *>("menuSoubor");
+        auto *zobrazit = w.findChild<QMenu *>("menuZobrazit");
+        auto *napoveda = w.findChild<QMenu *>("menuNapoveda");
+        QVERIFY(napoveda);
+        QCOMPARE(w.menuBar()->actions(),
+                 QList<QAction *>({soubor->menuAction(), zobrazit->menuAction(), napoveda->menuAction()}));
+        QCOMPARE(napoveda->title(), QString("Nápověda"));
+        QCOMPARE(actionNames(soubor->actions()),
+                 QStringList({"actionOpenFiles", "actionImportFiles", "|", "actionClose", "|", "actionStopImport",
+                              "|", "actionSaveImage"}));
+        QCOMPARE(actionNames(napoveda->actions()), QStringList({"actionAbout"}));
+        QCOMPARE(w.findChild<QAction *>("actionStopImport")->text(), QString("Přerušit import"));
+        QCOMPARE(w.findChild<QAction *>("actionSaveImage")->text(), QString("Uložit obrázek..."));
+        QCOMPARE(w.findChild<QAction *>("actionAbout")->text(), QString("O programu..."));
+        QVERIFY(!w.findChild<QAction *>("actionStopImport")->isEnabled());
+        for (QAction *a : w.findChildren<QAction *>()) {
+            if (!a->objectName().startsWith("action"))
+                continue;
+            QVERIFY2(a->icon().isNull() && a->shortcut().isEmpty() && a->statusTip().isEmpty(),
+                     qPrintable(a->objectName()));
+        }
+
+        QString title, texts;
+        ModalDriver driver({[&](QWidget *d) {
+            title = d->windowTitle();
+            for (QLabel *label : d->findChildren<QLabel *>())
+                texts += label->text() + '\n';
+            QPushButton *close = nullptr;
+            for (QPushButton *b : d->findChildren<QPushButton *>())
+                if (b->text() == "Zavřít")
+                    close = b;
+            if (close)
+                QTest::mouseClick(close, Qt::LeftButton);
+        }});
+        w.findChild<QAction *>("actionAbout")->trigger();
+        QCOMPARE(driver.seen, QStringList{"AboutDlg"});
+        QCOMPARE(title, QString("O programu"));
+        for (const char *part : {"Verze " RZMAP_VERSION, "licencí MIT", "© přispěvatelé OpenStreetMap",
+                                 "© OpenStreetMap contributors, ODbL 1.0"})
+            QVERIFY2(texts.contains(QString::fromUtf8(part)), part);
+        QVERIFY(!QApplication::activeModalWidget());
+    }
+
+    void savePicture_data()
+    {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<bool>("border");
+        QTest::addColumn<QString>("existing"); // "", "replace", "keep"
+        QTest::addColumn<QString>("failure");  // "", "size limit", "folder removed"
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("painter view with border") << 0 << true << "" << "" << "";
+        QTest::newRow("OpenGL view without border") << 1 << false << "" << "" << "";
+        QTest::newRow("replacing a file") << 1 << true << "replace" << "" << "";
+        QTest::newRow("keeping a file") << 0 << true << "keep" << "" << "";
+        QTest::newRow("file size limit") << 0 << true << "" << "size limit" << "soubor by překročil povolenou velikost";
+        QTest::newRow("folder removed") << 1 << true << "" << "folder removed" << "soubor nebo složka neexistuje";
+    }
+
+    // The visible view as a PNG: a save dialog at home with the PNG filter,
+    // its own overwrite question, the credit chunk with the border, and a
+    // failure told in the status bar with the system's reason.
+    void savePicture()
+    {
+        QFETCH(int, page);
+        QFETCH(bool, border);
+        QFETCH(QString, existing);
+        QFETCH(QString, failure);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        const QString chgt = makeTile(QDir(dir.path()), "N49E014");
+        QVERIFY(!chgt.isEmpty());
+        const QString folder = dir.filePath("pictures");
+        QVERIFY(QDir().mkpath(folder));
+        const QString target = folder + "/mapa.png";
+        if (!existing.isEmpty()) {
+            QFile old(target);
+            QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+        }
+        DrawQtWdg::resetViewExtent();
+        DrawGLWdg::resetViewExtent();
+        WindowRZ w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.resize(900, 600);
+        w.openPaths({chgt});
+        w.findChild<QAction *>(page == 0 ? "actionShowQtWdg" : "actionShowGLWdg")->trigger();
+        auto *stack = w.findChild<QStackedWidget *>("stackedWidget");
+        QWidget *view = stack->currentWidget();
+        QVERIFY(QTest::qWaitForWindowExposed(view));
+        if (!border)
+            w.findChild<QAction *>("actionBorder")->trigger();
+        const QImage shown = pictureOf(view);
+
+        QString startDir;
+        QStringList filters;
+        bool confirms = false;
+        QString question;
+        QList<ModalDriver::Handler> answers{[&](QWidget *d) {
+            auto *files = qobject_cast<QFileDialog *>(d);
+            startDir = files->directory().absolutePath();
+            filters = files->nameFilters();
+            confirms = files->acceptMode() == QFileDialog::AcceptSave
+                       && !files->testOption(QFileDialog::DontConfirmOverwrite);
+            files->setDirectory(folder);
+            auto *edit = d->findChild<QLineEdit *>("fileNameEdit");
+            edit->clear();
+            QTest::keyClicks(edit, "mapa"); // the suffix comes from the filter
+            if (failure == "folder removed")
+                QDir(folder).removeRecursively();
+            static_cast<QDialog *>(d)->accept();
+        }};
+        if (!existing.isEmpty()) {
+            answers << [&](QWidget *d) {
+                auto *box = qobject_cast<QMessageBox *>(d);
+                question = box ? box->text() : QString();
+                if (box)
+                    QTest::mouseClick(box->button(existing == "replace" ? QMessageBox::Yes : QMessageBox::No),
+                                      Qt::LeftButton);
+            };
+            if (existing == "keep") // back in the file dialog, which is then cancelled
+                answers << ModalDriver::rejectDialog();
+        }
+        struct rlimit saved;
+        getrlimit(RLIMIT_FSIZE, &saved);
+        {
+            ModalDriver driver(answers);
+            if (failure == "size limit") {
+                std::signal(SIGXFSZ, SIG_IGN);
+                struct rlimit small = saved;
+                small.rlim_cur = 1000;
+                QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
+            }
+            w.findChild<QAction *>("actionSaveImage")->trigger();
+            setrlimit(RLIMIT_FSIZE, &saved);
+            QCOMPARE(driver.seen.first(), QString("QFileDialog"));
+            QCOMPARE(driver.seen.size(), answers.size());
+        }
+        QCOMPARE(startDir, QDir::homePath());
+        QCOMPARE(filters, QStringList{"Obrázky PNG (*.png)"});
+        QVERIFY(confirms);
+        QCOMPARE(question.contains("mapa.png"), !existing.isEmpty());
+
+        const QString message = w.statusBar()->currentMessage();
+        if (!failure.isEmpty()) {
+            QCOMPARE(message, QString("Obrázek %1 nelze uložit: %2").arg(target, reason));
+            QVERIFY(!QFileInfo::exists(target)); // no half picture
+            return;
+        }
+        if (existing == "keep") {
+            QFile old(target);
+            QVERIFY(old.open(QIODevice::ReadOnly));
+            QCOMPARE(old.readAll(), QByteArray("old"));
+            return;
+        }
+        QCOMPARE(message, QString("Obrázek uložen: %1").arg(target));
+        QImageReader reader(target);
+        QCOMPARE(reader.format(), QByteArray("png"));
+        QCOMPARE(reader.text(MapPicture::CreditKey), border ? MapPicture::creditText() : QString());
+        QCOMPARE(MapPicture::creditText(), QString("Border: © OpenStreetMap contributors, ODbL 1.0"));
+        const QImage saved2 = reader.read().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(saved2.size(), shown.size());
+        QCOMPARE(saved2, shown);
+    }
+
+    // "Přerušit import" during a conversion of full-density tiles: the tiles
+    // written are whole, the rest are listed as stopped, the progress dialog
+    // says so with its clock stopped and the log gets no line. A later
+    // import runs to its end as usual.
+    void stopConversion()
+    {
+        QTemporaryDir dir;
+        QStringList tiles;
+        HgtTileGenerator gen;
+        gen.fillRandom(11);
+        for (int lon = 10; lon < 18; ++lon)
+            QVERIFY(gen.save(tiles.emplace_back(dir.filePath(QString("N49E0%1.hgt").arg(lon)))));
+        const QString out = dir.filePath("out");
+        const int logBefore = logLines().size();
+        WindowRZ w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        RunGate gate(w.conversionWorker(), 2, int(tiles.size()));
+        QAction *import = w.findChild<QAction *>("actionImportFiles");
+        QAction *stop = w.findChild<QAction *>("actionStopImport");
+        auto *progress = w.findChild<ProgressDlg *>(QString(), Qt::FindDirectChildrenOnly);
+        auto *report = w.findChild<QDockWidget *>("dockImportReport");
+        QVERIFY(!stop->isEnabled());
+        {
+            ModalDriver driver({ModalDriver::chooseFiles(tiles), ModalDriver::answerImport(out, 1, "pushButtonImport")});
+            import->trigger();
+        }
+        QVERIFY(stop->isEnabled() && !import->isEnabled());
+        QVERIFY(progress->isTiming());
+        // The first two tiles written, the third taken: stop.
+        QTRY_VERIFY_WITH_TIMEOUT(gate.isHolding() && QDir(out).entryList({"*.chgt"}, QDir::Files).size() == 2, 60000);
+        stop->trigger();
+        gate.open();
+        QTRY_VERIFY_WITH_TIMEOUT(import->isEnabled(), 60000);
+        QVERIFY(!stop->isEnabled());
+
+        // The tile in hand was finished; nothing after it was begun.
+        const QFileInfoList left = QDir(out).entryInfoList(QDir::Files | QDir::Hidden);
+        QCOMPARE(left.size(), 3);
+        for (const QFileInfo &fi : left) {
+            QVERIFY2(fi.fileName().endsWith(".chgt"), qPrintable(fi.fileName()));
+            QCOMPARE(fi.size(), qint64(207360000));
+        }
+        QCOMPARE(progress->findChild<QLabel *>("labelCompleted")->text(), QString("Přerušeno"));
+        QVERIFY(!progress->isTiming());
+        QCOMPARE(logLines().size(), logBefore);
+        QVERIFY(report->isVisible());
+        auto *tree = report->findChild<QTreeWidget *>("treeImportReport");
+        QCOMPARE(tree->topLevelItemCount(), tiles.size() - left.size());
+        for (int i = 0; i < tree->topLevelItemCount(); ++i) {
+            QCOMPARE(tree->topLevelItem(i)->text(0), tiles[left.size() + i]);
+            QCOMPARE(tree->topLevelItem(i)->text(1), QString("přerušeno"));
+            QVERIFY(!QFileInfo::exists(out + QString("/N49E0%1.chgt").arg(10 + left.size() + i)));
+        }
+
+        // OK only hides the dialog.
+        QTest::mouseClick(progress->findChild<QDialogButtonBox *>("buttonBox")->button(QDialogButtonBox::Ok),
+                          Qt::LeftButton);
+        QVERIFY(!progress->isVisible());
+        QCOMPARE(progress->findChild<QLabel *>("labelCompleted")->text(), QString("Přerušeno"));
+
+        // The next import is not stopped by the last one's request.
+        {
+            ModalDriver driver({ModalDriver::chooseFiles({tiles.last()}), ModalDriver::answerImport(out, 5, "pushButtonImport")});
+            import->trigger();
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(import->isEnabled(), 60000);
+        QCOMPARE(progress->findChild<QLabel *>("labelCompleted")->text(), QString("Dokonceno!"));
+        QCOMPARE(logLines().size(), logBefore + 1);
+        QCOMPARE(QFileInfo(out + "/N49E017.chgt").size(), qint64(8294400));
+        QVERIFY(!report->isVisible());
+    }
+};
+
+RZ_REGISTER_TEST(DesktopTest);
+#include "tst_desktop.moc"

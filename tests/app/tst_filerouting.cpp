@@ -1,0 +1,153 @@
+#include "TestRegistry.h"
+
+#include "CommandLine.h"
+#include "FileDropFilter.h"
+#include "FileRouting.h"
+
+#include <QDir>
+#include <QMimeData>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTest>
+#include <QUrl>
+
+// Which file goes where, and rzmap's own command line, by the parsing
+// function and by the real program.
+class FileRoutingTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void routes_data()
+    {
+        QTest::addColumn<QStringList>("paths");
+        QTest::addColumn<QStringList>("tiles");
+        QTest::addColumn<QStringList>("sources");
+        QTest::addColumn<QStringList>("unknown");
+        QTest::newRow("nothing") << QStringList() << QStringList() << QStringList() << QStringList();
+        QTest::newRow("mixed, order kept")
+            << QStringList{"/a/N50E014.chgt", "/a/N49E014.hgt", "/a/notes.txt", "/b/N49E013.chgt",
+                           "/b/M33.zip", "/b/N50E014.SRTMGL1.hgt.zip"}
+            << QStringList{"/a/N50E014.chgt", "/b/N49E013.chgt"}
+            << QStringList{"/a/N49E014.hgt", "/b/M33.zip", "/b/N50E014.SRTMGL1.hgt.zip"}
+            << QStringList{"/a/notes.txt"};
+        QTest::newRow("upper case suffixes")
+            << QStringList{"/x/N49E014.CHGT", "/x/N49E014.HGT", "/x/M33.ZIP"} << QStringList{"/x/N49E014.CHGT"}
+            << QStringList{"/x/N49E014.HGT", "/x/M33.ZIP"} << QStringList();
+        QTest::newRow("suffix of a folder, not of the name")
+            << QStringList{"/tiles.chgt/readme", "/srtm.zip/", "/x/N49E014.chgt.bak", "/x/N49E014.hgt.gz"}
+            << QStringList() << QStringList()
+            << QStringList{"/tiles.chgt/readme", "/srtm.zip/", "/x/N49E014.chgt.bak", "/x/N49E014.hgt.gz"};
+    }
+
+    void routes()
+    {
+        QFETCH(QStringList, paths);
+        QFETCH(QStringList, tiles);
+        QFETCH(QStringList, sources);
+        QFETCH(QStringList, unknown);
+        const FileRouting r = FileRouting::of(paths);
+        QCOMPARE(r.tiles, tiles);
+        QCOMPARE(r.sources, sources);
+        QCOMPARE(r.unknown, unknown);
+        QCOMPARE(r.hasWork(), !tiles.isEmpty() || !sources.isEmpty());
+    }
+
+    // A drag carries URLs: only local files count.
+    void dropsCarryLocalFiles()
+    {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile("/d/N49E014.chgt"), QUrl("https://example.org/N50E014.chgt"),
+                      QUrl::fromLocalFile("/d/a b/N49E015.hgt")});
+        QCOMPARE(FileDropFilter::localFiles(&data), (QStringList{"/d/N49E014.chgt", "/d/a b/N49E015.hgt"}));
+        QMimeData text;
+        text.setText("/d/N49E014.chgt");
+        QCOMPARE(FileDropFilter::localFiles(&text), QStringList());
+    }
+
+    void commandLine_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("action");
+        QTest::addColumn<QStringList>("files"); // "@" is the current directory
+        QTest::addColumn<QString>("text");      // a part of it
+        QTest::addColumn<int>("exitCode");
+        const int run = int(CommandLine::Action::Run);
+        QTest::newRow("no files") << QStringList() << run << QStringList() << QString() << 0;
+        QTest::newRow("files made absolute, in order")
+            << QStringList{"tiles/N49E014.chgt", "/data/N50E014.hgt", "../x/M33.zip", "file:///u/N49E015.chgt"}
+            << run << QStringList{"@/tiles/N49E014.chgt", "/data/N50E014.hgt", "@/../x/M33.zip", "/u/N49E015.chgt"}
+            << QString() << 0;
+        QTest::newRow("a file named like an option, after --")
+            << QStringList{"--", "--help"} << run << QStringList{"@/--help"} << QString() << 0;
+        QTest::newRow("help") << QStringList{"--help"} << int(CommandLine::Action::ShowHelp) << QStringList()
+                              << "[FILE...]" << 0;
+        QTest::newRow("help beside a mistake") << QStringList{"-x", "-h"} << int(CommandLine::Action::ShowHelp)
+                                               << QStringList() << "--version" << 0;
+        QTest::newRow("version") << QStringList{"a.chgt", "--version"} << int(CommandLine::Action::ShowVersion)
+                                 << QStringList() << "rzmap " RZMAP_VERSION "\n" << 0;
+        QTest::newRow("unknown option") << QStringList{"--zoom", "a.chgt"} << int(CommandLine::Action::UsageError)
+                                        << QStringList() << "rzmap: Unknown option 'zoom'." << 2;
+    }
+
+    void commandLine()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, action);
+        QFETCH(QStringList, files);
+        QFETCH(QString, text);
+        QFETCH(int, exitCode);
+        const CommandLine c = CommandLine::parse(QStringList{"rzmap"} + args);
+        QCOMPARE(int(c.action), action);
+        for (QString &f : files)
+            f = QDir::cleanPath(f.replace("@", QDir::currentPath()));
+        QCOMPARE(c.files, files);
+        QVERIFY2(c.text.contains(text), qPrintable(c.text));
+        QCOMPARE(c.exitCode, exitCode);
+    }
+
+    // The real program answers help and version without any display, and
+    // a mistake with exit code 2 on standard error.
+    void realProgram_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QString>("err");
+        QTest::newRow("--help") << QStringList{"--help"} << 0 << "Usage: " << "";
+        QTest::newRow("-h with a file") << QStringList{"N49E014.chgt", "-h"} << 0 << "[FILE...]" << "";
+        QTest::newRow("--version") << QStringList{"--version"} << 0 << "rzmap " RZMAP_VERSION "\n" << "";
+        QTest::newRow("-v after a toolkit option") << QStringList{"-platform", "xcb", "-v"} << 0
+                                                   << "rzmap " RZMAP_VERSION "\n" << "";
+        QTest::newRow("unknown option") << QStringList{"--frobnicate"} << 2 << ""
+                                        << "rzmap: Unknown option 'frobnicate'.";
+    }
+
+    void realProgram()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        QProcess rzmap;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        // No display at all, unless the mistake needs the window system.
+        if (exitCode == 0) {
+            env.remove("DISPLAY");
+            env.remove("WAYLAND_DISPLAY");
+            env.remove("QT_QPA_PLATFORM");
+        }
+        rzmap.setProcessEnvironment(env);
+        rzmap.start(RZMAP_PATH, args);
+        QVERIFY(rzmap.waitForFinished(60000));
+        QCOMPARE(rzmap.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(rzmap.exitCode(), exitCode);
+        const QString stdOut = QString::fromLocal8Bit(rzmap.readAllStandardOutput());
+        const QString stdErr = QString::fromLocal8Bit(rzmap.readAllStandardError());
+        QVERIFY2(out.isEmpty() ? stdOut.isEmpty() : stdOut.contains(out), qPrintable(stdOut));
+        QVERIFY2(stdErr.contains(err), qPrintable(stdErr));
+    }
+};
+
+RZ_REGISTER_TEST(FileRoutingTest);
+#include "tst_filerouting.moc"
