@@ -1,5 +1,7 @@
 #include "MapPicture.h"
 
+#include "BorderCredit.h"
+
 #include <QBuffer>
 #include <QFile>
 #include <QImageWriter>
@@ -11,7 +13,7 @@
 
 QString MapPicture::creditText()
 {
-    return QStringLiteral("Border: © OpenStreetMap contributors, ODbL 1.0");
+    return BorderCredit::text();
 }
 
 QByteArray MapPicture::png(const QImage &image, bool withBorder)
@@ -21,7 +23,7 @@ QByteArray MapPicture::png(const QImage &image, bool withBorder)
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "png");
     if (withBorder)
-        writer.setText(QString::fromLatin1(CreditKey), creditText());
+        writer.setText(BorderCredit::pngTextKey(), creditText());
     if (!writer.write(image))
         return QByteArray();
     return bytes;

@@ -12,7 +12,6 @@ class MapPicture
 {
 public:
     // The PNG text chunk the border's licence asks for; chgt2png writes the same.
-    static constexpr const char *CreditKey = "Copyright";
     static QString creditText();
 
     // The PNG of image, with the credit chunk when withBorder; empty if the

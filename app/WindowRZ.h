@@ -33,7 +33,6 @@ public:
     void openPaths(const QStringList &paths);
 
     // The conversion worker, so a test can hold a run at a known file.
-    const ConvertHgt &conversionWorker() const { return convertHgt; }
 
 protected:
     bool event(QEvent *e) override;

@@ -1,5 +1,6 @@
 #include "TestRegistry.h"
 #include "ModalDriver.h"
+#include "RunGate.h"
 
 #include "BorderOutline.h"
 #include "ConvertHgt.h"
@@ -31,8 +32,6 @@
 #include <QWheelEvent>
 
 #include <QDeadlineTimer>
-#include <QScopeGuard>
-#include <QSemaphore>
 
 #include <atomic>
 #include <memory>
@@ -591,18 +590,12 @@ private slots:
         // has been accepted, so it is certainly still running then.
         auto *worker = w.findChild<ConvertHgt *>("convertHgt");
         QVERIFY(worker);
-        const auto gate = std::make_shared<QSemaphore>();
-        const auto held = std::make_shared<std::atomic<int>>(0);
-        connect(worker, &ConvertHgt::sProgress, worker, [gate, held](int) {
-            if (held->fetch_add(1) == 0)
-                gate->acquire();
-        }, Qt::DirectConnection);
-        const auto release = qScopeGuard([gate] { gate->release(); }); // never leave the worker held
+        RunGate gate(*worker, 0, int(first.size()));
         {
             ModalDriver driver({ModalDriver::chooseFiles(first), ModalDriver::answerImport(dir.filePath("out"), 5, "pushButtonImport")});
             w.findChild<QAction *>("actionImportFiles")->trigger();
         }
-        QTRY_VERIFY2_WITH_TIMEOUT(held->load() == 1, "the first run reached its first file", Waits::Conversion);
+        QTRY_VERIFY2_WITH_TIMEOUT(gate.isHolding(), "the first run reached its first file", Waits::Conversion);
         QAction *import = w.findChild<QAction *>("actionImportFiles");
         bool busyWhenAccepted = false;
         {
@@ -615,7 +608,7 @@ private slots:
         }
         QVERIFY(busyWhenAccepted);
         QVERIFY(!QFileInfo::exists(dir.filePath("out/N50E014.chgt"))); // waits for the first run
-        gate->release();
+        gate.open();
         QTRY_COMPARE_WITH_TIMEOUT(logLines().size(), logBefore + 2, Waits::Conversion);
         for (const char *tile : {"N49E010", "N49E011", "N49E012", "N50E014"})
             QCOMPARE(QFileInfo(dir.filePath(QString("out/%1.chgt").arg(tile))).size(), 8294400);
@@ -641,25 +634,18 @@ private slots:
         // so the close certainly comes while tiles are still to come.
         auto *worker = w->findChild<ConvertHgt *>("convertHgt");
         QVERIFY(worker);
-        const auto taken = std::make_shared<std::atomic<int>>(0);
-        connect(worker, &ConvertHgt::sProgress, worker, [worker, taken](int) {
-            if (taken->fetch_add(1) != 1)
-                return;
-            QDeadlineTimer bound(Waits::Conversion);
-            while (!worker->isInterruptionRequested() && !bound.hasExpired())
-                QThread::msleep(2);
-        }, Qt::DirectConnection);
+        RunGate gate(*worker, 1, int(tiles.size()), RunGate::UntilStopRequested);
         {
             ModalDriver driver({ModalDriver::chooseFiles(tiles), ModalDriver::answerImport(out, 1, "pushButtonImport")});
             w->findChild<QAction *>("actionImportFiles")->trigger();
         }
-        QTRY_VERIFY2_WITH_TIMEOUT(taken->load() >= 2, "the run reached its second file", Waits::Conversion);
+        QTRY_VERIFY2_WITH_TIMEOUT(gate.isHolding(), "the run reached its second file", Waits::Conversion);
         w->close();
         w.reset();
 
         // The run stopped early and every tile left behind is whole.
         // Exactly the two files taken before it was asked to stop.
-        QCOMPARE(taken->load(), 2);
+        QCOMPARE(gate.filesTaken(), 2);
         const QFileInfoList left = QDir(out).entryInfoList(QDir::Files | QDir::Hidden);
         QCOMPARE(left.size(), 2);
         for (const QFileInfo &fi : left)
