@@ -227,8 +227,9 @@ bool ChgtTileWriter::writeMesh(const TileMeshBuilder &builder)
         return write(buffers[0].data(), columns * perColumn);
     }
 
-    // Each batch is built by a pool task while the batches before it are
-    // written; a slot is given to the next batch once it is written.
+    // Batches are short, independent pieces: pool tasks, built while the
+    // batches before them are written; a slot takes the next batch once its
+    // own is written. Should no pool thread be free, this thread builds.
     std::vector<PoolTask<void>> building(Slots);
     const auto startBuilding = [&](int b) {
         float *slot = buffers[b % Slots].data();
