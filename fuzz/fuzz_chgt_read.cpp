@@ -7,8 +7,8 @@
 #include "BorderOutline.h"
 #include "ChgtTile.h"
 #include "ChgtTileReader.h"
-#include "TilePolygons.h"
 #include "MapPainter.h"
+#include "TilePolygons.h"
 
 #include <QGuiApplication>
 #include <QImage>

@@ -1,6 +1,7 @@
 #include "TilePolygons.h"
 
 #include "ChgtTile.h"
+#include "ChgtTileReader.h"
 
 #include <QMutex>
 #include <QThreadPool>

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "ChgtTileReader.h"
 #include "ColoredPolygon.h"
 #include "FileFailure.h"
 #include "PoolTask.h"

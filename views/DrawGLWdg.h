@@ -43,8 +43,8 @@ public:
     // view has its context, tiles wait and are read when it gets one.
     bool canUploadNow() const;
     // Adds one tile read elsewhere (floats as ChgtTileReader::readTriangles
-    // gives them), without redrawing; an open that reads each file once for both
-    // views ends with updateGL(). Without a context the file is read later.
+    // gives them), without redrawing; an open that reads each file once for
+    // both views ends with updateGL(). Without a context the file is read later.
     void addTile(const QString &path, const QByteArray &floats);
     // Upload threads sharing this view's buffers, or nullptr when there can
     // be none (no context yet, no sharing, no buffer objects): then addTile.

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "TilePolygons.h"
 #include "ColoredPolygon.h"
 #include "MapPainter.h"
 #include "PointBlocks.h"
+#include "TilePolygons.h"
 #include "ViewExtent.h"
 
 #include <QPoint>
