@@ -1,5 +1,6 @@
 #include "ChgtTileWriter.h"
 
+#include "PoolTask.h"
 #include "TileMeshBuilder.h"
 
 #include <QDir>
@@ -10,9 +11,6 @@
 #include <QtEndian>
 
 #include <cerrno>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 #ifdef Q_OS_UNIX
@@ -229,44 +227,27 @@ bool ChgtTileWriter::writeMesh(const TileMeshBuilder &builder)
         return write(buffers[0].data(), columns * perColumn);
     }
 
-    std::mutex mutex;
-    std::condition_variable changed;
-    int built = 0;
-    int written = 0;
-    bool stop = false;
-
-    std::thread producer([&] {
-        for (int b = 0; b < batches; ++b) {
-            {
-                std::unique_lock<std::mutex> lock(mutex);
-                changed.wait(lock, [&] { return stop || b - written < Slots; });
-                if (stop)
-                    return;
-            }
-            builder.buildColumns(buffers[b % Slots].data(), b * batch, b * batch + columnsOf(b));
-            {
-                std::lock_guard<std::mutex> lock(mutex);
-                built = b + 1;
-            }
-            changed.notify_all();
-        }
-    });
-
+    // Batches are short, independent pieces: pool tasks, built while the
+    // batches before them are written; a slot takes the next batch once its
+    // own is written. Should no pool thread be free, this thread builds.
+    std::vector<PoolTask<void>> building(Slots);
+    const auto startBuilding = [&](int b) {
+        float *slot = buffers[b % Slots].data();
+        const int first = b * batch;
+        const int end = first + columnsOf(b);
+        building[size_t(b % Slots)] =
+            PoolTask<void>([&builder, slot, first, end] { builder.buildColumns(slot, first, end); });
+    };
+    for (int b = 0; b < qMin(Slots, batches); ++b)
+        startBuilding(b);
     bool ok = true;
     for (int b = 0; b < batches && ok; ++b) {
-        {
-            std::unique_lock<std::mutex> lock(mutex);
-            changed.wait(lock, [&] { return built > b; });
-        }
+        building[size_t(b % Slots)].wait();
         ok = write(buffers[b % Slots].data(), columnsOf(b) * perColumn);
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            written = b + 1;
-            stop = !ok;
-        }
-        changed.notify_all();
+        if (ok && b + Slots < batches)
+            startBuilding(b + Slots);
     }
-    producer.join();
+    // After a failed write, batches under way are waited for as building goes.
     return ok;
 }
 

@@ -28,8 +28,8 @@ public:
 
     bool open();
     bool write(const float *floats, qint64 count);
-    // Writes the whole mesh, building it a few columns at a time on a helper
-    // thread while the batch before is being written, so the 200 MB array of
+    // Writes the whole mesh, building it a few columns at a time on the
+    // thread pool while the batches before are being written, so the 200 MB array of
     // a q = 1 tile is never needed: its page faults alone would cost more
     // than writing the file.
     bool writeMesh(const TileMeshBuilder &builder);

@@ -4,6 +4,7 @@
 #include "ChgtTileWriter.h"
 #include "HgtArchive.h"
 #include "HgtTile.h"
+#include "PoolTask.h"
 #include "RegularFile.h"
 #include "TileMeshBuilder.h"
 
@@ -12,7 +13,6 @@
 #include <QMutexLocker>
 #include <QSet>
 
-#include <thread>
 #include <vector>
 
 namespace {
@@ -247,12 +247,20 @@ void ConvertHgt::run()
                 fileOutcomes += results[handled++];
         }
     };
-    std::vector<std::thread> helpers;
-    for (int j = 1; j < jobs; ++j)
-        helpers.emplace_back(work);
-    work();
-    for (std::thread &helper : helpers)
-        helper.join();
+    // The extra jobs are pool tasks, like all short work of the program; a
+    // pool of their own, so exactly jobs files are converted at once
+    // whatever the machine's pool holds.
+    if (jobs > 1) {
+        QThreadPool helperThreads;
+        helperThreads.setMaxThreadCount(jobs - 1);
+        std::vector<PoolTask<void>> helpers;
+        helpers.reserve(size_t(jobs - 1));
+        for (int j = 1; j < jobs; ++j)
+            helpers.emplace_back(work, &helperThreads);
+        work();
+    } else {
+        work();
+    }
 
     // A stopped run has not finished, so it does not report 100.
     if (sourcesHandled() == n)

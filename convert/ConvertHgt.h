@@ -11,7 +11,9 @@
 
 // Converts HGT tiles into CHGT tiles in an output directory, one file after
 // another, on a thread of its own. Reports progress as whole percentages and
-// nothing else; what became of each file can be read after the run.
+// nothing else; what became of each file can be read after the run. A
+// QThread, not a pool task: it runs for as long as the conversion takes,
+// beside the GUI, and its progress reaches the dialog as a queued signal.
 class ConvertHgt : public QThread
 {
     Q_OBJECT

@@ -1,4 +1,4 @@
-// CHGT contents: bytes -> ChgtReader::appendTriangles and
+// CHGT contents: bytes -> TilePolygons::appendTriangles and
 // keepFiniteTriangles, then MapPainter. Never more polygons than whole
 // triangles, each of three finite points taken from its record; and the
 // fast painting (culled, serial or in bands, index grown in two steps)
@@ -6,8 +6,9 @@
 
 #include "BorderOutline.h"
 #include "ChgtTile.h"
-#include "ChgtReader.h"
+#include "ChgtTileReader.h"
 #include "MapPainter.h"
+#include "TilePolygons.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -74,7 +75,7 @@ bool polygonIs(const ColoredPolygon &cp, const float *t)
         if (!sameBits(p.x(), 100.0 * t[6 * v]) || !sameBits(p.y(), 100.0 * t[6 * v + 1]))
             return false;
     }
-    return cp.color == ChgtReader::colorOf(t[3], t[4], t[5]);
+    return cp.color == TilePolygons::colorOf(t[3], t[4], t[5]);
 }
 
 QImage blank()
@@ -162,7 +163,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     ensureApplication();
     static const QVector<QPointF> border = BorderOutline::mapPoints(BorderOutline::readResource());
 
-    // The file's little-endian floats, as ChgtReader::readTriangles has them.
+    // The file's little-endian floats, as ChgtTileReader::readTriangles has them.
     const qint64 count = qint64(size / 4);
     std::vector<float> floats(static_cast<size_t>(count));
     for (qint64 i = 0; i < count; ++i)
@@ -170,7 +171,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     PointBlocks points;
     QVector<ColoredPolygon> polygons;
-    ChgtReader::appendTriangles(floats.data(), count, polygons, points);
+    TilePolygons::appendTriangles(floats.data(), count, polygons, points);
     const qint64 whole = count / Fpt;
     if (polygons.size() > whole)
         __builtin_trap();
@@ -190,7 +191,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     // keepFiniteTriangles keeps exactly the same triangles, bits unchanged.
     std::vector<float> kept = floats;
-    const qint64 keptCount = ChgtReader::keepFiniteTriangles(kept.data(), count);
+    const qint64 keptCount = ChgtTileReader::keepFiniteTriangles(kept.data(), count);
     if (keptCount % Fpt != 0 || keptCount != qint64(polygons.size()) * Fpt)
         __builtin_trap();
     next = 0;
@@ -210,9 +211,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     grown.reserve(polygons.size());
     MapPainter fast;
     fast.setBandCount(BandCount);
-    ChgtReader::appendTriangles(floats.data(), firstFloats, grown, points);
+    TilePolygons::appendTriangles(floats.data(), firstFloats, grown, points);
     checkPainting(fast, grown, border);
-    ChgtReader::appendTriangles(floats.data() + firstFloats, count - firstFloats, grown, points);
+    TilePolygons::appendTriangles(floats.data() + firstFloats, count - firstFloats, grown, points);
     if (grown.size() != polygons.size())
         __builtin_trap();
     for (qsizetype i = 0; i < grown.size(); ++i) {

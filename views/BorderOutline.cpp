@@ -1,9 +1,7 @@
 #include "BorderOutline.h"
 
 #include "ChgtTile.h"
-#include "WholeFile.h"
-
-#include <QtEndian>
+#include "ChgtTileReader.h"
 
 // The resource lives in a static library, so its registration has to be
 // pulled in by hand; Q_INIT_RESOURCE must be used outside any namespace.
@@ -19,7 +17,7 @@ QByteArray readResource()
     initBorderResource();
 
     QByteArray bytes;
-    WholeFile::read(QStringLiteral(":/border/cesko.bin"), bytes);
+    ChgtTileReader::readRecords(QStringLiteral(":/border/cesko.bin"), bytes);
     return bytes;
 }
 
@@ -31,8 +29,8 @@ QVector<QPointF> mapPoints(const QByteArray &records)
     const char *data = records.constData();
     for (int i = 0; i < count; ++i) {
         const char *record = data + qsizetype(i) * ChgtTile::VertexBytes;
-        const float x = qFromLittleEndian<float>(record);
-        const float y = qFromLittleEndian<float>(record + 4);
+        const float x = ChgtTileReader::recordField(record, 0);
+        const float y = ChgtTileReader::recordField(record, 1);
         points.append(QPointF(100.0 * double(x), 100.0 * double(y)));
     }
     return points;

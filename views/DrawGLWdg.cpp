@@ -1,11 +1,10 @@
 #include "DrawGLWdg.h"
 
 #include "BorderOutline.h"
-#include "ChgtReader.h"
 #include "ChgtTile.h"
+#include "ChgtTileReader.h"
 #include "MapKeys.h"
 #include "ProgressDlg.h"
-#include "WholeFile.h"
 
 #include <QDir>
 #include <QKeyEvent>
@@ -42,6 +41,7 @@ DrawGLWdg::DrawGLWdg(QWidget *parent)
     , progressDlg(nullptr)
     , borderBuffer(0)
     , borderBytes(0)
+    , glLookup(GlBufferFunctions::currentContextLookup())
     , missingFunctionsReported(false)
 {
     progressDlg = new ProgressDlg(QStringLiteral("OpenGL widget"), this);
@@ -95,7 +95,7 @@ bool DrawGLWdg::isOpenGLAvailable()
 
 int DrawGLWdg::triangleVertexCount(qint64 bytes)
 {
-    if (bytes <= 0 || bytes > WholeFile::MaxBytes)
+    if (bytes <= 0 || bytes > ChgtTileReader::MaxBytes)
         return 0;
     return int(bytes / TriangleBytes) * 3;
 }
@@ -221,7 +221,7 @@ void DrawGLWdg::initializeGL()
     // Every context gets its own look-up: the view gets a new context when
     // it moves to another top-level window.
     if (!bufferFunctions.isComplete()) {
-        bufferFunctions.resolve([this](const char *name) { return lookupGlFunction(name); });
+        bufferFunctions.resolve(glLookup);
         if (!bufferFunctions.isComplete() && !missingFunctionsReported) {
             missingFunctionsReported = true;
             qWarning("DrawGLWdg: OpenGL buffer objects are not available; the map cannot be drawn");
@@ -283,12 +283,6 @@ void DrawGLWdg::paintGL()
     glPopMatrix();
 
     emit sProgress(100);
-}
-
-QFunctionPointer DrawGLWdg::lookupGlFunction(const char *name) const
-{
-    QOpenGLContext *ctx = QOpenGLContext::currentContext();
-    return ctx ? ctx->getProcAddress(name) : nullptr;
 }
 
 void DrawGLWdg::onContextAboutToBeDestroyed()
@@ -356,7 +350,7 @@ bool DrawGLWdg::uploadTile(const QString &path)
 {
     // Held only for the upload: the vertex data lives in the buffer.
     QByteArray data;
-    if (!ChgtReader::readTriangles(path, data))
+    if (!ChgtTileReader::readTriangles(path, data))
         return false;
     return uploadTriangles(path, data);
 }
@@ -365,8 +359,7 @@ std::unique_ptr<GlUploader> DrawGLWdg::makeUploader(int threads)
 {
     if (!canUploadNow())
         return nullptr;
-    auto uploader = std::make_unique<GlUploader>(
-        context(), threads, [this](const char *name) { return lookupGlFunction(name); });
+    auto uploader = std::make_unique<GlUploader>(context(), threads, glLookup);
     if (!uploader->isValid())
         return nullptr;
     return uploader;

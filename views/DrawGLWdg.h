@@ -43,9 +43,9 @@ public:
     // Whether a tile given now goes into graphics memory at once; before the
     // view has its context, tiles wait and are read when it gets one.
     bool canUploadNow() const;
-    // Adds one tile read elsewhere (floats as ChgtReader::readTriangles gives
-    // them), without redrawing; an open that reads each file once for both
-    // views ends with updateGL(). Without a context the file is read later.
+    // Adds one tile read elsewhere (floats as ChgtTileReader::readTriangles
+    // gives them), without redrawing; an open that reads each file once for
+    // both views ends with updateGL(). Without a context the file is read later.
     void addTile(const QString &path, const QByteArray &floats);
     // Upload threads sharing this view's buffers, or nullptr when there can
     // be none (no context yet, no sharing, no buffer objects): then addTile.
@@ -53,6 +53,14 @@ public:
     // Adds a tile uploaded by such an uploader (0: the upload was refused,
     // and the tile is left out with a warning).
     void addBuffer(const QString &path, GLuint buffer, qint64 bytes);
+
+    // How the view finds GL entry points by name, in the context current
+    // on the calling thread: by default that context's getProcAddress. The
+    // upload threads of an open are given the same lookup when they start.
+    // Takes effect with the next context (set it before the view is shown);
+    // a driver without buffer objects, or one that refuses uploads, can be
+    // stood in for this way.
+    void setGlLookup(const GlBufferFunctions::Lookup &lookup) { glLookup = lookup; }
 
     int tileCount() const { return int(tileBuffers.size()); }
     QVector<int> vertexCounts() const { return tileVertexCounts; }
@@ -89,10 +97,6 @@ protected:
     void resizeGL(int w, int h) override;
     void paintGL() override;
 
-    // Finds a GL entry point by name in the current context; also called on
-    // the upload threads of an open, with their own context current.
-    virtual QFunctionPointer lookupGlFunction(const char *name) const;
-
 private slots:
     void onContextAboutToBeDestroyed();
 
@@ -120,6 +124,7 @@ private:
     // The paths behind tileBuffers, to reload them into a new context.
     QStringList tilePaths;
     QStringList pendingFiles;
+    GlBufferFunctions::Lookup glLookup;
     GlBufferFunctions bufferFunctions;
     bool missingFunctionsReported;
     QMetaObject::Connection contextConnection;

@@ -2,8 +2,8 @@
 #include "ui_DrawQtWdg.h"
 
 #include "BorderOutline.h"
-#include "ChgtReader.h"
 #include "MapKeys.h"
+#include "TilePolygons.h"
 #include "ProgressDlg.h"
 
 #include <QKeyEvent>
@@ -84,15 +84,15 @@ void DrawQtWdg::viewBorder(bool z)
 
 void DrawQtWdg::createHeightsBuffer(QStringList srcFiles)
 {
-    QVector<ChgtReader::FileTriangles> read = ChgtReader::readFiles(srcFiles);
-    ChgtReader::appendAll(read, polygons, polygonPoints);
+    QVector<TilePolygons::FileTriangles> read = TilePolygons::readFiles(srcFiles);
+    TilePolygons::appendAll(read, polygons, polygonPoints);
     repaint();
-    QTimer::singleShot(0, this, &ChgtReader::returnFreedMemory);
+    QTimer::singleShot(0, this, &TilePolygons::returnFreedMemory);
 }
 
-void DrawQtWdg::addTile(ChgtReader::FileTriangles &file)
+void DrawQtWdg::addTile(TilePolygons::FileTriangles &file)
 {
-    ChgtReader::append(file, polygons, polygonPoints);
+    TilePolygons::append(file, polygons, polygonPoints);
 }
 
 void DrawQtWdg::paintEvent(QPaintEvent *)

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "ChgtReader.h"
 #include "ColoredPolygon.h"
 #include "MapPainter.h"
 #include "PointBlocks.h"
+#include "TilePolygons.h"
 #include "ViewExtent.h"
 
 #include <QPoint>
@@ -42,11 +42,11 @@ public:
     static constexpr double zoomStepX = 45.0;
     static constexpr double zoomStepY = 15.0;
 
-    // Adds the polygons of a file read elsewhere (ChgtReader::startReading),
+    // Adds the polygons of a file read elsewhere (TilePolygons::startReading),
     // taking them over, without repainting: an open that reads each file
     // once for both views adds them one by one as they are read, then
     // repaints.
-    void addTile(ChgtReader::FileTriangles &file);
+    void addTile(TilePolygons::FileTriangles &file);
 
     const QVector<ColoredPolygon> &storedPolygons() const { return polygons; }
     const QVector<QPointF> &borderPoints() const { return border; }

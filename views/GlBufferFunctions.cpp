@@ -1,5 +1,15 @@
 #include "GlBufferFunctions.h"
 
+#include <QOpenGLContext>
+
+GlBufferFunctions::Lookup GlBufferFunctions::currentContextLookup()
+{
+    return [](const char *name) -> QFunctionPointer {
+        QOpenGLContext *ctx = QOpenGLContext::currentContext();
+        return ctx ? ctx->getProcAddress(name) : nullptr;
+    };
+}
+
 bool GlBufferFunctions::resolve(const Lookup &lookup)
 {
     genBuffers = reinterpret_cast<GenBuffers>(lookup("glGenBuffers"));

@@ -15,8 +15,12 @@ public:
     using BufferData = void(QOPENGLF_APIENTRY *)(GLenum, GLsizeiptr, const void *, GLenum);
     using DeleteBuffers = void(QOPENGLF_APIENTRY *)(GLsizei, const GLuint *);
 
-    // Returns the address of a GL function by name, or nullptr.
+    // Returns the address of a GL function by name, or nullptr. Called on
+    // the thread whose context is to use the functions.
     using Lookup = std::function<QFunctionPointer(const char *name)>;
+
+    // Looks names up in the context current on the calling thread.
+    static Lookup currentContextLookup();
 
     // Looks the four names up in the order glGenBuffers, glBindBuffer,
     // glBufferData, glDeleteBuffers; returns isComplete().

@@ -2,9 +2,15 @@
 
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
+#include <QPromise>
 #include <QThread>
 
-// One upload thread: its context is current there for the thread's life.
+#include <memory>
+
+// One upload thread: its context is current there for the thread's life,
+// which a pool thread could not promise, so each lane is a QThread of its
+// own. Work reaches it as a queued call on an object living there; results
+// come back through QFuture, as from every other thread of the program.
 class GlUploader::Lane
 {
 public:
@@ -24,11 +30,16 @@ public:
         worker.moveToThread(&thread);
         context->moveToThread(&thread);
         thread.start();
-        std::promise<bool> ready;
-        run([this, &ready, &lookup] {
-            ready.set_value(context->makeCurrent(&surface) && functions.resolve(lookup));
+        auto ready = std::make_shared<QPromise<bool>>();
+        QFuture<bool> started = ready->future();
+        ready->start();
+        // The entry points are looked up on the lane's thread, with its
+        // context current: they may differ from context to context.
+        run([this, ready, lookup] {
+            ready->addResult(context->makeCurrent(&surface) && functions.resolve(lookup));
+            ready->finish();
         });
-        valid = ready.get_future().get();
+        valid = started.result();
     }
 
     ~Lane()
@@ -85,12 +96,14 @@ GlUploader::GlUploader(QOpenGLContext *share, int threads, const GlBufferFunctio
 
 GlUploader::~GlUploader() = default;
 
-std::future<GLuint> GlUploader::upload(QByteArray floats, const Done &done)
+QFuture<GLuint> GlUploader::upload(QByteArray floats, const Done &done)
 {
-    auto promise = std::make_shared<std::promise<GLuint>>();
-    std::future<GLuint> result = promise->get_future();
+    auto promise = std::make_shared<QPromise<GLuint>>();
+    QFuture<GLuint> result = promise->future();
+    promise->start();
     if (lanes.empty()) {
-        promise->set_value(0);
+        promise->addResult(0);
+        promise->finish();
         return result;
     }
     Lane *lane = lanes[next++ % lanes.size()].get();
@@ -98,7 +111,8 @@ std::future<GLuint> GlUploader::upload(QByteArray floats, const Done &done)
         const GLuint id = lane->upload(floats);
         if (done)
             done(std::move(floats));
-        promise->set_value(id);
+        promise->addResult(id);
+        promise->finish();
     });
     return result;
 }

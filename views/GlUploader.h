@@ -3,10 +3,10 @@
 #include "GlBufferFunctions.h"
 
 #include <QByteArray>
+#include <QFuture>
 #include <QtGui/qopengl.h>
 
 #include <functional>
-#include <future>
 #include <memory>
 #include <vector>
 
@@ -22,10 +22,11 @@ public:
     // Done is called on an upload thread with the floats after their upload.
     using Done = std::function<void(QByteArray &&floats)>;
 
-    // Made on the GUI thread. lookup finds entry points in the context
-    // current on the calling thread, as the view does. Without threads of its
-    // own (no shared context could be made, or the entry points are missing)
-    // the uploader is not valid and the caller uploads itself.
+    // Made on the GUI thread. Each upload thread is given lookup when it
+    // starts and resolves its entry points with it in its own context (the
+    // view hands over the very lookup it uses itself). Without threads of
+    // its own (no shared context could be made, or the entry points are
+    // missing) the uploader is not valid and the caller uploads itself.
     GlUploader(QOpenGLContext *share, int threads, const GlBufferFunctions::Lookup &lookup);
     ~GlUploader();
     GlUploader(const GlUploader &) = delete;
@@ -35,7 +36,7 @@ public:
 
     // Starts an upload; the future gives the new buffer, or 0 when the
     // driver refused it. Uploads are spread over the threads in turn.
-    std::future<GLuint> upload(QByteArray floats, const Done &done = {});
+    QFuture<GLuint> upload(QByteArray floats, const Done &done = {});
 
 private:
     class Lane;

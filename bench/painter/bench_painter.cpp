@@ -5,15 +5,17 @@
 //
 //   bench_painter [--runs N] [--dir DIR]
 //
-// Runs without a display (offscreen platform unless QT_QPA_PLATFORM is set).
+// Runs without a display (offscreen platform unless QT_QPA_PLATFORM is set)
+// and without widgets: the painter view's drawing code on its own.
 
 #include "BenchSupport.h"
-#include "DrawQtWdg.h"
+#include "BorderOutline.h"
 #include "HgtTileGenerator.h"
 #include "MapPainter.h"
+#include "TilePolygons.h"
 #include "ViewExtent.h"
 
-#include <QApplication>
+#include <QGuiApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -68,22 +70,40 @@ void trimHeap()
 #endif
 }
 
-QImage plainPaint(const DrawQtWdg &view, const ViewExtent &extent)
+// What the painter view holds and draws: its triangles, the border and
+// its drawing code.
+struct Map
+{
+    PointBlocks points;
+    QVector<ColoredPolygon> polygons;
+    QVector<QPointF> border = BorderOutline::mapPoints(BorderOutline::readResource());
+    MapPainter renderer;
+
+    void load(const QStringList &files)
+    {
+        QVector<TilePolygons::FileTriangles> read = TilePolygons::readFiles(files);
+        TilePolygons::appendAll(read, polygons, points);
+    }
+};
+
+QImage plainPaint(const Map &map, const ViewExtent &extent)
 {
     QImage image(Screen, QImage::Format_RGB32);
     image.fill(Qt::white);
     QPainter painter(&image);
-    MapPainter::paintPlain(painter, Screen, ViewExtentMath::windowRect(extent),
-                           view.storedPolygons(), view.borderPoints(), view.isBorderShown());
+    MapPainter::paintPlain(painter, Screen, ViewExtentMath::windowRect(extent), map.polygons,
+                           map.border, true);
     return image;
 }
 
-// The view's own paintEvent, into an image of the screen's size.
-QImage viewPaint(DrawQtWdg &view)
+// The view's own drawing, into an image of the screen's size.
+QImage viewPaint(Map &map, const ViewExtent &extent)
 {
     QImage image(Screen, QImage::Format_RGB32);
     image.fill(Qt::white);
-    view.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+    QPainter painter(&image);
+    map.renderer.paint(painter, Screen, ViewExtentMath::windowRect(extent), map.polygons,
+                       map.border, true);
     return image;
 }
 
@@ -93,7 +113,7 @@ int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    QGuiApplication app(argc, argv);
 
     int runs = 5;
     QString dirPath;
@@ -120,17 +140,16 @@ int main(int argc, char **argv)
     for (int i = 0; i < std::max(3, runs / 2); ++i) {
         trimHeap();
         const qint64 before = heapInUse();
-        DrawQtWdg view;
-        loads.push_back(timeMs([&] { view.createHeightsBuffer(files); }));
-        triangles = view.storedPolygons().size();
+        Map map;
+        loads.push_back(timeMs([&] { map.load(files); }));
+        triangles = map.polygons.size();
         bytesPerTriangle = double(heapInUse() - before) / double(triangles);
     }
     std::printf("load %lld triangles:            %9.1f ms\n", triangles, median(loads));
     std::printf("heap held per stored triangle:   %9.1f bytes\n", bytesPerTriangle);
 
-    DrawQtWdg view;
-    view.resize(Screen);
-    view.createHeightsBuffer(files);
+    Map view;
+    view.load(files);
 
     struct Case
     {
@@ -138,14 +157,13 @@ int main(int argc, char **argv)
         ViewExtent extent;
         double goal;
     };
-    const Case cases[] = {{"whole window", DrawQtWdg::initialExtent, 4.0},
+    const Case cases[] = {{"whole window", ViewExtentMath::scaled(ViewExtentMath::InitialDegrees, 100.0), 4.0},
                           {"one tile zoomed", OneTile, 20.0}};
     bool allMet = true;
     for (const Case &c : cases) {
-        DrawQtWdg::setViewExtent(c.extent);
         // Same picture, or the figures mean nothing.
         const QImage reference = plainPaint(view, c.extent);
-        const bool same = viewPaint(view) == reference;
+        const bool same = viewPaint(view, c.extent) == reference;
         // Runs take turns, so a change in the machine's load hits all alike.
         std::vector<double> plain, fast, serial, plainCpu, fastCpu;
         for (int r = 0; r < runs; ++r) {
@@ -153,12 +171,12 @@ int main(int argc, char **argv)
             plain.push_back(timeMs([&] { plainPaint(view, c.extent); }));
             plainCpu.push_back(BenchSupport::processorMs() - cpu);
             cpu = BenchSupport::processorMs();
-            fast.push_back(timeMs([&] { viewPaint(view); }));
+            fast.push_back(timeMs([&] { viewPaint(view, c.extent); }));
             fastCpu.push_back(BenchSupport::processorMs() - cpu);
             // The same without threads: culling and brush reuse alone.
-            view.mapPainter().setMode(MapPainter::Mode::Serial);
-            serial.push_back(timeMs([&] { viewPaint(view); }));
-            view.mapPainter().setMode(MapPainter::Mode::Automatic);
+            view.renderer.setMode(MapPainter::Mode::Serial);
+            serial.push_back(timeMs([&] { viewPaint(view, c.extent); }));
+            view.renderer.setMode(MapPainter::Mode::Automatic);
         }
         const double ratio = median(plain) / median(fast);
         const bool met = same && ratio >= c.goal;
@@ -168,9 +186,9 @@ int main(int argc, char **argv)
                     met ? "" : "  NOT MET");
         std::printf("%-16s   view on one thread %8.1f ms, %5.2fx; processor time plain %.1f ms, view %.1f ms\n",
                     "", median(serial), median(plain) / median(serial), median(plainCpu), median(fastCpu));
-        viewPaint(view);
+        viewPaint(view, c.extent);
         std::printf("%-16s   triangles painted %lld, of them filled without QPainter %lld\n", "",
-                    view.mapPainter().lastPaintedTriangles(), view.mapPainter().lastFilledTriangles());
+                    view.renderer.lastPaintedTriangles(), view.renderer.lastFilledTriangles());
     }
     // The status bar's readout: the topmost triangle under the pointer,
     // looked up at every mouse move.
@@ -181,18 +199,17 @@ int main(int argc, char **argv)
             lookups.push_back(timeMs([&] {
                 for (int i = 0; i < 1000; ++i) {
                     const QPointF at(12.0 + 7.0 * i / 1000.0, 48.0 + 3.0 * ((i * 37) % 1000) / 1000.0);
-                    found += view.colorAt(at).isValid();
+                    found += view.renderer.topmostAt(view.polygons, at * 100.0) >= 0;
                 }
             }) / 1000.0);
         }
         std::printf("pointer readout lookup:          %9.3f ms per move (%d of %d hit a tile)\n",
                     median(lookups), found / runs, 1000);
     }
-    DrawQtWdg::resetViewExtent();
     std::printf("index held per stored triangle:  %9.2f bytes\n",
-                double(view.mapPainter().indexBytes()) / double(triangles));
+                double(view.renderer.indexBytes()) / double(triangles));
     std::printf("band images held by the view:    %9.1f MB\n",
-                double(view.mapPainter().bandImageBytes()) / (1 << 20));
+                double(view.renderer.bandImageBytes()) / (1 << 20));
 
     // chgt2png from start to the written PNG.
     const QString tool = QCoreApplication::applicationDirPath() + QStringLiteral("/chgt2png");

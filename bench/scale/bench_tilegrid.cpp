@@ -13,6 +13,7 @@
 
 #include "BenchSupport.h"
 #include "MappedFile.h"
+#include "PoolTask.h"
 #include "RegularFile.h"
 #include "TileGrid.h"
 #include "TileLevel.h"
@@ -20,7 +21,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QtConcurrent>
 
 #include <cstdio>
 #include <cstring>
@@ -163,9 +163,11 @@ int main(int argc, char **argv)
             return BenchSupport::timeMs([&] {
                 QThreadPool pool;
                 pool.setMaxThreadCount(2);
-                const QList<bool> results = QtConcurrent::blockingMapped(&pool, tiles, work);
-                for (bool r : results)
-                    ok &= r;
+                std::vector<PoolTask<bool>> tasks;
+                for (const QString &tile : tiles)
+                    tasks.emplace_back([&work, tile] { return work(tile); }, &pool);
+                for (PoolTask<bool> &task : tasks)
+                    ok &= task.take();
             });
         };
         for (int run = 0; run < runs; ++run) {

@@ -1,4 +1,5 @@
-#include "ChgtReader.h"
+#include "ChgtTileReader.h"
+#include "TilePolygons.h"
 #include "ConvertHgt.h"
 #include "HeightColors.h"
 #include "HgtTileGenerator.h"
@@ -511,7 +512,7 @@ private slots:
                 const TileGrid &g = grid(QStringLiteral("relief"), 49, 14 - t, q);
                 const TileLevel level(g, q, edges);
                 const QByteArray floats = levelCells(level, level.visibleCells(area));
-                ChgtReader::appendTriangles(reinterpret_cast<const float *>(floats.constData()),
+                TilePolygons::appendTriangles(reinterpret_cast<const float *>(floats.constData()),
                                             floats.size() / 4, polygons, points);
             }
             QImage image(size, QImage::Format_RGB32);
@@ -558,7 +559,7 @@ private slots:
         const QByteArray floats = levelCells(level, level.wholeTile());
         PointBlocks points;
         QVector<ColoredPolygon> polygons;
-        ChgtReader::appendTriangles(reinterpret_cast<const float *>(floats.constData()), floats.size() / 4,
+        TilePolygons::appendTriangles(reinterpret_cast<const float *>(floats.constData()), floats.size() / 4,
                                     polygons, points);
         MapPainter painter;
         QRandomGenerator random(5);
@@ -573,7 +574,7 @@ private slots:
             QCOMPARE(cell, triangle < 0 ? -1 : triangle / 2);
             if (cell >= 0) {
                 ++inside;
-                QCOMPARE(polygons[triangle].color, ChgtReader::colorOf(float(heightColors[level.band(column, row)].red / 255.0),
+                QCOMPARE(polygons[triangle].color, TilePolygons::colorOf(float(heightColors[level.band(column, row)].red / 255.0),
                                                                        float(heightColors[level.band(column, row)].green / 255.0),
                                                                        float(heightColors[level.band(column, row)].blue / 255.0)));
             }
@@ -681,7 +682,7 @@ private slots:
                 const CellRange range = visibleOnly ? l.visibleCells(area) : l.wholeTile();
                 *cells += range.cellCount();
                 const QByteArray floats = levelCells(l, range);
-                ChgtReader::appendTriangles(reinterpret_cast<const float *>(floats.constData()),
+                TilePolygons::appendTriangles(reinterpret_cast<const float *>(floats.constData()),
                                             floats.size() / 4, polygons, points);
             }
             QImage image(size, QImage::Format_RGB32);
@@ -706,8 +707,8 @@ private slots:
         QVector<ColoredPolygon> polygons;
         for (const auto &[lat, lon] : tiles) {
             QByteArray floats;
-            QVERIFY(ChgtReader::readTriangles(convertedFile(QStringLiteral("relief"), lat, lon, level), floats));
-            ChgtReader::appendTriangles(reinterpret_cast<const float *>(floats.constData()),
+            QVERIFY(ChgtTileReader::readTriangles(convertedFile(QStringLiteral("relief"), lat, lon, level), floats));
+            TilePolygons::appendTriangles(reinterpret_cast<const float *>(floats.constData()),
                                         floats.size() / 4, polygons, points);
         }
         QImage converted(size, QImage::Format_RGB32);

@@ -1,6 +1,7 @@
 #include "TestRegistry.h"
 
-#include "ChgtReader.h"
+#include "ChgtTileReader.h"
+#include "TilePolygons.h"
 #include "ConvertHgt.h"
 #include "DrawQtWdg.h"
 #include "HgtTileGenerator.h"
@@ -142,7 +143,7 @@ private slots:
                               48.56f, 3.94e33f, 0, 0, 0.5f, 0.5f};
         PointBlocks points;
         QVector<ColoredPolygon> polygons;
-        ChgtReader::appendTriangles(f.constData(), f.size(), polygons, points);
+        TilePolygons::appendTriangles(f.constData(), f.size(), polygons, points);
         const QSize size(640, 360);
         const QRect window(1100, 5130, 900, -300);
         QImage fast = blank(size, 2.0), plain = blank(size, 2.0);
@@ -161,7 +162,7 @@ private slots:
         QCOMPARE(fast, plain);
 
         // A triangle beyond the rasteriser's reach sends everything to QPainter.
-        ChgtReader::appendTriangles(huge, 18, polygons, points);
+        TilePolygons::appendTriangles(huge, 18, polygons, points);
         fast = blank(size, 2.0);
         plain = blank(size, 2.0);
         {

@@ -1,13 +1,14 @@
 #include "TestRegistry.h"
 
 #include "BorderOutline.h"
-#include "ChgtReader.h"
+#include "GlBufferFunctions.h"
 #include "ConvertHgt.h"
 #include "DrawGLWdg.h"
 #include "DrawQtWdg.h"
 #include "HeightColors.h"
 #include "HgtTileGenerator.h"
 #include "OpenTiles.h"
+#include "TestTiles.h"
 
 #include <QPainter>
 #include <QProcess>
@@ -27,6 +28,9 @@
 
 Q_DECLARE_METATYPE(ViewExtent)
 
+using TestTiles::addTriangle;
+using TestTiles::writeFloats;
+
 namespace {
 
 // Converts a generated tile N49E<lon> at q = 5; returns the CHGT path or "".
@@ -38,21 +42,6 @@ QString makeChgt(const QString &dir, int lon, const std::function<void(HgtTileGe
     if (!tile.save(hgt) || ConvertHgt::convertFile(hgt, QDir(dir), 5) != ConvertHgt::Outcome::Converted)
         return {};
     return hgt.chopped(4) + QStringLiteral(".chgt");
-}
-
-// One triangle in degrees; every vertex gets the colour.
-void addTriangle(QVector<float> &f, double x0, double y0, double x1, double y1, double x2, double y2, QColor c)
-{
-    for (const QPointF &p : {QPointF(x0, y0), QPointF(x1, y1), QPointF(x2, y2)})
-        f << float(p.x()) << float(p.y()) << 0.0f << float(c.redF()) << float(c.greenF()) << float(c.blueF());
-}
-
-// CHGT bytes of the floats (the host is little-endian, as the format).
-bool writeFloats(const QString &path, const QVector<float> &floats, const QByteArray &tail = {})
-{
-    const QByteArray bytes = QByteArray(reinterpret_cast<const char *>(floats.data()), floats.size() * 4) + tail;
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 bool sameColor(QRgb a, QColor b, int tolerance = 2)
@@ -85,38 +74,35 @@ bool show(QWidget *v)
 }
 
 // Finds no buffer-object entry point, like a GL 1.1 driver without them.
-class DrawGLWdgWithoutBuffers : public DrawGLWdg
+GlBufferFunctions::Lookup withoutBufferObjects()
 {
-    QFunctionPointer lookupGlFunction(const char *name) const override
-    {
-        return qstrcmp(name, "glBindBuffer") == 0 ? nullptr : DrawGLWdg::lookupGlFunction(name);
-    }
-};
+    const GlBufferFunctions::Lookup real = GlBufferFunctions::currentContextLookup();
+    return [real](const char *name) { return qstrcmp(name, "glBindBuffer") == 0 ? nullptr : real(name); };
+}
 
 // Lets the driver refuse the upload of blue triangles, as it does when out
 // of memory: a size of -1 is refused with a GL error just the same. Uploads
-// may come from several threads.
-class DrawGLWdgFailingUpload : public DrawGLWdg
+// may come from several threads, each looking the function up itself.
+std::atomic<GlBufferFunctions::BufferData> realBufferData = nullptr;
+
+void QOPENGLF_APIENTRY refusingBufferData(GLenum target, GLsizeiptr size, const void *data, GLenum usage)
 {
-public:
-    static inline std::atomic<GlBufferFunctions::BufferData> realBufferData = nullptr;
+    const auto *f = static_cast<const float *>(data);
+    const bool blue = f && size >= 24 && f[3] == 0.0f && f[4] == 0.0f && f[5] == 1.0f;
+    realBufferData.load()(target, blue ? -1 : size, data, usage);
+}
 
-    static void QOPENGLF_APIENTRY bufferData(GLenum target, GLsizeiptr size, const void *data, GLenum usage)
-    {
-        const auto *f = static_cast<const float *>(data);
-        const bool blue = f && size >= 24 && f[3] == 0.0f && f[4] == 0.0f && f[5] == 1.0f;
-        realBufferData.load()(target, blue ? -1 : size, data, usage);
-    }
-
-    QFunctionPointer lookupGlFunction(const char *name) const override
-    {
-        const QFunctionPointer f = DrawGLWdg::lookupGlFunction(name);
+GlBufferFunctions::Lookup refusingBlueUploads()
+{
+    const GlBufferFunctions::Lookup real = GlBufferFunctions::currentContextLookup();
+    return [real](const char *name) {
+        const QFunctionPointer f = real(name);
         if (qstrcmp(name, "glBufferData") != 0)
             return f;
         realBufferData = reinterpret_cast<GlBufferFunctions::BufferData>(f);
-        return reinterpret_cast<QFunctionPointer>(&bufferData);
-    }
-};
+        return reinterpret_cast<QFunctionPointer>(&refusingBufferData);
+    };
+}
 
 const float QuadrantHeights[] = {120, 350, 700, 1500}; // NW, NE, SW, SE
 
@@ -178,11 +164,6 @@ private slots:
         for (int i = 0; i + 1 < points.size(); ++i)
             twiceArea += points[i].x() * points[i + 1].y() - points[i + 1].x() * points[i].y();
         QVERIFY(twiceArea < -2 * 9e4 && twiceArea > -2 * 11e4); // about 10 square degrees
-    }
-
-    void windowRectTruncates()
-    {
-        QCOMPARE(ViewExtentMath::windowRect({1421.7f, 1478.5f, 4930.5f, 4969.9f}), QRect(1421, 4969, 56, -39));
     }
 
     // Whole triangles only; the first vertex gives the colour, bad components are clamped.
@@ -355,34 +336,6 @@ private slots:
         QVERIFY(view.mapPainter().lastPaintedTriangles() < view.storedPolygons().size());
     }
 
-    // Triangles far beyond any map (a damaged tile) paint in bands as in
-    // the plain paint.
-    void hugeTrianglesInBands()
-    {
-        QVector<float> f;
-        addTriangle(f, -1.6746942e34, -3.697314e28, 48.57, 48.56, 48.56, 3.94e33, Qt::darkCyan);
-        addTriangle(f, 14.0, 49.0, 16.0, 49.0, 15.0, 50.5, Qt::red);
-        PointBlocks points;
-        QVector<ColoredPolygon> polygons;
-        ChgtReader::appendTriangles(f.constData(), f.size(), polygons, points);
-        const QSize size(300, 200);
-        QImage plain(size, QImage::Format_RGB32), bands(size, QImage::Format_RGB32);
-        plain.fill(Qt::white);
-        bands.fill(Qt::white);
-        {
-            QPainter painter(&plain);
-            MapPainter::paintPlain(painter, size, QRect(1100, 5130, 900, -300), polygons, {}, false);
-        }
-        {
-            QPainter painter(&bands);
-            MapPainter renderer;
-            renderer.setMode(MapPainter::Mode::Bands);
-            renderer.setBandCount(4);
-            renderer.paint(painter, size, QRect(1100, 5130, 900, -300), polygons, {}, false);
-        }
-        QCOMPARE(bands, plain);
-    }
-
     // The painter keeps its band images between paints, not for good.
     void bandImagesReleased()
     {
@@ -429,7 +382,9 @@ private slots:
             f = path(f + ".chgt");
         if (variant == 2)
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression("buffer objects"));
-        std::unique_ptr<DrawGLWdg> view(variant == 2 ? new DrawGLWdgWithoutBuffers : new DrawGLWdg);
+        auto view = std::make_unique<DrawGLWdg>();
+        if (variant == 2)
+            view->setGlLookup(withoutBufferObjects());
         QVERIFY(variant != 1 || view->createHeightsGenBuffer(files));
         QVERIFY(show(view.get()));
         QCOMPARE(view->hasBufferObjects(), variant != 2);
@@ -598,34 +553,6 @@ private slots:
         QCOMPARE(copy[1].polygon[1], before[1]);
     }
 
-    // A read goes into the block the caller's array already has, when that
-    // is its own; a block shared with another array is left alone.
-    void readBufferReuse()
-    {
-        QVector<float> small;
-        addTriangle(small, 14.0, 49.0, 14.5, 49.0, 14.0, 49.5, Qt::red);
-        QVERIFY(writeFloats(path("small.chgt"), small));
-        QByteArray bytes;
-        QVERIFY(ChgtReader::readTriangles(relief.first(), bytes));
-        const qsizetype bigSize = bytes.size();
-        QCOMPARE(bigSize, qsizetype(8294400));
-        const char *block = bytes.constData();
-        QVERIFY(ChgtReader::readTriangles(path("small.chgt"), bytes));
-        QCOMPARE(bytes.constData(), block);
-        QCOMPARE(bytes, QByteArray(reinterpret_cast<const char *>(small.constData()), small.size() * 4));
-
-        QVERIFY(ChgtReader::readTriangles(relief.first(), bytes));
-        const QByteArray kept = bytes;
-        QVERIFY(ChgtReader::readTriangles(path("small.chgt"), bytes));
-        QVERIFY(bytes.constData() != kept.constData());
-        QCOMPARE(kept.size(), bigSize);
-        QByteArray again;
-        QVERIFY(ChgtReader::readTriangles(relief.first(), again));
-        QCOMPARE(kept, again);
-        QVERIFY(!ChgtReader::readTriangles(path("missing.chgt"), bytes));
-        QVERIFY(bytes.isEmpty());
-    }
-
     // A tile the driver refuses to store is left out with one warning; the
     // others are drawn.
     void glUploadRefused_data()
@@ -639,7 +566,8 @@ private slots:
     {
         QFETCH(bool, throughOpen);
         DrawGLWdg::resetViewExtent();
-        DrawGLWdgFailingUpload view;
+        DrawGLWdg view;
+        view.setGlLookup(refusingBlueUploads());
         QVERIFY(show(&view));
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("blue.chgt could not be uploaded"));
         const QStringList files{path("red.chgt"), path("blue.chgt"), path("partial.chgt")};

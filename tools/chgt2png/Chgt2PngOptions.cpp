@@ -1,6 +1,6 @@
 #include "Chgt2PngOptions.h"
 
-#include "DrawQtWdg.h"
+#include "ViewExtent.h"
 
 #include <QCommandLineParser>
 
@@ -102,7 +102,8 @@ Chgt2PngParse parseChgt2PngOptions(const QStringList &args)
     Chgt2PngOptions options;
     if (!parseSize(parser.value(sizeOption), options.size))
         return usageError(QStringLiteral("--size wants WxH, each 1..%1").arg(Chgt2PngOptions::MaxSide));
-    options.extent = DrawQtWdg::initialExtent;
+    // The painter view's initial window, in its units.
+    options.extent = ViewExtentMath::scaled(ViewExtentMath::InitialDegrees, 100.0);
     if (parser.isSet(windowOption) && !parseWindow(parser.value(windowOption), options.extent))
         return usageError(QStringLiteral(
             "--window wants four numbers in degrees, west < east and south < north"));

@@ -1,7 +1,7 @@
 #include "BorderCredit.h"
 #include "BorderOutline.h"
 #include "Chgt2PngOptions.h"
-#include "ChgtReader.h"
+#include "TilePolygons.h"
 #include "MapPainter.h"
 #include "ViewExtent.h"
 
@@ -47,8 +47,8 @@ int main(int argc, char **argv)
     PointBlocks points;
     QVector<ColoredPolygon> polygons;
     err << "chgt2png: reading " << files.size() << " files" << Qt::endl;
-    QVector<ChgtReader::FileTriangles> read = ChgtReader::readFiles(files);
-    ChgtReader::appendAll(read, polygons, points);
+    QVector<TilePolygons::FileTriangles> read = TilePolygons::readFiles(files);
+    TilePolygons::appendAll(read, polygons, points);
     for (int i = 0; i < files.size(); ++i) {
         if (!read[i].ok) {
             err << "chgt2png: " << files[i] << ": " << read[i].failure.english() << ", skipped" << Qt::endl;

@@ -1,23 +1,19 @@
-#include "ChgtReader.h"
+#include "TilePolygons.h"
 
-#include "WholeFile.h"
+#include "ChgtTile.h"
+#include "ChgtTileReader.h"
 
 #include <QMutex>
 #include <QThreadPool>
-#include <QtConcurrent/QtConcurrentRun>
-#include <QtEndian>
 
-#include <cmath>
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
-#include <cstring>
 #include <new>
 #include <vector>
 
 namespace {
 
-constexpr int FloatsPerVertex = ChgtTile::FloatsPerVertex;
 constexpr int FloatsPerTriangle = ChgtTile::FloatsPerTriangle;
 
 // Blocks given back, for the next files of the same open: fresh pages cost
@@ -71,64 +67,15 @@ Recycler<QVector<ColoredPolygon>> &polygonLists()
     return lists;
 }
 
-float clampUnit(float v)
-{
-    if (!(v > 0.0f)) // NaN too
-        return 0.0f;
-    return v < 1.0f ? v : 1.0f;
-}
-
 } // namespace
 
-QColor ChgtReader::colorOf(float red, float green, float blue)
+QColor TilePolygons::colorOf(float red, float green, float blue)
 {
-    return QColor::fromRgbF(clampUnit(red), clampUnit(green), clampUnit(blue), 1.0f);
+    return QColor::fromRgbF(ChgtTileReader::clampUnit(red), ChgtTileReader::clampUnit(green),
+                           ChgtTileReader::clampUnit(blue), 1.0f);
 }
 
-bool ChgtReader::hasFiniteCoordinates(const float *t)
-{
-    for (int v = 0; v < 3; ++v) {
-        const float *p = t + v * FloatsPerVertex;
-        if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2]))
-            return false;
-    }
-    return true;
-}
-
-qint64 ChgtReader::keepFiniteTriangles(float *floats, qint64 floatCount)
-{
-    qint64 kept = 0;
-    for (qint64 i = 0; i + FloatsPerTriangle <= floatCount; i += FloatsPerTriangle) {
-        if (!hasFiniteCoordinates(floats + i))
-            continue;
-        if (kept != i)
-            std::memmove(floats + kept, floats + i, FloatsPerTriangle * sizeof(float));
-        kept += FloatsPerTriangle;
-    }
-    return kept;
-}
-
-bool ChgtReader::readTriangles(const QString &path, QByteArray &bytes, FileFailure *failure)
-{
-    if (!WholeFile::read(path, bytes, failure))
-        return false;
-    // QByteArray's block is aligned for floats.
-    float *floats = reinterpret_cast<float *>(bytes.data());
-    const qint64 count = bytes.size() / qint64(sizeof(float));
-    if constexpr (Q_BYTE_ORDER == Q_BIG_ENDIAN) {
-        for (qint64 i = 0; i < count; ++i)
-            floats[i] = qFromLittleEndian(floats[i]);
-    }
-    const qint64 kept = keepFiniteTriangles(floats, count);
-    for (qint64 v = 0; v < kept; v += FloatsPerVertex) {
-        for (int c = 3; c < 6; ++c)
-            floats[v + c] = clampUnit(floats[v + c]);
-    }
-    bytes.truncate(qsizetype(kept * qint64(sizeof(float))));
-    return true;
-}
-
-void ChgtReader::appendTriangles(const float *f, qint64 floatCount,
+void TilePolygons::appendTriangles(const float *f, qint64 floatCount,
                                  QVector<ColoredPolygon> &polygons, PointBlocks &points)
 {
     const qint64 triangles = floatCount / FloatsPerTriangle;
@@ -144,7 +91,7 @@ void ChgtReader::appendTriangles(const float *f, qint64 floatCount,
     QColor color;
     bool haveColor = false;
     for (qint64 i = 0; i + FloatsPerTriangle <= floatCount; i += FloatsPerTriangle) {
-        if (!hasFiniteCoordinates(f + i))
+        if (!ChgtTileReader::hasFiniteCoordinates(f + i))
             continue;
         if (!haveColor || f[i + 3] != red || f[i + 4] != green || f[i + 5] != blue) {
             red = f[i + 3];
@@ -165,11 +112,11 @@ void ChgtReader::appendTriangles(const float *f, qint64 floatCount,
     }
 }
 
-ChgtReader::FileTriangles ChgtReader::readFile(const QString &path, bool keepFloats)
+TilePolygons::FileTriangles TilePolygons::readFile(const QString &path, bool keepFloats)
 {
     FileTriangles file;
     QByteArray bytes = readBuffers().take();
-    if (!readTriangles(path, bytes, &file.failure))
+    if (!ChgtTileReader::readTriangles(path, bytes, &file.failure))
         return file;
     file.polygons = polygonLists().take();
     try {
@@ -189,48 +136,49 @@ ChgtReader::FileTriangles ChgtReader::readFile(const QString &path, bool keepFlo
     return file;
 }
 
-void ChgtReader::recycle(QByteArray &&floats)
+void TilePolygons::recycle(QByteArray &&floats)
 {
     floats.resize(0);
     readBuffers().give(std::move(floats));
 }
 
-void ChgtReader::releaseBuffers()
+void TilePolygons::releaseBuffers()
 {
     readBuffers().release();
     polygonLists().release();
 }
 
-void ChgtReader::returnFreedMemory()
+void TilePolygons::returnFreedMemory()
 {
 #if defined(__GLIBC__)
     malloc_trim(0);
 #endif
 }
 
-QList<QFuture<ChgtReader::FileTriangles>> ChgtReader::startReading(const QStringList &paths,
-                                                                   bool keepFloats)
+std::vector<PoolTask<TilePolygons::FileTriangles>> TilePolygons::startReading(
+    const QStringList &paths, bool keepFloats)
 {
-    // Building polygons costs more than reading, and files are independent.
-    QList<QFuture<FileTriangles>> reading;
-    reading.reserve(paths.size());
+    // Building polygons costs more than reading, and files are independent:
+    // short tasks for the pool.
+    std::vector<PoolTask<FileTriangles>> reading;
+    reading.reserve(size_t(paths.size()));
     for (const QString &path : paths)
-        reading.append(QtConcurrent::run([path, keepFloats] { return readFile(path, keepFloats); }));
+        reading.emplace_back([path, keepFloats] { return readFile(path, keepFloats); });
     return reading;
 }
 
-QVector<ChgtReader::FileTriangles> ChgtReader::readFiles(const QStringList &paths)
+QVector<TilePolygons::FileTriangles> TilePolygons::readFiles(const QStringList &paths)
 {
-    QList<QFuture<FileTriangles>> reading = startReading(paths, false);
+    std::vector<PoolTask<FileTriangles>> reading = startReading(paths, false);
     QVector<FileTriangles> files;
-    files.reserve(reading.size());
-    for (QFuture<FileTriangles> &file : reading)
-        files.append(file.takeResult());
+    files.reserve(qsizetype(reading.size()));
+    for (PoolTask<FileTriangles> &file : reading)
+        files.append(file.take());
     releaseBuffers();
     return files;
 }
 
-bool ChgtReader::append(FileTriangles &file, QVector<ColoredPolygon> &polygons,
+bool TilePolygons::append(FileTriangles &file, QVector<ColoredPolygon> &polygons,
                         PointBlocks &points)
 {
     if (!file.ok)
@@ -254,7 +202,7 @@ bool ChgtReader::append(FileTriangles &file, QVector<ColoredPolygon> &polygons,
     return file.ok;
 }
 
-int ChgtReader::appendAll(QVector<FileTriangles> &files, QVector<ColoredPolygon> &polygons,
+int TilePolygons::appendAll(QVector<FileTriangles> &files, QVector<ColoredPolygon> &polygons,
                           PointBlocks &points)
 {
     int read = 0;

@@ -1,5 +1,6 @@
 #include "MapPainter.h"
 
+#include "PoolTask.h"
 #include "TriangleFill.h"
 
 #include <QPaintEngine>
@@ -7,9 +8,9 @@
 #include <QPen>
 #include <QThread>
 #include <QTransform>
-#include <QtConcurrent/QtConcurrentMap>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -461,9 +462,22 @@ void MapPainter::paintBands(QPainter &painter, const QSize &pixels, qreal ratio,
                                          fill ? &*fill : nullptr);
         filled[size_t(i)] = fill ? fill->filledCount() : 0;
     };
-    std::vector<int> indices(static_cast<size_t>(bandCount));
-    std::iota(indices.begin(), indices.end(), 0);
-    QtConcurrent::blockingMap(indices, paintBand);
+    // Bands are short, independent pieces of one paint: tasks for the pool.
+    // Each thread takes the next band until none is left, this one too.
+    {
+        std::atomic<int> nextBand{0};
+        const auto paintSome = [&] {
+            for (int i = nextBand++; i < bandCount; i = nextBand++)
+                paintBand(i);
+        };
+        const int helperCount =
+            std::min(bandCount - 1, QThreadPool::globalInstance()->maxThreadCount());
+        std::vector<PoolTask<void>> helpers;
+        helpers.reserve(size_t(std::max(helperCount, 0)));
+        for (int t = 0; t < helperCount; ++t)
+            helpers.emplace_back(paintSome);
+        paintSome();
+    } // the helpers are waited for here
 
     painter.save();
     painter.setWorldMatrixEnabled(false);

@@ -1,29 +1,23 @@
 #pragma once
 
-#include "ChgtTile.h"
 #include "ColoredPolygon.h"
 #include "FileFailure.h"
+#include "PoolTask.h"
 #include "PointBlocks.h"
 
 #include <QByteArray>
 #include <QColor>
-#include <QFuture>
 #include <QString>
 #include <QStringList>
 #include <QVector>
 
-// Reads CHGT tiles (bare arrays of little-endian vertex records of six
-// floats, three records per triangle) for both map views.
-class ChgtReader
+#include <vector>
+
+// The painter's triangles of CHGT tiles: the floats ChgtTileReader decodes
+// become flat-coloured polygons in map coordinates (hundredths of a degree).
+class TilePolygons
 {
 public:
-    // Reads a tile whole into floats in host byte order, keeping only whole
-    // triangles whose coordinates are all finite: a damaged triangle must
-    // not paint over the map. Colour components are clamped to 0..1 (NaN
-    // becomes 0), so both views fill such a triangle alike.
-    static bool readTriangles(const QString &path, QByteArray &floats,
-                              FileFailure *failure = nullptr);
-
     // The triangles of one file, read on its own: its polygons, their
     // points and, when asked for, the floats they were built from.
     struct FileTriangles
@@ -37,10 +31,11 @@ public:
     // Reads one file into its polygons. A file that cannot be read, or whose
     // polygons cannot be allocated, is not ok and holds nothing.
     static FileTriangles readFile(const QString &path, bool keepFloats = false);
-    // Reads the files on the thread pool, one future per path in order;
-    // each result can be taken (QFuture::takeResult) as soon as it is ready,
-    // which also lets go of what the future held.
-    static QList<QFuture<FileTriangles>> startReading(const QStringList &paths, bool keepFloats);
+    // Reads the files on the thread pool, one task per path in order; each
+    // result can be taken as soon as it is ready, which also lets go of
+    // what the task held.
+    static std::vector<PoolTask<FileTriangles>> startReading(const QStringList &paths,
+                                                             bool keepFloats);
     // Reads the files on several threads; the results come in their order.
     static QVector<FileTriangles> readFiles(const QStringList &paths);
     // Gives the floats of a file back when done with them, so the next file
@@ -64,10 +59,6 @@ public:
     // trailing partial triangle is ignored. Throws std::bad_alloc.
     static void appendTriangles(const float *floats, qint64 floatCount,
                                 QVector<ColoredPolygon> &polygons, PointBlocks &points);
-
-    // Moves the usable triangles to the front; returns their float count.
-    static qint64 keepFiniteTriangles(float *floats, qint64 floatCount);
-    static bool hasFiniteCoordinates(const float *triangle);
 
     // The colour of a triangle's first vertex, components clamped to 0..1.
     static QColor colorOf(float red, float green, float blue);

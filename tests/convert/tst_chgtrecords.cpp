@@ -1,0 +1,118 @@
+#include "TestRegistry.h"
+
+#include "ChgtTileReader.h"
+#include "ConvertHgt.h"
+#include "HgtTileGenerator.h"
+#include "TestTiles.h"
+
+#include <QtTest>
+
+#include <cmath>
+
+using TestTiles::addTriangle;
+using TestTiles::writeFloats;
+
+// Reading CHGT records: whole files only, host floats, damaged triangles
+// dropped, colours clamped, the caller's block reused.
+class ChgtRecordsTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    QString relief; // N49E014 of generated relief at q = 5
+
+    QString path(const QString &name) const { return dir.filePath(name); }
+
+private slots:
+    void initTestCase()
+    {
+        HgtTileGenerator tile;
+        tile.fillRelief(49, 14, 11);
+        const QString hgt = path("N49E014.hgt");
+        QVERIFY(tile.save(hgt));
+        QCOMPARE(ConvertHgt::convertFile(hgt, QDir(dir.path()), 5), ConvertHgt::Outcome::Converted);
+        relief = path("N49E014.chgt");
+    }
+
+    // Whole triangles only; bad colour components are clamped, triangles
+    // with a non-finite coordinate dropped; a 2 GiB file is not read.
+    void decoding_data()
+    {
+        QTest::addColumn<int>("floats"); // -1: a sparse 2 GiB file
+        QTest::addColumn<int>("kept");    // triangles
+        for (const auto &[floats, kept] : {std::pair{0, 0}, {17, 0}, {28, 1}, {54, 2}, {-1, -1}})
+            QTest::addRow("%d floats", floats) << floats << kept;
+    }
+
+    void decoding()
+    {
+        QFETCH(int, floats);
+        QFETCH(int, kept);
+        QVector<float> f;
+        addTriangle(f, 14.0, 49.0, 14.5, 49.0, 14.0, 49.5, Qt::red);
+        f[3] = std::nanf(""), f[4] = 1.5f, f[5] = -INFINITY, f[9] = 0.5f;
+        addTriangle(f, 14.0, 49.0, 14.5, INFINITY, 14.0, 49.5, Qt::red);
+        addTriangle(f, 15.0, 49.0, 15.5, 49.0, 15.0, 49.5, Qt::blue);
+        const QByteArray tail(floats > 0 ? 3 : 0, '\x7f');
+        QVERIFY(writeFloats(path("decoding.chgt"), f.mid(0, qMax(floats, 0)), tail));
+        QVERIFY(floats >= 0 || QFile::resize(path("decoding.chgt"), qint64(1) << 31));
+        QByteArray bytes;
+        FileFailure failure;
+        QCOMPARE(ChgtTileReader::readTriangles(path("decoding.chgt"), bytes, &failure), kept >= 0);
+        if (kept < 0) {
+            QVERIFY(bytes.isEmpty());
+            QVERIFY(failure.english().contains("too large"));
+            return;
+        }
+        QCOMPARE(bytes.size(), kept * 72);
+        const auto *g = reinterpret_cast<const float *>(bytes.constData());
+        if (kept >= 1) {
+            QCOMPARE(QVector<float>(g, g + 6), (QVector<float>{14.0f, 49.0f, 0.0f, 0.0f, 1.0f, 0.0f}));
+            QCOMPARE(g[9], 0.5f);
+        }
+        if (kept >= 2)
+            QCOMPARE(QVector<float>(g + 18, g + 36), f.mid(36, 18));
+    }
+
+    // Fields of a record are little-endian floats.
+    void recordFields()
+    {
+        const char record[24] = {0, 0, 0x60, 0x41, 0, 0, 0x44, 0x42, 0, 0, 0, 0,
+                                 0, 0, (char)0x80, 0x3f, 0, 0, 0, 0x3f, 0, 0, 0, 0};
+        QCOMPARE(ChgtTileReader::recordField(record, 0), 14.0f);
+        QCOMPARE(ChgtTileReader::recordField(record, 1), 49.0f);
+        QCOMPARE(ChgtTileReader::recordField(record, 3), 1.0f);
+        QCOMPARE(ChgtTileReader::recordField(record, 4), 0.5f);
+    }
+
+    // A read goes into the block the caller's array already has, when that
+    // is its own; a block shared with another array is left alone.
+    void readBufferReuse()
+    {
+        QVector<float> small;
+        addTriangle(small, 14.0, 49.0, 14.5, 49.0, 14.0, 49.5, Qt::red);
+        QVERIFY(writeFloats(path("small.chgt"), small));
+        QByteArray bytes;
+        QVERIFY(ChgtTileReader::readTriangles(relief, bytes));
+        const qsizetype bigSize = bytes.size();
+        QCOMPARE(bigSize, qsizetype(8294400));
+        const char *block = bytes.constData();
+        QVERIFY(ChgtTileReader::readTriangles(path("small.chgt"), bytes));
+        QCOMPARE(bytes.constData(), block);
+        QCOMPARE(bytes, QByteArray(reinterpret_cast<const char *>(small.constData()), small.size() * 4));
+
+        QVERIFY(ChgtTileReader::readTriangles(relief, bytes));
+        const QByteArray kept = bytes;
+        QVERIFY(ChgtTileReader::readTriangles(path("small.chgt"), bytes));
+        QVERIFY(bytes.constData() != kept.constData());
+        QCOMPARE(kept.size(), bigSize);
+        QByteArray again;
+        QVERIFY(ChgtTileReader::readTriangles(relief, again));
+        QCOMPARE(kept, again);
+        QVERIFY(!ChgtTileReader::readTriangles(path("missing.chgt"), bytes));
+        QVERIFY(bytes.isEmpty());
+    }
+};
+
+RZ_REGISTER_TEST(ChgtRecordsTest);
+#include "tst_chgtrecords.moc"

@@ -1,0 +1,77 @@
+#include "TestRegistry.h"
+
+#include "MapPainter.h"
+#include "TestTiles.h"
+#include "TilePolygons.h"
+#include "ViewExtent.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QtTest>
+
+#include <cmath>
+
+using TestTiles::addTriangle;
+
+// The painter's drawing code and the extent arithmetic, without any widget.
+class MapPainterTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void windowRectTruncates()
+    {
+        QCOMPARE(ViewExtentMath::windowRect({1421.7f, 1478.5f, 4930.5f, 4969.9f}), QRect(1421, 4969, 56, -39));
+    }
+
+    // Polygons in hundredths of a degree from whole triangles with finite
+    // coordinates; the first vertex gives the colour, clamped.
+    void polygonsFromFloats()
+    {
+        QVector<float> f;
+        addTriangle(f, 14.0, 49.0, 14.5, 49.0, 14.0, 49.5, Qt::red);
+        f[3] = std::nanf(""), f[4] = 1.5f, f[5] = -INFINITY, f[9] = 0.5f;
+        addTriangle(f, 14.0, std::nan(""), 14.5, 49.0, 14.0, 49.5, Qt::blue);
+        addTriangle(f, 15.0, 49.0, 15.5, 49.0, 15.0, 49.5, Qt::blue);
+        PointBlocks points;
+        QVector<ColoredPolygon> polygons;
+        TilePolygons::appendTriangles(f.constData(), f.size() - 5, polygons, points);
+        QCOMPARE(polygons.size(), 1);
+        QCOMPARE(polygons[0].color.rgba(), qRgb(0, 255, 0));
+        QCOMPARE(polygons[0].polygon, QPolygonF({{1400, 4900}, {1450, 4900}, {1400, 4950}}));
+        TilePolygons::appendTriangles(f.constData(), f.size(), polygons, points);
+        QCOMPARE(polygons.size(), 3);
+        QCOMPARE(polygons[2].color, QColor(Qt::blue));
+    }
+
+    // Triangles far beyond any map (a damaged tile) paint in bands as in
+    // the plain paint.
+    void hugeTrianglesInBands()
+    {
+        QVector<float> f;
+        addTriangle(f, -1.6746942e34, -3.697314e28, 48.57, 48.56, 48.56, 3.94e33, Qt::darkCyan);
+        addTriangle(f, 14.0, 49.0, 16.0, 49.0, 15.0, 50.5, Qt::red);
+        PointBlocks points;
+        QVector<ColoredPolygon> polygons;
+        TilePolygons::appendTriangles(f.constData(), f.size(), polygons, points);
+        const QSize size(300, 200);
+        QImage plain(size, QImage::Format_RGB32), bands(size, QImage::Format_RGB32);
+        plain.fill(Qt::white);
+        bands.fill(Qt::white);
+        {
+            QPainter painter(&plain);
+            MapPainter::paintPlain(painter, size, QRect(1100, 5130, 900, -300), polygons, {}, false);
+        }
+        {
+            QPainter painter(&bands);
+            MapPainter renderer;
+            renderer.setMode(MapPainter::Mode::Bands);
+            renderer.setBandCount(4);
+            renderer.paint(painter, size, QRect(1100, 5130, 900, -300), polygons, {}, false);
+        }
+        QCOMPARE(bands, plain);
+    }
+};
+
+RZ_REGISTER_TEST(MapPainterTest);
+#include "tst_mappainter.moc"
