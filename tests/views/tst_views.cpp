@@ -1,4 +1,5 @@
 #include "TestRegistry.h"
+#include "Waits.h"
 
 #include "BorderOutline.h"
 #include "GlBufferFunctions.h"
@@ -200,9 +201,9 @@ private slots:
         DrawQtWdg w;
         QSignalSpy progress(&w, &DrawQtWdg::sProgress);
         QVERIFY(show(&w));
-        QTRY_VERIFY(!progress.isEmpty()); // then until the passes of showing are over
-        for (qsizetype seen = -1; seen != progress.count(); QTest::qWait(100))
-            seen = progress.count();
+        // Painted once, so exposed: from now on a repaint is done before the
+        // call returns, and no pass of showing can come between.
+        QTRY_VERIFY_WITH_TIMEOUT(!progress.isEmpty(), Waits::Event);
         const auto onePass = [&](const std::function<void()> &action) {
             progress.clear();
             action();
@@ -347,7 +348,7 @@ private slots:
         view.render(&page, QPoint(), QRegion(), QWidget::DrawChildren);
         QVERIFY(view.mapPainter().bandImageBytes() > 0);
         QVERIFY(view.mapPainter().bandImageBytes() <= qint64(128) << 20);
-        QTRY_COMPARE_WITH_TIMEOUT(view.mapPainter().bandImageBytes(), 0, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(view.mapPainter().bandImageBytes(), 0, Waits::Event);
     }
 
     void glLoadsAndDraws_data()
@@ -391,7 +392,7 @@ private slots:
         if (variant != 1) {
             QSignalSpy painted(view.get(), &DrawGLWdg::sProgress);
             QVERIFY(view->createHeightsGenBuffer(files));
-            QTRY_VERIFY(painted.count() >= progress.size());
+            QTRY_VERIFY_WITH_TIMEOUT(painted.count() >= progress.size(), Waits::Event);
             for (int i = 0; i < progress.size(); ++i)
                 QCOMPARE(painted[i].first().toInt(), progress[i]);
         }
@@ -416,7 +417,7 @@ private slots:
         view->makeCurrent();
         delete other;
         const auto screen = [&] { return window.screen()->grabWindow(window.winId()).toImage(); };
-        QTRY_VERIFY(sameColor(screen().pixel(350, 180), Qt::red));
+        QTRY_VERIFY_WITH_TIMEOUT(sameColor(screen().pixel(350, 180), Qt::red), Waits::Event);
         for (const QImage &img : {screen(), window.grab().toImage(), view->grabFramebuffer()})
             QVERIFY(sameColor(img.pixel(100, 150), Qt::white) && sameColor(img.pixel(350, 180), Qt::red));
     }
