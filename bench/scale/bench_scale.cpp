@@ -160,9 +160,9 @@ int child(const QString &set, const QStringList &files)
             cells += qint64(e.grid->side()) * e.grid->side();
     const qint64 gridBytes = qt->mapContent().gridBytes();
 
-    std::printf("open=%.1f empty=%lld held=%lld peak=%lld cells=%lld gridbytes=%lld grids=%d triangles=%lld "
+    std::printf("files=%lld open=%.1f empty=%lld held=%lld peak=%lld cells=%lld gridbytes=%lld grids=%d triangles=%lld "
                 "gltiles=%d",
-                openMs, emptyKb, heldKb, peakKb, cells, gridBytes, qt->mapContent().gridCount(),
+                qint64(files.size()), openMs, emptyKb, heldKb, peakKb, cells, gridBytes, qt->mapContent().gridCount(),
                 qint64(qt->storedPolygons().size()), haveGl ? gl->tileCount() : 0);
     const std::vector<ViewExtent> windows = tour();
     for (const char *view : {"gl", "qt"}) {
@@ -258,7 +258,7 @@ int main(int argc, char **argv)
         const double cells = m("cells");
         std::printf("%-9s %6.0f %9.0f %9.0f %9.0f %9.0f %7.2f | %6.0f %6.0f %6.0f %6.0f | %6.1f %6.1f %6.1f %6.1f | "
                     "%.0f %.0f %.0f %.0f\n",
-                    qPrintable(set), m("grids") + (m("triangles") > 0 ? m("gltiles") - m("grids") : 0),
+                    qPrintable(set), m("files"),
                     m("open"), m("held") / 1024, std::max(m("peak"), m("peakafter")) / 1024,
                     (m("held") - m("empty")) / 1024, cells > 0 ? m("gridbytes") / cells : 0.0, m("gl0"),
                     m("gl1"), m("gl2"), m("gl3"), m("qt0"), m("qt1"), m("qt2"), m("qt3"), m("level0"),
