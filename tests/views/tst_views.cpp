@@ -516,14 +516,15 @@ private slots:
     void openIntoBothViews()
     {
         QFETCH(bool, glShown);
-        // A file of loose triangles first (the placeholder OpenGL view loads
-        // waiting files before waiting grids), then regular tiles.
-        QVector<float> f;
-        addTriangle(f, 14.0, 49.0, 14.5, 49.0, 14.0, 49.5, Qt::red);
-        addTriangle(f, 14.2, 49.1, 14.6, 49.2, 14.3, 49.7, Qt::blue);
-        QVERIFY(writeFloats(path("loose-open.chgt"), f));
-        const QStringList files = QStringList{path("loose-open.chgt")} + relief
-                                  + QStringList{path("missing.chgt"), quadrants};
+        // Loose triangles under the regular tiles and on top of them: the
+        // order opened holds across grids and triangles.
+        QVector<float> under, over;
+        addTriangle(under, 14.0, 49.0, 14.5, 49.0, 14.0, 49.5, Qt::red);
+        addTriangle(under, 14.2, 49.1, 14.6, 49.2, 14.3, 49.7, Qt::blue);
+        addTriangle(over, 16.2, 49.2, 16.8, 49.3, 16.4, 49.8, Qt::green);
+        QVERIFY(writeFloats(path("loose-under.chgt"), under) && writeFloats(path("loose-over.chgt"), over));
+        const QStringList files = QStringList{path("loose-under.chgt")} + relief
+                                  + QStringList{path("missing.chgt"), quadrants, path("loose-over.chgt")};
         DrawQtWdg referenceQt;
         DrawGLWdg referenceGl;
         QVERIFY(show(&referenceGl));
@@ -535,7 +536,7 @@ private slots:
         if (glShown)
             QVERIFY(show(&gl));
         OpenTiles::intoViews(files, qt, gl);
-        QCOMPARE(gl.tileCount(), glShown ? 4 : 0);
+        QCOMPARE(gl.tileCount(), glShown ? 5 : 0);
         if (!glShown)
             QVERIFY(show(&gl));
         QCOMPARE(gl.vertexCounts(), referenceGl.vertexCounts());
@@ -545,7 +546,7 @@ private slots:
         QCOMPARE(qt.mapContent().entries().size(), referenceQt.mapContent().entries().size());
         const QVector<ColoredPolygon> &got = qt.storedPolygons();
         const QVector<ColoredPolygon> &expected = referenceQt.storedPolygons();
-        QCOMPARE(got.size(), 2);
+        QCOMPARE(got.size(), 3);
         QCOMPARE(got.size(), expected.size());
         for (qsizetype i = 0; i < got.size(); ++i) {
             if (got[i].polygon != expected[i].polygon || got[i].color != expected[i].color)
