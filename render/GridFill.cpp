@@ -80,7 +80,6 @@ qint64 GridFill::fill(const TileLevel &level, const CellRange &range,
     // Each column's pixels [x0, x1), or refused; points mapped as the
     // painter maps a triangle's (map units are hundredths of a degree).
     std::vector<int> x0(static_cast<size_t>(columns)), x1(static_cast<size_t>(columns));
-    std::vector<char> columnOk(static_cast<size_t>(columns));
     int firstOk = columns, endOk = 0;
     int spanLeft = 0, spanRight = 0;
     for (int i = 0; i < columns; ++i) {
@@ -89,7 +88,6 @@ qint64 GridFill::fill(const TileLevel &level, const CellRange &range,
         const double b = sx * (100.0 * double(columnEdges.farEdge(c))) + dx;
         // Written so that NaN fails too.
         const bool ok = a >= minX && a <= maxX && b >= minX && b <= maxX;
-        columnOk[size_t(i)] = ok;
         if (!ok)
             continue;
         int p = int((sixtyFourths(a) + 32) >> 6);
