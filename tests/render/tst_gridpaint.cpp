@@ -422,6 +422,38 @@ private slots:
         QFile::remove(file);
     }
 
+    // Opening: a regular file becomes its grid (a byte per cell, no
+    // floats kept); one of the same size with a single bit changed, or cut
+    // short, is read into triangles as before.
+    void openAsGridOrTriangles()
+    {
+        const QString regular = convertedFile(48, 16, 5);
+        QFile source(regular);
+        QVERIFY(source.open(QIODevice::ReadOnly));
+        const QByteArray bytes = source.readAll();
+        const TileReading::OpenedTile tile = TileReading::open(regular, true);
+        QVERIFY(tile.grid);
+        QCOMPARE(tile.grid->heldBytes(), qint64(240) * 240);
+        QVERIFY(tile.triangles.polygons.isEmpty() && tile.triangles.floats.isEmpty());
+
+        QByteArray damaged = bytes;
+        damaged[qsizetype(144) * 1000 + 24] = char(damaged.at(qsizetype(144) * 1000 + 24) ^ 1); // an x of cell 1000
+        const QString names[] = {dir.filePath(QStringLiteral("damaged.chgt")), dir.filePath(QStringLiteral("short.chgt"))};
+        const QByteArray contents[] = {damaged, bytes.left(bytes.size() - 144)};
+        for (int i = 0; i < 2; ++i) {
+            QFile out(names[i]);
+            QVERIFY(out.open(QIODevice::WriteOnly) && out.write(contents[i]) == contents[i].size());
+            out.close();
+            const TileReading::OpenedTile opened = TileReading::open(names[i], true);
+            QVERIFY(!opened.grid);
+            QVERIFY(opened.triangles.ok);
+            QCOMPARE(opened.triangles.polygons.size(), contents[i].size() / 72);
+            QCOMPARE(opened.triangles.floats, contents[i]);
+        }
+        TileReading::OpenedTile missing = TileReading::open(dir.filePath(QStringLiteral("none.chgt")), false);
+        QVERIFY(!missing.grid && !missing.triangles.ok);
+    }
+
     // The pointer readout: the topmost entry at the point; for a grid its
     // stored cell, whatever level is drawn.
     void pointerReadsTopmost()
