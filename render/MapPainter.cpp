@@ -1,5 +1,8 @@
 #include "MapPainter.h"
 
+#include "CellEdges.h"
+#include "GridFill.h"
+#include "LevelChoice.h"
 #include "PoolTask.h"
 #include "TriangleFill.h"
 
@@ -153,16 +156,19 @@ bool covers(const QPolygonF &t, QPointF p)
 
 } // namespace
 
-qsizetype MapPainter::topmostAt(const QVector<ColoredPolygon> &polygons, QPointF point)
+qsizetype MapPainter::topmostAt(const QVector<ColoredPolygon> &polygons, QPointF point,
+                                qsizetype first, qsizetype end)
 {
     syncIndex(polygons);
     const ColoredPolygon *data = polygons.constData();
-    const qint64 n = polygons.size();
-    for (qint64 k = qint64(chunks.size()) - 1; k >= 0; --k) {
+    const qint64 n = end < 0 ? polygons.size() : std::min<qint64>(end, polygons.size());
+    if (n <= first)
+        return -1;
+    for (qint64 k = (n - 1) / ChunkSize; k >= first / ChunkSize; --k) {
         const Box &b = chunks[size_t(k)];
         if (point.x() < b.minX || point.x() > b.maxX || point.y() < b.minY || point.y() > b.maxY)
             continue;
-        for (qint64 i = std::min(n, (k + 1) * ChunkSize) - 1; i >= k * ChunkSize; --i) {
+        for (qint64 i = std::min(n, (k + 1) * ChunkSize) - 1; i >= std::max<qint64>(first, k * ChunkSize); --i) {
             if (covers(data[i].polygon, point))
                 return qsizetype(i);
         }
@@ -208,10 +214,13 @@ void MapPainter::syncIndex(const QVector<ColoredPolygon> &polygons)
 }
 
 qint64 MapPainter::drawTriangles(QPainter &painter, const QVector<ColoredPolygon> &polygons,
-                                 const Cull &c, const QTransform *toDevice, TriangleFill *fill) const
+                                 qsizetype from, qsizetype to, const Cull &c,
+                                 const QTransform *toDevice, TriangleFill *fill) const
 {
     const ColoredPolygon *data = polygons.constData();
-    const qint64 n = polygons.size();
+    const qint64 n = std::min<qint64>(to, polygons.size());
+    if (n <= from)
+        return 0;
     // A scale and a translation, as QTransform::map works them out.
     const double sx = toDevice ? toDevice->m11() : 1.0;
     const double sy = toDevice ? toDevice->m22() : 1.0;
@@ -232,14 +241,14 @@ qint64 MapPainter::drawTriangles(QPainter &painter, const QVector<ColoredPolygon
     bool havePixel = false;
     bool pixelFillable = false;
     quint32 pixel = 0;
-    for (size_t k = 0; k < chunks.size(); ++k) {
+    for (size_t k = size_t(from / ChunkSize); k < size_t((n + ChunkSize - 1) / ChunkSize); ++k) {
         const Box &b = chunks[k];
         if (b.maxX < c.left || b.minX > c.right || b.maxY < c.top || b.minY > c.bottom)
             continue;
         const bool inside = b.minX >= c.left && b.maxX <= c.right && b.minY >= c.top
                             && b.maxY <= c.bottom;
-        const qint64 first = qint64(k) * ChunkSize;
-        const qint64 last = std::min(n, first + ChunkSize);
+        const qint64 first = std::max<qint64>(from, qint64(k) * ChunkSize);
+        const qint64 last = std::min(n, (qint64(k) + 1) * ChunkSize);
         for (qint64 i = first; i < last; ++i) {
             const ColoredPolygon &cp = data[i];
             if (!inside) {
@@ -287,21 +296,116 @@ void MapPainter::paint(QPainter &painter, const QSize &deviceSize, const QRect &
                        const QVector<ColoredPolygon> &polygons, const QVector<QPointF> &border,
                        bool showBorder)
 {
+    const MapContent content(polygons);
+    paint(painter, deviceSize, window, content, border, showBorder);
+}
+
+int MapPainter::levelFor(const TileGrid &grid, const QTransform &toPixels)
+{
+    // Map units are hundredths of a degree.
+    return LevelChoice::levelFor(grid.quantity(), 100.0 * std::abs(toPixels.m11()),
+                                 100.0 * std::abs(toPixels.m22()));
+}
+
+void MapPainter::prepareLevels(const MapContent &content, const QTransform &toPixels)
+{
+    const std::vector<MapContent::Entry> &entries = content.entries();
+    gridLevels.resize(entries.size());
+    levels.clear();
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const TileGrid *grid = entries[i].grid.get();
+        GridLevel &g = gridLevels[i];
+        if (!grid) {
+            g = GridLevel();
+            continue;
+        }
+        const int k = levelFor(*grid, toPixels);
+        // Edges are worked out once per level, not per frame.
+        if (g.grid != grid || !g.level || g.level->level() != k) {
+            g.grid = grid;
+            g.level.emplace(*grid, k, CellEdges::FarEdge::Shared);
+        }
+        levels.push_back(k);
+    }
+}
+
+CellRange MapPainter::visibleCells(const TileLevel &level, const Cull &cull)
+{
+    return level.visibleCells(
+        GeoBox{cull.left / 100.0, cull.right / 100.0, cull.top / 100.0, cull.bottom / 100.0});
+}
+
+qint64 MapPainter::drawCells(QPainter &painter, const TileLevel &level, const CellRange &range,
+                             const QTransform *toDevice)
+{
+    if (range.isEmpty())
+        return 0;
+    // The triangles a tile of this level holds, mapped as drawTriangles maps them.
+    const double sx = toDevice ? toDevice->m11() : 1.0;
+    const double sy = toDevice ? toDevice->m22() : 1.0;
+    const double dx = toDevice ? toDevice->dx() : 0.0;
+    const double dy = toDevice ? toDevice->dy() : 0.0;
+    const CellEdges &columns = level.columnEdges();
+    const CellEdges &rows = level.rowEdges();
+    int brushBand = -1;
+    for (int c = range.column0; c < range.column1; ++c) {
+        const double x0 = sx * (100.0 * double(columns.nearEdge(c))) + dx;
+        const double x1 = sx * (100.0 * double(columns.farEdge(c))) + dx;
+        for (int r = range.row0; r < range.row1; ++r) {
+            const double y0 = sy * (100.0 * double(rows.nearEdge(r))) + dy;
+            const double y1 = sy * (100.0 * double(rows.farEdge(r))) + dy;
+            const int band = level.band(c, r);
+            if (band != brushBand) {
+                painter.setBrush(QBrush(GridFill::bandColor(band), Qt::SolidPattern));
+                brushBand = band;
+            }
+            const QPointF lower[3] = {{x0, y0}, {x1, y0}, {x0, y1}};
+            const QPointF upper[3] = {{x0, y1}, {x1, y1}, {x1, y0}};
+            painter.drawPolygon(lower, 3, Qt::OddEvenFill);
+            painter.drawPolygon(upper, 3, Qt::OddEvenFill);
+        }
+    }
+    return range.cellCount();
+}
+
+void MapPainter::paintSerial(QPainter &painter, const MapContent &content, const Cull &cull)
+{
+    const std::vector<MapContent::Entry> &entries = content.entries();
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const MapContent::Entry &e = entries[i];
+        if (e.grid) {
+            const TileLevel &level = *gridLevels[i].level;
+            paintedCells += drawCells(painter, level, visibleCells(level, cull), nullptr);
+        } else {
+            painted += drawTriangles(painter, content.polygons(), e.first, e.end, cull);
+        }
+    }
+}
+
+void MapPainter::paint(QPainter &painter, const QSize &deviceSize, const QRect &window,
+                       const MapContent &content, const QVector<QPointF> &border, bool showBorder)
+{
     painter.setWindow(window);
     painter.setViewport(QRect(QPoint(0, 0), deviceSize));
     painted = 0;
     filledDirectly = 0;
-    if (!polygons.isEmpty()) {
+    paintedCells = 0;
+    levels.clear();
+    const QVector<ColoredPolygon> &polygons = content.polygons();
+    if (!content.entries().empty()) {
         syncIndex(polygons);
         painter.setPen(Qt::NoPen);
         const QRect device(QPoint(0, 0), deviceSize);
         const Cull all = cullFor(painter, device);
 
-        int bands = 1;
         // Band images hold the engine's own pixels: on a high-DPI device
         // (a whole ratio) they are that many times larger than deviceSize.
         const qreal ratio = rasterPixelRatio(painter);
         const QSize pixels = deviceSize * (ratio > 0 ? ratio : 1.0);
+        prepareLevels(content, ratio > 0 ? pixelTransform(painter, ratio) : logicalTransform(painter));
+        // Grids are filled in band images only: at least one band for them.
+        const bool grids = content.gridCount() > 0;
+        int bands = grids ? 1 : 0;
         if (paintMode != Mode::Serial && ratio > 0 && pixels.height() >= 2 * MinBandRows
             && pixels.width() > 0) {
             const int threads = std::max(1, QThread::idealThreadCount());
@@ -309,7 +413,7 @@ void MapPainter::paint(QPainter &painter, const QSize &deviceSize, const QRect &
             bands = std::min(bands, pixels.height() / MinBandRows);
             const qint64 imageBytes = qint64(pixels.width()) * pixels.height() * 4;
             bands = int(std::min<qint64>(bands, BandMemoryBudget / imageBytes));
-            if (paintMode == Mode::Automatic) {
+            if (paintMode == Mode::Automatic && !grids) {
                 qint64 candidates = 0;
                 for (size_t k = 0; k < chunks.size() && candidates < BandThreshold; ++k) {
                     const Box &b = chunks[k];
@@ -321,17 +425,45 @@ void MapPainter::paint(QPainter &painter, const QSize &deviceSize, const QRect &
                     bands = 1;
             }
         }
-        if (bands > 1 && hasHugeTriangles(pixelTransform(painter, ratio), all))
-            bands = 1;
-        if (bands > 1)
-            paintBands(painter, pixels, ratio, polygons, bands);
+        bool useBands = ratio > 0 && !pixels.isEmpty() && (grids ? bands >= 1 : bands > 1);
+        if (useBands && hasHugeTriangles(pixelTransform(painter, ratio), all))
+            useBands = false;
+        if (useBands)
+            paintBands(painter, pixels, ratio, content, std::max(bands, 1));
         else
-            painted = drawTriangles(painter, polygons, all);
+            paintSerial(painter, content, all);
     }
     if (showBorder) {
         painter.setPen(borderPen());
         painter.drawPolyline(border);
     }
+}
+
+QColor MapPainter::colorAt(const MapContent &content, QPointF lonLat)
+{
+    const std::vector<MapContent::Entry> &entries = content.entries();
+    for (size_t i = entries.size(); i-- > 0;) {
+        const MapContent::Entry &e = entries[i];
+        if (!e.grid) {
+            const qsizetype t = topmostAt(content.polygons(), lonLat * 100.0, e.first, e.end);
+            if (t >= 0)
+                return content.polygons().at(t).color;
+            continue;
+        }
+        const TileGrid &g = *e.grid;
+        // A tile's cells lie within its degree and the next 1/1200.
+        if (!(lonLat.x() >= g.lon() && lonLat.x() <= g.lon() + 1.01 && lonLat.y() >= g.lat()
+              && lonLat.y() <= g.lat() + 1.01))
+            continue;
+        // The stored level, with the edges it is drawn with.
+        const CellEdges columns(g.lon(), g.quantity(), CellEdges::FarEdge::Shared);
+        const CellEdges rows(g.lat(), g.quantity(), CellEdges::FarEdge::Shared);
+        const int c = columns.cellAt(lonLat.x());
+        const int r = rows.cellAt(lonLat.y());
+        if (c >= 0 && r >= 0)
+            return GridFill::bandColor(g.band(c, r));
+    }
+    return QColor();
 }
 
 bool MapPainter::hasHugeTriangles(const QTransform &toDevice, const Cull &c) const
@@ -354,14 +486,15 @@ bool MapPainter::hasHugeTriangles(const QTransform &toDevice, const Cull &c) con
 }
 
 std::vector<int> MapPainter::bandTops(const QTransform &toDevice, const QSize &deviceSize,
-                                      qint64 count, int bandCount) const
+                                      qint64 count, int bandCount, bool even) const
 {
     // Rows with about the same number of triangles each, from where the
     // chunks lie, so no thread is left with most of the map.
     const int h = deviceSize.height();
     std::vector<qint64> perRow(size_t(h), 0);
     qint64 total = 0;
-    for (size_t k = 0; k < chunks.size(); ++k) {
+    // Grids cost about the same per pixel everywhere: even rows.
+    for (size_t k = 0; k < chunks.size() && !even; ++k) {
         const Box &b = chunks[k];
         const QPointF centre = toDevice.map(QPointF((b.minX + b.maxX) / 2, (b.minY + b.maxY) / 2));
         if (!(centre.y() >= 0.0 && centre.y() < h && centre.x() >= 0.0
@@ -392,8 +525,10 @@ std::vector<int> MapPainter::bandTops(const QTransform &toDevice, const QSize &d
 }
 
 void MapPainter::paintBands(QPainter &painter, const QSize &pixels, qreal ratio,
-                            const QVector<ColoredPolygon> &polygons, int bandCount)
+                            const MapContent &content, int bandCount)
 {
+    const QVector<ColoredPolygon> &polygons = content.polygons();
+    const std::vector<MapContent::Entry> &entries = content.entries();
     const int w = pixels.width();
     bandImages.resize(size_t(bandCount));
     for (QImage &image : bandImages) {
@@ -401,8 +536,7 @@ void MapPainter::paintBands(QPainter &painter, const QSize &pixels, qreal ratio,
             image = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
         if (image.isNull()) { // out of memory: draw straight into the target
             bandImages.clear();
-            painted = drawTriangles(painter, polygons,
-                                    cullFor(painter, QRect(QPoint(0, 0), pixels / ratio)));
+            paintSerial(painter, content, cullFor(painter, QRect(QPoint(0, 0), pixels / ratio)));
             return;
         }
     }
@@ -418,10 +552,11 @@ void MapPainter::paintBands(QPainter &painter, const QSize &pixels, qreal ratio,
     const QPainter::RenderHints hints = painter.renderHints();
     std::vector<qint64> drawn(static_cast<size_t>(bandCount), 0);
     std::vector<qint64> filled(static_cast<size_t>(bandCount), 0);
+    std::vector<qint64> cells(static_cast<size_t>(bandCount), 0);
     const bool fillAllowed = directFill && !hints.testFlag(QPainter::Antialiasing)
                              && TriangleFill::matchesQt();
     const std::vector<int> tops = bandTops(pixelTransform(painter, ratio), pixels, polygons.size(),
-                                           bandCount);
+                                           bandCount, content.gridCount() > 0);
     auto bandTop = [&tops](int i) { return tops[size_t(i)]; };
 
     auto paintBand = [&](int i) {
@@ -458,8 +593,27 @@ void MapPainter::paintBands(QPainter &painter, const QSize &pixels, qreal ratio,
         std::optional<TriangleFill> fill;
         if (premap && fillAllowed)
             fill.emplace(image, y0, y1 - 1);
-        drawn[size_t(i)] = drawTriangles(band, polygons, cull, premap ? &toDevice : nullptr,
-                                         fill ? &*fill : nullptr);
+        // Entries in order, a later one on top.
+        const QTransform *mapped = premap ? &toDevice : nullptr;
+        for (size_t e = 0; e < entries.size(); ++e) {
+            const MapContent::Entry &entry = entries[e];
+            if (!entry.grid) {
+                drawn[size_t(i)] += drawTriangles(band, polygons, entry.first, entry.end, cull,
+                                                  mapped, fill ? &*fill : nullptr);
+                continue;
+            }
+            const TileLevel &level = *gridLevels[e].level;
+            const CellRange range = visibleCells(level, cull);
+            if (fill) {
+                GridFill cellFill(image, y0, y1 - 1, toDevice);
+                cells[size_t(i)] += cellFill.fill(level, range, [&](int column, int row) {
+                    cells[size_t(i)] += drawCells(band, level, CellRange{column, column + 1, row, row + 1},
+                                                  mapped);
+                });
+            } else {
+                cells[size_t(i)] += drawCells(band, level, range, mapped);
+            }
+        }
         filled[size_t(i)] = fill ? fill->filledCount() : 0;
     };
     // Bands are short, independent pieces of one paint: tasks for the pool.
@@ -499,6 +653,7 @@ void MapPainter::paintBands(QPainter &painter, const QSize &pixels, qreal ratio,
     painter.restore();
     painted = std::accumulate(drawn.begin(), drawn.end(), qint64(0));
     filledDirectly = std::accumulate(filled.begin(), filled.end(), qint64(0));
+    paintedCells = std::accumulate(cells.begin(), cells.end(), qint64(0));
 }
 
 void MapPainter::paintPlain(QPainter &painter, const QSize &deviceSize, const QRect &window,
@@ -518,4 +673,28 @@ void MapPainter::paintPlain(QPainter &painter, const QSize &deviceSize, const QR
         painter.setPen(borderPen());
         painter.drawPolyline(border);
     }
+}
+
+void MapPainter::paintPlain(QPainter &painter, const QSize &deviceSize, const QRect &window,
+                            const MapContent &content, const QVector<QPointF> &border,
+                            bool showBorder)
+{
+    painter.setWindow(window);
+    painter.setViewport(QRect(QPoint(0, 0), deviceSize));
+    const qreal ratio = rasterPixelRatio(painter);
+    const QTransform toPixels = pixelTransform(painter, ratio > 0 ? ratio : 1.0);
+    PointBlocks points;
+    QVector<ColoredPolygon> polygons;
+    for (const MapContent::Entry &e : content.entries()) {
+        if (!e.grid) {
+            polygons.append(content.polygons().mid(e.first, e.end - e.first));
+            continue;
+        }
+        const TileLevel level(*e.grid, levelFor(*e.grid, toPixels), CellEdges::FarEdge::Shared);
+        const CellRange all = level.wholeTile();
+        std::vector<float> floats(size_t(all.cellCount()) * 36);
+        level.writeCells(all, floats.data());
+        TilePolygons::appendTriangles(floats.data(), qint64(floats.size()), polygons, points);
+    }
+    paintPlain(painter, deviceSize, window, polygons, border, showBorder);
 }

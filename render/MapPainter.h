@@ -1,6 +1,8 @@
 #pragma once
 
 #include "ColoredPolygon.h"
+#include "MapContent.h"
+#include "TileLevel.h"
 
 #include <QImage>
 #include <QPointF>
@@ -8,6 +10,7 @@
 #include <QSize>
 #include <QVector>
 
+#include <optional>
 #include <vector>
 
 class QPainter;
@@ -31,8 +34,15 @@ class TriangleFill;
 // with plain solid spans are filled with those very spans by TriangleFill,
 // without the cost of a drawPolygon call; the rest go through QPainter.
 //
-// One MapPainter serves one polygon list, which may only grow: the culling
-// index is extended incrementally.
+// A map is a MapContent: tiles in order, each a grid or triangles. A grid is
+// drawn at the level LevelChoice picks for the pixels per degree of the very
+// transform used here, only its visible cells, with shared far edges: the
+// pixels of that level's triangles painted as above, without the hairlines
+// the stored edges leave. In a band image GridFill fills the cells' pixels
+// directly; elsewhere the cells go through QPainter as two triangles each.
+//
+// One MapPainter serves one map, which may only grow: the culling index is
+// extended incrementally.
 class MapPainter
 {
 public:
@@ -51,6 +61,9 @@ public:
     // Sets the painter's window to window and its viewport to the whole
     // device of deviceSize pixels, then draws.
     void paint(QPainter &painter, const QSize &deviceSize, const QRect &window,
+               const MapContent &content, const QVector<QPointF> &border, bool showBorder);
+    // A map of triangles only.
+    void paint(QPainter &painter, const QSize &deviceSize, const QRect &window,
                const QVector<ColoredPolygon> &polygons, const QVector<QPointF> &border,
                bool showBorder);
 
@@ -58,11 +71,27 @@ public:
     static void paintPlain(QPainter &painter, const QSize &deviceSize, const QRect &window,
                            const QVector<ColoredPolygon> &polygons,
                            const QVector<QPointF> &border, bool showBorder);
+    // The same for a map with grids: each grid as every triangle of the
+    // level it is drawn at (shared far edges), in its place in the order.
+    static void paintPlain(QPainter &painter, const QSize &deviceSize, const QRect &window,
+                           const MapContent &content, const QVector<QPointF> &border,
+                           bool showBorder);
 
     // Index of the topmost triangle (the last one drawn) that covers the map
     // point, or -1. Uses the culling index, so it stays fast with millions
     // of triangles.
-    qsizetype topmostAt(const QVector<ColoredPolygon> &polygons, QPointF point);
+    // Only triangles first .. end - 1 when end >= 0.
+    qsizetype topmostAt(const QVector<ColoredPolygon> &polygons, QPointF point,
+                        qsizetype first = 0, qsizetype end = -1);
+    // Colour of the topmost tile at lonLat (degrees), invalid if none: a
+    // grid's stored cell there (the finest data) or the topmost triangle.
+    QColor colorAt(const MapContent &content, QPointF lonLat);
+
+    // The level a grid is drawn at through toPixels (map units to the
+    // engine's pixels).
+    static int levelFor(const TileGrid &grid, const QTransform &toPixels);
+    // The level each grid entry was drawn at by the last paint, in order.
+    const std::vector<int> &lastLevels() const { return levels; }
 
     // The band images are kept for the next paint (allocating them anew
     // costs page faults on every pass); this gives their memory back.
@@ -76,6 +105,8 @@ public:
     qint64 lastPaintedTriangles() const { return painted; }
     // Of those, the ones filled without QPainter (counted once per band).
     qint64 lastFilledTriangles() const { return filledDirectly; }
+    // Grid cells painted by the last paint() call (once per band).
+    qint64 lastPaintedCells() const { return paintedCells; }
 
     static constexpr int ChunkSize = 64;
 
@@ -92,16 +123,30 @@ private:
 
     static Cull cullFor(const QPainter &painter, const QRect &deviceArea);
 
+    // The level drawn for a grid entry in this paint.
+    struct GridLevel
+    {
+        const TileGrid *grid = nullptr;
+        std::optional<TileLevel> level;
+    };
+
     void syncIndex(const QVector<ColoredPolygon> &polygons);
+    void prepareLevels(const MapContent &content, const QTransform &toPixels);
     qint64 drawTriangles(QPainter &painter, const QVector<ColoredPolygon> &polygons,
-                         const Cull &cull, const QTransform *toDevice = nullptr,
-                         TriangleFill *fill = nullptr) const;
+                         qsizetype first, qsizetype end, const Cull &cull,
+                         const QTransform *toDevice = nullptr, TriangleFill *fill = nullptr) const;
+    // The visible cells of a grid entry as triangles through the painter.
+    static qint64 drawCells(QPainter &painter, const TileLevel &level, const CellRange &range,
+                            const QTransform *toDevice);
+    static CellRange visibleCells(const TileLevel &level, const Cull &cull);
+    // Every entry straight into the painter.
+    void paintSerial(QPainter &painter, const MapContent &content, const Cull &cull);
     bool hasHugeTriangles(const QTransform &toDevice, const Cull &c) const;
     std::vector<int> bandTops(const QTransform &toDevice, const QSize &deviceSize, qint64 count,
-                              int bandCount) const;
+                              int bandCount, bool even) const;
     // pixels: the device's size in the engine's pixels, ratio times deviceSize.
     void paintBands(QPainter &painter, const QSize &pixels, qreal ratio,
-                    const QVector<ColoredPolygon> &polygons, int bandCount);
+                    const MapContent &content, int bandCount);
 
     Mode paintMode = Mode::Automatic;
     int requestedBands = 0;
@@ -112,4 +157,7 @@ private:
     std::vector<QImage> bandImages;
     qint64 painted = 0;
     qint64 filledDirectly = 0;
+    qint64 paintedCells = 0;
+    std::vector<GridLevel> gridLevels; // per entry
+    std::vector<int> levels;
 };

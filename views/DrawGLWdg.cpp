@@ -5,6 +5,8 @@
 #include "ChgtTileReader.h"
 #include "MapKeys.h"
 #include "ProgressDlg.h"
+#include "TileGrid.h"
+#include "TileLevel.h"
 
 #include <QDir>
 #include <QKeyEvent>
@@ -236,7 +238,18 @@ void DrawGLWdg::initializeGL()
 
     const QStringList files = pendingFiles;
     pendingFiles.clear();
-    uploadFiles(files);
+    std::vector<std::pair<int, std::shared_ptr<const TileGrid>>> grids;
+    grids.swap(pendingGrids);
+    if (!bufferFunctions.isComplete())
+        return;
+    // In the order opened: each grid before the files that came after it.
+    size_t g = 0;
+    for (int i = 0; i <= files.size(); ++i) {
+        for (; g < grids.size() && grids[g].first <= i; ++g)
+            uploadGrid(grids[g].second);
+        if (i < files.size())
+            uploadTile(files.at(i));
+    }
 }
 
 void DrawGLWdg::resizeGL(int w, int h)
@@ -297,11 +310,19 @@ void DrawGLWdg::onContextAboutToBeDestroyed()
         surface->create();
         ctx->makeCurrent(surface.get());
     }
-    const QStringList reload = tilePaths;
+    QStringList reload = tilePaths;
+    reload.removeAll(QString()); // grids, uploaded again from uploadedGrids
     deleteBuffers(ctx && QOpenGLContext::currentContext() == ctx);
     if (surface)
         ctx->doneCurrent();
     pendingFiles = reload + pendingFiles;
+    std::vector<std::pair<int, std::shared_ptr<const TileGrid>>> again;
+    for (const std::shared_ptr<const TileGrid> &grid : uploadedGrids)
+        again.emplace_back(0, grid);
+    uploadedGrids.clear();
+    for (auto &waiting : pendingGrids)
+        again.emplace_back(waiting.first + int(reload.size()), std::move(waiting.second));
+    pendingGrids.swap(again);
     bufferFunctions.clear();
 }
 
@@ -344,6 +365,32 @@ void DrawGLWdg::addTile(const QString &path, const QByteArray &floats)
     if (bufferFunctions.isComplete())
         uploadTriangles(path, floats);
     doneCurrent();
+}
+
+void DrawGLWdg::addTileGrid(std::shared_ptr<const TileGrid> grid)
+{
+    if (!grid || grid->isNull())
+        return;
+    if (!isValid()) {
+        pendingGrids.emplace_back(int(pendingFiles.size()), std::move(grid));
+        return;
+    }
+    makeCurrent();
+    if (bufferFunctions.isComplete())
+        uploadGrid(grid);
+    doneCurrent();
+}
+
+void DrawGLWdg::uploadGrid(const std::shared_ptr<const TileGrid> &grid)
+{
+    const TileLevel level(*grid, grid->quantity());
+    const CellRange all = level.wholeTile();
+    QByteArray floats(qsizetype(all.cellCount() * ChgtTile::FloatsPerCell * sizeof(float)),
+                      Qt::Uninitialized);
+    level.writeCells(all, reinterpret_cast<float *>(floats.data()));
+    // No path: a new context uploads the grid again from uploadedGrids.
+    if (uploadTriangles(QString(), floats))
+        uploadedGrids.push_back(grid);
 }
 
 bool DrawGLWdg::uploadTile(const QString &path)

@@ -11,8 +11,10 @@
 #include <QVector>
 
 #include <memory>
+#include <vector>
 
 class ProgressDlg;
+class TileGrid;
 class QOpenGLContext;
 
 // The OpenGL map page: every opened CHGT tile goes unchanged into one static
@@ -50,6 +52,9 @@ public:
     // Upload threads sharing this view's buffers, or nullptr when there can
     // be none (no context yet, no sharing, no buffer objects): then addTile.
     std::unique_ptr<GlUploader> makeUploader(int threads);
+    // Appends a regular tile as the next entry, without redrawing.
+    // Placeholder: uploads the stored level's triangles like addTile.
+    void addTileGrid(std::shared_ptr<const TileGrid> grid);
     // Adds a tile uploaded by such an uploader (0: the upload was refused,
     // and the tile is left out with a warning).
     void addBuffer(const QString &path, GLuint buffer, qint64 bytes);
@@ -105,6 +110,7 @@ private:
     void uploadFiles(const QStringList &files);
     bool uploadTile(const QString &path);
     bool uploadTriangles(const QString &path, const QByteArray &floats);
+    void uploadGrid(const std::shared_ptr<const TileGrid> &grid);
     // A new buffer holding data, or 0 when the upload failed.
     GLuint uploadBuffer(const QByteArray &data);
     void applyProjection();
@@ -124,6 +130,11 @@ private:
     // The paths behind tileBuffers, to reload them into a new context.
     QStringList tilePaths;
     QStringList pendingFiles;
+    // Placeholder: grids waiting for a context, each with the number of
+    // pendingFiles before it (the order opened), and those uploaded (to
+    // upload again into a new context).
+    std::vector<std::pair<int, std::shared_ptr<const TileGrid>>> pendingGrids;
+    std::vector<std::shared_ptr<const TileGrid>> uploadedGrids;
     GlBufferFunctions::Lookup glLookup;
     GlBufferFunctions bufferFunctions;
     bool missingFunctionsReported;

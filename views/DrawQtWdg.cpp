@@ -3,8 +3,9 @@
 
 #include "BorderOutline.h"
 #include "MapKeys.h"
-#include "TilePolygons.h"
 #include "ProgressDlg.h"
+#include "TilePolygons.h"
+#include "TileReading.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -84,23 +85,35 @@ void DrawQtWdg::viewBorder(bool z)
 
 void DrawQtWdg::createHeightsBuffer(QStringList srcFiles)
 {
-    QVector<TilePolygons::FileTriangles> read = TilePolygons::readFiles(srcFiles);
-    TilePolygons::appendAll(read, polygons, polygonPoints);
+    std::vector<PoolTask<TileReading::OpenedTile>> opening = TileReading::start(srcFiles, false);
+    for (PoolTask<TileReading::OpenedTile> &task : opening) {
+        TileReading::OpenedTile tile = task.take();
+        if (tile.grid)
+            content.addGrid(std::move(tile.grid));
+        else
+            content.addTriangles(tile.triangles);
+    }
+    TilePolygons::releaseBuffers();
     repaint();
     QTimer::singleShot(0, this, &TilePolygons::returnFreedMemory);
 }
 
 void DrawQtWdg::addTile(TilePolygons::FileTriangles &file)
 {
-    TilePolygons::append(file, polygons, polygonPoints);
+    content.addTriangles(file);
+}
+
+void DrawQtWdg::addTileGrid(std::shared_ptr<const TileGrid> grid)
+{
+    content.addGrid(std::move(grid));
 }
 
 void DrawQtWdg::paintEvent(QPaintEvent *)
 {
     {
         QPainter p(this);
-        renderer.paint(p, size(), ViewExtentMath::windowRect(viewExtent()), polygons, border,
-                      showBorder);
+        renderer.paint(p, size(), ViewExtentMath::windowRect(viewExtent()), content, border,
+                       showBorder);
     }
     if (renderer.bandImageBytes() > 0)
         releaseTimer.start();
@@ -173,8 +186,7 @@ void DrawQtWdg::mouseReleaseEvent(QMouseEvent *event)
 
 QColor DrawQtWdg::colorAt(QPointF lonLat)
 {
-    const qsizetype i = renderer.topmostAt(polygons, lonLat * 100.0);
-    return i < 0 ? QColor() : polygons.at(i).color;
+    return renderer.colorAt(content, lonLat);
 }
 
 void DrawQtWdg::mouseMoveEvent(QMouseEvent *event)

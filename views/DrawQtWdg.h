@@ -1,8 +1,8 @@
 #pragma once
 
 #include "ColoredPolygon.h"
+#include "MapContent.h"
 #include "MapPainter.h"
-#include "PointBlocks.h"
 #include "TilePolygons.h"
 #include "ViewExtent.h"
 
@@ -13,14 +13,17 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <memory>
+
 namespace Ui {
 class DrawQtWdg;
 }
 
 class ProgressDlg;
 
-// The map page drawn with QPainter: every triangle of every opened CHGT tile
-// as a flat-coloured polygon, with the state border on top. Pans with a
+// The map page drawn with QPainter: every opened CHGT tile in order, a
+// regular one as its grid at the level the window needs, any other as
+// flat-coloured polygons, with the state border on top. Pans with a
 // left-button drag (on release) and zooms with the wheel by fixed steps;
 // with focus, the keys of MapKeys move and zoom it too.
 class DrawQtWdg : public QWidget
@@ -47,10 +50,16 @@ public:
     // once for both views adds them one by one as they are read, then
     // repaints.
     void addTile(TilePolygons::FileTriangles &file);
+    // Appends a regular tile as the next entry, without repainting; the
+    // grid is shared with the other view.
+    void addTileGrid(std::shared_ptr<const TileGrid> grid);
 
-    const QVector<ColoredPolygon> &storedPolygons() const { return polygons; }
+    // The triangles of the tiles that are not grids.
+    const QVector<ColoredPolygon> &storedPolygons() const { return content.polygons(); }
+    const MapContent &mapContent() const { return content; }
     const QVector<QPointF> &borderPoints() const { return border; }
-    // Colour of the topmost triangle at lonLat (degrees); invalid if none.
+    // Colour of the topmost tile at lonLat (degrees), from its finest data;
+    // invalid if none.
     QColor colorAt(QPointF lonLat);
     bool isBorderShown() const { return showBorder; }
     ProgressDlg *progressDialog() const { return progressDlg; }
@@ -89,9 +98,7 @@ private:
     bool showBorder;
     QPoint pressPos;
     ProgressDlg *progressDlg;
-    // The points the polygons refer to; declared first, so it goes last.
-    PointBlocks polygonPoints;
-    QVector<ColoredPolygon> polygons;
+    MapContent content;
     QVector<QPointF> border;
     MapPainter renderer;
     // Gives the painter's band images back when the view has rested.

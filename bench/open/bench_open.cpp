@@ -17,6 +17,7 @@
 #include "DrawQtWdg.h"
 #include "HgtTileGenerator.h"
 #include "OpenTiles.h"
+#include "TileGrid.h"
 
 #include <QApplication>
 #include <QDir>
@@ -111,7 +112,11 @@ int child(const QString &kind, const QStringList &files)
         gl.makeCurrent();
         glFinish();
         gl.doneCurrent();
+        // Regular tiles are held as grids: their cells' two triangles count.
         triangles = qt.storedPolygons().size();
+        for (const MapContent::Entry &e : qt.mapContent().entries())
+            if (e.grid)
+                triangles += 2 * qint64(e.grid->side()) * e.grid->side();
         tiles = gl.tileCount();
     }
     const double ms = timer.nsecsElapsed() / 1e6;

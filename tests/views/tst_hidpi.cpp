@@ -124,7 +124,7 @@ private slots:
         QImage expected = blank(size, ratio);
         {
             QPainter painter(&expected);
-            MapPainter::paintPlain(painter, size, ViewExtentMath::windowRect(extent), view.storedPolygons(),
+            MapPainter::paintPlain(painter, size, ViewExtentMath::windowRect(extent), view.mapContent(),
                                    view.borderPoints(), border);
         }
         QCOMPARE(drawn.size(), size * ratio);

@@ -211,11 +211,12 @@ private slots:
         };
         QVERIFY(onePass([&] { w.createHeightsBuffer({}); }));
         QVERIFY(onePass([&] { w.createHeightsBuffer({quadrants, path("none.chgt"), quadrants}); }));
-        QCOMPARE(w.storedPolygons().size(), 2 * 115200);
-        for (const ColoredPolygon &t : w.storedPolygons()) {
-            const QPointF c = t.polygon.boundingRect().center() - QPointF(1650, 4950);
-            if (qAbs(c.x()) > 2 && qAbs(c.y()) > 2) // away from the quadrant edges
-                QCOMPARE(t.color.rgb(), bandColor(QuadrantHeights[(c.y() < 0) * 2 + (c.x() > 0)]));
+        // Regular tiles: held as grids, read back at the finest data.
+        QCOMPARE(w.mapContent().gridCount(), 2);
+        QCOMPARE(w.storedPolygons().size(), 0);
+        for (int i = 0; i < 4; ++i) {
+            const QPointF at(16.25 + 0.5 * (i % 2), 49.75 - 0.5 * (i / 2)); // index: south * 2 + east
+            QCOMPARE(w.colorAt(at).rgb(), bandColor(QuadrantHeights[i]));
         }
         QVERIFY(onePass([&] { w.viewBorder(false); }));
         const QImage image = w.grab().toImage();
@@ -288,7 +289,7 @@ private slots:
         QImage expected(size, QImage::Format_RGB32);
         expected.fill(Qt::white);
         QPainter painter(&expected);
-        MapPainter::paintPlain(painter, size, ViewExtentMath::windowRect(extent), view.storedPolygons(),
+        MapPainter::paintPlain(painter, size, ViewExtentMath::windowRect(extent), view.mapContent(),
                                view.borderPoints(), view.isBorderShown());
         painter.end();
         QCOMPARE(page.copy(QRect(QPoint(37, 23), size)), expected);
@@ -516,7 +517,15 @@ private slots:
     void openIntoBothViews()
     {
         QFETCH(bool, glShown);
-        const QStringList files = relief + QStringList{path("missing.chgt"), quadrants};
+        // Loose triangles under the regular tiles and on top of them: the
+        // order opened holds across grids and triangles.
+        QVector<float> under, over;
+        addTriangle(under, 14.0, 49.0, 14.5, 49.0, 14.0, 49.5, Qt::red);
+        addTriangle(under, 14.2, 49.1, 14.6, 49.2, 14.3, 49.7, Qt::blue);
+        addTriangle(over, 16.2, 49.2, 16.8, 49.3, 16.4, 49.8, Qt::green);
+        QVERIFY(writeFloats(path("loose-under.chgt"), under) && writeFloats(path("loose-over.chgt"), over));
+        const QStringList files = QStringList{path("loose-under.chgt")} + relief
+                                  + QStringList{path("missing.chgt"), quadrants, path("loose-over.chgt")};
         DrawQtWdg referenceQt;
         DrawGLWdg referenceGl;
         QVERIFY(show(&referenceGl));
@@ -528,14 +537,17 @@ private slots:
         if (glShown)
             QVERIFY(show(&gl));
         OpenTiles::intoViews(files, qt, gl);
-        QCOMPARE(gl.tileCount(), glShown ? 3 : 0);
+        QCOMPARE(gl.tileCount(), glShown ? 5 : 0);
         if (!glShown)
             QVERIFY(show(&gl));
         QCOMPARE(gl.vertexCounts(), referenceGl.vertexCounts());
         QCOMPARE(gl.grabFramebuffer(), referenceGl.grabFramebuffer());
 
+        QCOMPARE(qt.mapContent().gridCount(), 3);
+        QCOMPARE(qt.mapContent().entries().size(), referenceQt.mapContent().entries().size());
         const QVector<ColoredPolygon> &got = qt.storedPolygons();
         const QVector<ColoredPolygon> &expected = referenceQt.storedPolygons();
+        QCOMPARE(got.size(), 3);
         QCOMPARE(got.size(), expected.size());
         for (qsizetype i = 0; i < got.size(); ++i) {
             if (got[i].polygon != expected[i].polygon || got[i].color != expected[i].color)

@@ -1,8 +1,10 @@
 #include "BorderCredit.h"
 #include "BorderOutline.h"
 #include "Chgt2PngOptions.h"
-#include "TilePolygons.h"
+#include "MapContent.h"
 #include "MapPainter.h"
+#include "TilePolygons.h"
+#include "TileReading.h"
 #include "ViewExtent.h"
 
 #include <QElapsedTimer>
@@ -13,7 +15,8 @@
 #include <QTextStream>
 
 // Renders CHGT tiles to a PNG with the painter view's own drawing code:
-// same triangles, same window transform, same border.
+// same tiles (regular ones as grids at the level the picture needs), same
+// window transform, same border.
 namespace {
 
 enum ExitCode { Ok = 0, SomeUnreadable = 1 }; // 2, bad usage: Chgt2PngOptions
@@ -44,19 +47,23 @@ int main(int argc, char **argv)
     QElapsedTimer clock;
     clock.start();
     int result = Ok;
-    PointBlocks points;
-    QVector<ColoredPolygon> polygons;
+    MapContent content;
     err << "chgt2png: reading " << files.size() << " files" << Qt::endl;
-    QVector<TilePolygons::FileTriangles> read = TilePolygons::readFiles(files);
-    TilePolygons::appendAll(read, polygons, points);
+    std::vector<PoolTask<TileReading::OpenedTile>> opening = TileReading::start(files, false);
     for (int i = 0; i < files.size(); ++i) {
-        if (!read[i].ok) {
-            err << "chgt2png: " << files[i] << ": " << read[i].failure.english() << ", skipped" << Qt::endl;
+        TileReading::OpenedTile tile = opening[size_t(i)].take();
+        if (tile.grid) {
+            content.addGrid(std::move(tile.grid));
+        } else if (!content.addTriangles(tile.triangles)) {
+            err << "chgt2png: " << files[i] << ": " << tile.triangles.failure.english() << ", skipped"
+                << Qt::endl;
             result = SomeUnreadable;
         }
     }
-    err << "chgt2png: painting " << polygons.size() << " triangles at " << size.width() << 'x'
-        << size.height() << Qt::endl;
+    TilePolygons::releaseBuffers();
+    err << "chgt2png: painting " << content.gridCount() << " regular tiles and "
+        << content.polygons().size() << " triangles at " << size.width() << 'x' << size.height()
+        << Qt::endl;
 
     const QVector<QPointF> border = BorderOutline::mapPoints(BorderOutline::readResource());
     QImage image(size, QImage::Format_RGB32);
@@ -69,7 +76,7 @@ int main(int argc, char **argv)
     {
         QPainter painter(&image);
         MapPainter renderer;
-        renderer.paint(painter, size, ViewExtentMath::windowRect(extent), polygons, border,
+        renderer.paint(painter, size, ViewExtentMath::windowRect(extent), content, border,
                        parse.options.showBorder);
     }
     // The outline's licence travels with every picture that shows it.

@@ -1,0 +1,142 @@
+#include "GridFill.h"
+
+#include "HeightColors.h"
+#include "TilePolygons.h"
+#include "TriangleFill.h"
+
+#include <QImage>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// TriangleFill's limits: beyond them Qt's own fill differs from the rule.
+constexpr double CoordinateLimit = 8000.0;
+
+struct BandColours
+{
+    BandColours()
+    {
+        for (int b = 0; b < HeightBandCount; ++b) {
+            float rgb[3];
+            heightColor(float(heightColors[b].bound), rgb[0], rgb[1], rgb[2]);
+            colors[size_t(b)] = TilePolygons::colorOf(rgb[0], rgb[1], rgb[2]);
+            TriangleFill::pixelOf(colors[size_t(b)], &pixels[size_t(b)]);
+        }
+    }
+    std::array<QColor, HeightBandCount> colors;
+    std::array<quint32, HeightBandCount> pixels{};
+};
+
+const BandColours &bandColours()
+{
+    static const BandColours colours;
+    return colours;
+}
+
+// An edge's device coordinate in 1/64 pixel, as TriangleFill rounds it.
+qint64 sixtyFourths(double v)
+{
+    return qRound(v * 64);
+}
+
+} // namespace
+
+QColor GridFill::bandColor(int band)
+{
+    return bandColours().colors[size_t(band)];
+}
+
+quint32 GridFill::bandPixel(int band)
+{
+    return bandColours().pixels[size_t(band)];
+}
+
+GridFill::GridFill(QImage &image, int top, int bottom, const QTransform &toDevice)
+    : sx(toDevice.m11()), sy(toDevice.m22()), dx(toDevice.dx()), dy(toDevice.dy())
+{
+    if (image.format() != QImage::Format_ARGB32_Premultiplied || image.width() < 3
+        || image.width() > CoordinateLimit || image.height() > CoordinateLimit)
+        return;
+    bits = image.bits();
+    stride = image.bytesPerLine();
+    this->top = std::max(0, top);
+    this->bottom = std::min(image.height() - 1, bottom);
+    minX = 1.0;
+    maxX = image.width() - 1.0;
+}
+
+qint64 GridFill::fill(const TileLevel &level, const CellRange &range,
+                      const std::function<void(int, int)> &refused)
+{
+    if (range.isEmpty())
+        return 0;
+    const CellEdges &columnEdges = level.columnEdges();
+    const CellEdges &rowEdges = level.rowEdges();
+    const int columns = range.column1 - range.column0;
+    // Each column's pixels [x0, x1), or refused; points mapped as the
+    // painter maps a triangle's (map units are hundredths of a degree).
+    std::vector<int> x0(static_cast<size_t>(columns)), x1(static_cast<size_t>(columns));
+    int firstOk = columns, endOk = 0;
+    int spanLeft = 0, spanRight = 0;
+    for (int i = 0; i < columns; ++i) {
+        const int c = range.column0 + i;
+        const double a = sx * (100.0 * double(columnEdges.nearEdge(c))) + dx;
+        const double b = sx * (100.0 * double(columnEdges.farEdge(c))) + dx;
+        // Written so that NaN fails too.
+        const bool ok = a >= minX && a <= maxX && b >= minX && b <= maxX;
+        if (!ok)
+            continue;
+        int p = int((sixtyFourths(a) + 32) >> 6);
+        int q = int((sixtyFourths(b) + 32) >> 6);
+        if (p > q)
+            std::swap(p, q);
+        x0[size_t(i)] = p;
+        x1[size_t(i)] = q;
+        spanLeft = firstOk < endOk ? std::min(spanLeft, p) : p;
+        spanRight = firstOk < endOk ? std::max(spanRight, q) : q;
+        firstOk = std::min(firstOk, i);
+        endOk = i + 1;
+    }
+    // Shared edges: the columns filled here lie side by side, so a cell
+    // row's pixels are [spanLeft, spanRight) and can be copied down whole.
+    const quint32 *pixels = bandColours().pixels.data();
+
+    qint64 filled = 0;
+    for (int r = range.row0; r < range.row1; ++r) {
+        const double a = sy * (100.0 * double(rowEdges.nearEdge(r))) + dy;
+        const double b = sy * (100.0 * double(rowEdges.farEdge(r))) + dy;
+        const bool rowOk = bits && a >= -CoordinateLimit && a <= CoordinateLimit
+                           && b >= -CoordinateLimit && b <= CoordinateLimit;
+        if (!rowOk) {
+            for (int c = range.column0; c < range.column1; ++c)
+                refused(c, r);
+            continue;
+        }
+        for (int i = 0; i < firstOk; ++i)
+            refused(range.column0 + i, r);
+        for (int i = endOk; i < columns; ++i)
+            refused(range.column0 + i, r);
+        // Rows whose centre (64 y + 32) lies in (upper, lower].
+        const qint64 upper = std::min(sixtyFourths(a), sixtyFourths(b));
+        const qint64 lower = std::max(sixtyFourths(a), sixtyFourths(b));
+        const qint64 first = std::max<qint64>(top, (upper + 32) >> 6);
+        const qint64 last = std::min<qint64>(bottom, (lower - 32) >> 6);
+        if (first > last || firstOk >= endOk)
+            continue;
+        auto *line = reinterpret_cast<quint32 *>(bits + first * stride);
+        for (int i = firstOk; i < endOk; ++i) {
+            if (x1[size_t(i)] > x0[size_t(i)])
+                std::fill(line + x0[size_t(i)], line + x1[size_t(i)],
+                          pixels[level.band(range.column0 + i, r)]);
+        }
+        filled += endOk - firstOk;
+        const size_t bytes = size_t(spanRight - spanLeft) * sizeof(quint32);
+        for (qint64 y = first + 1; y <= last; ++y)
+            std::memcpy(reinterpret_cast<quint32 *>(bits + y * stride) + spanLeft, line + spanLeft, bytes);
+    }
+    return filled;
+}

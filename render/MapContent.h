@@ -1,0 +1,51 @@
+#pragma once
+
+#include "ColoredPolygon.h"
+#include "PointBlocks.h"
+#include "TileGrid.h"
+#include "TilePolygons.h"
+
+#include <QVector>
+
+#include <memory>
+#include <vector>
+
+// What one map view draws: its opened tiles in the order they were opened,
+// a later one on top. A regular tile is its grid (held once, shared with the
+// other view); any other tile is its triangles, a run of the polygon list.
+class MapContent
+{
+public:
+    struct Entry
+    {
+        // Null for triangles: polygons [first, end).
+        std::shared_ptr<const TileGrid> grid;
+        qsizetype first = 0;
+        qsizetype end = 0;
+    };
+
+    MapContent() = default;
+    // Triangles only, as one entry; the list is shared, not copied, and its
+    // points must outlive this object.
+    explicit MapContent(const QVector<ColoredPolygon> &polygons);
+    MapContent(const MapContent &) = delete;
+    MapContent &operator=(const MapContent &) = delete;
+
+    void addGrid(std::shared_ptr<const TileGrid> grid);
+    // Takes over what was read of a file (TilePolygons::append); false when
+    // it was not read or could not be joined.
+    bool addTriangles(TilePolygons::FileTriangles &file);
+
+    const std::vector<Entry> &entries() const { return list; }
+    const QVector<ColoredPolygon> &polygons() const { return polygonList; }
+    int gridCount() const { return grids; }
+    // Bytes held for the grids' cells.
+    qint64 gridBytes() const;
+
+private:
+    // Declared first, so the polygons that point into it go before it.
+    PointBlocks points;
+    QVector<ColoredPolygon> polygonList;
+    std::vector<Entry> list;
+    int grids = 0;
+};

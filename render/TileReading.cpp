@@ -1,0 +1,46 @@
+#include "TileReading.h"
+
+#include "MappedFile.h"
+
+#include <atomic>
+
+namespace TileReading {
+
+namespace {
+std::atomic<bool> gridsEnabled{true};
+} // namespace
+
+void setGridsEnabled(bool on)
+{
+    gridsEnabled = on;
+}
+
+OpenedTile open(const QString &path, bool keepFloats)
+{
+    OpenedTile tile;
+    if (gridsEnabled) {
+        MappedFile file;
+        // Larger than any conversion output: not a grid, read as before.
+        if (file.open(path, TileGrid::fileBytes(1))
+            && TileGrid::quantityOfSize(file.size()) > 0) {
+            TileGrid grid = TileGrid::recognise(file.data(), file.size());
+            if (!grid.isNull()) {
+                tile.grid = std::make_shared<const TileGrid>(std::move(grid));
+                return tile;
+            }
+        }
+    }
+    tile.triangles = TilePolygons::readFile(path, keepFloats);
+    return tile;
+}
+
+std::vector<PoolTask<OpenedTile>> start(const QStringList &paths, bool keepFloats)
+{
+    std::vector<PoolTask<OpenedTile>> opening;
+    opening.reserve(size_t(paths.size()));
+    for (const QString &path : paths)
+        opening.emplace_back([path, keepFloats] { return open(path, keepFloats); });
+    return opening;
+}
+
+} // namespace TileReading

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "PoolTask.h"
+#include "TileGrid.h"
+#include "TilePolygons.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+// Opening a CHGT file for the views: a regular tile becomes its grid, read
+// straight from a mapping that is let go of at once; any other file is read
+// into triangles as before.
+namespace TileReading {
+
+struct OpenedTile
+{
+    // Set for a regular tile; then triangles holds nothing.
+    std::shared_ptr<const TileGrid> grid;
+    TilePolygons::FileTriangles triangles;
+};
+
+// keepFloats: an irregular file's floats are kept for an upload.
+OpenedTile open(const QString &path, bool keepFloats);
+// The files on the thread pool, one task per path in order.
+std::vector<PoolTask<OpenedTile>> start(const QStringList &paths, bool keepFloats);
+
+// For benchmarks only: when off, every file is read into triangles.
+void setGridsEnabled(bool on);
+
+} // namespace TileReading
