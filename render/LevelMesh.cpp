@@ -2,8 +2,6 @@
 
 #include "HeightColors.h"
 
-#include <array>
-#include <cstring>
 #include <new>
 
 namespace {
@@ -27,20 +25,36 @@ const BandColours &bandColours()
 
 } // namespace
 
-LevelMesh::LevelMesh(const TileLevel &level)
-    : level(level)
+LevelMesh::LevelMesh(const TileLevel &level, Runs runs)
+    : level(level), runs(runs)
 {
+}
+
+int LevelMesh::bandAt(int line, int i) const
+{
+    return runs == Runs::InColumns ? level.band(line, i) : level.band(i, line);
+}
+
+void LevelMesh::lines(const CellRange &range, int *first, int *end, int *i0, int *i1) const
+{
+    const bool columns = runs == Runs::InColumns;
+    *first = columns ? range.column0 : range.row0;
+    *end = columns ? range.column1 : range.row1;
+    *i0 = columns ? range.row0 : range.column0;
+    *i1 = columns ? range.row1 : range.column1;
 }
 
 qint64 LevelMesh::rectangleCount(const CellRange &range) const
 {
     if (range.isEmpty())
         return 0;
+    int first, end, i0, i1;
+    lines(range, &first, &end, &i0, &i1);
     qint64 count = 0;
-    for (int c = range.column0; c < range.column1; ++c) {
+    for (int line = first; line < end; ++line) {
         int previous = -1;
-        for (int r = range.row0; r < range.row1; ++r) {
-            const int b = level.band(c, r);
+        for (int i = i0; i < i1; ++i) {
+            const int b = bandAt(line, i);
             count += b != previous;
             previous = b;
         }
@@ -52,20 +66,28 @@ void LevelMesh::write(const CellRange &range, float *out) const
 {
     if (range.isEmpty())
         return;
-    const CellEdges &columns = level.columnEdges();
-    const CellEdges &rows = level.rowEdges();
+    int first, end, i0, i1;
+    lines(range, &first, &end, &i0, &i1);
+    const bool inColumns = runs == Runs::InColumns;
+    // Across a line: its own edges; along it: the run's first near and last far edge.
+    const CellEdges &across = inColumns ? level.columnEdges() : level.rowEdges();
+    const CellEdges &along = inColumns ? level.rowEdges() : level.columnEdges();
     const BandColours &colours = bandColours();
-    for (int c = range.column0; c < range.column1; ++c) {
-        const float west = columns.nearEdge(c);
-        const float east = columns.farEdge(c);
-        int r = range.row0;
-        while (r < range.row1) {
-            const int b = level.band(c, r);
-            int end = r + 1;
-            while (end < range.row1 && level.band(c, end) == b)
-                ++end;
-            const float south = rows.nearEdge(r);
-            const float north = rows.farEdge(end - 1);
+    for (int line = first; line < end; ++line) {
+        const float lineNear = across.nearEdge(line);
+        const float lineFar = across.farEdge(line);
+        int i = i0;
+        while (i < i1) {
+            const int b = bandAt(line, i);
+            int stop = i + 1;
+            while (stop < i1 && bandAt(line, stop) == b)
+                ++stop;
+            const float runNear = along.nearEdge(i);
+            const float runFar = along.farEdge(stop - 1);
+            const float west = inColumns ? lineNear : runNear;
+            const float east = inColumns ? lineFar : runFar;
+            const float south = inColumns ? runNear : lineNear;
+            const float north = inColumns ? runFar : lineFar;
             const float *rgb = colours.rgb[b];
             const float corners[VerticesPerRectangle][2] = {
                 {west, south}, {east, south}, {west, north}, {west, north}, {east, north}, {east, south}};
@@ -78,7 +100,7 @@ void LevelMesh::write(const CellRange &range, float *out) const
                 out[5] = rgb[2];
                 out += FloatsPerVertex;
             }
-            r = end;
+            i = stop;
         }
     }
 }

@@ -386,11 +386,17 @@ void DrawGLWdg::drawGrid(Entry &entry, double pixelsPerDegreeX, double pixelsPer
     const CellRange visible = level.visibleCells(GeoBox{viewLeft, viewRight, viewBottom, viewTop});
     if (visible.isEmpty())
         return;
-    const GlLevelCache::Buffer *cached = levelCache.find(&grid, k, visible);
+    // Runs across the cells' larger side on screen, so each rectangle is as
+    // thick as it can be: llvmpipe's cost follows a triangle's length, not
+    // its area. The picture is the same either way.
+    const LevelMesh::Runs runs = std::fabs(pixelsPerDegreeY) > std::fabs(pixelsPerDegreeX)
+        ? LevelMesh::Runs::InRows
+        : LevelMesh::Runs::InColumns;
+    const GlLevelCache::Buffer *cached = levelCache.find(&grid, k, runs, visible);
     if (!cached) {
         const CellRange whole = level.wholeTile();
         const CellRange range = whole.cellCount() <= WholeTileCells ? whole : withMargin(visible, level.side());
-        const QByteArray vertices = LevelMesh(level).vertices(range);
+        const QByteArray vertices = LevelMesh(level, runs).vertices(range);
         const auto del = [this](GLuint id) { deleteBuffer(id); };
         // Room first, from buffers this frame does not draw.
         levelCache.shrinkTo(levelBudget - vertices.size(), true, del);
@@ -405,6 +411,7 @@ void DrawGLWdg::drawGrid(Entry &entry, double pixelsPerDegreeX, double pixelsPer
         GlLevelCache::Buffer buffer;
         buffer.grid = &grid;
         buffer.level = k;
+        buffer.runs = runs;
         buffer.range = range;
         buffer.id = id;
         buffer.bytes = vertices.size();

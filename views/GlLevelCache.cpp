@@ -12,10 +12,11 @@ bool holds(const CellRange &outer, const CellRange &inner)
 
 } // namespace
 
-const GlLevelCache::Buffer *GlLevelCache::find(const TileGrid *grid, int level, const CellRange &range)
+const GlLevelCache::Buffer *GlLevelCache::find(const TileGrid *grid, int level, LevelMesh::Runs runs,
+                                               const CellRange &range)
 {
     for (Buffer &b : buffers) {
-        if (b.grid == grid && b.level == level && holds(b.range, range)) {
+        if (b.grid == grid && b.level == level && b.runs == runs && holds(b.range, range)) {
             b.lastFrame = frame;
             return &b;
         }
@@ -26,7 +27,7 @@ const GlLevelCache::Buffer *GlLevelCache::find(const TileGrid *grid, int level, 
 const GlLevelCache::Buffer &GlLevelCache::add(Buffer buffer, const Delete &del)
 {
     for (size_t i = 0; i < buffers.size(); ++i) {
-        if (buffers[i].grid == buffer.grid && buffers[i].level == buffer.level) {
+        if (buffers[i].grid == buffer.grid && buffers[i].level == buffer.level && buffers[i].runs == buffer.runs) {
             remove(i, del);
             break;
         }

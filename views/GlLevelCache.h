@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LevelMesh.h"
 #include "TileLevel.h"
 
 #include <QtGlobal>
@@ -11,7 +12,8 @@
 class TileGrid;
 
 // The vertex buffers a view has built for levels of its regular tiles: one
-// per tile and level, holding the whole tile or the cells of a range, kept
+// per tile and level, holding the whole tile or the cells of a range (runs
+// laid in columns or in rows), kept
 // while they fit in a byte budget and given up least recently used first.
 // Only bookkeeping: the view builds, uploads and deletes the buffers (with
 // its context current) and tells the cache which frame it draws.
@@ -22,6 +24,7 @@ public:
     {
         const TileGrid *grid = nullptr;
         int level = 0;
+        LevelMesh::Runs runs = LevelMesh::Runs::InColumns;
         CellRange range;
         GLuint id = 0;
         qint64 bytes = 0;
@@ -30,11 +33,11 @@ public:
     };
     using Delete = std::function<void(GLuint)>;
 
-    // The buffer of grid's level that holds every cell of range, or nullptr;
-    // a found buffer is marked as used in the current frame.
-    const Buffer *find(const TileGrid *grid, int level, const CellRange &range);
-    // Adds a buffer, used in the current frame. Another one of the same tile
-    // and level (holding another range) is deleted: only one is kept.
+    // The buffer of grid's level with runs so laid that holds every cell of
+    // range, or nullptr; a found buffer is marked as used in the current frame.
+    const Buffer *find(const TileGrid *grid, int level, LevelMesh::Runs runs, const CellRange &range);
+    // Adds a buffer, used in the current frame. Another one of the same tile,
+    // level and runs (holding another range) is deleted: only one is kept.
     const Buffer &add(Buffer buffer, const Delete &del);
 
     void startFrame() { ++frame; }

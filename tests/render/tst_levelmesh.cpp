@@ -70,12 +70,22 @@ private slots:
         QTest::addColumn<int>("level");
         QTest::addColumn<QRect>("window"); // hundredths of a degree
         QTest::addColumn<QSize>("size");
-        QTest::newRow("q5 level 5, two whole tiles") << 5 << 5 << QRect(1390, 5010, 220, -120) << QSize(1280, 700);
-        QTest::newRow("q5 level 10, odd size") << 5 << 10 << QRect(1390, 5010, 220, -120) << QSize(603, 331);
-        QTest::newRow("q1 level 1, the seam up close") << 1 << 1 << QRect(1497, 4953, 6, -3) << QSize(1100, 520);
-        QTest::newRow("q1 level 3, cut") << 1 << 3 << QRect(1420, 4990, 130, -60) << QSize(1203, 877);
-        QTest::newRow("q2 level 24, tiny") << 2 << 24 << QRect(1380, 5020, 240, -140) << QSize(97, 61);
-        QTest::newRow("q1 level 2, corner of cells") << 1 << 2 << QRect(1449, 4951, 2, -2) << QSize(640, 480);
+        QTest::addColumn<bool>("inRows");
+        for (bool rows : {false, true}) {
+            const char *runs = rows ? "rows" : "columns";
+            QTest::addRow("q5 level 5, two whole tiles, %s", runs) << 5 << 5 << QRect(1390, 5010, 220, -120)
+                                                                   << QSize(1280, 700) << rows;
+            QTest::addRow("q5 level 10, odd size, %s", runs) << 5 << 10 << QRect(1390, 5010, 220, -120)
+                                                             << QSize(603, 331) << rows;
+            QTest::addRow("q1 level 1, the seam up close, %s", runs) << 1 << 1 << QRect(1497, 4953, 6, -3)
+                                                                     << QSize(1100, 520) << rows;
+            QTest::addRow("q1 level 3, cut, %s", runs) << 1 << 3 << QRect(1420, 4990, 130, -60) << QSize(1203, 877)
+                                                       << rows;
+            QTest::addRow("q2 level 24, tiny, %s", runs) << 2 << 24 << QRect(1380, 5020, 240, -140) << QSize(97, 61)
+                                                         << rows;
+            QTest::addRow("q1 level 2, corner of cells, %s", runs) << 1 << 2 << QRect(1449, 4951, 2, -2)
+                                                                   << QSize(640, 480) << rows;
+        }
     }
 
     void runsPaintTheirCells()
@@ -84,6 +94,7 @@ private slots:
         QFETCH(int, level);
         QFETCH(QRect, window);
         QFETCH(QSize, size);
+        QFETCH(bool, inRows);
         const GeoBox area{window.x() / 100.0, (window.x() + window.width()) / 100.0,
                           (window.y() + window.height()) / 100.0, window.y() / 100.0};
         QVector<ColoredPolygon> cellPolygons, runPolygons;
@@ -97,7 +108,7 @@ private slots:
             QByteArray cellFloats(qsizetype(range.cellCount()) * 144, Qt::Uninitialized);
             l.writeCells(range, reinterpret_cast<float *>(cellFloats.data()));
             appendFloats(cellFloats, cellPolygons, cellPoints);
-            const LevelMesh mesh(l);
+            const LevelMesh mesh(l, inRows ? LevelMesh::Runs::InRows : LevelMesh::Runs::InColumns);
             const QByteArray runFloats = mesh.vertices(range);
             QCOMPARE(runFloats.size(), qsizetype(mesh.rectangleCount(range) * LevelMesh::BytesPerRectangle));
             appendFloats(runFloats, runPolygons, runPoints);
@@ -120,35 +131,48 @@ private slots:
 
     // The records themselves: a run's corners are its first and last cells'
     // outer corners, its colour theirs, in a cell's vertex order.
+    void recordsOfARun_data()
+    {
+        QTest::addColumn<bool>("inRows");
+        QTest::newRow("a column") << false;
+        QTest::newRow("a row") << true;
+    }
+
     void recordsOfARun()
     {
+        QFETCH(bool, inRows);
         const TileGrid &g = grid(5, 14);
         const TileLevel l(g, 5, CellEdges::FarEdge::Shared);
-        const int column = 100;
-        const CellRange range{column, column + 1, 0, l.side()};
+        const int line = 100;
+        const CellRange range = inRows ? CellRange{0, l.side(), line, line + 1} : CellRange{line, line + 1, 0, l.side()};
+        // The line's cells one by one, in their order along it.
         QByteArray cellFloats(qsizetype(range.cellCount()) * 144, Qt::Uninitialized);
         l.writeCells(range, reinterpret_cast<float *>(cellFloats.data()));
         const auto *cell = reinterpret_cast<const float *>(cellFloats.constData());
-        const QByteArray runFloats = LevelMesh(l).vertices(range);
+        const QByteArray runFloats =
+            LevelMesh(l, inRows ? LevelMesh::Runs::InRows : LevelMesh::Runs::InColumns).vertices(range);
         const auto *run = reinterpret_cast<const float *>(runFloats.constData());
         const int rectangles = int(runFloats.size() / LevelMesh::BytesPerRectangle);
-        int row = 0;
-        for (int i = 0; i < rectangles; ++i, run += 36) {
-            int end = row + 1;
-            while (end < l.side() && l.band(column, end) == l.band(column, row))
+        const auto band = [&](int i) { return inRows ? l.band(i, line) : l.band(line, i); };
+        int i = 0;
+        for (int n = 0; n < rectangles; ++n, run += 36) {
+            int end = i + 1;
+            while (end < l.side() && band(end) == band(i))
                 ++end;
-            const float *first = cell + 36 * row, *last = cell + 36 * (end - 1);
-            // South-west, south-east from the first cell; north-west twice, north-east from the last; south-east.
-            const float *from[6] = {first, first, last + 12, last + 18, last + 24, first + 30};
+            const float *first = cell + 36 * i, *last = cell + 36 * (end - 1);
+            // Vertices SW, SE, NW, NW, NE, SE: in a column the south ones come from
+            // the first cell, the north ones from the last; in a row the west
+            // ones from the first, the east ones from the last.
+            const bool fromLast[6] = {false, !inRows ? false : true, !inRows, !inRows, true, inRows};
             for (int v = 0; v < 6; ++v) {
-                const float *want = v == 0 ? first : v == 1 ? first + 6 : from[v];
+                const float *want = (fromLast[v] ? last : first) + 6 * v;
                 // Bit for bit: the shared edges are the very floats of the cells.
                 QVERIFY2(std::memcmp(run + 6 * v, want, 6 * sizeof(float)) == 0,
-                         qPrintable(QStringLiteral("rectangle %1 vertex %2").arg(i).arg(v)));
+                         qPrintable(QStringLiteral("rectangle %1 vertex %2").arg(n).arg(v)));
             }
-            row = end;
+            i = end;
         }
-        QCOMPARE(row, l.side());
+        QCOMPARE(i, l.side());
     }
 };
 

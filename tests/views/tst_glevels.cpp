@@ -179,6 +179,9 @@ private slots:
         QTest::newRow("q5 start-up 1200x600") << 5 << QSize(1200, 600) << stepsIn(0) << both;
         QTest::newRow("q5 four steps in 1100x700") << 5 << QSize(1100, 700) << stepsIn(4) << both;
         QTest::newRow("q5 nine steps in 1080x700") << 5 << QSize(1080, 700) << stepsIn(9) << QVector<int>{0, 5};
+        // Cells wider than high on screen: runs laid in columns, not rows.
+        QTest::newRow("q5 two tiles 1200x600") << 5 << QSize(1200, 600) << ViewExtent{13.9f, 16.1f, 48.9f, 50.1f}
+                                               << both;
         QTest::newRow("q5 the seam 1200x600") << 5 << QSize(1200, 600) << ViewExtent{14.9f, 15.1f, 49.4f, 49.5f}
                                               << both;
     }
