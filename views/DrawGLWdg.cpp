@@ -3,7 +3,10 @@
 #include "BorderOutline.h"
 #include "ChgtTile.h"
 #include "ChgtTileReader.h"
+#include "LevelChoice.h"
+#include "LevelMesh.h"
 #include "MapKeys.h"
+#include "MappedFile.h"
 #include "ProgressDlg.h"
 #include "TileGrid.h"
 #include "TileLevel.h"
@@ -16,6 +19,8 @@
 #include <QWheelEvent>
 #include <QtGlobal>
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 
 namespace {
@@ -24,6 +29,21 @@ constexpr int VertexBytes = ChgtTile::VertexBytes;
 constexpr int TriangleBytes = 3 * VertexBytes;
 constexpr double ZoomStepX = 0.45;
 constexpr double ZoomStepY = 0.15;
+
+// A level of a tile with at most this many cells is built whole, so pans
+// and zooms at that level reuse it; finer ones only for what is in sight
+// (the rule gives cells of at least half a pixel, so what is in sight is
+// bounded by the window), with a margin for small pans.
+constexpr qint64 WholeTileCells = 250 * 250;
+constexpr int MarginDivisor = 8;
+
+CellRange withMargin(const CellRange &range, int side)
+{
+    const int dc = std::max(1, (range.column1 - range.column0) / MarginDivisor);
+    const int dr = std::max(1, (range.row1 - range.row0) / MarginDivisor);
+    return CellRange{std::max(0, range.column0 - dc), std::min(side, range.column1 + dc),
+                     std::max(0, range.row0 - dr), std::min(side, range.row1 + dr)};
+}
 
 // Byte offsets inside the interleaved vertex record.
 const void *const PositionOffset = reinterpret_cast<const void *>(0);
@@ -118,16 +138,70 @@ void DrawGLWdg::viewBorder(bool z)
 
 bool DrawGLWdg::createHeightsGenBuffer(QStringList srcFiles)
 {
-    if (isValid()) {
-        makeCurrent();
-        uploadFiles(srcFiles);
-        doneCurrent();
-    } else {
-        // No context before the view is first shown: initializeGL loads them.
-        pendingFiles += srcFiles;
-    }
+    loadFiles(srcFiles);
     updateGL();
     return true;
+}
+
+void DrawGLWdg::loadFiles(const QStringList &files)
+{
+    // Regular tiles need no context; the others wait for one.
+    for (const QString &path : files) {
+        MappedFile file;
+        TileGrid grid;
+        if (file.open(path, ChgtTileReader::MaxBytes) && TileGrid::quantityOfSize(file.size()) > 0)
+            grid = TileGrid::recognise(file.data(), file.size());
+        if (!grid.isNull()) {
+            addTileGrid(std::make_shared<const TileGrid>(std::move(grid)));
+            continue;
+        }
+        Entry entry;
+        entry.path = path;
+        entries.push_back(entry);
+    }
+    if (isValid()) {
+        makeCurrent();
+        loadWaitingTiles();
+        doneCurrent();
+    }
+}
+
+void DrawGLWdg::addTileGrid(std::shared_ptr<const TileGrid> grid)
+{
+    if (!grid || grid->isNull())
+        return;
+    Entry entry;
+    entry.grid = std::move(grid);
+    entries.push_back(std::move(entry));
+}
+
+int DrawGLWdg::tileCount() const
+{
+    return int(std::count_if(entries.begin(), entries.end(), [](const Entry &e) {
+        return e.grid ? !e.leftOut : e.buffer != 0;
+    }));
+}
+
+QVector<int> DrawGLWdg::vertexCounts() const
+{
+    QVector<int> counts;
+    for (const Entry &e : entries) {
+        if (e.grid && !e.leftOut)
+            counts << e.grid->side() * e.grid->side() * 6;
+        else if (!e.grid && e.buffer != 0)
+            counts << e.vertexCount;
+    }
+    return counts;
+}
+
+QVector<int> DrawGLWdg::drawnLevels() const
+{
+    QVector<int> levels;
+    for (const Entry &e : entries) {
+        if (e.grid)
+            levels << e.drawnLevel;
+    }
+    return levels;
 }
 
 void DrawGLWdg::mousePressEvent(QMouseEvent *e)
@@ -235,21 +309,7 @@ void DrawGLWdg::initializeGL()
                                 &DrawGLWdg::onContextAboutToBeDestroyed, Qt::DirectConnection);
 
     loadBorder();
-
-    const QStringList files = pendingFiles;
-    pendingFiles.clear();
-    std::vector<std::pair<int, std::shared_ptr<const TileGrid>>> grids;
-    grids.swap(pendingGrids);
-    if (!bufferFunctions.isComplete())
-        return;
-    // In the order opened: each grid before the files that came after it.
-    size_t g = 0;
-    for (int i = 0; i <= files.size(); ++i) {
-        for (; g < grids.size() && grids[g].first <= i; ++g)
-            uploadGrid(grids[g].second);
-        if (i < files.size())
-            uploadTile(files.at(i));
-    }
+    loadWaitingTiles();
 }
 
 void DrawGLWdg::resizeGL(int w, int h)
@@ -271,15 +331,24 @@ void DrawGLWdg::paintGL()
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_COLOR_ARRAY);
 
-    for (int i = 0; i < tileBuffers.size(); ++i) {
-        emit sProgress(100 * i / int(tileBuffers.size()));
+    // The level rule sees the device pixels the extent is stretched over.
+    const qreal ratio = devicePixelRatioF();
+    const double pixelsPerDegreeX = width() * ratio / double(viewRight - viewLeft);
+    const double pixelsPerDegreeY = height() * ratio / double(viewTop - viewBottom);
+    levelCache.startFrame();
+    const int n = int(entries.size());
+    for (int i = 0; i < n; ++i) {
+        emit sProgress(100 * i / n);
+        Entry &entry = entries[size_t(i)];
         if (!canDraw)
             continue;
-        bufferFunctions.bindBuffer(GL_ARRAY_BUFFER, tileBuffers[i]);
-        glVertexPointer(3, GL_FLOAT, VertexBytes, PositionOffset);
-        glColorPointer(3, GL_FLOAT, VertexBytes, ColorOffset);
-        glDrawArrays(GL_TRIANGLES, 0, tileVertexCounts[i]);
+        if (entry.grid)
+            drawGrid(entry, pixelsPerDegreeX, pixelsPerDegreeY);
+        else if (entry.buffer != 0)
+            drawBuffer(entry.buffer, entry.vertexCount);
     }
+    // What this frame needed may exceed the budget; it is not kept.
+    levelCache.shrinkTo(levelBudget, false, [this](GLuint id) { deleteBuffer(id); });
 
     if (canDraw && showBorder && borderBuffer != 0) {
         bufferFunctions.bindBuffer(GL_ARRAY_BUFFER, borderBuffer);
@@ -298,6 +367,67 @@ void DrawGLWdg::paintGL()
     emit sProgress(100);
 }
 
+void DrawGLWdg::drawBuffer(GLuint buffer, int vertexCount)
+{
+    bufferFunctions.bindBuffer(GL_ARRAY_BUFFER, buffer);
+    glVertexPointer(3, GL_FLOAT, VertexBytes, PositionOffset);
+    glColorPointer(3, GL_FLOAT, VertexBytes, ColorOffset);
+    glDrawArrays(GL_TRIANGLES, 0, vertexCount);
+}
+
+void DrawGLWdg::drawGrid(Entry &entry, double pixelsPerDegreeX, double pixelsPerDegreeY)
+{
+    entry.drawnLevel = 0;
+    if (entry.leftOut)
+        return;
+    const TileGrid &grid = *entry.grid;
+    const int k = LevelChoice::levelFor(grid.quantity(), pixelsPerDegreeX, pixelsPerDegreeY);
+    const TileLevel level(grid, k, CellEdges::FarEdge::Shared);
+    const CellRange visible = level.visibleCells(GeoBox{viewLeft, viewRight, viewBottom, viewTop});
+    if (visible.isEmpty())
+        return;
+    // Runs across the cells' larger side on screen, so each rectangle is as
+    // thick as it can be: llvmpipe's cost follows a triangle's length, not
+    // its area. The picture is the same either way.
+    const LevelMesh::Runs runs = std::fabs(pixelsPerDegreeY) > std::fabs(pixelsPerDegreeX)
+        ? LevelMesh::Runs::InRows
+        : LevelMesh::Runs::InColumns;
+    const GlLevelCache::Buffer *cached = levelCache.find(&grid, k, runs, visible);
+    if (!cached) {
+        const CellRange whole = level.wholeTile();
+        const CellRange range = whole.cellCount() <= WholeTileCells ? whole : withMargin(visible, level.side());
+        const QByteArray vertices = LevelMesh(level, runs).vertices(range);
+        const auto del = [this](GLuint id) { deleteBuffer(id); };
+        // Room first, from buffers this frame does not draw.
+        levelCache.shrinkTo(levelBudget - vertices.size(), true, del);
+        const GLuint id = vertices.isEmpty() ? 0 : uploadBuffer(vertices);
+        if (id == 0) {
+            entry.leftOut = true;
+            qWarning("DrawGLWdg: %s could not be uploaded to the graphics memory and is left out",
+                     qPrintable(ChgtTile::fileName(grid.lat(), grid.lon())));
+            return;
+        }
+        ++levelBuilds;
+        GlLevelCache::Buffer buffer;
+        buffer.grid = &grid;
+        buffer.level = k;
+        buffer.runs = runs;
+        buffer.range = range;
+        buffer.id = id;
+        buffer.bytes = vertices.size();
+        buffer.vertexCount = int(vertices.size() / VertexBytes);
+        cached = &levelCache.add(buffer, del);
+    }
+    entry.drawnLevel = k;
+    drawBuffer(cached->id, cached->vertexCount);
+}
+
+void DrawGLWdg::deleteBuffer(GLuint id)
+{
+    if (id != 0 && bufferFunctions.deleteBuffers)
+        bufferFunctions.deleteBuffers(1, &id);
+}
+
 void DrawGLWdg::onContextAboutToBeDestroyed()
 {
     // Delete the buffers while their context still exists and keep the
@@ -310,19 +440,11 @@ void DrawGLWdg::onContextAboutToBeDestroyed()
         surface->create();
         ctx->makeCurrent(surface.get());
     }
-    QStringList reload = tilePaths;
-    reload.removeAll(QString()); // grids, uploaded again from uploadedGrids
+    // The triangle tiles are read again from their files, in their place;
+    // the levels are built again from the grids when next drawn.
     deleteBuffers(ctx && QOpenGLContext::currentContext() == ctx);
     if (surface)
         ctx->doneCurrent();
-    pendingFiles = reload + pendingFiles;
-    std::vector<std::pair<int, std::shared_ptr<const TileGrid>>> again;
-    for (const std::shared_ptr<const TileGrid> &grid : uploadedGrids)
-        again.emplace_back(0, grid);
-    uploadedGrids.clear();
-    for (auto &waiting : pendingGrids)
-        again.emplace_back(waiting.first + int(reload.size()), std::move(waiting.second));
-    pendingGrids.swap(again);
     bufferFunctions.clear();
 }
 
@@ -342,12 +464,18 @@ void DrawGLWdg::loadBorder()
         qWarning("DrawGLWdg: the state border could not be uploaded to the graphics memory");
 }
 
-void DrawGLWdg::uploadFiles(const QStringList &files)
+void DrawGLWdg::loadWaitingTiles()
 {
-    if (!bufferFunctions.isComplete())
-        return;
-    for (const QString &path : files)
-        uploadTile(path);
+    // A file that cannot be read, or a refused upload, drops its tile; so
+    // does a context without buffer objects.
+    const bool canUpload = bufferFunctions.isComplete();
+    for (size_t i = 0; i < entries.size();) {
+        Entry &entry = entries[i];
+        if (!entry.grid && entry.buffer == 0 && (!canUpload || !uploadTile(entry)))
+            entries.erase(entries.begin() + qsizetype(i));
+        else
+            ++i;
+    }
 }
 
 bool DrawGLWdg::canUploadNow() const
@@ -358,48 +486,30 @@ bool DrawGLWdg::canUploadNow() const
 void DrawGLWdg::addTile(const QString &path, const QByteArray &floats)
 {
     if (!isValid()) {
-        pendingFiles << path;
+        // Read again when the view gets its context.
+        Entry entry;
+        entry.path = path;
+        entries.push_back(entry);
         return;
     }
     makeCurrent();
     if (bufferFunctions.isComplete())
-        uploadTriangles(path, floats);
+        addBuffer(path, uploadBuffer(floats), floats.size());
     doneCurrent();
 }
 
-void DrawGLWdg::addTileGrid(std::shared_ptr<const TileGrid> grid)
-{
-    if (!grid || grid->isNull())
-        return;
-    if (!isValid()) {
-        pendingGrids.emplace_back(int(pendingFiles.size()), std::move(grid));
-        return;
-    }
-    makeCurrent();
-    if (bufferFunctions.isComplete())
-        uploadGrid(grid);
-    doneCurrent();
-}
-
-void DrawGLWdg::uploadGrid(const std::shared_ptr<const TileGrid> &grid)
-{
-    const TileLevel level(*grid, grid->quantity());
-    const CellRange all = level.wholeTile();
-    QByteArray floats(qsizetype(all.cellCount() * ChgtTile::FloatsPerCell * sizeof(float)),
-                      Qt::Uninitialized);
-    level.writeCells(all, reinterpret_cast<float *>(floats.data()));
-    // No path: a new context uploads the grid again from uploadedGrids.
-    if (uploadTriangles(QString(), floats))
-        uploadedGrids.push_back(grid);
-}
-
-bool DrawGLWdg::uploadTile(const QString &path)
+bool DrawGLWdg::uploadTile(Entry &entry)
 {
     // Held only for the upload: the vertex data lives in the buffer.
     QByteArray data;
-    if (!ChgtTileReader::readTriangles(path, data))
+    if (!ChgtTileReader::readTriangles(entry.path, data))
         return false;
-    return uploadTriangles(path, data);
+    entry.buffer = uploadBuffer(data);
+    entry.vertexCount = triangleVertexCount(data.size());
+    if (entry.buffer == 0)
+        qWarning("DrawGLWdg: %s could not be uploaded to the graphics memory and is left out",
+                 qPrintable(QDir::toNativeSeparators(entry.path)));
+    return entry.buffer != 0;
 }
 
 std::unique_ptr<GlUploader> DrawGLWdg::makeUploader(int threads)
@@ -419,16 +529,11 @@ void DrawGLWdg::addBuffer(const QString &path, GLuint buffer, qint64 bytes)
                  qPrintable(QDir::toNativeSeparators(path)));
         return;
     }
-    tileBuffers.append(buffer);
-    tileVertexCounts.append(triangleVertexCount(bytes));
-    tilePaths.append(path);
-}
-
-bool DrawGLWdg::uploadTriangles(const QString &path, const QByteArray &data)
-{
-    const GLuint id = uploadBuffer(data);
-    addBuffer(path, id, data.size());
-    return id != 0;
+    Entry entry;
+    entry.path = path;
+    entry.buffer = buffer;
+    entry.vertexCount = triangleVertexCount(bytes);
+    entries.push_back(entry);
 }
 
 GLuint DrawGLWdg::uploadBuffer(const QByteArray &data)
@@ -467,15 +572,16 @@ void DrawGLWdg::updateGL()
 
 void DrawGLWdg::deleteBuffers(bool contextCurrent)
 {
-    if (contextCurrent && bufferFunctions.deleteBuffers) {
-        if (!tileBuffers.isEmpty())
-            bufferFunctions.deleteBuffers(GLsizei(tileBuffers.size()), tileBuffers.constData());
-        if (borderBuffer != 0)
-            bufferFunctions.deleteBuffers(1, &borderBuffer);
+    const bool canDelete = contextCurrent && bufferFunctions.deleteBuffers;
+    for (Entry &entry : entries) {
+        if (canDelete && entry.buffer != 0)
+            deleteBuffer(entry.buffer);
+        entry.buffer = 0;
     }
-    tileBuffers.clear();
-    tileVertexCounts.clear();
-    tilePaths.clear();
+    levelCache.clear(canDelete ? GlLevelCache::Delete([this](GLuint id) { deleteBuffer(id); })
+                               : GlLevelCache::Delete());
+    if (canDelete && borderBuffer != 0)
+        deleteBuffer(borderBuffer);
     borderBuffer = 0;
     borderBytes = 0;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "GlBufferFunctions.h"
+#include "GlLevelCache.h"
 #include "GlUploader.h"
 #include "ViewExtent.h"
 
@@ -14,13 +15,17 @@
 #include <vector>
 
 class ProgressDlg;
-class TileGrid;
 class QOpenGLContext;
+class TileGrid;
 
-// The OpenGL map page: every opened CHGT tile goes unchanged into one static
-// vertex buffer and is drawn with the fixed-function pipeline, the state
-// border on top as a black line strip. Wheel zooms, a left-button drag pans;
-// with focus, the keys of MapKeys move and zoom it too.
+// The OpenGL map page: opened CHGT tiles drawn in the order opened with the
+// fixed-function pipeline, the state border on top as a black line strip.
+// A regular tile (conversion output) is held as its grid and drawn at the
+// level its cells need on screen (LevelChoice), from vertex buffers built
+// for that level when first needed and kept within a byte budget; any other
+// tile goes unchanged into one static vertex buffer of its own. Wheel
+// zooms, a left-button drag pans; with focus, the keys of MapKeys move and
+// zoom it too.
 class DrawGLWdg : public QOpenGLWidget
 {
     Q_OBJECT
@@ -52,12 +57,24 @@ public:
     // Upload threads sharing this view's buffers, or nullptr when there can
     // be none (no context yet, no sharing, no buffer objects): then addTile.
     std::unique_ptr<GlUploader> makeUploader(int threads);
-    // Appends a regular tile as the next entry, without redrawing.
-    // Placeholder: uploads the stored level's triangles like addTile.
-    void addTileGrid(std::shared_ptr<const TileGrid> grid);
     // Adds a tile uploaded by such an uploader (0: the upload was refused,
     // and the tile is left out with a warning).
     void addBuffer(const QString &path, GLuint buffer, qint64 bytes);
+    // Adds a regular tile as the next one, without redrawing; its levels
+    // are built and uploaded when a paint needs them. The grid is shared
+    // with whoever else draws it.
+    void addTileGrid(std::shared_ptr<const TileGrid> grid);
+
+    // Bytes the buffers of regular tiles' levels may hold at most, and hold.
+    static constexpr qint64 DefaultLevelBudget = qint64(192) << 20;
+    // For tests and benchmarks: another budget, from the next paint on.
+    void setLevelBudget(qint64 bytes) { levelBudget = bytes; }
+    qint64 levelBudgetBytes() const { return levelBudget; }
+    qint64 levelBufferBytes() const { return levelCache.heldBytes(); }
+    // Level buffers built so far, and the level each regular tile was last
+    // drawn at (0 where it was not), in tile order; for tests and benchmarks.
+    qint64 levelBuffersBuilt() const { return levelBuilds; }
+    QVector<int> drawnLevels() const;
 
     // How the view finds GL entry points by name, in the context current
     // on the calling thread: by default that context's getProcAddress. The
@@ -67,8 +84,11 @@ public:
     // stood in for this way.
     void setGlLookup(const GlBufferFunctions::Lookup &lookup) { glLookup = lookup; }
 
-    int tileCount() const { return int(tileBuffers.size()); }
-    QVector<int> vertexCounts() const { return tileVertexCounts; }
+    // Tiles the view holds (a tile still waiting for a context to be read
+    // in, or one left out, is not counted), and the vertices of each as
+    // stored in its file.
+    int tileCount() const;
+    QVector<int> vertexCounts() const;
     bool hasBufferObjects() const { return bufferFunctions.isComplete(); }
     bool isBorderShown() const { return showBorder; }
     ProgressDlg *progressDialog() const { return progressDlg; }
@@ -106,11 +126,26 @@ private slots:
     void onContextAboutToBeDestroyed();
 
 private:
+    // One opened tile: a regular grid, or the triangles of a file in a
+    // buffer of their own (0 while waiting for a context).
+    struct Entry
+    {
+        std::shared_ptr<const TileGrid> grid;
+        QString path;
+        GLuint buffer = 0;
+        int vertexCount = 0;
+        bool leftOut = false; // the driver refused a level of the grid
+        int drawnLevel = 0;
+    };
+
     void loadBorder();
-    void uploadFiles(const QStringList &files);
-    bool uploadTile(const QString &path);
-    bool uploadTriangles(const QString &path, const QByteArray &floats);
-    void uploadGrid(const std::shared_ptr<const TileGrid> &grid);
+    void loadFiles(const QStringList &files);
+    // Reads the files of the triangle tiles that wait for a context.
+    void loadWaitingTiles();
+    bool uploadTile(Entry &entry);
+    void drawGrid(Entry &entry, double pixelsPerDegreeX, double pixelsPerDegreeY);
+    void drawBuffer(GLuint buffer, int vertexCount);
+    void deleteBuffer(GLuint id);
     // A new buffer holding data, or 0 when the upload failed.
     GLuint uploadBuffer(const QByteArray &data);
     void applyProjection();
@@ -121,20 +156,14 @@ private:
     bool showBorder;
     QPoint pressPos;
     ProgressDlg *progressDlg;
-    QVector<GLuint> tileBuffers;
-    QVector<int> tileVertexCounts;
+    std::vector<Entry> entries;
+    GlLevelCache levelCache;
+    qint64 levelBudget = DefaultLevelBudget;
+    qint64 levelBuilds = 0;
     GLuint borderBuffer;
     // Kept per view, so a second view cannot reset the first one's border.
     qint64 borderBytes;
 
-    // The paths behind tileBuffers, to reload them into a new context.
-    QStringList tilePaths;
-    QStringList pendingFiles;
-    // Placeholder: grids waiting for a context, each with the number of
-    // pendingFiles before it (the order opened), and those uploaded (to
-    // upload again into a new context).
-    std::vector<std::pair<int, std::shared_ptr<const TileGrid>>> pendingGrids;
-    std::vector<std::shared_ptr<const TileGrid>> uploadedGrids;
     GlBufferFunctions::Lookup glLookup;
     GlBufferFunctions bufferFunctions;
     bool missingFunctionsReported;
