@@ -5,6 +5,7 @@
 #include "ChgtTileReader.h"
 #include "MapKeys.h"
 #include "ProgressDlg.h"
+#include "RepaintNow.h"
 
 #include <QDir>
 #include <QKeyEvent>
@@ -409,11 +410,10 @@ void DrawGLWdg::updateProjection()
 
 void DrawGLWdg::updateGL()
 {
-    // A visible view paints at once, so a timed repaint normally completes
-    // before this returns (while the last frame is still being presented,
-    // the paint comes with the next one); a hidden view paints when shown.
+    // A visible view paints at once, so a timed repaint completes before
+    // this returns; a hidden view paints when shown.
     if (isVisible())
-        repaint();
+        repaintNow(this);
     else
         update();
 }

@@ -5,6 +5,7 @@
 #include "MapKeys.h"
 #include "TilePolygons.h"
 #include "ProgressDlg.h"
+#include "RepaintNow.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -73,20 +74,20 @@ void DrawQtWdg::repaintQtWdg()
     progressDlg->setActionText(QStringLiteral("Repaint Qt widget"));
     progressDlg->show();
     progressDlg->startAction();
-    repaint();
+    repaintNow(this);
 }
 
 void DrawQtWdg::viewBorder(bool z)
 {
     showBorder = z;
-    repaint();
+    repaintNow(this);
 }
 
 void DrawQtWdg::createHeightsBuffer(QStringList srcFiles)
 {
     QVector<TilePolygons::FileTriangles> read = TilePolygons::readFiles(srcFiles);
     TilePolygons::appendAll(read, polygons, polygonPoints);
-    repaint();
+    repaintNow(this);
     QTimer::singleShot(0, this, &TilePolygons::returnFreedMemory);
 }
 
@@ -120,13 +121,13 @@ void DrawQtWdg::wheelEvent(QWheelEvent *event)
     ViewExtentMath::zoom(e, *turn, zoomStepX, zoomStepY);
     setViewExtent(e);
     event->accept();
-    repaint();
+    repaintNow(this);
 }
 
 void DrawQtWdg::showStartExtent()
 {
     resetViewExtent();
-    repaint();
+    repaintNow(this);
 }
 
 void DrawQtWdg::keyPressEvent(QKeyEvent *event)
@@ -146,7 +147,7 @@ void DrawQtWdg::keyPressEvent(QKeyEvent *event)
     // A refused zoom-in still repaints, as the wheel's does.
     MapKeys::apply(step, e, zoomStepX, zoomStepY);
     setViewExtent(e);
-    repaint();
+    repaintNow(this);
 }
 
 void DrawQtWdg::mousePressEvent(QMouseEvent *event)
@@ -168,7 +169,7 @@ void DrawQtWdg::mouseReleaseEvent(QMouseEvent *event)
     ViewExtentMath::pan(e, pressPos, event->position().toPoint(), width(), height());
     setViewExtent(e);
     event->accept();
-    repaint();
+    repaintNow(this);
 }
 
 QColor DrawQtWdg::colorAt(QPointF lonLat)

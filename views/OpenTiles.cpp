@@ -1,5 +1,7 @@
 #include "OpenTiles.h"
 
+#include "RepaintNow.h"
+
 #include "DrawGLWdg.h"
 #include "DrawQtWdg.h"
 #include "TilePolygons.h"
@@ -48,7 +50,7 @@ void intoViews(const QStringList &files, DrawQtWdg &qtView, DrawGLWdg &glView)
         // Joined while the next files are read.
         qtView.addTile(file);
     }
-    qtView.repaint();
+    repaintNow(&qtView);
     for (int i = 0; i < files.size(); ++i) {
         if (uploads[size_t(i)])
             glView.addBuffer(files.at(i), uploads[size_t(i)]->result(), uploadBytes[size_t(i)]);

@@ -709,7 +709,7 @@ private slots:
         const QString out = dir.filePath("nested/out put");
         DrawQtWdg::resetViewExtent();
         DrawGLWdg::resetViewExtent();
-        const int logBefore = logLines().size();
+        int logBefore = logLines().size();
 
         WindowRZ w;
         QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -780,6 +780,12 @@ private slots:
         repaint->trigger();
         QCOMPARE(logLines().size(), logBefore + 2);
         QVERIFY(logLines().last().contains("\tRepaint Qt widget\t"));
+        // Again at once, within a frame of the last composition of the
+        // window (which holds OpenGL content): still done on return.
+        repaint->trigger();
+        QCOMPARE(logLines().size(), logBefore + 3);
+        QVERIFY(logLines().last().contains("\tRepaint Qt widget\t"));
+        logBefore += 1;
         QVERIFY(!glView->progressDialog()->isVisible());
         w.findChild<QAction *>("actionShowGLWdg")->trigger();
         QVERIFY(QTest::qWaitForWindowExposed(glView));
