@@ -194,10 +194,15 @@ void WindowRZ::startConversion(const ImportRequest &request)
     // stays disabled until a run has finished, but a request accepted just
     // before (or made otherwise: files dropped during a run) waits for that
     // run instead of being lost.
-    if (convertHgt.isRunning()) {
+    // A run is under way until its end has been handled here, not only until
+    // its thread stops: its last progress value and its end may still be on
+    // their way, and a new run started before them would take the last value
+    // as its own and lose its log line.
+    if (conversionUnderway || convertHgt.isRunning()) {
         pendingImports.append(request);
         return;
     }
+    conversionUnderway = true;
     convertHgt.setParams(request.files, request.outputDir, request.quantity);
     runningFiles = request.files;
     ui->actionImportFiles->setEnabled(false);
@@ -214,6 +219,7 @@ void WindowRZ::onConversionFinished()
 {
     // finished() comes just before the thread has really ended.
     convertHgt.wait();
+    conversionUnderway = false;
     const QVector<ConvertHgt::FileOutcome> outcomes = convertHgt.outcomes();
     const int handled = convertHgt.sourcesHandled();
     ui->actionImportFiles->setEnabled(true);

@@ -75,6 +75,7 @@ private:
     QLabel *pointerLabel = nullptr; // where the pointer is, beside it
     // Imports accepted while the worker was still busy, in order.
     QList<ImportRequest> pendingImports;
+    bool conversionUnderway = false; // started and its end not yet handled
     // The files of the conversion running, to name those a stop leaves out.
     QStringList runningFiles;
 };

@@ -8,6 +8,7 @@
 #include "MapKeys.h"
 #include "MappedFile.h"
 #include "ProgressDlg.h"
+#include "RepaintNow.h"
 #include "TileGrid.h"
 #include "TileLevel.h"
 
@@ -561,11 +562,10 @@ void DrawGLWdg::updateProjection()
 
 void DrawGLWdg::updateGL()
 {
-    // A visible view paints at once, so a timed repaint normally completes
-    // before this returns (while the last frame is still being presented,
-    // the paint comes with the next one); a hidden view paints when shown.
+    // A visible view paints at once, so a timed repaint completes before
+    // this returns; a hidden view paints when shown.
     if (isVisible())
-        repaint();
+        repaintNow(this);
     else
         update();
 }

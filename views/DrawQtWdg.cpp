@@ -4,6 +4,7 @@
 #include "BorderOutline.h"
 #include "MapKeys.h"
 #include "ProgressDlg.h"
+#include "RepaintNow.h"
 #include "TilePolygons.h"
 #include "TileReading.h"
 
@@ -74,13 +75,13 @@ void DrawQtWdg::repaintQtWdg()
     progressDlg->setActionText(QStringLiteral("Repaint Qt widget"));
     progressDlg->show();
     progressDlg->startAction();
-    repaint();
+    repaintNow(this);
 }
 
 void DrawQtWdg::viewBorder(bool z)
 {
     showBorder = z;
-    repaint();
+    repaintNow(this);
 }
 
 void DrawQtWdg::createHeightsBuffer(QStringList srcFiles)
@@ -94,7 +95,7 @@ void DrawQtWdg::createHeightsBuffer(QStringList srcFiles)
             content.addTriangles(tile.triangles);
     }
     TilePolygons::releaseBuffers();
-    repaint();
+    repaintNow(this);
     QTimer::singleShot(0, this, &TilePolygons::returnFreedMemory);
 }
 
@@ -133,13 +134,13 @@ void DrawQtWdg::wheelEvent(QWheelEvent *event)
     ViewExtentMath::zoom(e, *turn, zoomStepX, zoomStepY);
     setViewExtent(e);
     event->accept();
-    repaint();
+    repaintNow(this);
 }
 
 void DrawQtWdg::showStartExtent()
 {
     resetViewExtent();
-    repaint();
+    repaintNow(this);
 }
 
 void DrawQtWdg::keyPressEvent(QKeyEvent *event)
@@ -159,7 +160,7 @@ void DrawQtWdg::keyPressEvent(QKeyEvent *event)
     // A refused zoom-in still repaints, as the wheel's does.
     MapKeys::apply(step, e, zoomStepX, zoomStepY);
     setViewExtent(e);
-    repaint();
+    repaintNow(this);
 }
 
 void DrawQtWdg::mousePressEvent(QMouseEvent *event)
@@ -181,7 +182,7 @@ void DrawQtWdg::mouseReleaseEvent(QMouseEvent *event)
     ViewExtentMath::pan(e, pressPos, event->position().toPoint(), width(), height());
     setViewExtent(e);
     event->accept();
-    repaint();
+    repaintNow(this);
 }
 
 QColor DrawQtWdg::colorAt(QPointF lonLat)

@@ -1,5 +1,7 @@
 #include "OpenTiles.h"
 
+#include "RepaintNow.h"
+
 #include "DrawGLWdg.h"
 #include "DrawQtWdg.h"
 #include "TilePolygons.h"
@@ -64,7 +66,7 @@ void intoViews(const QStringList &files, DrawQtWdg &qtView, DrawGLWdg &glView)
         // Joined while the next files are read.
         qtView.addTile(file);
     }
-    qtView.repaint();
+    repaintNow(&qtView);
     for (int i = 0; i < files.size(); ++i) {
         if (grids[size_t(i)])
             glView.addTileGrid(std::move(grids[size_t(i)]));

@@ -615,6 +615,53 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(import->isEnabled(), Waits::Event);
     }
 
+    // An import accepted the moment a run ends, before the window has heard
+    // of the end, waits for that end: both runs complete and log their line.
+    void importAcceptedAsRunEnds()
+    {
+        QTemporaryDir dir;
+        QStringList first, second;
+        QVERIFY(QDir().mkpath(dir.filePath("a")) && QDir().mkpath(dir.filePath("b")));
+        for (int lon = 10; lon < 12; ++lon)
+            QVERIFY(HgtTileGenerator(500).save(first.emplace_back(dir.filePath(QString("a/N49E0%1.hgt").arg(lon)))));
+        QVERIFY(HgtTileGenerator(900).save(second.emplace_back(dir.filePath("b/N50E014.hgt"))));
+        const int logBefore = logLines().size();
+        WindowRZ w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto *worker = w.findChild<ConvertHgt *>("convertHgt");
+        QVERIFY(worker);
+        RunGate gate(*worker, 0, int(first.size()));
+        {
+            ModalDriver driver({ModalDriver::chooseFiles(first), ModalDriver::answerImport(dir.filePath("out"), 5, "pushButtonImport")});
+            w.findChild<QAction *>("actionImportFiles")->trigger();
+        }
+        QTRY_VERIFY2_WITH_TIMEOUT(gate.isHolding(), "the first run reached its first file", Waits::Conversion);
+        bool endedWhenAccepted = false;
+        {
+            const ModalDriver::Handler accept = ModalDriver::answerImport(dir.filePath("out"), 5, "pushButtonImport");
+            ModalDriver driver({ModalDriver::chooseFiles(second), [&](QWidget *d) {
+                                    // The run ends while this thread handles no events, so
+                                    // its last value and its end wait in the queue.
+                                    gate.open();
+                                    const QDeadlineTimer bound(Waits::Conversion);
+                                    while (!worker->isFinished() && !bound.hasExpired())
+                                        QThread::msleep(1);
+                                    endedWhenAccepted = worker->isFinished();
+                                    accept(d);
+                                }});
+            QVERIFY(QMetaObject::invokeMethod(&w, "importHgtFiles"));
+        }
+        QVERIFY(endedWhenAccepted);
+        QTRY_COMPARE_WITH_TIMEOUT(logLines().size(), logBefore + 2, Waits::Conversion);
+        QVERIFY(logLines().at(logBefore).contains("\tKonverze HGT souboru\t"));
+        QVERIFY(logLines().at(logBefore + 1).contains("\tKonverze HGT souboru\t"));
+        for (const char *tile : {"N49E010", "N49E011", "N50E014"})
+            QCOMPARE(QFileInfo(dir.filePath(QString("out/%1.chgt").arg(tile))).size(), 8294400);
+        QTRY_VERIFY_WITH_TIMEOUT(w.findChild<QAction *>("actionImportFiles")->isEnabled(), Waits::Event);
+        auto *progress = w.findChild<ProgressDlg *>(QString(), Qt::FindDirectChildrenOnly);
+        QCOMPARE(progress->findChild<QLabel *>("labelCompleted")->text(), QString("Dokonceno!"));
+    }
+
     // Closing the window during a conversion stops it after the tiles in
     // hand; every tile left behind is whole.
     void closeDuringConversion()
@@ -662,7 +709,7 @@ private slots:
         const QString out = dir.filePath("nested/out put");
         DrawQtWdg::resetViewExtent();
         DrawGLWdg::resetViewExtent();
-        const int logBefore = logLines().size();
+        int logBefore = logLines().size();
 
         WindowRZ w;
         QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -733,6 +780,12 @@ private slots:
         repaint->trigger();
         QCOMPARE(logLines().size(), logBefore + 2);
         QVERIFY(logLines().last().contains("\tRepaint Qt widget\t"));
+        // Again at once, within a frame of the last composition of the
+        // window (which holds OpenGL content): still done on return.
+        repaint->trigger();
+        QCOMPARE(logLines().size(), logBefore + 3);
+        QVERIFY(logLines().last().contains("\tRepaint Qt widget\t"));
+        logBefore += 1;
         QVERIFY(!glView->progressDialog()->isVisible());
         w.findChild<QAction *>("actionShowGLWdg")->trigger();
         QVERIFY(QTest::qWaitForWindowExposed(glView));
