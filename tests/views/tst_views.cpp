@@ -484,6 +484,14 @@ private slots:
         QTemporaryDir fine;
         QCOMPARE(ConvertHgt::convertFile(hgt, QDir(fine.path()), 1), ConvertHgt::Outcome::Converted);
         const QString big = fine.filePath("N48E013.chgt");
+        // One triangle more makes it no regular tile, so it is read as
+        // triangles, which do not fit (a regular tile would, as its grid).
+        {
+            QFile file(big);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            const QByteArray first = file.read(72);
+            QVERIFY(file.seek(file.size()) && file.write(first) == 72);
+        }
         const auto run = [&](const QStringList &files, const QString &out, QString *err) {
             QProcess process;
             process.setChildProcessModifier([] {
