@@ -43,4 +43,15 @@ std::vector<PoolTask<OpenedTile>> start(const QStringList &paths, bool keepFloat
     return opening;
 }
 
+OpenedTile take(PoolTask<OpenedTile> &task, const QString &path, bool keepFloats)
+{
+    OpenedTile tile = task.take();
+    if (!tile.grid && !tile.triangles.ok && tile.triangles.failure.kind == FileFailure::OutOfMemory) {
+        tile = OpenedTile();
+        TilePolygons::releaseBuffers();
+        tile = open(path, keepFloats);
+    }
+    return tile;
+}
+
 } // namespace TileReading

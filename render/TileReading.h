@@ -27,6 +27,13 @@ OpenedTile open(const QString &path, bool keepFloats);
 // The files on the thread pool, one task per path in order.
 std::vector<PoolTask<OpenedTile>> start(const QStringList &paths, bool keepFloats);
 
+// The tile of a task of start(). A file that did not fit in memory while
+// others were read beside it is read once more, on the calling thread,
+// after the buffers kept for reuse are let go: whether a file is left out
+// for want of memory must not depend on which files happened to be read at
+// the same moment.
+OpenedTile take(PoolTask<OpenedTile> &task, const QString &path, bool keepFloats);
+
 // For benchmarks only: when off, every file is read into triangles.
 void setGridsEnabled(bool on);
 

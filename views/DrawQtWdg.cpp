@@ -87,8 +87,8 @@ void DrawQtWdg::viewBorder(bool z)
 void DrawQtWdg::createHeightsBuffer(QStringList srcFiles)
 {
     std::vector<PoolTask<TileReading::OpenedTile>> opening = TileReading::start(srcFiles, false);
-    for (PoolTask<TileReading::OpenedTile> &task : opening) {
-        TileReading::OpenedTile tile = task.take();
+    for (int i = 0; i < srcFiles.size(); ++i) {
+        TileReading::OpenedTile tile = TileReading::take(opening[size_t(i)], srcFiles.at(i), false);
         if (tile.grid)
             content.addGrid(std::move(tile.grid));
         else

@@ -39,7 +39,7 @@ void intoViews(const QStringList &files, DrawQtWdg &qtView, DrawGLWdg &glView)
     std::vector<qint64> uploadBytes(size_t(files.size()), 0);
     std::vector<bool> later(size_t(files.size()), false);
     for (int i = 0; i < files.size(); ++i) {
-        TileReading::OpenedTile tile = opening[size_t(i)].take();
+        TileReading::OpenedTile tile = TileReading::take(opening[size_t(i)], files.at(i), uploadNow);
         if (tile.grid) {
             qtView.addTileGrid(tile.grid);
             grids[size_t(i)] = std::move(tile.grid);

@@ -51,7 +51,7 @@ int main(int argc, char **argv)
     err << "chgt2png: reading " << files.size() << " files" << Qt::endl;
     std::vector<PoolTask<TileReading::OpenedTile>> opening = TileReading::start(files, false);
     for (int i = 0; i < files.size(); ++i) {
-        TileReading::OpenedTile tile = opening[size_t(i)].take();
+        TileReading::OpenedTile tile = TileReading::take(opening[size_t(i)], files.at(i), false);
         if (tile.grid) {
             content.addGrid(std::move(tile.grid));
         } else if (!content.addTriangles(tile.triangles)) {
