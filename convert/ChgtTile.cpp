@@ -1,9 +1,32 @@
 #include "ChgtTile.h"
 
+#include "HeightColors.h"
+
+#include <cstring>
+
 
 QString ChgtTile::fileName(int lat, int lon)
 {
     return QStringLiteral("N%1E%2.chgt")
         .arg(lat, 2, 10, QLatin1Char('0'))
         .arg(lon, 3, 10, QLatin1Char('0'));
+}
+
+const quint32 *ChgtTile::bandCellColours(int band)
+{
+    struct Table
+    {
+        Table()
+        {
+            for (int b = 0; b < HeightBandCount; ++b) {
+                float rgb[3];
+                heightColor(float(heightColors[b].bound), rgb[0], rgb[1], rgb[2]);
+                for (int v = 0; v < 6; ++v)
+                    std::memcpy(&cells[b][FloatsPerVertex * v + 3], rgb, sizeof rgb);
+            }
+        }
+        quint32 cells[HeightBandCount][FloatsPerCell] = {};
+    };
+    static const Table table;
+    return table.cells[band];
 }

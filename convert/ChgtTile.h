@@ -15,4 +15,10 @@ public:
 
     // "N49E014.chgt" for lat 49, lon 14, without a directory.
     static QString fileName(int lat, int lon);
+
+    // The FloatsPerCell words (float bits, host order) of a cell of the
+    // given height band as the conversion writes it: the band's colour in
+    // every vertex's colour slots, zero in the coordinate slots, so a cell
+    // is these words or'ed with its coordinates.
+    static const quint32 *bandCellColours(int band);
 };

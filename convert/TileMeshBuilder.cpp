@@ -3,6 +3,7 @@
 #include "HeightColors.h"
 #include "HgtTile.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -23,14 +24,8 @@ struct ColourLookup
 {
     ColourLookup()
     {
-        for (int b = 0; b < HeightBandCount; ++b) {
-            float rgb[3];
-            heightColor(float(heightColors[b].bound), rgb[0], rgb[1], rgb[2]);
-            for (int v = 0; v < 6; ++v) {
-                for (int i = 0; i < 3; ++i)
-                    cells[b][6 * v + 3 + i] = bitsOf(rgb[i]);
-            }
-        }
+        for (int b = 0; b < HeightBandCount; ++b)
+            std::copy_n(ChgtTile::bandCellColours(b), Cell, cells[b]);
         for (int h = -32768; h <= 32767; ++h)
             band[h + 32768] = quint8(heightBand(float(h)));
     }

@@ -34,13 +34,11 @@ struct ColourSlots
 {
     ColourSlots()
     {
+        // In the file's byte order, as the words read from it are compared.
         for (int b = 0; b < HeightBandCount; ++b) {
-            float rgb[3];
-            heightColor(float(heightColors[b].bound), rgb[0], rgb[1], rgb[2]);
-            for (int v = 0; v < 6; ++v) {
-                for (int i = 0; i < 3; ++i)
-                    cells[b][6 * v + 3 + i] = fileBits(rgb[i]);
-            }
+            const quint32 *words = ChgtTile::bandCellColours(b);
+            for (int i = 0; i < Cell; ++i)
+                cells[b][i] = qToLittleEndian(words[i]);
         }
     }
 

@@ -17,29 +17,6 @@ quint32 bitsOf(float value)
     return bits;
 }
 
-// Each band's colour in the colour slots of a cell, as the builder writes it.
-struct ColourCells
-{
-    ColourCells()
-    {
-        for (int b = 0; b < HeightBandCount; ++b) {
-            float rgb[3];
-            heightColor(float(heightColors[b].bound), rgb[0], rgb[1], rgb[2]);
-            for (int v = 0; v < 6; ++v) {
-                for (int i = 0; i < 3; ++i)
-                    cells[b][6 * v + 3 + i] = bitsOf(rgb[i]);
-            }
-        }
-    }
-    quint32 cells[HeightBandCount][Cell] = {};
-};
-
-const ColourCells &colourCells()
-{
-    static const ColourCells cells;
-    return cells;
-}
-
 } // namespace
 
 TileLevel::TileLevel(const TileGrid &grid, int k, CellEdges::FarEdge farEdge)
@@ -66,7 +43,6 @@ void TileLevel::writeCells(const CellRange &range, float *out) const
         return;
     // As in the builder: a cell is the bitwise union of three templates
     // with disjoint slots (the column's x, the row's y, the colour).
-    const ColourCells &colours = colourCells();
     const int rowCount = range.row1 - range.row0;
     std::vector<quint32> rowSlots(size_t(rowCount) * Cell, 0);
     for (int r = 0; r < rowCount; ++r) {
@@ -82,7 +58,7 @@ void TileLevel::writeCells(const CellRange &range, float *out) const
         for (int r = 0; r < rowCount; ++r, out += Cell) {
             const int b = grid.bandAt(k, c, range.row0 + r);
             const quint32 *row = rowSlots.data() + size_t(r) * Cell;
-            const quint32 *colour = colours.cells[b];
+            const quint32 *colour = ChgtTile::bandCellColours(b);
             quint32 bits[Cell];
             for (int i = 0; i < Cell; ++i)
                 bits[i] = column[i] | row[i] | colour[i];
