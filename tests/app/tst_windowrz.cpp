@@ -160,6 +160,9 @@ private slots:
                 if (!item->isSeparator())
                     QTest::mouseMove(zobrazit, zobrazit->actionGeometry(item).center());
             zobrazit->hide();
+            // Waits on purpose: what is checked is that time does not take
+            // the message away, so time has to pass (beyond a second, the
+            // shortest timeout a status message would have).
             QTest::qWait(1200);
             QCOMPARE(w.statusBar()->currentMessage(), message);
         }
@@ -643,6 +646,8 @@ private slots:
                                     // The run ends while this thread handles no events, so
                                     // its last value and its end wait in the queue.
                                     gate.open();
+                                    // Polled without the event loop on purpose: handling
+                                    // events here would deliver the end this test holds back.
                                     const QDeadlineTimer bound(Waits::Conversion);
                                     while (!worker->isFinished() && !bound.hasExpired())
                                         QThread::msleep(1);

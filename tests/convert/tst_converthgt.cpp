@@ -282,6 +282,8 @@ private slots:
             QProcess process;
             process.start(HGT2CHGT_PATH, {"--quiet", "-q", "1", "-o", out, src});
             QVERIFY(process.waitForStarted());
+            // Not a wait for an event: the kill is meant to land at a random
+            // moment of the run, before, during or after the write.
             QThread::usleep(random.bounded(5000, 150000));
             ::kill(pid_t(process.processId()), SIGKILL);
             QVERIFY(process.waitForFinished(30000));
