@@ -14,6 +14,14 @@ set(RZ_FORBIDDEN_LINKS
     Qt6::Widgets Qt6::OpenGL Qt6::OpenGLWidgets Qt6::Concurrent
     OpenGL::GL OpenGL::OpenGL OpenGL::GLX rz_views rz_progress rz_app)
 
+# GDAL is for the formats and the tools: the rendering, the views, the
+# painter benchmark and the fuzz targets never reach it.
+set(RZ_GDAL_FREE_TARGETS
+    rz_convert rz_render rz_border rz_views bench_painter
+    fuzz_chgt_read fuzz_border_read fuzz_tile_name fuzz_mesh
+    fuzz_hgt2chgt_options fuzz_chgt2png_options)
+set(RZ_GDAL_LINKS GDAL::GDAL rz_gdal rz_import)
+
 # Our own targets are followed through; imported ones (Qt, system) are leaves.
 function(rz_link_closure target out)
     set(seen "")
@@ -59,8 +67,23 @@ function(rz_check_link_layers)
         endforeach()
     endforeach()
     file(WRITE ${CMAKE_BINARY_DIR}/layers/link-closure.txt "${text}")
+
+    set(text "")
+    foreach(target IN LISTS RZ_GDAL_FREE_TARGETS)
+        if(NOT TARGET ${target})
+            continue()
+        endif()
+        rz_link_closure(${target} closure)
+        string(APPEND text "${target}: ${closure}\n")
+        foreach(forbidden IN LISTS RZ_GDAL_LINKS)
+            if(forbidden IN_LIST closure)
+                list(APPEND broken "${target} -> ${forbidden}")
+            endif()
+        endforeach()
+    endforeach()
+    file(WRITE ${CMAKE_BINARY_DIR}/layers/gdal-free-closure.txt "${text}")
     if(broken AND RZMAP_BUILD_FUZZ)
-        message(FATAL_ERROR "headless targets link widget or OpenGL libraries: ${broken}")
+        message(FATAL_ERROR "targets link what they must not: ${broken}")
     endif()
 endfunction()
 
