@@ -29,6 +29,15 @@ QByteArray MapPicture::png(const QImage &image, bool withBorder)
     return bytes;
 }
 
+QByteArray MapPicture::geoTiff(const QImage &image, const GeoTiff::Window &window, bool withBorder)
+{
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+    if (rgb.isNull())
+        return QByteArray();
+    return GeoTiff::encode(rgb.constBits(), rgb.width(), rgb.height(), rgb.bytesPerLine(), window,
+                           withBorder ? creditText() : QString());
+}
+
 FileFailure MapPicture::write(const QString &path, const QByteArray &bytes)
 {
     // Plain system calls, so the reason of a failure is the system's own.

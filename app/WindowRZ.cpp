@@ -301,16 +301,36 @@ void WindowRZ::onSaveImage()
     const bool withBorder = page == &drawQtWdg || page == &drawGLWdg ? ui->actionBorder->isChecked()
                                                                      : false;
 
-    QFileDialog dialog(this, tr("Uložit obrázek"), QDir::homePath(), tr("Obrázky PNG (*.png)"));
+    // The window the picture shows, for a GeoTIFF: the painter's as it
+    // draws it (whole hundredths of a degree), the OpenGL view's own.
+    GeoTiff::Window window;
+    if (page == &drawGLWdg) {
+        const ViewExtent e = DrawGLWdg::viewExtent();
+        window = GeoTiff::Window{e.left, e.right, e.bottom, e.top};
+    } else {
+        const QRect r = ViewExtentMath::windowRect(DrawQtWdg::viewExtent());
+        window = GeoTiff::ofPainterWindow(r.left(), r.top(), r.width(), r.height());
+    }
+
+    const QString pngFilter = tr("Obrázky PNG (*.png)");
+    const QString tiffFilter = tr("Obrázky GeoTIFF (*.tif)");
+    QFileDialog dialog(this, tr("Uložit obrázek"), QDir::homePath(),
+                       pngFilter + QStringLiteral(";;") + tiffFilter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("png"));
+    connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, tiffFilter](const QString &f) {
+        dialog.setDefaultSuffix(f == tiffFilter ? QStringLiteral("tif") : QStringLiteral("png"));
+    });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
     const QString path = dialog.selectedFiles().constFirst();
 
-    const QByteArray png = MapPicture::png(picture, withBorder);
-    const FileFailure failure = png.isEmpty() ? FileFailure::of(FileFailure::OutOfMemory)
-                                              : MapPicture::write(path, png);
+    // The name decides the kind; the filter only gives a bare name its suffix.
+    const QByteArray bytes = GeoTiff::isGeoTiffPath(path)
+                                 ? MapPicture::geoTiff(picture, window, withBorder)
+                                 : MapPicture::png(picture, withBorder);
+    const FileFailure failure = bytes.isEmpty() ? FileFailure::of(FileFailure::OutOfMemory)
+                                                : MapPicture::write(path, bytes);
     if (failure.isFailure())
         showNote(QStringLiteral("Obrázek %1 nelze uložit: %2")
                      .arg(QDir::toNativeSeparators(path), failure.czech()));

@@ -7,6 +7,7 @@
 #include "ConvertHgt.h"
 #include "DrawGLWdg.h"
 #include "DrawQtWdg.h"
+#include "GeoTiffRead.h"
 #include "HgtTileGenerator.h"
 #include "ImportDlg.h"
 #include "MapPicture.h"
@@ -15,6 +16,7 @@
 
 #include <QAccessible>
 #include <QAction>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDockWidget>
 #include <QImageReader>
@@ -408,17 +410,22 @@ private slots:
         QTest::addColumn<QString>("existing"); // "", "replace", "keep"
         QTest::addColumn<QString>("failure");  // "", "size limit", "folder removed"
         QTest::addColumn<QString>("reason");
-        QTest::newRow("painter view with border") << 0 << true << "" << "" << "";
-        QTest::newRow("OpenGL view without border") << 1 << false << "" << "" << "";
-        QTest::newRow("replacing a file") << 1 << true << "replace" << "" << "";
-        QTest::newRow("keeping a file") << 0 << true << "keep" << "" << "";
-        QTest::newRow("file size limit") << 0 << true << "" << "size limit" << "soubor by překročil povolenou velikost";
-        QTest::newRow("folder removed") << 1 << true << "" << "folder removed" << "soubor nebo složka neexistuje";
+        QTest::addColumn<QString>("suffix"); // the filter chosen
+        QTest::newRow("painter view with border") << 0 << true << "" << "" << "" << "png";
+        QTest::newRow("OpenGL view without border") << 1 << false << "" << "" << "" << "png";
+        QTest::newRow("replacing a file") << 1 << true << "replace" << "" << "" << "png";
+        QTest::newRow("keeping a file") << 0 << true << "keep" << "" << "" << "png";
+        QTest::newRow("file size limit") << 0 << true << "" << "size limit" << "soubor by překročil povolenou velikost" << "png";
+        QTest::newRow("folder removed") << 1 << true << "" << "folder removed" << "soubor nebo složka neexistuje" << "png";
+        QTest::newRow("GeoTIFF of the painter view") << 0 << true << "" << "" << "" << "tif";
+        QTest::newRow("GeoTIFF of the OpenGL view") << 1 << false << "" << "" << "" << "tif";
+        QTest::newRow("GeoTIFF, disk full") << 1 << true << "" << "size limit" << "soubor by překročil povolenou velikost" << "tif";
     }
 
-    // The visible view as a PNG: a save dialog at home with the PNG filter,
-    // its own overwrite question, the credit chunk with the border, and a
-    // failure told in the status bar with the system's reason.
+    // The visible view as a PNG or a GeoTIFF: a save dialog at home with
+    // both filters, its own overwrite question, the credit with the border,
+    // a GeoTIFF placed on the window the view shows, and a failure told in
+    // the status bar with the system's reason.
     void savePicture()
     {
         QFETCH(int, page);
@@ -426,18 +433,30 @@ private slots:
         QFETCH(QString, existing);
         QFETCH(QString, failure);
         QFETCH(QString, reason);
+        QFETCH(QString, suffix);
         QTemporaryDir dir;
         const QString chgt = makeTile(QDir(dir.path()), "N49E014");
         QVERIFY(!chgt.isEmpty());
         const QString folder = dir.filePath("pictures");
         QVERIFY(QDir().mkpath(folder));
-        const QString target = folder + "/mapa.png";
+        const QString target = folder + "/mapa." + suffix;
         if (!existing.isEmpty()) {
             QFile old(target);
             QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
         }
         DrawQtWdg::resetViewExtent();
         DrawGLWdg::resetViewExtent();
+        // A GeoTIFF is placed on the window as drawn: the painter's in
+        // whole hundredths of a degree, the OpenGL view's as it is.
+        std::array<double, 4> window{11.0, 20.0, 48.3, 51.3}; // west, east, south, north
+        if (suffix == "tif" && page == 0) {
+            // left 1350, width trunc(259.75), top 5080, height trunc(-190.25)
+            DrawQtWdg::setViewExtent({1350.75f, 1610.5f, 4890.25f, 5080.5f});
+            window = {13.50, 16.09, 48.90, 50.80};
+        } else if (suffix == "tif") {
+            DrawGLWdg::setViewExtent({13.25f, 16.5f, 48.75f, 50.5f});
+            window = {13.25, 16.5, 48.75, 50.5};
+        }
         WindowRZ w;
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         w.resize(900, 600);
@@ -461,6 +480,8 @@ private slots:
             confirms = files->acceptMode() == QFileDialog::AcceptSave
                        && !files->testOption(QFileDialog::DontConfirmOverwrite);
             files->setDirectory(folder);
+            if (suffix == "tif") // as a user picks it: the next filter in the list
+                QTest::keyClick(d->findChild<QComboBox *>("fileTypeCombo"), Qt::Key_Down);
             auto *edit = d->findChild<QLineEdit *>("fileNameEdit");
             edit->clear();
             QTest::keyClicks(edit, "mapa"); // the suffix comes from the filter
@@ -495,7 +516,7 @@ private slots:
             QCOMPARE(driver.seen.size(), answers.size());
         }
         QCOMPARE(startDir, QDir::homePath());
-        QCOMPARE(filters, QStringList{"Obrázky PNG (*.png)"});
+        QCOMPARE(filters, (QStringList{"Obrázky PNG (*.png)", "Obrázky GeoTIFF (*.tif)"}));
         QVERIFY(confirms);
         QCOMPARE(question.contains("mapa.png"), !existing.isEmpty());
 
@@ -512,6 +533,21 @@ private slots:
             return;
         }
         QCOMPARE(message, QString("Obrázek uložen: %1").arg(target));
+        if (suffix == "tif") {
+            const GeoTiffRead tiff = GeoTiffRead::of(target);
+            QVERIFY(!tiff.image.isNull());
+            QCOMPARE(tiff.image, shown);
+            QCOMPARE(tiff.authority, QString("EPSG:4326"));
+            QCOMPARE(tiff.copyright, border ? QString("Border: © OpenStreetMap contributors, ODbL 1.0") : QString());
+            const double w = shown.width(), h = shown.height();
+            const std::array<double, 6> expected{window[0], (window[1] - window[0]) / w, 0,
+                                                 window[3], 0, -(window[3] - window[2]) / h};
+            for (int i = 0; i < 6; ++i)
+                QVERIFY2(qAbs(tiff.transform[size_t(i)] - expected[size_t(i)]) < 1e-6 / w,
+                         qPrintable(QString("geotransform[%1] %2, expected %3").arg(i)
+                                        .arg(tiff.transform[size_t(i)], 0, 'g', 17).arg(expected[size_t(i)], 0, 'g', 17)));
+            return;
+        }
         QImageReader reader(target);
         QCOMPARE(reader.format(), QByteArray("png"));
         QCOMPARE(reader.text("Copyright"), border ? QString("Border: © OpenStreetMap contributors, ODbL 1.0") : QString());

@@ -1,4 +1,5 @@
 #include "BorderCredit.h"
+#include "GeoTiffRead.h"
 #include "TestRegistry.h"
 
 #include <QCoreApplication>
@@ -85,6 +86,55 @@ private slots:
             }
         QVERIFY(red > 50);
         QCOMPARE(other > 0, border);
+    }
+
+    void geoTiff_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QList<double>>("window"); // west, east, south, north
+        QTest::addColumn<bool>("border");
+        QTest::newRow("start-up window") << QStringList() << QList<double>{11, 20, 48.3, 51.3} << true;
+        // Hundredths as the painter truncates them: left 1350, width
+        // trunc(262.5), top trunc(5087.5), height trunc(-212.5).
+        QTest::newRow("window, no border")
+            << QStringList{"--window", "13.5,16.125,48.75,50.875", "--no-border"}
+            << QList<double>{13.5, 16.12, 48.75, 50.87} << false;
+    }
+
+    // -o NAME.tif: the PNG's pixels as a GeoTIFF that GDAL places on the
+    // painter's window, edge to edge, with the credit where the border is.
+    void geoTiff()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QList<double>, window);
+        QFETCH(bool, border);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString tile = dir.filePath("N49E014.chgt");
+        QFile file(tile);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(redTriangle()) == 72);
+        file.close();
+
+        for (const QString name : {"out.png", "out.tif"}) {
+            QProcess process;
+            process.start(QCoreApplication::applicationDirPath() + "/chgt2png",
+                          options + QStringList{"--size", "500x300", "-o", dir.filePath(name), tile});
+            QVERIFY(process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit);
+            QCOMPARE(process.exitCode(), 0);
+        }
+        const QImage png = QImage(dir.filePath("out.png")).convertToFormat(QImage::Format_RGB32);
+        const GeoTiffRead tiff = GeoTiffRead::of(dir.filePath("out.tif"));
+        QVERIFY(!png.isNull() && !tiff.image.isNull());
+        QCOMPARE(tiff.image, png);
+        QCOMPARE(tiff.authority, QString("EPSG:4326"));
+        QCOMPARE(tiff.compression, QString("DEFLATE"));
+        QCOMPARE(tiff.copyright, border ? BorderCredit::text() : QString());
+        const double expected[6] = {window[0], (window[1] - window[0]) / 500, 0,
+                                    window[3], 0, -(window[3] - window[2]) / 300};
+        for (int i = 0; i < 6; ++i)
+            QVERIFY2(qAbs(tiff.transform[size_t(i)] - expected[i]) < 1e-12,
+                     qPrintable(QString("geotransform[%1] = %2, expected %3")
+                                    .arg(i).arg(tiff.transform[size_t(i)], 0, 'g', 17).arg(expected[i], 0, 'g', 17)));
     }
 };
 

@@ -50,7 +50,7 @@ Chgt2PngParse usageError(const QString &message)
     result.action = Chgt2PngParse::Action::UsageError;
     result.text = QStringLiteral("chgt2png: ") + message
                   + QStringLiteral("\nusage: chgt2png [--size WxH] [--window LEFT,RIGHT,BOTTOM,TOP] "
-                                   "[--no-border] -o OUT.png FILE.chgt...\n");
+                                   "[--no-border] -o OUT.png|OUT.tif FILE.chgt...\n");
     result.exitCode = BadUsage;
     return result;
 }
@@ -76,7 +76,8 @@ Chgt2PngParse parseChgt2PngOptions(const QStringList &args)
     const QCommandLineOption noBorderOption(QStringLiteral("no-border"),
                                             QStringLiteral("Leave out the state border."));
     const QCommandLineOption outputOption({QStringLiteral("o"), QStringLiteral("output")},
-                                          QStringLiteral("PNG file to write."),
+                                          QStringLiteral("Picture to write: a PNG, or a GeoTIFF in WGS 84 "
+                                                         "(EPSG:4326) when it ends in .tif or .tiff."),
                                           QStringLiteral("OUT.png"));
     parser.addOptions({sizeOption, windowOption, noBorderOption, outputOption});
     parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("CHGT tiles to draw, in order."),

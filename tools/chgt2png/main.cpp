@@ -1,6 +1,7 @@
 #include "BorderCredit.h"
 #include "BorderOutline.h"
 #include "Chgt2PngOptions.h"
+#include "GeoTiff.h"
 #include "MapContent.h"
 #include "MapPainter.h"
 #include "TilePolygons.h"
@@ -12,6 +13,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
+#include <QSaveFile>
 #include <QTextStream>
 
 // Renders CHGT tiles to a PNG with the painter view's own drawing code:
@@ -80,13 +82,29 @@ int main(int argc, char **argv)
                        parse.options.showBorder);
     }
     // The outline's licence travels with every picture that shows it.
-    if (parse.options.showBorder)
-        image.setText(BorderCredit::pngTextKey(), BorderCredit::text());
-    // zlib's fastest level: half the time of the default for a third more
-    // bytes, and the pixels are the same.
-    if (!image.save(output, "PNG", 80)) {
-        err << "chgt2png: cannot write " << output << Qt::endl;
-        return SomeUnreadable;
+    const QString credit = parse.options.showBorder ? BorderCredit::text() : QString();
+    if (GeoTiff::isGeoTiffPath(output)) {
+        // Placed where the painter's window lies, edge to edge.
+        const QRect window = ViewExtentMath::windowRect(extent);
+        const QByteArray tiff = GeoTiff::encode(
+            image.constBits(), image.width(), image.height(), image.bytesPerLine(),
+            GeoTiff::ofPainterWindow(window.left(), window.top(), window.width(), window.height()),
+            credit);
+        QSaveFile file(output);
+        if (tiff.isEmpty() || !file.open(QIODevice::WriteOnly) || file.write(tiff) != tiff.size()
+            || !file.commit()) {
+            err << "chgt2png: cannot write " << output << Qt::endl;
+            return SomeUnreadable;
+        }
+    } else {
+        if (!credit.isEmpty())
+            image.setText(BorderCredit::pngTextKey(), credit);
+        // zlib's fastest level: half the time of the default for a third
+        // more bytes, and the pixels are the same.
+        if (!image.save(output, "PNG", 80)) {
+            err << "chgt2png: cannot write " << output << Qt::endl;
+            return SomeUnreadable;
+        }
     }
     err << "chgt2png: 100% wrote " << QFileInfo(output).absoluteFilePath() << " in "
         << clock.elapsed() << " ms" << Qt::endl;
