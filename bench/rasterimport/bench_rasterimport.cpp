@@ -1,0 +1,256 @@
+// The country's 21 tiles (N48-N50, E012-E018) imported from Copernicus-like
+// GeoTIFFs (float32, 1 arc-second, 3600 columns south of 50 N and 2400 from
+// 50 N, each tile's east column and south row left out, deflate-compressed
+// in 512-pixel blocks), two ways, in turns:
+//   pipeline: one gdalwarp per tile with the import's rule, as many at once
+//             as there are processors, writing HGT tiles; then hgt2chgt -j
+//   rzmap:    hgt2chgt -j with the GeoTIFFs themselves
+// Prints the medians, their ratio (goal: at most 0.6), the peak memory of
+// each process, and whether both give the same bytes. Then the peak memory
+// of rzmap's import at every quantity (goal: under 1 GB).
+//   bench_rasterimport [--runs N] [--quantity Q] [--keep DIR]
+#include "BenchSupport.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QThread>
+
+#include <cpl_string.h>
+#include <gdal.h>
+#include <ogr_srs_api.h>
+
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+QTextStream out(stdout);
+
+// Smooth relief over whole degrees, so neighbouring rasters meet.
+float reliefAt(double lon, double lat)
+{
+    const double v = 0.5 + 0.25 * std::sin(lon * 5.1 + 0.3) * std::cos(lat * 4.3)
+                     + 0.15 * std::sin(lon * 23.0 + lat * 17.0) + 0.1 * std::cos(lon * 61.0 - lat * 47.0);
+    return float(-40.0 + 1900.0 * std::pow(std::max(0.0, v), 1.6));
+}
+
+// One Copernicus-like tile: posts from the west edge on and from the north
+// edge down, the east column and the south row belonging to neighbours.
+bool makeRaster(const QString &path, int lat, int lon)
+{
+    const int rows = 3600;
+    const int columns = lat >= 50 ? 2400 : 3600;
+    GDALDriverH tiff = GDALGetDriverByName("GTiff");
+    char **options = nullptr;
+    options = CSLSetNameValue(options, "COMPRESS", "DEFLATE");
+    options = CSLSetNameValue(options, "PREDICTOR", "3");
+    options = CSLSetNameValue(options, "TILED", "YES");
+    options = CSLSetNameValue(options, "BLOCKXSIZE", "512");
+    options = CSLSetNameValue(options, "BLOCKYSIZE", "512");
+    GDALDatasetH ds = GDALCreate(tiff, path.toUtf8().constData(), columns, rows, 1, GDT_Float32, options);
+    CSLDestroy(options);
+    if (!ds)
+        return false;
+    const double dx = 1.0 / columns, dy = 1.0 / rows;
+    double transform[6] = {lon - dx / 2, dx, 0, lat + 1 + dy / 2, 0, -dy};
+    GDALSetGeoTransform(ds, transform);
+    OGRSpatialReferenceH wgs84 = OSRNewSpatialReference(nullptr);
+    OSRImportFromEPSG(wgs84, 4326);
+    GDALSetSpatialRef(ds, wgs84);
+    OSRDestroySpatialReference(wgs84);
+    GDALRasterBandH band = GDALGetRasterBand(ds, 1);
+    std::vector<float> line(size_t(columns) * 512);
+    bool ok = true;
+    for (int y0 = 0; ok && y0 < rows; y0 += 512) {
+        const int n = std::min(512, rows - y0);
+        for (int y = 0; y < n; ++y)
+            for (int x = 0; x < columns; ++x)
+                line[size_t(y) * columns + x] = reliefAt(lon + x * dx, lat + 1 - (y0 + y) * dy);
+        ok = GDALRasterIO(band, GF_Write, 0, y0, columns, n, line.data(), columns, n, GDT_Float32, 0, 0)
+             == CE_None;
+    }
+    GDALClose(ds);
+    return ok;
+}
+
+struct Run
+{
+    double ms = 0;
+    qint64 peakKb = 0; // the largest child's
+    bool ok = true;
+};
+
+// Runs commands, at most jobs at once; wall time and each child's peak.
+Run runAll(const std::vector<QStringList> &commands, int jobs)
+{
+    Run run;
+    QElapsedTimer clock;
+    clock.start();
+    size_t next = 0;
+    int running = 0;
+    while (next < commands.size() || running > 0) {
+        while (running < jobs && next < commands.size()) {
+            const QStringList &c = commands[next++];
+            std::vector<QByteArray> args;
+            for (const QString &a : c)
+                args.push_back(a.toLocal8Bit());
+            std::vector<char *> argv;
+            for (QByteArray &a : args)
+                argv.push_back(a.data());
+            argv.push_back(nullptr);
+            const pid_t pid = fork();
+            if (pid == 0) {
+                freopen("/dev/null", "w", stdout);
+                freopen("/dev/null", "w", stderr);
+                execvp(argv[0], argv.data());
+                _exit(127);
+            }
+            ++running;
+        }
+        int status = 0;
+        rusage usage{};
+        if (wait4(-1, &status, 0, &usage) > 0) {
+            --running;
+            run.peakKb = std::max<qint64>(run.peakKb, usage.ru_maxrss);
+            if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+                run.ok = false;
+        }
+    }
+    run.ms = clock.nsecsElapsed() / 1e6;
+    return run;
+}
+
+QString fixed(double v) { return QString::number(v, 'g', 17); }
+
+// One command per tile: gdalwarp with the import's rule, every raster a source.
+std::vector<QStringList> warpCommands(const QStringList &rasters, const QDir &hgtDir)
+{
+    std::vector<QStringList> commands;
+    for (int lat = 48; lat <= 50; ++lat)
+        for (int lon = 12; lon <= 18; ++lon) {
+            const double half = 0.5 / 1200;
+            QStringList c{"gdalwarp", "-q", "-overwrite", "-t_srs", "EPSG:4326", "-te",
+                            fixed(lon - half), fixed(lat - half), fixed(lon + 1 + half), fixed(lat + 1 + half),
+                          "-ts", "1201", "1201", "-r", "bilinear", "-ot", "Int16", "-et", "0",
+                            "-dstnodata", "-32768", "-of", "SRTMHGT"};
+            c << rasters << hgtDir.filePath(BenchSupport::tileName(lat, lon, "hgt"));
+            commands.push_back(c);
+        }
+    return commands;
+}
+
+QByteArray digestOf(const QDir &dir)
+{
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    for (const QString &name : dir.entryList({"*.chgt"}, QDir::Files, QDir::Name)) {
+        QFile f(dir.filePath(name));
+        if (!f.open(QIODevice::ReadOnly))
+            return QByteArray();
+        hash.addData(name.toUtf8());
+        hash.addData(&f);
+    }
+    return hash.result().toHex().left(16);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    const QCommandLineOption runsOption("runs", "Runs of each (default 3).", "N", "3");
+    const QCommandLineOption quantityOption("quantity", "Quantity (default 2).", "Q", "2");
+    const QCommandLineOption keepOption("keep", "Folder to keep the rasters in between runs.", "DIR");
+    parser.addOptions({runsOption, quantityOption, keepOption});
+    parser.process(app);
+    const int runs = std::max(1, parser.value(runsOption).toInt());
+    const QString q = QString::number(std::clamp(parser.value(quantityOption).toInt(), 1, 5));
+    const int jobs = QThread::idealThreadCount();
+
+    const QString hgt2chgt = QCoreApplication::applicationDirPath() + "/hgt2chgt";
+    if (QStandardPaths::findExecutable("gdalwarp").isEmpty()) {
+        out << "bench_rasterimport: gdalwarp is missing (gdal-bin)\n";
+        return 1;
+    }
+    GDALAllRegister();
+    QTemporaryDir work;
+    const QDir rasterDir(parser.isSet(keepOption) ? parser.value(keepOption) : work.filePath("rasters"));
+    QDir().mkpath(rasterDir.path());
+    QStringList rasters;
+    QElapsedTimer made;
+    made.start();
+    for (int lat = 48; lat <= 50; ++lat)
+        for (int lon = 12; lon <= 18; ++lon) {
+            const QString path = rasterDir.filePath(BenchSupport::tileName(lat, lon, "tif"));
+            if (!QFileInfo::exists(path) && !makeRaster(path, lat, lon)) {
+                out << "bench_rasterimport: cannot write " << path << "\n";
+                return 1;
+            }
+            rasters << path;
+        }
+    out << "21 Copernicus-like GeoTIFFs ready in " << made.elapsed() << " ms, jobs " << jobs
+        << ", quantity " << q << Qt::endl;
+
+    std::vector<double> pipelineMs, warpMs, oursMs;
+    qint64 pipelinePeak = 0, oursPeak = 0;
+    QByteArray pipelineDigest, oursDigest;
+    for (int r = 0; r < runs; ++r) {
+        const QDir hgtDir(work.filePath("hgt")), pipeOut(work.filePath("pipe")), ourOut(work.filePath("ours"));
+        for (const QDir &d : {hgtDir, pipeOut, ourOut}) {
+            QDir(d.path()).removeRecursively();
+            QDir().mkpath(d.path());
+        }
+        const Run warp = runAll(warpCommands(rasters, hgtDir), jobs);
+        QStringList hgts;
+        for (const QString &name : hgtDir.entryList({"*.hgt"}, QDir::Files, QDir::Name))
+            hgts << hgtDir.filePath(name);
+        const Run convert = runAll({QStringList{hgt2chgt, "-q", q, "-j", QString::number(jobs), "-o",
+                                                pipeOut.path()} + hgts}, 1);
+        const Run ours = runAll({QStringList{hgt2chgt, "-q", q, "-j", QString::number(jobs), "-o",
+                                             ourOut.path()} + rasters}, 1);
+        if (!warp.ok || !convert.ok || !ours.ok || hgts.size() != 21) {
+            out << "bench_rasterimport: a step failed (" << hgts.size() << " HGT tiles)\n";
+            return 1;
+        }
+        warpMs.push_back(warp.ms);
+        pipelineMs.push_back(warp.ms + convert.ms);
+        oursMs.push_back(ours.ms);
+        pipelinePeak = std::max({pipelinePeak, warp.peakKb, convert.peakKb});
+        oursPeak = std::max(oursPeak, ours.peakKb);
+        pipelineDigest = digestOf(pipeOut);
+        oursDigest = digestOf(ourOut);
+        out << "run " << r + 1 << ": pipeline " << qRound(warp.ms) << " + " << qRound(convert.ms)
+            << " ms, rzmap " << qRound(ours.ms) << " ms" << Qt::endl;
+    }
+    const double p = BenchSupport::median(pipelineMs), o = BenchSupport::median(oursMs);
+    out << "pipeline (gdalwarp x21 then hgt2chgt -j " << jobs << "): median " << qRound(p) << " ms (warp "
+        << qRound(BenchSupport::median(warpMs)) << " ms), peak " << pipelinePeak / 1024 << " MB per process\n"
+        << "rzmap (hgt2chgt -j " << jobs << " on the GeoTIFFs): median " << qRound(o) << " ms, peak "
+        << oursPeak / 1024 << " MB\n"
+        << "ratio " << QString::number(o / p, 'f', 2) << " (goal <= 0.60); same tiles: "
+        << (pipelineDigest == oursDigest ? "yes" : "NO") << Qt::endl;
+
+    // Peak memory of the import at every quantity.
+    for (int k = 1; k <= 5; ++k) {
+        const QDir dir(work.filePath(QString("q%1").arg(k)));
+        QDir().mkpath(dir.path());
+        const Run run = runAll({QStringList{hgt2chgt, "-q", QString::number(k), "-j", QString::number(jobs),
+                                            "-o", dir.path()} + rasters}, 1);
+        out << "q = " << k << ": " << qRound(run.ms) << " ms, peak " << run.peakKb / 1024 << " MB"
+            << (run.ok ? "" : " (failed)") << Qt::endl;
+        QDir(dir.path()).removeRecursively();
+    }
+    return pipelineDigest == oursDigest ? 0 : 1;
+}
