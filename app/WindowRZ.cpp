@@ -170,7 +170,8 @@ void WindowRZ::importHgtFiles()
 {
     QStringList files = QFileDialog::getOpenFileNames(this, tr("Vyberte soubory pro import"),
                                                       QDir::rootPath(),
-                                                      tr("Výšková data (*.hgt);;Archivy výškových dat (*.zip)"));
+                                                      tr("Výšková data (*.hgt);;Archivy výškových dat (*.zip);;"
+                                                         "Rastrové výškové modely (*.tif *.tiff *.vrt *.asc *.img)"));
     if (files.isEmpty())
         return;
     offerImport(files);

@@ -471,7 +471,8 @@ private slots:
         w.findChild<QAction *>("actionImportFiles")->trigger();
         QCOMPARE(driver.seen, dialogs);
         if (!chooseFile) { // tiles first, archives as a second choice
-            QCOMPARE(filters, (QStringList{"Výšková data (*.hgt)", "Archivy výškových dat (*.zip)"}));
+            QCOMPARE(filters, (QStringList{"Výšková data (*.hgt)", "Archivy výškových dat (*.zip)",
+                                           "Rastrové výškové modely (*.tif *.tiff *.vrt *.asc *.img)"}));
             QCOMPARE(selected, QString("Výšková data (*.hgt)"));
         }
         // A started conversion would have shown its dialog and held the
