@@ -1,8 +1,9 @@
 #include "BenchSupport.h"
 
 #include "ChgtTile.h"
-#include "ConvertHgt.h"
+#include "ChgtTileWriter.h"
 #include "HgtTileGenerator.h"
+#include "TileMeshBuilder.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -63,12 +64,14 @@ QString makeTile(const QDir &dir, int lat, int lon, int quantity)
     const qint64 side = (1200 + quantity - 1) / quantity; // cells per side
     const qint64 size = side * side * ChgtTile::FloatsPerCell * 4;
     if (QFile(chgt).size() != size) {
+        // Written as the conversion writes it, without the worker, so the
+        // benchmarks of drawing need no GDAL.
         HgtTileGenerator hgt;
         hgt.fillRelief(lat, lon, 1);
-        const QString src = dir.filePath(tileName(lat, lon, "hgt"));
-        hgt.save(src);
-        ConvertHgt::convertFile(src, dir, quantity);
-        QFile::remove(src);
+        ChgtTileWriter writer(chgt);
+        if (!(writer.open() && writer.writeMesh(TileMeshBuilder(hgt.bytes().constData(), lon, lat, quantity))
+              && writer.commit()))
+            return QString();
     }
     return chgt;
 }
