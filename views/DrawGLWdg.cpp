@@ -150,7 +150,7 @@ void DrawGLWdg::loadFiles(const QStringList &files)
     for (const QString &path : files) {
         MappedFile file;
         TileGrid grid;
-        if (file.open(path, ChgtTileReader::MaxBytes) && TileGrid::quantityOfSize(file.size()) > 0)
+        if (file.open(path, ChgtTileReader::MaxBytes))
             grid = TileGrid::recognise(file.data(), file.size());
         if (!grid.isNull()) {
             addTileGrid(std::make_shared<const TileGrid>(std::move(grid)));
