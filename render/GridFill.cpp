@@ -104,6 +104,7 @@ qint64 GridFill::fill(const TileLevel &level, const CellRange &range,
     // Shared edges: the columns filled here lie side by side, so a cell
     // row's pixels are [spanLeft, spanRight) and can be copied down whole.
     const quint32 *pixels = bandColours().pixels.data();
+    const bool holes = level.hasHoles();
 
     qint64 filled = 0;
     for (int r = range.row0; r < range.row1; ++r) {
@@ -112,14 +113,21 @@ qint64 GridFill::fill(const TileLevel &level, const CellRange &range,
         const bool rowOk = bits && a >= -CoordinateLimit && a <= CoordinateLimit
                            && b >= -CoordinateLimit && b <= CoordinateLimit;
         if (!rowOk) {
-            for (int c = range.column0; c < range.column1; ++c)
-                refused(c, r);
+            for (int c = range.column0; c < range.column1; ++c) {
+                if (level.band(c, r) != TileGrid::NoCell)
+                    refused(c, r);
+            }
             continue;
         }
-        for (int i = 0; i < firstOk; ++i)
-            refused(range.column0 + i, r);
-        for (int i = endOk; i < columns; ++i)
-            refused(range.column0 + i, r);
+        for (int i = 0; i < firstOk; ++i) {
+            if (level.band(range.column0 + i, r) != TileGrid::NoCell)
+                refused(range.column0 + i, r);
+        }
+        for (int i = endOk; i < columns; ++i) {
+            if (level.band(range.column0 + i, r) != TileGrid::NoCell)
+                refused(range.column0 + i, r);
+        }
+
         // Rows whose centre (64 y + 32) lies in (upper, lower].
         const qint64 upper = std::min(sixtyFourths(a), sixtyFourths(b));
         const qint64 lower = std::max(sixtyFourths(a), sixtyFourths(b));
@@ -127,6 +135,11 @@ qint64 GridFill::fill(const TileLevel &level, const CellRange &range,
         const qint64 last = std::min<qint64>(bottom, (lower - 32) >> 6);
         if (first > last || firstOk >= endOk)
             continue;
+        if (holes) {
+            filled += fillRuns(level, r, range.column0 + firstOk, range.column0 + endOk,
+                               x0.data() + firstOk, x1.data() + firstOk, first, last);
+            continue;
+        }
         auto *line = reinterpret_cast<quint32 *>(bits + first * stride);
         for (int i = firstOk; i < endOk; ++i) {
             if (x1[size_t(i)] > x0[size_t(i)])
@@ -137,6 +150,40 @@ qint64 GridFill::fill(const TileLevel &level, const CellRange &range,
         const size_t bytes = size_t(spanRight - spanLeft) * sizeof(quint32);
         for (qint64 y = first + 1; y <= last; ++y)
             std::memcpy(reinterpret_cast<quint32 *>(bits + y * stride) + spanLeft, line + spanLeft, bytes);
+    }
+    return filled;
+}
+
+qint64 GridFill::fillRuns(const TileLevel &level, int row, int column0, int column1, const int *x0,
+                          const int *x1, qint64 first, qint64 last)
+{
+    // Nothing is written where a cell is missing, so what lies below shows:
+    // each run of cells the tile has is filled in the first pixel row and
+    // copied down on its own.
+    const quint32 *pixels = bandColours().pixels.data();
+    auto *line = reinterpret_cast<quint32 *>(bits + first * stride);
+    qint64 filled = 0;
+    int c = column0;
+    while (c < column1) {
+        if (level.band(c, row) == TileGrid::NoCell) {
+            ++c;
+            continue;
+        }
+        int left = x0[c - column0], right = x1[c - column0];
+        for (; c < column1; ++c) {
+            const int band = level.band(c, row);
+            if (band == TileGrid::NoCell)
+                break;
+            const int i = c - column0;
+            if (x1[i] > x0[i])
+                std::fill(line + x0[i], line + x1[i], pixels[band]);
+            left = std::min(left, x0[i]);
+            right = std::max(right, x1[i]);
+            ++filled;
+        }
+        const size_t bytes = size_t(right - left) * sizeof(quint32);
+        for (qint64 y = first + 1; y <= last; ++y)
+            std::memcpy(reinterpret_cast<quint32 *>(bits + y * stride) + left, line + left, bytes);
     }
     return filled;
 }

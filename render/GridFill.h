@@ -31,8 +31,9 @@ public:
     GridFill(QImage &image, int top, int bottom, const QTransform &toDevice);
 
     // Fills the cells of range (any order gives the same pixels: the cells
-    // of one level do not overlap); calls refused(column, row) for each cell
-    // it leaves to the painter. Returns the cells filled here.
+    // of one level do not overlap), leaving the pixels of missing cells as
+    // they are; calls refused(column, row) for each cell it leaves to the
+    // painter. Returns the cells filled here.
     qint64 fill(const TileLevel &level, const CellRange &range,
                 const std::function<void(int column, int row)> &refused);
 
@@ -42,6 +43,11 @@ public:
     static quint32 bandPixel(int band);
 
 private:
+    // The cells [column0, column1) of a cell row of a tile with holes, whose
+    // pixels are x0[i] .. x1[i] in pixel rows first .. last.
+    qint64 fillRuns(const TileLevel &level, int row, int column0, int column1, const int *x0, const int *x1,
+                    qint64 first, qint64 last);
+
     uchar *bits = nullptr;
     qsizetype stride = 0;
     int top = 0;

@@ -55,7 +55,7 @@ qint64 LevelMesh::rectangleCount(const CellRange &range) const
         int previous = -1;
         for (int i = i0; i < i1; ++i) {
             const int b = bandAt(line, i);
-            count += b != previous;
+            count += b != previous && b != TileGrid::NoCell;
             previous = b;
         }
     }
@@ -79,6 +79,11 @@ void LevelMesh::write(const CellRange &range, float *out) const
         int i = i0;
         while (i < i1) {
             const int b = bandAt(line, i);
+            // A missing cell ends a run and gives nothing.
+            if (b == TileGrid::NoCell) {
+                ++i;
+                continue;
+            }
             int stop = i + 1;
             while (stop < i1 && bandAt(line, stop) == b)
                 ++stop;

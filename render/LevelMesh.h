@@ -10,7 +10,8 @@
 // host byte order, the colours exactly as the conversion writes them).
 //
 // Neighbouring cells of a column (or of a row) that share a height band
-// become one rectangle of two triangles, with the vertex order and winding
+// become one rectangle of two triangles (a missing cell gives nothing and
+// ends a run), with the vertex order and winding
 // of a cell (south-west, south-east, north-west; north-west, north-east,
 // south-east). The far edges are the shared ones, so a run's edges are the
 // very floats of its cells' outer edges: a rasteriser that covers each pixel

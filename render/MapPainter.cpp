@@ -348,6 +348,7 @@ qint64 MapPainter::drawCells(QPainter &painter, const TileLevel &level, const Ce
     const CellEdges &columns = level.columnEdges();
     const CellEdges &rows = level.rowEdges();
     int brushBand = -1;
+    qint64 drawn = 0;
     for (int c = range.column0; c < range.column1; ++c) {
         const double x0 = sx * (100.0 * double(columns.nearEdge(c))) + dx;
         const double x1 = sx * (100.0 * double(columns.farEdge(c))) + dx;
@@ -355,6 +356,8 @@ qint64 MapPainter::drawCells(QPainter &painter, const TileLevel &level, const Ce
             const double y0 = sy * (100.0 * double(rows.nearEdge(r))) + dy;
             const double y1 = sy * (100.0 * double(rows.farEdge(r))) + dy;
             const int band = level.band(c, r);
+            if (band == TileGrid::NoCell)
+                continue;
             if (band != brushBand) {
                 painter.setBrush(QBrush(GridFill::bandColor(band), Qt::SolidPattern));
                 brushBand = band;
@@ -363,9 +366,10 @@ qint64 MapPainter::drawCells(QPainter &painter, const TileLevel &level, const Ce
             const QPointF upper[3] = {{x0, y1}, {x1, y1}, {x1, y0}};
             painter.drawPolygon(lower, 3, Qt::OddEvenFill);
             painter.drawPolygon(upper, 3, Qt::OddEvenFill);
+            ++drawn;
         }
     }
-    return range.cellCount();
+    return drawn;
 }
 
 void MapPainter::paintSerial(QPainter &painter, const MapContent &content, const Cull &cull)
@@ -460,7 +464,8 @@ QColor MapPainter::colorAt(const MapContent &content, QPointF lonLat)
         const CellEdges rows(g.lat(), g.quantity(), CellEdges::FarEdge::Shared);
         const int c = columns.cellAt(lonLat.x());
         const int r = rows.cellAt(lonLat.y());
-        if (c >= 0 && r >= 0)
+        // Where the tile has no cell, what lies below shows.
+        if (c >= 0 && r >= 0 && g.hasCell(c, r))
             return GridFill::bandColor(g.band(c, r));
     }
     return QColor();
@@ -693,8 +698,8 @@ void MapPainter::paintPlain(QPainter &painter, const QSize &deviceSize, const QR
         const TileLevel level(*e.grid, levelFor(*e.grid, toPixels), CellEdges::FarEdge::Shared);
         const CellRange all = level.wholeTile();
         std::vector<float> floats(size_t(all.cellCount()) * 36);
-        level.writeCells(all, floats.data());
-        TilePolygons::appendTriangles(floats.data(), qint64(floats.size()), polygons, points);
+        const qint64 cells = level.writeCells(all, floats.data());
+        TilePolygons::appendTriangles(floats.data(), cells * 36, polygons, points);
     }
     paintPlain(painter, deviceSize, window, polygons, border, showBorder);
 }

@@ -84,7 +84,8 @@ public:
     qsizetype topmostAt(const QVector<ColoredPolygon> &polygons, QPointF point,
                         qsizetype first = 0, qsizetype end = -1);
     // Colour of the topmost tile at lonLat (degrees), invalid if none: a
-    // grid's stored cell there (the finest data) or the topmost triangle.
+    // grid's stored cell there (the finest data; where it has none, what lies
+    // below) or the topmost triangle.
     QColor colorAt(const MapContent &content, QPointF lonLat);
 
     // The level a grid is drawn at through toPixels (map units to the

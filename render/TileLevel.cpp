@@ -37,10 +37,12 @@ CellRange TileLevel::visibleCells(const GeoBox &area) const
     return range;
 }
 
-void TileLevel::writeCells(const CellRange &range, float *out) const
+qint64 TileLevel::writeCells(const CellRange &range, float *out) const
 {
     if (range.isEmpty())
-        return;
+        return 0;
+    const float *const start = out;
+    const bool holes = grid.hasHoles();
     // As in the builder: a cell is the bitwise union of three templates
     // with disjoint slots (the column's x, the row's y, the colour).
     const int rowCount = range.row1 - range.row0;
@@ -55,14 +57,18 @@ void TileLevel::writeCells(const CellRange &range, float *out) const
         quint32 column[Cell] = {};
         for (int v = 0; v < 6; ++v)
             column[6 * v] = bitsOf(v == 1 || v == 4 || v == 5 ? columns.farEdge(c) : columns.nearEdge(c));
-        for (int r = 0; r < rowCount; ++r, out += Cell) {
+        for (int r = 0; r < rowCount; ++r) {
             const int b = grid.bandAt(k, c, range.row0 + r);
+            if (holes && b == TileGrid::NoCell)
+                continue;
             const quint32 *row = rowSlots.data() + size_t(r) * Cell;
             const quint32 *colour = ChgtTile::bandCellColours(b);
             quint32 bits[Cell];
             for (int i = 0; i < Cell; ++i)
                 bits[i] = column[i] | row[i] | colour[i];
             std::memcpy(out, bits, sizeof bits);
+            out += Cell;
         }
     }
+    return (out - start) / Cell;
 }

@@ -46,7 +46,9 @@ public:
     int side() const { return columns.count(); }
     const CellEdges &columnEdges() const { return columns; }
     const CellEdges &rowEdges() const { return rows; }
+    // The cell's band, or TileGrid::NoCell where the tile has none.
     int band(int column, int row) const { return grid.bandAt(k, column, row); }
+    bool hasHoles() const { return grid.hasHoles(); }
     CellRange wholeTile() const { return CellRange{0, side(), 0, side()}; }
 
     // The cells that can show in area (any orientation of its edges), one
@@ -54,12 +56,12 @@ public:
     // drawing only these gives the same pixels as drawing all.
     CellRange visibleCells(const GeoBox &area) const;
 
-    // Writes the cells of range in the file's order (column by column, west
-    // to east, each south to north), 36 floats per cell in host byte order:
-    // six vertices (x, y, 0, red, green, blue) south-west, south-east,
-    // north-west, north-west, north-east, south-east. out must have room for
-    // range.cellCount() * 36 floats.
-    void writeCells(const CellRange &range, float *out) const;
+    // Writes the cells of range the tile has in the file's order (column by
+    // column, west to east, each south to north), 36 floats per cell in host
+    // byte order: six vertices (x, y, 0, red, green, blue) south-west,
+    // south-east, north-west, north-west, north-east, south-east. out must
+    // have room for range.cellCount() * 36 floats. Returns the cells written.
+    qint64 writeCells(const CellRange &range, float *out) const;
 
 private:
     TileGrid grid;

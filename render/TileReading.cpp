@@ -1,5 +1,6 @@
 #include "TileReading.h"
 
+#include "ChgtTileReader.h"
 #include "MappedFile.h"
 
 #include <atomic>
@@ -20,9 +21,8 @@ OpenedTile open(const QString &path, bool keepFloats)
     OpenedTile tile;
     if (gridsEnabled) {
         MappedFile file;
-        // Larger than any conversion output: not a grid, read as before.
-        if (file.open(path, TileGrid::fileBytes(1))
-            && TileGrid::quantityOfSize(file.size()) > 0) {
+        // Any size: cells may be left out, and damaged triangles dropped.
+        if (file.open(path, ChgtTileReader::MaxBytes)) {
             TileGrid grid = TileGrid::recognise(file.data(), file.size());
             if (!grid.isNull()) {
                 tile.grid = std::make_shared<const TileGrid>(std::move(grid));

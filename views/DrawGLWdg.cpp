@@ -150,7 +150,7 @@ void DrawGLWdg::loadFiles(const QStringList &files)
     for (const QString &path : files) {
         MappedFile file;
         TileGrid grid;
-        if (file.open(path, ChgtTileReader::MaxBytes) && TileGrid::quantityOfSize(file.size()) > 0)
+        if (file.open(path, ChgtTileReader::MaxBytes))
             grid = TileGrid::recognise(file.data(), file.size());
         if (!grid.isNull()) {
             addTileGrid(std::make_shared<const TileGrid>(std::move(grid)));
@@ -397,12 +397,15 @@ void DrawGLWdg::drawGrid(Entry &entry, double pixelsPerDegreeX, double pixelsPer
     if (!cached) {
         const CellRange whole = level.wholeTile();
         const CellRange range = whole.cellCount() <= WholeTileCells ? whole : withMargin(visible, level.side());
-        const QByteArray vertices = LevelMesh(level, runs).vertices(range);
+        const LevelMesh mesh(level, runs);
+        const QByteArray vertices = mesh.vertices(range);
+        // Cells all left out there: nothing to draw, and nothing failed.
+        const bool noCells = vertices.isEmpty() && mesh.rectangleCount(range) == 0;
         const auto del = [this](GLuint id) { deleteBuffer(id); };
         // Room first, from buffers this frame does not draw.
         levelCache.shrinkTo(levelBudget - vertices.size(), true, del);
         const GLuint id = vertices.isEmpty() ? 0 : uploadBuffer(vertices);
-        if (id == 0) {
+        if (id == 0 && !noCells) {
             entry.leftOut = true;
             qWarning("DrawGLWdg: %s could not be uploaded to the graphics memory and is left out",
                      qPrintable(ChgtTile::fileName(grid.lat(), grid.lon())));
@@ -420,7 +423,8 @@ void DrawGLWdg::drawGrid(Entry &entry, double pixelsPerDegreeX, double pixelsPer
         cached = &levelCache.add(buffer, del);
     }
     entry.drawnLevel = k;
-    drawBuffer(cached->id, cached->vertexCount);
+    if (cached->vertexCount > 0)
+        drawBuffer(cached->id, cached->vertexCount);
 }
 
 void DrawGLWdg::deleteBuffer(GLuint id)

@@ -9,8 +9,11 @@
 // tour: the start-up window, one tile, the narrowest window the wheel
 // reaches, and back. The baseline, in the same run: the q = 5 tiles opened
 // as triangles, as before grids (TileReading::setGridsEnabled(false)).
+// Sets h5, h2 and h1 are the country's tiles at that quantity with cells
+// left out, as a raster import cut along a state border leaves them: those
+// west of a wavy line across each tile (a third of them) and a lake.
 //
-//   bench_scale [--runs N] [--dir DIR] [--sets q5,q2,q1,grow,baseline]
+//   bench_scale [--runs N] [--dir DIR] [--sets q5,q2,q1,grow,baseline,h5,h2,h1]
 //
 // Needs a display with OpenGL, e.g.
 //   xvfb-run -a -s "-screen 0 1280x1024x24" env QT_QPA_PLATFORM=xcb LIBGL_ALWAYS_SOFTWARE=1 bench_scale
@@ -28,6 +31,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
 #include <QProcess>
@@ -36,6 +40,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <map>
 #include <type_traits>
@@ -48,8 +53,45 @@ using BenchSupport::timeMs;
 
 constexpr int Repaints = 5; // per window of the tour, median taken
 
+// A tile of quantity q with the cells west of a wavy line and in a disc left out.
+QByteArray withHoles(const QByteArray &tile, int q)
+{
+    const int n = TileGrid::sideAt(q);
+    QByteArray out;
+    if (tile.size() != TileGrid::fileBytes(q))
+        return out;
+    out.reserve(tile.size());
+    for (int c = 0; c < n; ++c) {
+        for (int r = 0; r < n; ++r) {
+            const int i = 1 + c * q, j = 1 + r * q;
+            const double border = 400 + 150 * std::sin(j / 97.0) + 40 * std::sin(j / 13.0);
+            const bool lake = (i - 820) * (i - 820) + (j - 640) * (j - 640) < 140 * 140;
+            if (i >= border && !lake)
+                out.append(tile.constData() + (qsizetype(c) * n + r) * 144, 144);
+        }
+    }
+    return out;
+}
+
 QStringList tilesOf(const QString &set, const QString &root)
 {
+    if (set.startsWith(QLatin1Char('h'))) {
+        const int q = set.mid(1).toInt();
+        const QStringList full = tilesOf(QStringLiteral("q%1").arg(q), root);
+        const QDir dir(root + QStringLiteral("/h%1").arg(q));
+        QDir().mkpath(dir.path());
+        QStringList files;
+        for (const QString &path : full) {
+            files << dir.filePath(QFileInfo(path).fileName());
+            if (QFile::exists(files.last()))
+                continue;
+            QFile in(path), out(files.last());
+            if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly))
+                return {};
+            out.write(withHoles(in.readAll(), q));
+        }
+        return files;
+    }
     if (set == QLatin1String("grow")) {
         const QDir dir(root + QStringLiteral("/grow2"));
         QDir().mkpath(dir.path());

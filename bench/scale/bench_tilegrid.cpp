@@ -4,7 +4,14 @@
 //   map+touch mapping the file and reading every 32-bit word (no check)
 //   map+check MappedFile + TileGrid::recognise (what an open would do)
 //   check     TileGrid::recognise over bytes already in memory
+//   holes     the same for the tile with a third of its cells left out (west
+//             of a wavy line, as a tile cut along a state border), per cell
+//   nan       the whole tile with a NaN triangle appended (checked, found
+//             wrong at the end, checked again without it)
 // then the speed of making vertices from a grid (TileLevel::writeCells),
+// the painter's frame and the OpenGL view's level mesh of the full and of
+// the holed tile (a quarter of the tile in a 1280 x 1024 picture, level 1,
+// and the start-up window, level 5),
 // and, with --country, the 21 tiles N48-N50 x E012-E018 at q = 1 recognised
 // on two threads. Medians of --runs interleaved runs; memory held per cell
 // and the peak of the process.
@@ -12,6 +19,9 @@
 //   bench_tilegrid [--runs N] [--dir DIR] [--country]
 
 #include "BenchSupport.h"
+#include "LevelMesh.h"
+#include "MapContent.h"
+#include "MapPainter.h"
 #include "MappedFile.h"
 #include "PoolTask.h"
 #include "RegularFile.h"
@@ -21,14 +31,34 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QImage>
+#include <QPainter>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace {
 
 using BenchSupport::median;
+
+// The tile's cells west of a wavy line left out, the rest in order.
+QByteArray withHoles(const QByteArray &tile)
+{
+    const int n = 1200;
+    QByteArray out;
+    out.reserve(tile.size());
+    for (int c = 0; c < n; ++c) {
+        for (int r = 0; r < n; ++r) {
+            const double border = 400 + 150 * std::sin(r / 97.0) + 40 * std::sin(r / 13.0);
+            if (c >= border)
+                out.append(tile.constData() + (qsizetype(c) * n + r) * 144, 144);
+        }
+    }
+    return out;
+}
 
 quint32 touch(const char *data, qint64 size)
 {
@@ -77,9 +107,17 @@ int main(int argc, char **argv)
     RegularFile::readAll(tile, TileGrid::fileBytes(1), buffer); // warms the page cache
     const qint64 rssStart = BenchSupport::statusKb("VmRSS");
 
-    std::vector<double> read, mapTouch, mapCheck, check;
+    std::vector<double> read, mapTouch, mapCheck, check, holes, nan;
     volatile quint32 sink = 0;
     bool ok = true;
+    QByteArray holed = withHoles(buffer);
+    QByteArray nanAppended = buffer;
+    {
+        float t[18] = {};
+        t[0] = std::nanf("");
+        nanAppended.append(reinterpret_cast<const char *>(t), sizeof t);
+    }
+    const double holedCells = holed.size() / 144.0;
     for (int run = 0; run < runs; ++run) {
         read.push_back(BenchSupport::timeMs([&] { ok &= RegularFile::readAll(tile, TileGrid::fileBytes(1), buffer); }));
         mapTouch.push_back(BenchSupport::timeMs([&] {
@@ -90,6 +128,12 @@ int main(int argc, char **argv)
         mapCheck.push_back(BenchSupport::timeMs([&] { ok &= !mapAndCheck(tile).isNull(); }));
         check.push_back(BenchSupport::timeMs([&] {
             ok &= !TileGrid::recognise(buffer.constData(), buffer.size()).isNull();
+        }));
+        holes.push_back(BenchSupport::timeMs([&] {
+            ok &= TileGrid::recognise(holed.constData(), holed.size()).hasHoles();
+        }));
+        nan.push_back(BenchSupport::timeMs([&] {
+            ok &= !TileGrid::recognise(nanAppended.constData(), nanAppended.size()).isNull();
         }));
     }
     if (!ok) {
@@ -106,7 +150,18 @@ int main(int argc, char **argv)
     line("map+touch", mapTouch);
     line("map+check", mapCheck);
     line("check", check);
+    std::printf("%-10s %8.1f ms  %7.0f MB/s  %5.2f x read; %.1f ns per cell present, %.1f for the whole tile\n",
+                "holes", median(holes), holed.size() / 1e6 / median(holes) * 1e3, median(holes) / base_,
+                median(holes) * 1e6 / holedCells, median(check) * 1e6 / 1.44e6);
+    line("nan", nan);
+    {
+        const TileGrid g = TileGrid::recognise(holed.constData(), holed.size());
+        std::printf("held: %lld bytes for the tile with %lld of %d cells\n", g.heldBytes(), g.cellCount(),
+                    g.side() * g.side());
+    }
     buffer = QByteArray();
+    holed = QByteArray();
+    nanAppended = QByteArray();
 
     // Making vertices from the grid: a whole level-1 tile (as stored) and
     // its level 5, with shared far edges, into a reused buffer.
@@ -142,6 +197,56 @@ int main(int argc, char **argv)
                 one.heldBytes(), one.side(), one.side(), double(one.heldBytes()) / (one.side() * one.side()),
                 (rssAfter - rssBefore) * 1024.0 / cells);
     held.clear();
+
+    // Drawing the full and the holed tile: the painter's frame and the
+    // OpenGL view's level mesh.
+    {
+        const auto fullGrid = std::make_shared<const TileGrid>(one);
+        QByteArray holedBytes;
+        {
+            MappedFile file;
+            ok &= file.open(tile, TileGrid::fileBytes(1));
+            holedBytes = withHoles(QByteArray::fromRawData(file.data(), file.size()));
+        }
+        const auto holedGrid = std::make_shared<const TileGrid>(TileGrid::recognise(holedBytes.constData(), holedBytes.size()));
+        holedBytes = QByteArray();
+        ok &= holedGrid->hasHoles();
+        const QSize size(1280, 1024);
+        const QRect quarter(1425, 4975, 50, -50), whole(1100, 5130, 900, -300); // the start-up window
+        struct Row
+        {
+            const char *name;
+            std::shared_ptr<const TileGrid> grid;
+        };
+        for (const Row &row : {Row{"full", fullGrid}, Row{"holes", holedGrid}}) {
+            MapContent content;
+            content.addGrid(row.grid);
+            QImage image(size, QImage::Format_RGB32);
+            MapPainter painter;
+            std::vector<double> frames[2], meshes[2];
+            int levels[2] = {};
+            for (int run = 0; run < runs; ++run) {
+                int w = 0;
+                for (const QRect &window : {quarter, whole}) {
+                    frames[w].push_back(BenchSupport::timeMs([&] {
+                        image.fill(Qt::white);
+                        QPainter p(&image);
+                        painter.paint(p, size, window, content, {}, false);
+                    }));
+                    levels[w] = painter.lastLevels().at(0);
+                    const TileLevel level(*row.grid, levels[w], CellEdges::FarEdge::Shared);
+                    meshes[w].push_back(BenchSupport::timeMs([&] {
+                        ok &= !LevelMesh(level, LevelMesh::Runs::InColumns).vertices(level.wholeTile()).isEmpty();
+                    }));
+                    ++w;
+                }
+            }
+            std::printf("%-6s painter frame: quarter, level %d: %.1f ms; start-up, level %d: %.1f ms; "
+                        "level mesh of the whole tile: level %d %.1f ms, level %d %.2f ms\n",
+                        row.name, levels[0], median(frames[0]), levels[1], median(frames[1]), levels[0],
+                        median(meshes[0]), levels[1], median(meshes[1]));
+        }
+    }
 
     if (country) {
         const QStringList tiles = BenchSupport::countryTiles(dir, 1);

@@ -10,6 +10,7 @@
 #include "ProgressDlg.h"
 #include "HeightColors.h"
 #include "PointerReadout.h"
+#include "TestTiles.h"
 #include "WindowRZ.h"
 #include "Waits.h"
 
@@ -342,9 +343,14 @@ private slots:
         QTest::addColumn<QList<int>>("heights"); // of the tiles at one place, in the order opened
         QTest::addColumn<bool>("oneOpen");       // all in one "Otevřít..." or one after another
         QTest::addColumn<QString>("band");
-        QTest::newRow("low, then high") << QList<int>{150, 1500} << true << "1401–1800 m";
-        QTest::newRow("high, then low") << QList<int>{1500, 150} << true << "1–200 m";
-        QTest::newRow("three, opened apart") << QList<int>{150, 1500, 450} << false << "401–500 m";
+        QTest::addColumn<bool>("holes"); // the last tile has no cells at the places read
+        QTest::newRow("low, then high") << QList<int>{150, 1500} << true << "1401–1800 m" << false;
+        QTest::newRow("high, then low") << QList<int>{1500, 150} << true << "1–200 m" << false;
+        QTest::newRow("three, opened apart") << QList<int>{150, 1500, 450} << false << "401–500 m" << false;
+        // Where the topmost tile has no cell, the one below it; or nothing.
+        QTest::newRow("low, then high with holes") << QList<int>{150, 1500} << true << "1–200 m" << true;
+        QTest::newRow("three, the last with holes") << QList<int>{150, 1500, 450} << false << "1401–1800 m" << true;
+        QTest::newRow("one with holes") << QList<int>{450} << true << "" << true;
     }
 
     // Where tiles overlap, the readout names the band of the one drawn on
@@ -354,12 +360,25 @@ private slots:
         QFETCH(QList<int>, heights);
         QFETCH(bool, oneOpen);
         QFETCH(QString, band);
+        QFETCH(bool, holes);
         const QTemporaryDir dir;
         QStringList tiles; // one place, under names of their own
         for (int i = 0; i < heights.size(); ++i) {
             const QString made = constantTile(dir.filePath(QString::number(i)), "N49E016", qint16(heights[i]));
             tiles << dir.filePath(QStringLiteral("layer%1.chgt").arg(i));
             QVERIFY(!made.isEmpty() && QFile::rename(made, tiles.last()));
+        }
+        if (holes) {
+            // No cells within 0.1 degree of the three places read.
+            const TestTiles::Holes near = [](int i, int j) {
+                for (const QPoint p : {QPoint(600, 600), QPoint(120, 1080), QPoint(1080, 120)}) {
+                    if (std::abs(i - p.x()) < 120 && std::abs(j - p.y()) < 120)
+                        return true;
+                }
+                return false;
+            };
+            const QByteArray full = TestTiles::fileBytes(tiles.last());
+            QVERIFY(TestTiles::writeBytes(tiles.last(), TestTiles::withHoles(full, 5, near)));
         }
         DrawQtWdg::resetViewExtent();
         DrawGLWdg::resetViewExtent();

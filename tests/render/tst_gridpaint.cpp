@@ -20,6 +20,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cmath>
 #include <map>
 #include <memory>
 
@@ -127,6 +128,43 @@ class GridPaintTest : public QObject
         return it->second;
     }
 
+    // The same with the border's cells left out.
+    std::shared_ptr<const TileGrid> holedGrid(int lat, int lon, int q)
+    {
+        const QString key = QStringLiteral("holes %1 %2 %3").arg(lat).arg(lon).arg(q);
+        auto it = grids.find(key);
+        if (it == grids.end()) {
+            const TileMeshBuilder builder(source(lat, lon).constData(), lon, lat, q);
+            QByteArray cells(qsizetype(builder.floatCount()) * 4, Qt::Uninitialized);
+            builder.buildColumns(reinterpret_cast<float *>(cells.data()), 0, builder.columnCount());
+            cells = TestTiles::withHoles(cells, q, TestTiles::borderHoles);
+            auto g = std::make_shared<const TileGrid>(TileGrid::recognise(cells.constData(), cells.size()));
+            it = grids.emplace(key, g).first;
+        }
+        return it->second;
+    }
+
+    // An earlier tile under the others: triangles of two colours, slanted,
+    // so no two pixel rows of a hole show the same.
+    bool addUnderTile(MapContent &content)
+    {
+        QVector<float> f;
+        for (int i = 0; i < 60; ++i) {
+            for (int j = 0; j < 50; ++j) {
+                const double x = 12.0 + i * 0.1, y = 47.0 + j * 0.1;
+                TestTiles::addTriangle(f, x, y, x + 0.1, y, x, y + 0.1, UnderColour);
+                TestTiles::addTriangle(f, x, y + 0.1, x + 0.1, y + 0.1, x + 0.1, y, UnderColour2);
+            }
+        }
+        const QString name = dir.filePath(QStringLiteral("under.chgt"));
+        if (!TestTiles::writeFloats(name, f))
+            return false;
+        TilePolygons::FileTriangles read = TilePolygons::readFile(name);
+        return content.addTriangles(read);
+    }
+    static constexpr QRgb UnderColour = 0xff20c0a0;
+    static constexpr QRgb UnderColour2 = 0xffc020a0;
+
     // Today's picture: the files' triangles, one polygon each, drawn plainly.
     QImage todays(const QStringList &files, QSize size, const QRect &window)
     {
@@ -171,17 +209,28 @@ private slots:
         QTest::addColumn<int>("bands");
         QTest::addColumn<qreal>("ratio");
         QTest::addColumn<bool>("loose"); // triangles between the two tiles
+        QTest::addColumn<bool>("holes"); // cells left out, over an earlier tile
         const QRect startUp = ViewExtentMath::windowRect(startUpExtent());
-        QTest::newRow("q5 start-up 1280x1024") << 5 << startUp << QSize(1280, 1024) << 0 << 0 << 1.0 << false;
-        QTest::newRow("q5 start-up 1203x877, loose triangles") << 5 << startUp << QSize(1203, 877) << 0 << 0 << 1.0 << true;
-        QTest::newRow("q2 start-up 900x300 serial") << 2 << startUp << QSize(900, 300) << 1 << 0 << 1.0 << true;
-        QTest::newRow("q5 zoomed 1037x611") << 5 << QRect(1425, 4975, 150, -50) << QSize(1037, 611) << 0 << 0 << 1.0 << true;
-        QTest::newRow("q5 seam on the sides 1001x757, 7 bands") << 5 << QRect(1499, 4951, 2, -2) << QSize(1001, 757) << 2 << 7 << 1.0 << false;
-        QTest::newRow("q1 seam, big cells 640x480") << 1 << QRect(1499, 5001, 2, -3) << QSize(640, 480) << 0 << 0 << 1.0 << true;
-        QTest::newRow("q5 map edge 500x17") << 5 << QRect(1350, 4925, 200, -50) << QSize(500, 17) << 0 << 0 << 1.0 << false;
-        QTest::newRow("q5 two pixels wide") << 5 << QRect(1480, 4960, 40, -20) << QSize(2, 93) << 0 << 0 << 1.0 << false;
-        QTest::newRow("q5 high DPI 2x 401x203") << 5 << QRect(1470, 4980, 60, -30) << QSize(401, 203) << 0 << 0 << 2.0 << true;
-        QTest::newRow("q5 narrowest wheel window 1280x1024") << 5 << QRect(1505, 4995, 90, -30) << QSize(1280, 1024) << 0 << 0 << 1.0 << false;
+        QTest::newRow("q5 start-up 1280x1024") << 5 << startUp << QSize(1280, 1024) << 0 << 0 << 1.0 << false << false;
+        QTest::newRow("q5 start-up 1203x877, loose triangles") << 5 << startUp << QSize(1203, 877) << 0 << 0 << 1.0 << true << false;
+        QTest::newRow("q2 start-up 900x300 serial") << 2 << startUp << QSize(900, 300) << 1 << 0 << 1.0 << true << false;
+        QTest::newRow("q5 zoomed 1037x611") << 5 << QRect(1425, 4975, 150, -50) << QSize(1037, 611) << 0 << 0 << 1.0 << true << false;
+        QTest::newRow("q5 seam on the sides 1001x757, 7 bands") << 5 << QRect(1499, 4951, 2, -2) << QSize(1001, 757) << 2 << 7 << 1.0 << false << false;
+        QTest::newRow("q1 seam, big cells 640x480") << 1 << QRect(1499, 5001, 2, -3) << QSize(640, 480) << 0 << 0 << 1.0 << true << false;
+        QTest::newRow("q5 map edge 500x17") << 5 << QRect(1350, 4925, 200, -50) << QSize(500, 17) << 0 << 0 << 1.0 << false << false;
+        QTest::newRow("q5 two pixels wide") << 5 << QRect(1480, 4960, 40, -20) << QSize(2, 93) << 0 << 0 << 1.0 << false << false;
+        QTest::newRow("q5 high DPI 2x 401x203") << 5 << QRect(1470, 4980, 60, -30) << QSize(401, 203) << 0 << 0 << 2.0 << true << false;
+        QTest::newRow("q5 narrowest wheel window 1280x1024") << 5 << QRect(1505, 4995, 90, -30) << QSize(1280, 1024) << 0 << 0 << 1.0 << false << false;
+        // Cells left out: nothing drawn there, the earlier tile shows.
+        QTest::newRow("holes q5 start-up 1280x1024") << 5 << startUp << QSize(1280, 1024) << 0 << 0 << 1.0 << false << true;
+        QTest::newRow("holes q1 start-up 1203x877, level 5") << 1 << startUp << QSize(1203, 877) << 0 << 0 << 1.0 << true << true;
+        QTest::newRow("holes q2 start-up 900x300 serial") << 2 << startUp << QSize(900, 300) << 1 << 0 << 1.0 << true << true;
+        QTest::newRow("holes q5 zoomed 1037x611") << 5 << QRect(1425, 4975, 150, -50) << QSize(1037, 611) << 0 << 0 << 1.0 << false << true;
+        QTest::newRow("holes q5 seam on the sides 1001x757, 7 bands") << 5 << QRect(1499, 4951, 2, -2) << QSize(1001, 757) << 2 << 7 << 1.0 << false << true;
+        QTest::newRow("holes q1 big cells 640x480") << 1 << QRect(1420, 4975, 3, -2) << QSize(640, 480) << 0 << 0 << 1.0 << false << true;
+        QTest::newRow("holes q1 north-east corner 700x500") << 1 << QRect(1496, 5004, 8, -8) << QSize(700, 500) << 0 << 0 << 1.0 << false << true;
+        QTest::newRow("holes q5 high DPI 2x 401x203") << 5 << QRect(1470, 4980, 60, -30) << QSize(401, 203) << 0 << 0 << 2.0 << false << true;
+        QTest::newRow("holes q1 coarsest, 2 pixels wide") << 1 << QRect(1300, 5100, 300, -300) << QSize(2, 93) << 0 << 0 << 1.0 << false << true;
     }
 
     void gridsPaintAsTheirTriangles()
@@ -193,8 +242,12 @@ private slots:
         QFETCH(int, bands);
         QFETCH(qreal, ratio);
         QFETCH(bool, loose);
+        QFETCH(bool, holes);
         MapContent content;
-        content.addGrid(grid(49, 14, q));
+        if (holes)
+            QVERIFY(addUnderTile(content));
+        const auto tile = [&](int lat, int lon) { return holes ? holedGrid(lat, lon, q) : grid(lat, lon, q); };
+        content.addGrid(tile(49, 14));
         if (loose) {
             QVector<float> f;
             TestTiles::addTriangle(f, 14.9, 49.4, 15.1, 49.45, 15.0, 49.6, Qt::magenta);
@@ -204,8 +257,9 @@ private slots:
             TilePolygons::FileTriangles read = TilePolygons::readFile(name);
             QVERIFY(content.addTriangles(read));
         }
-        content.addGrid(grid(49, 15, q));
-        content.addGrid(grid(50, 15, q));
+        content.addGrid(tile(49, 15));
+        content.addGrid(tile(50, 15));
+        QVERIFY(!holes || (content.entries()[1].grid->hasHoles() && content.entries()[3].grid->hasHoles()));
         std::vector<int> levels;
         const QImage got = drawn(content, size, window, &levels, MapPainter::Mode(mode), bands, ratio);
         QCOMPARE(int(levels.size()), 3);
@@ -225,8 +279,17 @@ private slots:
                                      .arg(expected.pixel(x, y), 0, 16)));
             }
         }
-        // Something of the map is in the picture.
+        // Something of the map is in the picture, and the earlier tile
+        // shows through the holes.
         QVERIFY(got != blank(size, ratio));
+        if (holes) {
+            qint64 under = 0;
+            for (int y = 0; y < got.height(); ++y) {
+                for (int x = 0; x < got.width(); ++x)
+                    under += got.pixel(x, y) == UnderColour || got.pixel(x, y) == UnderColour2;
+            }
+            QVERIFY(under > 0);
+        }
     }
 
     // A sweep of sizes and windows, the cells' edges anywhere in a pixel.
@@ -249,6 +312,22 @@ private slots:
             ++sizes;
         }
         QVERIFY(sizes > 20);
+        // Tiles with holes over an earlier tile, at their own level and coarser.
+        MapContent holed;
+        QVERIFY(addUnderTile(holed));
+        holed.addGrid(holedGrid(49, 14, 5));
+        holed.addGrid(holedGrid(49, 15, 1));
+        for (int w = 41; w <= 1400; w += 97) {
+            const QSize size(w, 30 + (w * 7) % 500);
+            const QRect window(1390 + (w % 97), 5002 - (w % 13), 3 + (w * 3) % 200, -(2 + (w % 60)));
+            const QImage got = drawn(holed, size, window);
+            QImage expected = blank(size);
+            {
+                QPainter painter(&expected);
+                MapPainter::paintPlain(painter, size, window, holed, {}, false);
+            }
+            QVERIFY2(got == expected, qPrintable(QStringLiteral("holes, size %1x%2").arg(w).arg(size.height())));
+        }
     }
 
     // Where the stored level is drawn the picture is today's (apart from
@@ -423,32 +502,69 @@ private slots:
     }
 
     // Opening: a regular file becomes its grid (a byte per cell, no
-    // floats kept); one of the same size with a single bit changed, or cut
-    // short, is read into triangles as before.
+    // floats kept), also with cells left out or damaged triangles among its
+    // records; one with a single bit changed, or its cells out of order, is
+    // read into triangles as before.
     void openAsGridOrTriangles()
     {
         const QString regular = convertedFile(48, 16, 5);
-        QFile source(regular);
-        QVERIFY(source.open(QIODevice::ReadOnly));
-        const QByteArray bytes = source.readAll();
+        const QByteArray bytes = TestTiles::fileBytes(regular);
+        QCOMPARE(bytes.size(), TileGrid::fileBytes(5));
         const TileReading::OpenedTile tile = TileReading::open(regular, true);
         QVERIFY(tile.grid);
         QCOMPARE(tile.grid->heldBytes(), qint64(240) * 240);
         QVERIFY(tile.triangles.polygons.isEmpty() && tile.triangles.floats.isEmpty());
 
+        // Grids: the same tile's cells, some left out.
+        const QByteArray holed = TestTiles::withHoles(bytes, 5, TestTiles::borderHoles);
+        const QByteArray nan = TestTiles::nanTriangle();
+        const std::pair<const char *, QByteArray> grids[] = {
+            {"short.chgt", bytes.left(bytes.size() - 144)},
+            {"holes.chgt", holed},
+            {"nan.chgt", bytes + nan},
+            {"holes-nan.chgt", nan + holed.left(144 * 777) + nan + nan + holed.mid(144 * 777) + nan},
+        };
+        for (const auto &[name, content] : grids) {
+            const QString path = dir.filePath(QString::fromLatin1(name));
+            QVERIFY(TestTiles::writeBytes(path, content));
+            const TileReading::OpenedTile opened = TileReading::open(path, true);
+            QVERIFY2(opened.grid, name);
+            QVERIFY(opened.triangles.polygons.isEmpty() && opened.triangles.floats.isEmpty());
+            // A byte per cell, present or not.
+            QCOMPARE(opened.grid->heldBytes(), tile.grid->heldBytes());
+            const bool withHoles = QByteArray(name).startsWith("holes");
+            QCOMPARE(opened.grid->cellCount(), withHoles ? holed.size() / 144 : qstrcmp(name, "short.chgt") == 0 ? 240 * 240 - 1 : 240 * 240);
+            for (int c = 0; c < 240; ++c) {
+                for (int r = 0; r < 240; ++r) {
+                    const bool missing = withHoles ? TestTiles::leftOut(TestTiles::borderHoles, 5, c, r)
+                                                   : qstrcmp(name, "short.chgt") == 0 && c == 239 && r == 239;
+                    QCOMPARE(opened.grid->band(c, r), missing ? int(TileGrid::NoCell) : tile.grid->band(c, r));
+                }
+            }
+        }
+
+        // Triangles: a bit changed, two cells swapped, a cell twice.
         QByteArray damaged = bytes;
         damaged[qsizetype(144) * 1000 + 24] = char(damaged.at(qsizetype(144) * 1000 + 24) ^ 1); // an x of cell 1000
-        const QString names[] = {dir.filePath(QStringLiteral("damaged.chgt")), dir.filePath(QStringLiteral("short.chgt"))};
-        const QByteArray contents[] = {damaged, bytes.left(bytes.size() - 144)};
-        for (int i = 0; i < 2; ++i) {
-            QFile out(names[i]);
-            QVERIFY(out.open(QIODevice::WriteOnly) && out.write(contents[i]) == contents[i].size());
-            out.close();
-            const TileReading::OpenedTile opened = TileReading::open(names[i], true);
-            QVERIFY(!opened.grid);
+        QByteArray swapped = holed;
+        swapped.replace(144 * 500, 144, holed.mid(144 * 501, 144));
+        swapped.replace(144 * 501, 144, holed.mid(144 * 500, 144));
+        const std::pair<const char *, QByteArray> others[] = {
+            {"damaged.chgt", damaged},
+            {"swapped.chgt", swapped},
+            {"twice.chgt", holed.left(144 * 301) + holed.mid(144 * 300)},
+            {"twice-nan.chgt", holed.left(144 * 301) + nan + holed.mid(144 * 300)},
+        };
+        for (const auto &[name, content] : others) {
+            const QString path = dir.filePath(QString::fromLatin1(name));
+            QVERIFY(TestTiles::writeBytes(path, content));
+            const TileReading::OpenedTile opened = TileReading::open(path, true);
+            QVERIFY2(!opened.grid, name);
             QVERIFY(opened.triangles.ok);
-            QCOMPARE(opened.triangles.polygons.size(), contents[i].size() / 72);
-            QCOMPARE(opened.triangles.floats, contents[i]);
+            const bool withNan = content.contains(nan);
+            QCOMPARE(opened.triangles.polygons.size(), content.size() / 72 - withNan);
+            if (!withNan)
+                QCOMPARE(opened.triangles.floats, content);
         }
         TileReading::OpenedTile missing = TileReading::open(dir.filePath(QStringLiteral("none.chgt")), false);
         QVERIFY(!missing.grid && !missing.triangles.ok);
@@ -483,6 +599,77 @@ private slots:
         const TileLevel northStored(*north, 5);
         const int c = northStored.columnEdges().cellAt(14.3), r = northStored.rowEdges().cellAt(50.3);
         QCOMPARE(renderer.colorAt(content, QPointF(14.3, 50.3)), GridFill::bandColor(north->band(c, r)));
+
+        // A grid with holes on top: where it has no cell, what lies below,
+        // or nothing.
+        const std::shared_ptr<const TileGrid> holed = holedGrid(49, 14, 1);
+        const std::shared_ptr<const TileGrid> holedNorth = holedGrid(50, 14, 1);
+        content.addGrid(holed);
+        MapContent alone;
+        alone.addGrid(holedNorth);
+        const CellEdges columns(14, 1, CellEdges::FarEdge::Shared), rows(49, 1, CellEdges::FarEdge::Shared);
+        const CellEdges northRows(50, 1, CellEdges::FarEdge::Shared);
+        const CellEdges below(14, 5, CellEdges::FarEdge::Shared), belowRows(49, 5, CellEdges::FarEdge::Shared);
+        int holes = 0, cells = 0;
+        for (int i = 0; i < 400; ++i) {
+            const QPointF p(14.0 + (i * 0.6180339) - std::floor(i * 0.6180339), 49.0 + (i * 0.4142135) - std::floor(i * 0.4142135));
+            const int pc = columns.cellAt(p.x()), pr = rows.cellAt(p.y());
+            if (pc < 0 || pr < 0 || magentaAt(p))
+                continue;
+            const bool hole = !holed->hasCell(pc, pr);
+            holes += hole;
+            cells += !hole;
+            const int sc = below.cellAt(p.x()), sr = belowRows.cellAt(p.y());
+            QCOMPARE(renderer.colorAt(content, p), GridFill::bandColor(hole ? g->band(sc, sr) : holed->band(pc, pr)));
+            const QPointF q = p + QPointF(0, 1);
+            const int qr = northRows.cellAt(q.y());
+            if (qr < 0)
+                continue;
+            QCOMPARE(renderer.colorAt(alone, q), holedNorth->hasCell(pc, qr) ? GridFill::bandColor(holedNorth->band(pc, qr)) : QColor());
+        }
+        QVERIFY2(holes > 50 && cells > 50, qPrintable(QStringLiteral("%1 holes, %2 cells").arg(holes).arg(cells)));
+    }
+
+    // The magenta triangle of pointerReadsTopmost, with a margin.
+    static bool magentaAt(QPointF p) { return p.x() > 14.49 && p.x() < 14.71 && p.y() > 49.49 && p.y() < 49.71; }
+
+    // A damaged triangle among a regular tile's records, with or without
+    // holes, is dropped and the tile drawn as before: chgt2png gives the
+    // picture of the tile alone.
+    void damagedTriangleKeepsTheLevel()
+    {
+        const QByteArray full = TestTiles::fileBytes(convertedFile(49, 15, 5));
+        QCOMPARE(full.size(), TileGrid::fileBytes(5));
+        const QByteArray holed = TestTiles::withHoles(full, 5, TestTiles::borderHoles);
+        const QByteArray nan = TestTiles::nanTriangle();
+        const auto picture = [&](const QString &name, const QByteArray &content) {
+            const QString chgt = dir.filePath(name + QStringLiteral(".chgt"));
+            const QString png = dir.filePath(name + QStringLiteral(".png"));
+            if (!TestTiles::writeBytes(chgt, content))
+                return QImage();
+            QProcess process;
+            process.start(QCoreApplication::applicationDirPath() + "/chgt2png", {"--size", "600x300", "-o", png, chgt});
+            if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+                return QImage();
+            return QImage(png).convertToFormat(QImage::Format_RGB32);
+        };
+        for (const auto &[name, tile] : {std::pair{QStringLiteral("whole"), full}, {QStringLiteral("holes"), holed}}) {
+            const QImage alone = picture(name, tile);
+            QVERIFY(!alone.isNull());
+            QCOMPARE(alone.size(), QSize(600, 300));
+            const QImage appended = picture(name + QStringLiteral("-nan"), tile + nan);
+            QVERIFY(!appended.isNull());
+            QVERIFY2(appended == alone, qPrintable(name));
+            const QImage inside = picture(name + QStringLiteral("-nan-inside"), tile.left(144 * 1234) + nan + tile.mid(144 * 1234));
+            QVERIFY2(inside == alone, qPrintable(name));
+        }
+        // The level drawn there is coarser than the stored one: the full
+        // density of the triangles would not give that picture.
+        MapContent content;
+        content.addGrid(grid(49, 15, 5));
+        std::vector<int> levels;
+        drawn(content, QSize(600, 300), ViewExtentMath::windowRect(startUpExtent()), &levels);
+        QCOMPARE(levels, std::vector<int>{10});
     }
 };
 

@@ -7,6 +7,7 @@
 #include "MapPainter.h"
 #include "MappedFile.h"
 #include "TestRegistry.h"
+#include "TestTiles.h"
 #include "TileGrid.h"
 #include "TileLevel.h"
 #include "TileMeshBuilder.h"
@@ -80,8 +81,32 @@ QByteArray builderCells(const QByteArray &hgt, int lon, int lat, int q)
 QByteArray levelCells(const TileLevel &level, const CellRange &range)
 {
     QByteArray out(qsizetype(range.cellCount()) * Cell * 4, Qt::Uninitialized);
-    level.writeCells(range, reinterpret_cast<float *>(out.data()));
+    out.truncate(qsizetype(level.writeCells(range, reinterpret_cast<float *>(out.data()))) * Cell * 4);
     return out;
+}
+
+// Masks of left-out cells for the tests of holes.
+enum class Mask { None, Border, AllButLastCell, AllButOneCell, NorthAndEastEdges, FirstCell, AllButFirstColumn };
+
+TestTiles::Holes holesOf(Mask mask, int q)
+{
+    switch (mask) {
+    case Mask::None:
+        return [](int, int) { return false; };
+    case Mask::Border:
+        return TestTiles::borderHoles;
+    case Mask::AllButLastCell: // at q = 1 the cell at 1200, 1200: x and y a whole degree
+        return [q](int i, int j) { return i <= 1200 - q || j <= 1200 - q; };
+    case Mask::AllButOneCell:
+        return [](int i, int j) { return i != 601 || j != 301; };
+    case Mask::NorthAndEastEdges:
+        return [](int i, int j) { return i >= 1196 || j >= 1196; };
+    case Mask::FirstCell:
+        return [](int i, int j) { return i == 1 && j == 1; };
+    case Mask::AllButFirstColumn:
+        return [](int i, int) { return i > 1; };
+    }
+    return {};
 }
 
 // The first cell index (bytes / 144) where two tiles differ, or -1.
@@ -105,7 +130,13 @@ enum class Damage {
     ForeignColour,   // all six colours one that is not in the table
     MixedColours,    // one vertex of another band
     NanColour,
-    Truncated,       // one cell short
+    Truncated,       // one cell short: the last cell left out
+    NanTriangleAppended,     // a reader drops it
+    NanTriangleInTheMiddle,
+    InfiniteZAppended,
+    PieceAppended,   // 30 bytes, less than a triangle: dropped too
+    NanXInACell,     // half a cell is left when it is dropped
+    FirstCellDoubled,
     TruncatedByte,
     Longer,          // one cell more
     Empty,
@@ -157,6 +188,28 @@ void damage(QByteArray &tile, Damage kind)
     case Damage::Truncated:
         tile.chop(144);
         break;
+    case Damage::NanTriangleAppended:
+        tile.append(TestTiles::nanTriangle());
+        break;
+    case Damage::NanTriangleInTheMiddle:
+        tile.insert(middle + 72, TestTiles::nanTriangle());
+        break;
+    case Damage::InfiniteZAppended: {
+        QByteArray t = TestTiles::nanTriangle();
+        qToLittleEndian(bitsOf(1.0f), t.data() + 24);
+        qToLittleEndian(bitsOf(INFINITY), t.data() + 24 + 8);
+        tile.append(t);
+        break;
+    }
+    case Damage::PieceAppended:
+        tile.append(QByteArray(30, '\0'));
+        break;
+    case Damage::NanXInACell:
+        setWord(middle + 72, 0x7fc00000u);
+        break;
+    case Damage::FirstCellDoubled:
+        tile.insert(0, tile.left(144));
+        break;
     case Damage::TruncatedByte:
         tile.chop(1);
         break;
@@ -184,6 +237,7 @@ void damage(QByteArray &tile, Damage kind)
 } // namespace
 
 Q_DECLARE_METATYPE(Damage)
+Q_DECLARE_METATYPE(Mask)
 
 class TileGridTest : public QObject
 {
@@ -235,6 +289,19 @@ class TileGridTest : public QObject
         auto it = grids.find(key);
         if (it == grids.end()) {
             const QByteArray cells = builderCells(source(kind, lat, lon), lon, lat, q);
+            it = grids.emplace(key, TileGrid::recognise(cells.constData(), cells.size())).first;
+        }
+        return it->second;
+    }
+
+    // The same tile with the border's cells left out.
+    const TileGrid &holedGrid(const QString &kind, int lat, int lon, int q)
+    {
+        const QString key = QStringLiteral("holes %1 %2 %3 %4").arg(kind).arg(lat).arg(lon).arg(q);
+        auto it = grids.find(key);
+        if (it == grids.end()) {
+            const QByteArray cells =
+                TestTiles::withHoles(builderCells(source(kind, lat, lon), lon, lat, q), q, TestTiles::borderHoles);
             it = grids.emplace(key, TileGrid::recognise(cells.constData(), cells.size())).first;
         }
         return it->second;
@@ -305,9 +372,11 @@ private slots:
         QTest::addColumn<int>("q");
         QTest::addColumn<Damage>("kind");
         QTest::addColumn<bool>("regular");
-        for (int q : {5, 1}) {
-            const auto row = [q](const char *name, Damage d, bool regular = false) {
-                QTest::addRow("q%d %s", q, name) << q << d << regular;
+        QTest::addColumn<bool>("holes");
+        for (const auto &[q, holes] : {std::pair{5, false}, {1, false}, {5, true}, {2, true}}) {
+            const auto row = [q = q, holes = holes](const char *name, Damage d, bool regular = false) {
+                if (!holes || d != Damage::ShiftedEast)
+                    QTest::addRow("q%d%s %s", q, holes ? " with holes" : "", name) << q << d << regular << holes;
             };
             row("intact", Damage::None, true);
             row("flipped low bit of a far x", Damage::FlipXBit);
@@ -318,7 +387,13 @@ private slots:
             row("colour not in the table", Damage::ForeignColour);
             row("cell of mixed colours", Damage::MixedColours);
             row("NaN colour", Damage::NanColour);
-            row("one cell short", Damage::Truncated);
+            row("one cell short", Damage::Truncated, true);
+            row("NaN triangle appended", Damage::NanTriangleAppended, true);
+            row("NaN triangle in the middle", Damage::NanTriangleInTheMiddle, true);
+            row("triangle with infinite z appended", Damage::InfiniteZAppended, true);
+            row("30 bytes appended", Damage::PieceAppended, true);
+            row("NaN x in a cell", Damage::NanXInACell);
+            row("first cell twice", Damage::FirstCellDoubled);
             row("one byte short", Damage::TruncatedByte);
             row("one cell longer", Damage::Longer);
             row("empty", Damage::Empty);
@@ -333,14 +408,25 @@ private slots:
         QFETCH(int, q);
         QFETCH(Damage, kind);
         QFETCH(bool, regular);
+        QFETCH(bool, holes);
         const int lat = 49, lon = 15;
         const QByteArray &hgt = source(QStringLiteral("random"), lat, lon);
         QByteArray tile = kind == Damage::ShiftedEast ? plainCells(hgt, lon, lat, q, 1)
                                                       : builderCells(hgt, lon, lat, q);
+        if (holes)
+            tile = TestTiles::withHoles(tile, q, TestTiles::borderHoles);
+        const QByteArray intact = tile;
         if (kind != Damage::ShiftedEast)
             damage(tile, kind);
         const TileGrid grid = TileGrid::recognise(tile.constData(), tile.size());
         QCOMPARE(!grid.isNull(), regular);
+        // What a regular one holds: the intact tile, or it with its last cell left out.
+        if (regular) {
+            const TileLevel stored(grid, q);
+            const QByteArray cells = levelCells(stored, stored.wholeTile());
+            QCOMPARE(firstDifferentCell(cells, kind == Damage::Truncated ? intact.chopped(144) : intact), -1);
+            QCOMPARE(grid.hasHoles(), holes || kind == Damage::Truncated);
+        }
         // An unaligned copy reads the same.
         if (q != 5)
             return;
@@ -350,6 +436,61 @@ private slots:
         QCOMPARE(!TileGrid::recognise(shifted.constData() + 1, tile.size()).isNull(), regular);
     }
 
+    // Tiles with cells left out: a grid of the same size with the right
+    // cells missing, giving back the file byte for byte; the first cell
+    // present gives the quantity and the corner, wherever it lies.
+    void recognisesHoles_data()
+    {
+        QTest::addColumn<int>("q");
+        QTest::addColumn<Mask>("mask");
+        for (int q = 1; q <= 5; ++q)
+            QTest::addRow("q%d border", q) << q << Mask::Border;
+        for (int q : {1, 5}) {
+            QTest::addRow("q%d only the last cell", q) << q << Mask::AllButLastCell;
+            QTest::addRow("q%d a single cell", q) << q << Mask::AllButOneCell;
+            QTest::addRow("q%d north and east edges left out", q) << q << Mask::NorthAndEastEdges;
+            QTest::addRow("q%d first cell left out", q) << q << Mask::FirstCell;
+            QTest::addRow("q%d only the first column", q) << q << Mask::AllButFirstColumn;
+        }
+    }
+
+    void recognisesHoles()
+    {
+        QFETCH(int, q);
+        QFETCH(Mask, mask);
+        const int lat = 49, lon = 17;
+        const TestTiles::Holes holes = holesOf(mask, q);
+        const QByteArray tile = TestTiles::withHoles(builderCells(source(QStringLiteral("random"), lat, lon), lon, lat, q), q, holes);
+        QVERIFY(!tile.isEmpty());
+        const TileGrid grid = TileGrid::recognise(tile.constData(), tile.size());
+        QVERIFY(!grid.isNull());
+        QCOMPARE(grid.quantity(), q);
+        QCOMPARE(grid.lat(), lat);
+        QCOMPARE(grid.lon(), lon);
+        const int n = 1199 / q + 1;
+        QCOMPARE(grid.side(), n);
+        // Holes cost what cells cost: a byte each.
+        QCOMPARE(grid.heldBytes(), qint64(n) * n);
+        QCOMPARE(grid.cellCount(), tile.size() / 144);
+        QVERIFY(grid.hasHoles());
+        for (int c = 0; c < n; ++c) {
+            for (int r = 0; r < n; ++r) {
+                if (grid.hasCell(c, r) == TestTiles::leftOut(holes, q, c, r))
+                    QFAIL(qPrintable(QStringLiteral("cell %1,%2").arg(c).arg(r)));
+            }
+        }
+        const TileLevel stored(grid, q);
+        QCOMPARE(firstDifferentCell(levelCells(stored, stored.wholeTile()), tile), -1);
+        // Unaligned, and with a NaN triangle appended, the same grid.
+        QByteArray shifted = QByteArray(1, 'x') + tile + TestTiles::nanTriangle();
+        const TileGrid again = TileGrid::recognise(shifted.constData() + 1, shifted.size() - 1);
+        QVERIFY(!again.isNull());
+        const TileLevel storedAgain(again, q);
+        QCOMPARE(firstDifferentCell(levelCells(storedAgain, storedAgain.wholeTile()), tile), -1);
+        // A tile without any cell is empty, and not a grid.
+        QVERIFY(TileGrid::recognise(tile.constData(), 0).isNull());
+    }
+
     // Level k of a finer tile is the tile converted at quantity k, byte for
     // byte: at k up to 5 the real conversion, above it the same rule.
     void levelsMatchConversion_data()
@@ -357,17 +498,22 @@ private slots:
         QTest::addColumn<QString>("kind");
         QTest::addColumn<int>("q");
         QTest::addColumn<int>("k");
+        QTest::addColumn<bool>("holes");
         for (int k = 1; k <= 5; ++k)
-            QTest::addRow("relief q1 k%d", k) << "relief" << 1 << k;
-        QTest::newRow("random q1 k5") << "random" << 1 << 5;
-        QTest::newRow("relief q2 k4") << "relief" << 2 << 4;
-        QTest::newRow("random q2 k4") << "random" << 2 << 4;
-        QTest::newRow("relief q3 k3") << "relief" << 3 << 3;
+            QTest::addRow("relief q1 k%d", k) << "relief" << 1 << k << false;
+        QTest::newRow("random q1 k5") << "random" << 1 << 5 << false;
+        QTest::newRow("relief q2 k4") << "relief" << 2 << 4 << false;
+        QTest::newRow("random q2 k4") << "random" << 2 << 4 << false;
+        QTest::newRow("relief q3 k3") << "relief" << 3 << 3 << false;
         for (int k : {6, 8, 25, 48, 1200})
-            QTest::addRow("relief q1 k%d", k) << "relief" << 1 << k;
-        QTest::newRow("random q5 k10") << "random" << 5 << 10;
-        QTest::newRow("random q5 k600") << "random" << 5 << 600;
-        QTest::newRow("random q4 k12") << "random" << 4 << 12;
+            QTest::addRow("relief q1 k%d", k) << "relief" << 1 << k << false;
+        QTest::newRow("random q5 k10") << "random" << 5 << 10 << false;
+        QTest::newRow("random q5 k600") << "random" << 5 << 600 << false;
+        QTest::newRow("random q4 k12") << "random" << 4 << 12 << false;
+        // With cells left out: the level of a tile with holes is the tile
+        // converted at k with the same posts' cells left out.
+        for (const auto &[q, k] : {std::pair{1, 1}, {1, 5}, {1, 6}, {1, 1200}, {2, 4}, {5, 10}, {4, 12}})
+            QTest::addRow("relief q%d k%d with holes", q, k) << "relief" << q << k << true;
     }
 
     void levelsMatchConversion()
@@ -375,22 +521,29 @@ private slots:
         QFETCH(QString, kind);
         QFETCH(int, q);
         QFETCH(int, k);
+        QFETCH(bool, holes);
         const int lat = 50, lon = 13;
-        const TileGrid &g = grid(kind, lat, lon, q);
+        const TileGrid &g = holes ? holedGrid(kind, lat, lon, q) : grid(kind, lat, lon, q);
         QVERIFY(!g.isNull());
         QVERIFY(g.hasLevel(k));
         const TileLevel level(g, k);
         QCOMPARE(level.side(), 1199 / k + 1);
         const QByteArray cells = levelCells(level, level.wholeTile());
         const QByteArray &hgt = source(kind, lat, lon);
-        const QByteArray expected = k <= 5 ? builderCells(hgt, lon, lat, k) : plainCells(hgt, lon, lat, k);
+        const QByteArray full = k <= 5 ? builderCells(hgt, lon, lat, k) : plainCells(hgt, lon, lat, k);
+        const QByteArray expected = holes ? TestTiles::withHoles(full, k, TestTiles::borderHoles) : full;
+        QVERIFY(holes ? expected.size() < full.size() : true);
         QCOMPARE(firstDifferentCell(cells, expected), -1);
         // A part of the level is the same cells, in the same order.
         const CellRange part{level.side() / 3, level.side() / 2 + 1, level.side() / 4, level.side() - 1};
         const QByteArray some = levelCells(level, part);
         QByteArray expectedPart;
-        for (int c = part.column0; c < part.column1; ++c)
-            expectedPart += expected.mid((qsizetype(c) * level.side() + part.row0) * 144, qsizetype(part.row1 - part.row0) * 144);
+        for (int c = part.column0; c < part.column1; ++c) {
+            for (int r = part.row0; r < part.row1; ++r) {
+                if (!holes || !TestTiles::leftOut(TestTiles::borderHoles, k, c, r))
+                    expectedPart += full.mid((qsizetype(c) * level.side() + r) * 144, 144);
+            }
+        }
         QCOMPARE(firstDifferentCell(some, expectedPart), -1);
     }
 

@@ -9,6 +9,9 @@
 #include <QString>
 #include <QVector>
 
+#include <cmath>
+#include <functional>
+
 namespace TestTiles {
 
 // One triangle in degrees; every vertex gets the colour.
@@ -25,6 +28,71 @@ inline bool writeFloats(const QString &path, const QVector<float> &floats, const
     const QByteArray bytes = QByteArray(reinterpret_cast<const char *>(floats.data()), floats.size() * 4) + tail;
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// Posts without a height, as a raster import meets them: i east and j north
+// of the tile's corner, in 1/1200 degree (1 .. 1200). West of a wavy border
+// (a tile cut along a state border), a lake, every third post of part of
+// the north edge, and single posts scattered over the tile.
+inline bool borderHoles(int i, int j)
+{
+    const double border = 260 + 110 * std::sin(j / 97.0) + 35 * std::sin(j / 13.0);
+    if (i < border)
+        return true;
+    if ((i - 820) * (i - 820) + (j - 640) * (j - 640) < 140 * 140)
+        return true;
+    if (j == 1200 && i > 900 && i % 3 == 0)
+        return true;
+    return (i * 31 + j * 17) % 89 == 0;
+}
+
+using Holes = std::function<bool(int i, int j)>;
+
+// Whether cell (column, row) of quantity q is left out: its south-west post.
+inline bool leftOut(const Holes &holes, int q, int column, int row)
+{
+    return holes(1 + column * q, 1 + row * q);
+}
+
+// A full tile of quantity q (its bytes as the conversion writes them) with
+// the cells whose post has no height left out: the rest byte for byte, in
+// the same order.
+inline QByteArray withHoles(const QByteArray &tile, int q, const Holes &holes)
+{
+    const int n = 1199 / q + 1;
+    QByteArray out;
+    if (tile.size() != qsizetype(n) * n * 144)
+        return out;
+    out.reserve(tile.size());
+    for (int c = 0; c < n; ++c) {
+        for (int r = 0; r < n; ++r) {
+            if (!leftOut(holes, q, c, r))
+                out.append(tile.constData() + (qsizetype(c) * n + r) * 144, 144);
+        }
+    }
+    return out;
+}
+
+// A file's bytes, or empty when it cannot be read.
+inline QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+inline bool writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// One triangle with a NaN longitude (a reader drops it), as bytes.
+inline QByteArray nanTriangle()
+{
+    QVector<float> f;
+    addTriangle(f, 14.5, 49.5, 14.6, 49.5, 14.5, 49.6, QColor(200, 10, 10));
+    f[6] = std::nanf("");
+    return QByteArray(reinterpret_cast<const char *>(f.data()), f.size() * 4);
 }
 
 } // namespace TestTiles

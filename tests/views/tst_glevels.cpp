@@ -5,6 +5,8 @@
 #include "DrawGLWdg.h"
 #include "GlBufferFunctions.h"
 #include "HgtTileGenerator.h"
+#include "TileGrid.h"
+#include "TileLevel.h"
 #include "TestTiles.h"
 #include "ViewExtent.h"
 
@@ -144,6 +146,33 @@ class TestGlLevels : public QObject
 
     const QRectF tilesArea{14.0, 49.0, 2.0, 1.0};
 
+    // The tiles with the border's cells left out, and an earlier tile of
+    // slanted triangles in two colours under them.
+    QStringList holedFiles(int q)
+    {
+        QStringList files{dir.filePath(QStringLiteral("under.chgt"))};
+        if (!QFile::exists(files.first())) {
+            QVector<float> f;
+            for (int i = 0; i < 30; ++i) {
+                for (int j = 0; j < 20; ++j) {
+                    const double x = 13.5 + i * 0.1, y = 48.5 + j * 0.1;
+                    TestTiles::addTriangle(f, x, y, x + 0.1, y, x, y + 0.1, QColor(32, 192, 160));
+                    TestTiles::addTriangle(f, x, y + 0.1, x + 0.1, y + 0.1, x + 0.1, y, QColor(192, 32, 160));
+                }
+            }
+            if (!TestTiles::writeFloats(files.first(), f))
+                return {};
+        }
+        for (const QString &full : q == 1 ? q1Files : q5Files) {
+            const QString holed = dir.filePath(QStringLiteral("holes-q%1-").arg(q) + QFileInfo(full).fileName());
+            if (!QFile::exists(holed)
+                && !TestTiles::writeBytes(holed, TestTiles::withHoles(TestTiles::fileBytes(full), q, TestTiles::borderHoles)))
+                return {};
+            files << holed;
+        }
+        return files;
+    }
+
 private slots:
     void initTestCase()
     {
@@ -209,6 +238,81 @@ private slots:
         QCOMPARE(c.newGaps, qint64(0));
         // Today's gaps are hairlines, not areas.
         QVERIFY(c.todaysGaps <= 4 * (size.width() + size.height()));
+    }
+
+    // Tiles with cells left out, over an earlier tile: exactly the picture
+    // of the cells present of the level drawn, as triangles of their own
+    // (shared edges), with the earlier tile showing through the holes.
+    void holesPictures_data()
+    {
+        QTest::addColumn<int>("q");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<ViewExtent>("extent");
+        QTest::addColumn<QVector<int>>("levels");
+        QTest::newRow("q1 start-up 1200x600") << 1 << QSize(1200, 600) << stepsIn(0) << QVector<int>{5, 5};
+        QTest::newRow("q5 start-up 1080x700") << 5 << QSize(1080, 700) << stepsIn(0) << QVector<int>{5, 5};
+        QTest::newRow("q5 start-up 600x300") << 5 << QSize(600, 300) << stepsIn(0) << QVector<int>{10, 10};
+        QTest::newRow("q5 two tiles 1200x600, in columns") << 5 << QSize(1200, 600) << ViewExtent{13.9f, 16.1f, 48.9f, 50.1f}
+                                                          << QVector<int>{5, 5};
+        QTest::newRow("q1 the border up close 900x700, in rows") << 1 << QSize(900, 700) << ViewExtent{14.17f, 14.3f, 49.7f, 49.8f}
+                                                                << QVector<int>{1, 0};
+        // No cell of the tile in sight: nothing to draw, and nothing failed.
+        QTest::newRow("q1 inside a hole 640x480") << 1 << QSize(640, 480) << ViewExtent{14.01f, 14.06f, 49.5f, 49.54f}
+                                                  << QVector<int>{1, 0};
+        QTest::newRow("q1 the north-east corner 800x800") << 1 << QSize(800, 800) << ViewExtent{14.97f, 15.03f, 49.97f, 50.03f}
+                                                         << QVector<int>{1, 1};
+    }
+
+    void holesPictures()
+    {
+        QFETCH(int, q);
+        QFETCH(QSize, size);
+        QFETCH(ViewExtent, extent);
+        QFETCH(QVector<int>, levels);
+        const QStringList files = holedFiles(q);
+        QCOMPARE(files.size(), 3);
+        QTest::failOnWarning(QRegularExpression("could not be uploaded"));
+        DrawGLWdg view;
+        QVERIFY(showAt(&view, size));
+        view.viewBorder(false);
+        QVERIFY(view.createHeightsGenBuffer(files));
+        const QImage got = pictureOf(view, extent);
+        QCOMPARE(view.tileCount(), 3);
+        QCOMPARE(view.drawnLevels(), levels);
+
+        // The same cells, one triangle pair each, after the same earlier tile.
+        DrawGLWdg reference;
+        QVERIFY(showAt(&reference, size));
+        reference.viewBorder(false);
+        QVERIFY(addAsTriangles(reference, files.mid(0, 1)));
+        for (int i = 1; i < 3; ++i) {
+            const QByteArray bytes = TestTiles::fileBytes(files[i]);
+            const TileGrid grid = TileGrid::recognise(bytes.constData(), bytes.size());
+            QVERIFY(grid.hasHoles());
+            if (levels[i - 1] == 0) // not in sight
+                continue;
+            const TileLevel level(grid, levels[i - 1], CellEdges::FarEdge::Shared);
+            QByteArray floats(qsizetype(level.wholeTile().cellCount()) * 144, Qt::Uninitialized);
+            floats.truncate(qsizetype(level.writeCells(level.wholeTile(), reinterpret_cast<float *>(floats.data()))) * 144);
+            reference.addTile(files[i], floats);
+        }
+        const QImage expected = pictureOf(reference, extent);
+        QCOMPARE(got.size(), expected.size());
+        qint64 differ = 0, under = 0;
+        QPoint first(-1, -1);
+        for (int y = 0; y < got.height(); ++y) {
+            for (int x = 0; x < got.width(); ++x) {
+                const QRgb p = got.pixel(x, y) | 0xff000000u;
+                if (p != (expected.pixel(x, y) | 0xff000000u) && differ++ == 0)
+                    first = QPoint(x, y);
+                under += p == qRgb(32, 192, 160) || p == qRgb(192, 32, 160);
+            }
+        }
+        QVERIFY2(differ == 0, qPrintable(QStringLiteral("%1 pixels differ, first at %2,%3").arg(differ).arg(first.x()).arg(first.y())));
+        QVERIFY(under > 0);
+        // Both tiles are still drawn at the next window.
+        pictureOf(view, stepsIn(0));
+        QVERIFY(!view.drawnLevels().contains(0));
     }
 
     // Today's stored far edges leave white lines across the map at some

@@ -8,7 +8,9 @@
 #include "DrawQtWdg.h"
 #include "HeightColors.h"
 #include "HgtTileGenerator.h"
+#include "GridFill.h"
 #include "OpenTiles.h"
+#include "TileGrid.h"
 #include "TestTiles.h"
 
 #include <QPainter>
@@ -574,6 +576,68 @@ private slots:
         copy[1].polygon[0] = QPointF(-1, -1);
         QCOMPARE(got[1].polygon, before);
         QCOMPARE(copy[1].polygon[1], before[1]);
+    }
+
+    // Tiles with cells left out (one with a damaged triangle among its
+    // records) open into both views as grids holding what full tiles hold;
+    // the earlier tile shows through the holes, and the pointer readout
+    // there gives it, or nothing.
+    void tilesWithHoles()
+    {
+        QVector<float> under;
+        addTriangle(under, 13.9, 48.9, 16.1, 48.9, 13.9, 50.1, Qt::red);
+        addTriangle(under, 13.9, 50.1, 16.1, 50.1, 16.1, 48.9, Qt::red);
+        QVERIFY(writeFloats(path("under-holes.chgt"), under));
+        QStringList holed;
+        for (int i = 0; i < 2; ++i) {
+            QByteArray bytes = TestTiles::withHoles(TestTiles::fileBytes(relief[i]), 5, TestTiles::borderHoles);
+            if (i == 1)
+                bytes.insert(144 * 1000, TestTiles::nanTriangle());
+            holed << path(QStringLiteral("holes-%1.chgt").arg(i));
+            QVERIFY(TestTiles::writeBytes(holed.last(), bytes));
+        }
+        DrawQtWdg qt, fullQt, aloneQt;
+        DrawGLWdg gl, fullGl, aloneGl;
+        QVERIFY(show(&qt) && show(&gl));
+        OpenTiles::intoViews(QStringList{path("under-holes.chgt")} + holed, qt, gl);
+        OpenTiles::intoViews(relief, fullQt, fullGl);
+        OpenTiles::intoViews(holed, aloneQt, aloneGl);
+        QCOMPARE(qt.mapContent().gridCount(), 2);
+        QCOMPARE(gl.tileCount(), 3);
+        QCOMPARE(gl.drawnLevels().size(), 2);
+        // A byte per cell, present or not.
+        QCOMPARE(qt.mapContent().gridBytes(), qint64(2) * 240 * 240);
+        QCOMPARE(qt.mapContent().gridBytes(), fullQt.mapContent().gridBytes());
+
+        const QRgb red = qRgb(255, 0, 0);
+        int holes = 0, cells = 0;
+        for (int i = 0; i < 300; ++i) {
+            const QPointF p(14.0 + 2.0 * ((i * 0.6180339) - std::floor(i * 0.6180339)),
+                            49.0 + ((i * 0.4142135) - std::floor(i * 0.4142135)));
+            const int t = p.x() < 15.0 ? 0 : 1;
+            const TileGrid &full = *fullQt.mapContent().entries()[size_t(t)].grid;
+            const CellEdges columns(full.lon(), 5, CellEdges::FarEdge::Shared), rows(full.lat(), 5, CellEdges::FarEdge::Shared);
+            const int c = columns.cellAt(p.x()), r = rows.cellAt(p.y());
+            if (c < 0 || r < 0)
+                continue;
+            const bool hole = TestTiles::leftOut(TestTiles::borderHoles, 5, c, r);
+            holes += hole;
+            cells += !hole;
+            QCOMPARE(qt.colorAt(p).rgb(), hole ? red : GridFill::bandColor(full.band(c, r)).rgb());
+            QCOMPARE(aloneQt.colorAt(p).isValid(), !hole);
+        }
+        QVERIFY2(holes > 30 && cells > 30, qPrintable(QStringLiteral("%1 holes, %2 cells").arg(holes).arg(cells)));
+
+        // The middle of the lake in E014 and the west of E014 show the earlier
+        // tile in both views; the cells around them do not.
+        const QImage qtImg = qt.grab().toImage(), glImg = gl.grabFramebuffer();
+        const auto pixel = [](double lon, double lat) { return QPoint(int((lon - 11.0) * 100), int((51.3 - lat) * 100)); };
+        for (const QImage &img : {qtImg, glImg}) {
+            QCOMPARE(img.pixel(pixel(14.68, 49.53)) | 0xff000000u, red);
+            QCOMPARE(img.pixel(pixel(14.03, 49.5)) | 0xff000000u, red);
+            QVERIFY((img.pixel(pixel(14.95, 49.1)) | 0xff000000u) != red);
+            QVERIFY((img.pixel(pixel(15.9, 49.9)) | 0xff000000u) != red);
+        }
     }
 
     // A tile the driver refuses to store is left out with one warning; the
