@@ -1,6 +1,7 @@
 #include "BorderCredit.h"
 #include "BorderOutline.h"
 #include "Chgt2PngOptions.h"
+#include "HeightLegend.h"
 #include "MapContent.h"
 #include "MapPainter.h"
 #include "TilePolygons.h"
@@ -78,6 +79,8 @@ int main(int argc, char **argv)
         MapPainter renderer;
         renderer.paint(painter, size, ViewExtentMath::windowRect(extent), content, border,
                        parse.options.showBorder);
+        if (parse.options.showLegend)
+            HeightLegend::draw(painter, size);
     }
     // The outline's licence travels with every picture that shows it.
     if (parse.options.showBorder)
