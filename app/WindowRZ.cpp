@@ -100,11 +100,13 @@ WindowRZ::WindowRZ(QWidget *parent)
     addDockWidget(Qt::BottomDockWidgetArea, importReport);
     importReport->hide();
 
-    // The dock's own close button unchecks the action.
     legend = new LegendDock(this);
     addDockWidget(Qt::RightDockWidgetArea, legend);
     legend->hide();
     connect(ui->actionLegend, &QAction::toggled, legend, &QDockWidget::setVisible);
+    // The dock's own toggle follows it being closed (its close button too)
+    // or shown; visibilityChanged would also report it hidden behind
+    // another dock's tab.
     connect(legend->toggleViewAction(), &QAction::toggled, ui->actionLegend, &QAction::setChecked);
     connect(&drawQtWdg, &DrawQtWdg::sPointerLeft, legend, &LegendDock::clearBand);
     connect(&drawGLWdg, &DrawGLWdg::sPointerLeft, legend, &LegendDock::clearBand);

@@ -28,7 +28,9 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QStackedWidget>
+#include <QSignalSpy>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QWheelEvent>
@@ -421,6 +423,24 @@ private slots:
             QVERIFY(dock->isHidden());
             QVERIFY(!action->isChecked());
             QTRY_COMPARE_WITH_TIMEOUT(stack->size(), mapArea, Waits::Event);
+        }
+
+        // Behind another dock's tab the legend is still open.
+        auto *report = w.findChild<QDockWidget *>("dockImportReport");
+        action->trigger();
+        report->show();
+        w.tabifyDockWidget(report, dock);
+        QTabBar *tabs = nullptr;
+        QTRY_VERIFY_WITH_TIMEOUT((tabs = w.findChild<QTabBar *>()) && tabs->count() == 2 && tabs->isVisible(),
+                                 Waits::Event);
+        QSignalSpy visibility(dock, &QDockWidget::visibilityChanged);
+        for (int round = 0; round < 4; ++round) {
+            const qsizetype before = visibility.size();
+            tabs->setCurrentIndex(1 - tabs->currentIndex());
+            // Qt tells the legend when its tab is left or chosen again.
+            QTRY_VERIFY_WITH_TIMEOUT(visibility.size() > before, Waits::Event);
+            QVERIFY(action->isChecked());
+            QVERIFY(!dock->isHidden());
         }
     }
 
