@@ -11,13 +11,14 @@ enum ExitCode { Done = 0, BadUsage = 2 };
 
 void describe(QCommandLineParser &parser)
 {
+    // Czech like the window; Qt's own lines come from its Czech texts.
     parser.setApplicationDescription(QStringLiteral(
-        "Shows elevation data as a coloured height map and converts HGT tiles into CHGT tiles.\n"
-        "CHGT tiles given are opened in both map views; HGT tiles and zip archives of them\n"
-        "are offered for import."));
-    parser.addPositionalArgument(QStringLiteral("files"),
-                                 QStringLiteral("CHGT tiles to open, HGT tiles or zip archives to import."),
-                                 QStringLiteral("[FILE...]"));
+        "Zobrazuje výšková data jako barevnou výškovou mapu a převádí dlaždice HGT na dlaždice CHGT.\n"
+        "Zadané dlaždice CHGT otevře v obou mapových pohledech; dlaždice HGT a jejich archivy zip\n"
+        "nabídne k importu."));
+    parser.addPositionalArgument(QStringLiteral("soubory"),
+                                 QStringLiteral("Dlaždice CHGT k otevření, HGT a archivy zip k importu."),
+                                 QStringLiteral("[SOUBOR...]"));
 }
 
 // A path as given, or a file URL as some launchers pass it, made absolute.
@@ -40,7 +41,9 @@ CommandLine CommandLine::parse(const QStringList &args)
     CommandLine result;
     const bool parsed = parser.parse(args);
     // Asked for help or the version, that is the answer even beside a mistake.
-    if (parser.isSet(helpOption)) {
+    // --help-all, which Qt adds, gets the same help: Qt's own options are
+    // not meant for the users of this program.
+    if (parser.isSet(helpOption) || parser.isSet(QStringLiteral("help-all"))) {
         result.action = Action::ShowHelp;
         result.text = parser.helpText();
         result.exitCode = Done;
@@ -55,7 +58,7 @@ CommandLine CommandLine::parse(const QStringList &args)
     if (!parsed) {
         result.action = Action::UsageError;
         result.text = QStringLiteral("rzmap: ") + parser.errorText()
-                      + QStringLiteral("\nTry 'rzmap --help'.\n");
+                      + QStringLiteral("\nNápovědu vypíše 'rzmap --help'.\n");
         result.exitCode = BadUsage;
         return result;
     }
@@ -78,5 +81,5 @@ bool CommandLine::answersWithText(int argc, char **argv)
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption versionOption = parser.addVersionOption();
     parser.parse(args);
-    return parser.isSet(helpOption) || parser.isSet(versionOption);
+    return parser.isSet(helpOption) || parser.isSet(QStringLiteral("help-all")) || parser.isSet(versionOption);
 }

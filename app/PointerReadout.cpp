@@ -8,13 +8,7 @@ namespace PointerReadout {
 
 QString bandText(int band)
 {
-    if (band < 0 || band >= HeightBandCount)
-        return QString();
-    if (band == 0)
-        return QStringLiteral("do %1 m").arg(heightColors[0].bound);
-    if (band == HeightBandCount - 1)
-        return QStringLiteral("od %1 m").arg(heightColors[band].bound);
-    return QStringLiteral("%1–%2 m").arg(heightColors[band - 1].bound + 1).arg(heightColors[band].bound);
+    return heightBandText(band);
 }
 
 QString text(QPointF lonLat, int band)

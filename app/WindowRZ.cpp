@@ -7,6 +7,7 @@
 #include "ImportDlg.h"
 #include "HeightColors.h"
 #include "ImportReport.h"
+#include "LegendDock.h"
 #include "MapPicture.h"
 #include "OpenTiles.h"
 #include "PointerReadout.h"
@@ -99,6 +100,17 @@ WindowRZ::WindowRZ(QWidget *parent)
     addDockWidget(Qt::BottomDockWidgetArea, importReport);
     importReport->hide();
 
+    legend = new LegendDock(this);
+    addDockWidget(Qt::RightDockWidgetArea, legend);
+    legend->hide();
+    connect(ui->actionLegend, &QAction::toggled, legend, &QDockWidget::setVisible);
+    // The dock's own toggle follows it being closed (its close button too)
+    // or shown; visibilityChanged would also report it hidden behind
+    // another dock's tab.
+    connect(legend->toggleViewAction(), &QAction::toggled, ui->actionLegend, &QAction::setChecked);
+    connect(&drawQtWdg, &DrawQtWdg::sPointerLeft, legend, &LegendDock::clearBand);
+    connect(&drawGLWdg, &DrawGLWdg::sPointerLeft, legend, &LegendDock::clearBand);
+
     auto *drops = new FileDropFilter(this);
     connect(drops, &FileDropFilter::sFilesDropped, this, &WindowRZ::openPaths);
     // A note that timed out leaves the bar empty: the view message returns.
@@ -142,6 +154,7 @@ void WindowRZ::onPointerAt(QPointF lonLat)
     const QColor color = drawQtWdg.colorAt(lonLat);
     const int band = color.isValid() ? heightBandOfColor(color.red(), color.green(), color.blue()) : -1;
     pointerLabel->setText(PointerReadout::text(lonLat, band));
+    legend->showBand(band);
 }
 
 void WindowRZ::onRepaintWdg()

@@ -13,6 +13,7 @@ class WindowRZ;
 }
 
 class ImportReport;
+class LegendDock;
 class QLabel;
 class ProgressDlg;
 
@@ -71,6 +72,7 @@ private:
     ProgressDlg *progressDlg;
 
     ImportReport *importReport = nullptr;
+    LegendDock *legend = nullptr; // hidden until asked for
     QString viewMessage; // which view is shown, kept in the status bar
     QLabel *pointerLabel = nullptr; // where the pointer is, beside it
     // Imports accepted while the worker was still busy, in order.

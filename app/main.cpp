@@ -1,4 +1,5 @@
 #include "CommandLine.h"
+#include "CzechQtTexts.h"
 #include "WindowRZ.h"
 
 #include <QApplication>
@@ -30,11 +31,14 @@ int main(int argc, char *argv[])
     if (CommandLine::answersWithText(argc, argv)) {
         QCoreApplication app(argc, argv);
         describeApplication();
+        const CzechQtTexts czech;
         return answer(CommandLine::parse(QCoreApplication::arguments()));
     }
 
     QApplication app(argc, argv);
     describeApplication();
+    // Qt's dialogs speak Czech like the window, on any system.
+    const CzechQtTexts czech;
     // Lets the desktop match the window to the menu entry "rzmap.desktop".
     QGuiApplication::setDesktopFileName(QStringLiteral("rzmap"));
     const CommandLine command = CommandLine::parse(QCoreApplication::arguments());

@@ -43,3 +43,14 @@ int heightBandOfColor(int red, int green, int blue)
     }
     return -1;
 }
+
+QString heightBandText(int band)
+{
+    if (band < 0 || band >= HeightBandCount)
+        return QString();
+    if (band == 0)
+        return QStringLiteral("do %1 m").arg(heightColors[0].bound);
+    if (band == HeightBandCount - 1)
+        return QStringLiteral("od %1 m").arg(heightColors[band].bound);
+    return QStringLiteral("%1–%2 m").arg(heightColors[band - 1].bound + 1).arg(heightColors[band].bound);
+}

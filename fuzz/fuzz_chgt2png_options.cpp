@@ -23,7 +23,7 @@ bool sameExtent(const ViewExtent &a, const ViewExtent &b)
 
 bool sameOptions(const Chgt2PngOptions &a, const Chgt2PngOptions &b)
 {
-    return a.size == b.size && sameExtent(a.extent, b.extent) && a.showBorder == b.showBorder
+    return a.size == b.size && sameExtent(a.extent, b.extent) && a.showBorder == b.showBorder && a.showLegend == b.showLegend
            && a.output == b.output && a.files == b.files;
 }
 
@@ -59,8 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     case Action::UsageError:
         if (parse.exitCode != 2 || !parse.text.startsWith(QLatin1String("chgt2png: "))
             || !parse.text.endsWith(QLatin1String("\nusage: chgt2png [--size WxH] [--window "
-                                                  "LEFT,RIGHT,BOTTOM,TOP] [--no-border] -o "
-                                                  "OUT.png FILE.chgt...\n")))
+                                                  "LEFT,RIGHT,BOTTOM,TOP] [--no-border] [--legend] "
+                                                  "-o OUT.png FILE.chgt...\n")))
             __builtin_trap();
         return 0;
     case Action::ShowHelp:
@@ -92,6 +92,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     if (!o.showBorder && !given.contains(QLatin1String("--no-border")))
         __builtin_trap();
+    if (o.showLegend && !given.contains(QLatin1String("--legend")))
+        __builtin_trap();
 
     QStringList canonical{
         QStringLiteral("chgt2png"),
@@ -101,6 +103,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         QStringLiteral("--output=") + o.output};
     if (!o.showBorder)
         canonical << QStringLiteral("--no-border");
+    if (o.showLegend)
+        canonical << QStringLiteral("--legend");
     canonical << QStringLiteral("--") << o.files;
     const Chgt2PngParse again = parseChgt2PngOptions(canonical);
     if (again.action != Action::Render || !sameOptions(again.options, o))

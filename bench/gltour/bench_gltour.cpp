@@ -4,8 +4,13 @@
 // their levels at q = 1 and q = 5, against today's drawing of the q = 5
 // tiles triangle by triangle, in the same run.
 //
+// Also: the time a timed repaint ("Překreslit") writes to log.txt against
+// the frame's drawing timed here, until finished, at the start-up window
+// and zoomed in.
+//
 //   bench_gltour [--runs N] [--dir DIR]   (DIR/q1 and DIR/q5 hold the tiles;
 //                                          missing ones are made there)
+//   --only logged1 / logged5: just the comparison of the logged times
 //
 // Needs a display with OpenGL, e.g.
 //   xvfb-run -a -s "-screen 0 1920x1200x24" env QT_QPA_PLATFORM=xcb LIBGL_ALWAYS_SOFTWARE=1 bench_gltour
@@ -13,13 +18,21 @@
 #include "BenchSupport.h"
 #include "ChgtTileReader.h"
 #include "DrawGLWdg.h"
+#include "ActionClock.h"
+#include "ProgressDlg.h"
+#include "RepaintNow.h"
 #include "ViewExtent.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QOpenGLContext>
+#include <QOpenGLFunctions>
+#include <QFile>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTime>
 
 #include <cstdio>
 #include <memory>
@@ -80,6 +93,168 @@ double screenMs(DrawGLWdg &view, const ViewExtent &extent)
     QSignalSpy spy(&view, &DrawGLWdg::sProgress);
     const double ms = timeMs([&] { view.repaint(); });
     return spy.isEmpty() ? -1 : ms;
+}
+
+// The elapsed time of the last line of log.txt, in milliseconds; -1 when
+// there is none.
+double lastLoggedMs()
+{
+    QFile log(QStringLiteral("log.txt"));
+    if (!log.open(QIODevice::ReadOnly | QIODevice::Text))
+        return -1;
+    const QStringList lines = QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    if (lines.isEmpty())
+        return -1;
+    const QTime elapsed = QTime::fromString(lines.last().section(QLatin1Char('\t'), 2, 2), QStringLiteral("mm:ss.zzz"));
+    return elapsed.isValid() ? elapsed.msecsSinceStartOfDay() : -1;
+}
+
+// Until the frame reports 100; with finish, the bench then waits for the
+// drawing itself (glFinish in the frame's context) before it reads its clock.
+class FrameClock
+{
+public:
+    FrameClock(DrawGLWdg &view, bool finish)
+        : connection(QObject::connect(&view, &DrawGLWdg::sProgress, [this, finish](int percent) {
+              if (percent != 100 || ms >= 0)
+                  return;
+              if (finish)
+                  QOpenGLContext::currentContext()->functions()->glFinish();
+              ms = clock.nsecsElapsed() / 1e6;
+          }))
+    {
+        clock.start();
+    }
+    ~FrameClock() { QObject::disconnect(connection); }
+    // -1 when no frame came.
+    double waitMs()
+    {
+        return QTest::qWaitFor([this] { return ms >= 0; }, 10000) ? ms : -1;
+    }
+
+private:
+    QElapsedTimer clock;
+    double ms = -1;
+    QMetaObject::Connection connection;
+};
+
+struct Timed
+{
+    double logged = -1;   // what log.txt says
+    double measured = -1; // the same interval on the bench's clock
+};
+
+// The progress dialog's clock, which also reads the bench's own: the
+// dialog's first reading is the start of the action, its last (for the
+// log line) the completion.
+class ActionWatch : public ActionClock
+{
+public:
+    QTime currentTime() const override
+    {
+        if (!watch.isValid())
+            watch.start();
+        else
+            completedMs = watch.nsecsElapsed() / 1e6;
+        return QTime::currentTime();
+    }
+    mutable QElapsedTimer watch;
+    mutable double completedMs = -1;
+};
+
+// "Překreslit" in the OpenGL view as the window does it: the time the
+// progress dialog logs, and on the bench's clock the time from the start of
+// the action until the frame is drawn and finished: until the dialog's
+// completion, plus however long the frame then still takes (glFinish right
+// after the dialog has completed, timed).
+Timed timedRepaint(DrawGLWdg &view)
+{
+    QFile::remove(QStringLiteral("log.txt"));
+    ActionWatch clock;
+    view.progressDialog()->setClock(&clock);
+    double stillDrawing = -1;
+    const QMetaObject::Connection c = QObject::connect(&view, &DrawGLWdg::sProgress, [&](int percent) {
+        if (percent != 100 || stillDrawing >= 0 || clock.completedMs < 0)
+            return;
+        QElapsedTimer wait;
+        wait.start();
+        QOpenGLContext::currentContext()->functions()->glFinish();
+        stillDrawing = wait.nsecsElapsed() / 1e6;
+    });
+    view.repaintGLWdg();
+    const bool done = QTest::qWaitFor([&] { return stillDrawing >= 0 && !view.progressDialog()->isTiming(); }, 10000);
+    QObject::disconnect(c);
+    view.progressDialog()->setClock(nullptr);
+    Timed t;
+    if (done) {
+        t.logged = lastLoggedMs();
+        t.measured = clock.completedMs + stillDrawing;
+    }
+    return t;
+}
+
+// An untimed repaint, in which the view waits for nothing; the composition
+// of the window that follows is not counted, as the log does not count it.
+double drawnMs(DrawGLWdg &view, bool finish)
+{
+    FrameClock frame(view, finish);
+    repaintNow(&view);
+    return frame.waitMs();
+}
+
+// The logged time of a timed repaint against the frame's time measured
+// here, at the start-up window and zoomed in.
+void compareLogged(const char *what, const QStringList &files, int runs)
+{
+    // log.txt goes into the working directory: a scratch one.
+    QTemporaryDir scratch;
+    const QString home = QDir::currentPath();
+    QDir::setCurrent(scratch.path());
+    auto view = std::make_unique<DrawGLWdg>();
+    view->resize(Window);
+    view->show();
+    if (!QTest::qWaitForWindowExposed(view.get()))
+        std::fprintf(stderr, "the view was not shown\n");
+    view->createHeightsGenBuffer(files);
+    std::printf("%s: the time \"Překreslit\" logs against the same action measured until its frame is\n"
+                "drawn and finished (medians of %d; the ratio of their sums)\n",
+                what, runs);
+    const Stop stops[] = {{"start-up window", stepsIn(0)}, {"six wheel steps in", stepsIn(6)},
+                          {"one tile (N49E015)", ViewExtent{15.0f, 16.0f, 49.0f, 50.0f}}};
+    for (const Stop &stop : stops) {
+        DrawGLWdg::setViewExtent(stop.extent);
+        drawnMs(*view, true); // levels built
+        std::vector<double> logged, measured, finished, queued;
+        for (int run = 0; run < runs; ++run) {
+            QTest::qWait(40);
+            const Timed t = timedRepaint(*view);
+            if (t.logged >= 0 && t.measured >= 0) {
+                logged.push_back(t.logged);
+                measured.push_back(t.measured);
+            }
+            QTest::qWait(40);
+            const double f = drawnMs(*view, true);
+            if (f >= 0)
+                finished.push_back(f);
+            QTest::qWait(40);
+            const double q = drawnMs(*view, false);
+            if (q >= 0)
+                queued.push_back(q);
+        }
+        // The log has whole milliseconds: the ratio of the sums evens that out.
+        double loggedSum = 0, measuredSum = 0;
+        for (size_t i = 0; i < logged.size(); ++i) {
+            loggedSum += logged[i];
+            measuredSum += measured[i];
+        }
+        std::printf("  %-22s logged %6.1f ms  measured %6.1f ms  logged/measured %.2f   untimed frame: "
+                    "drawn %5.1f ms, calls only %5.1f ms\n",
+                    stop.name, median(logged), median(measured), loggedSum / measuredSum, median(finished),
+                    median(queued));
+    }
+    view.reset();
+    QDir::setCurrent(home);
+    std::printf("\n");
 }
 
 void measure(const char *what, const QStringList &files, bool asTriangles, int runs)
@@ -188,5 +363,9 @@ int main(int argc, char **argv)
         measure("levels, q = 5", tiles(5), false, runs);
     if (all || only.contains("levels1"))
         measure("levels, q = 1", tiles(1), false, runs);
+    if (all || only.contains("logged5"))
+        compareLogged("levels, q = 5", tiles(5), runs);
+    if (all || only.contains("logged1"))
+        compareLogged("levels, q = 1", tiles(1), runs);
     return 0;
 }

@@ -13,6 +13,20 @@
 
 // Which file goes where, and rzmap's own command line, by the parsing
 // function and by the real program.
+namespace {
+
+// The environment of a system whose language is English.
+QProcessEnvironment englishSystem()
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"LC_ALL", "LC_MESSAGES", "LANGUAGE"})
+        env.remove(name);
+    env.insert("LANG", "C");
+    return env;
+}
+
+} // namespace
+
 class FileRoutingTest : public QObject
 {
     Q_OBJECT
@@ -81,7 +95,9 @@ private slots:
         QTest::newRow("a file named like an option, after --")
             << QStringList{"--", "--help"} << run << QStringList{"@/--help"} << QString() << 0;
         QTest::newRow("help") << QStringList{"--help"} << int(CommandLine::Action::ShowHelp) << QStringList()
-                              << "[FILE...]" << 0;
+                              << "[SOUBOR...]" << 0;
+        QTest::newRow("help including Qt's options, as Qt offers it")
+            << QStringList{"--help-all"} << int(CommandLine::Action::ShowHelp) << QStringList() << "--help-all" << 0;
         QTest::newRow("help beside a mistake") << QStringList{"-x", "-h"} << int(CommandLine::Action::ShowHelp)
                                                << QStringList() << "--version" << 0;
         QTest::newRow("version") << QStringList{"a.chgt", "--version"} << int(CommandLine::Action::ShowVersion)
@@ -114,13 +130,14 @@ private slots:
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("out");
         QTest::addColumn<QString>("err");
-        QTest::newRow("--help") << QStringList{"--help"} << 0 << "Usage: " << "";
-        QTest::newRow("-h with a file") << QStringList{"N49E014.chgt", "-h"} << 0 << "[FILE...]" << "";
+        QTest::newRow("--help") << QStringList{"--help"} << 0 << "Použití: " RZMAP_PATH " [volby] [SOUBOR...]\n" << "";
+        QTest::newRow("-h with a file") << QStringList{"N49E014.chgt", "-h"} << 0 << "[SOUBOR...]" << "";
+        QTest::newRow("--help-all") << QStringList{"--help-all"} << 0 << "Použití: " RZMAP_PATH " [volby] [SOUBOR...]\n" << "";
         QTest::newRow("--version") << QStringList{"--version"} << 0 << "rzmap " RZMAP_VERSION "\n" << "";
         QTest::newRow("-v after a toolkit option") << QStringList{"-platform", "xcb", "-v"} << 0
                                                    << "rzmap " RZMAP_VERSION "\n" << "";
         QTest::newRow("unknown option") << QStringList{"--frobnicate"} << 2 << ""
-                                        << "rzmap: Unknown option 'frobnicate'.";
+                                        << "rzmap: Neznámá volba 'frobnicate'.\nNápovědu vypíše 'rzmap --help'.\n";
     }
 
     void realProgram()
@@ -130,7 +147,7 @@ private slots:
         QFETCH(QString, out);
         QFETCH(QString, err);
         QProcess rzmap;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        QProcessEnvironment env = englishSystem();
         // No display at all, unless the mistake needs the window system.
         if (exitCode == 0) {
             env.remove("DISPLAY");
@@ -146,6 +163,41 @@ private slots:
         const QString stdErr = QString::fromLocal8Bit(rzmap.readAllStandardError());
         QVERIFY2(out.isEmpty() ? stdOut.isEmpty() : stdOut.contains(out), qPrintable(stdOut));
         QVERIFY2(stdErr.contains(err), qPrintable(stdErr));
+    }
+
+    // Every line of the help is Czech on a system set to English: the
+    // usage line and the help options' lines (Qt's) as well as our own.
+    void czechHelp()
+    {
+        QProcess rzmap;
+        QProcessEnvironment env = englishSystem();
+        env.remove("DISPLAY");
+        env.remove("WAYLAND_DISPLAY");
+        env.remove("QT_QPA_PLATFORM");
+        rzmap.setProcessEnvironment(env);
+        rzmap.start(RZMAP_PATH, {"--help"});
+        QVERIFY(rzmap.waitForFinished(60000));
+        QCOMPARE(rzmap.exitCode(), 0);
+        QStringList lines;
+        for (const QString &line : QString::fromUtf8(rzmap.readAllStandardOutput()).split('\n'))
+            lines << line.simplified();
+        const QStringList expected{
+            "Použití: " RZMAP_PATH " [volby] [SOUBOR...]",
+            "Zobrazuje výšková data jako barevnou výškovou mapu a převádí dlaždice HGT na dlaždice CHGT.",
+            "Zadané dlaždice CHGT otevře v obou mapových pohledech; dlaždice HGT a jejich archivy zip",
+            "nabídne k importu.",
+            "",
+            "Volby:",
+            "-h, --help Zobrazit nápovědu k volbám příkazového řádku.",
+            "--help-all Zobrazit nápovědu včetně voleb knihovny Qt.",
+            "-v, --version Zobrazit informace o verzi.",
+            "",
+            "Argumenty:",
+            "soubory Dlaždice CHGT k otevření, HGT a archivy zip k importu.",
+            "",
+        };
+        QCOMPARE(lines, expected);
+        QCOMPARE(QString::fromUtf8(rzmap.readAllStandardError()), QString());
     }
 };
 

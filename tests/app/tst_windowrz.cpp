@@ -14,6 +14,8 @@
 #include "WindowRZ.h"
 #include "Waits.h"
 
+#include <QAbstractButton>
+#include <QAccessible>
 #include <QAction>
 #include <QProgressBar>
 #include <QPushButton>
@@ -27,7 +29,9 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QStackedWidget>
+#include <QSignalSpy>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QWheelEvent>
@@ -107,6 +111,28 @@ QString constantTile(const QString &dir, const QString &name, qint16 height)
         || ConvertHgt::convertFile(hgt, QDir(dir), 5) != ConvertHgt::Outcome::Converted)
         return QString();
     return dir + '/' + name + ".chgt";
+}
+
+// N49E016 at q = 5 in dir with a quarter in each of four bands:
+// 1–200 m in the north-west, 301–400 m north-east, 601–800 m south-west,
+// 1401–1800 m south-east.
+QString quadrantTile(const QString &dir)
+{
+    HgtTileGenerator quadrants;
+    const float heights[] = {120, 350, 700, 1500}; // NW, NE, SW, SE
+    quadrants.fillWith([&](int row, int col) { return qint16(heights[(row >= 600) * 2 + (col >= 600)]); });
+    const QString hgt = dir + "/N49E016.hgt";
+    if (!quadrants.save(hgt) || ConvertHgt::convertFile(hgt, QDir(dir), 5) != ConvertHgt::Outcome::Converted)
+        return QString();
+    return dir + "/N49E016.chgt";
+}
+
+QString selectedBands(const QListWidget *list)
+{
+    QStringList texts;
+    for (const QListWidgetItem *item : list->selectedItems())
+        texts << item->text();
+    return texts.join(", ");
 }
 
 } // namespace
@@ -256,11 +282,7 @@ private slots:
     void pointerReadout()
     {
         QTemporaryDir dir;
-        HgtTileGenerator quadrants;
-        const float heights[] = {120, 350, 700, 1500}; // NW, NE, SW, SE
-        quadrants.fillWith([&](int row, int col) { return qint16(heights[(row >= 600) * 2 + (col >= 600)]); });
-        QVERIFY(quadrants.save(dir.filePath("N49E016.hgt")));
-        QCOMPARE(ConvertHgt::convertFile(dir.filePath("N49E016.hgt"), QDir(dir.path()), 5), ConvertHgt::Outcome::Converted);
+        QVERIFY(!quadrantTile(dir.path()).isEmpty());
         DrawQtWdg::resetViewExtent();
         DrawGLWdg::resetViewExtent();
         WindowRZ w;
@@ -335,6 +357,131 @@ private slots:
             // Onto the status bar, off the view but still in the window.
             QTest::mouseMove(w.statusBar(), QPoint(5, w.statusBar()->height() / 2));
             QTRY_VERIFY2_WITH_TIMEOUT(label->text().isEmpty(), qPrintable(page->text() + ": " + label->text()), Waits::Event);
+        }
+    }
+
+    // "Legenda", the last item of "Zobrazit", shows a dock hidden at start:
+    // the bands of the colour table, highest first, each an item with the
+    // band's colour as its icon and the readout's words as its text, which
+    // is what a screen reader reads.
+    void legendContents()
+    {
+        WindowRZ w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto *action = w.findChild<QAction *>("actionLegend");
+        QVERIFY(action);
+        QCOMPARE(w.findChild<QMenu *>("menuZobrazit")->actions().constLast(), action);
+        auto *dock = w.findChild<QDockWidget *>("dockLegend");
+        QVERIFY(dock && dock->isHidden() && !action->isChecked());
+        QCOMPARE(dock->windowTitle(), QString("Legenda"));
+        QCOMPARE(dock->accessibleName(), QString("Legenda"));
+        auto *list = dock->findChild<QListWidget *>();
+        QCOMPARE(list->count(), HeightBandCount);
+        QCOMPARE(list->item(0)->text(), QString("od 1801 m"));
+        QCOMPARE(list->item(HeightBandCount - 1)->text(), QString("do 0 m"));
+        action->trigger();
+        QVERIFY(QTest::qWaitForWindowExposed(list));
+        QAccessibleInterface *listAccess = QAccessible::queryAccessibleInterface(list);
+        QVERIFY(listAccess);
+        QStringList spoken;
+        for (int i = 0; i < listAccess->childCount(); ++i)
+            spoken << listAccess->child(i)->text(QAccessible::Name);
+        for (int row = 0; row < list->count(); ++row) {
+            const int band = HeightBandCount - 1 - row;
+            const QListWidgetItem *item = list->item(row);
+            QCOMPARE(item->text(), PointerReadout::bandText(band));
+            QVERIFY2(spoken.contains(item->text()), qPrintable(spoken.join(", ")));
+            const QImage swatch = item->icon().pixmap(list->iconSize()).toImage();
+            QVERIFY(!swatch.isNull());
+            const QColor colour(int(heightColors[band].red), int(heightColors[band].green), int(heightColors[band].blue));
+            QCOMPARE(QColor(swatch.pixel(swatch.width() / 2, swatch.height() / 2)), colour);
+        }
+        QCOMPARE(selectedBands(list), QString());
+    }
+
+    // The action and the dock stay in step, whichever the user uses; hidden,
+    // the dock leaves the map area as it was.
+    void legendActionAndDock()
+    {
+        WindowRZ w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto *action = w.findChild<QAction *>("actionLegend");
+        auto *dock = w.findChild<QDockWidget *>("dockLegend");
+        auto *stack = w.findChild<QStackedWidget *>("stackedWidget");
+        const QSize mapArea = stack->size();
+        for (int round = 0; round < 2; ++round) {
+            action->trigger();
+            QVERIFY(action->isChecked());
+            QVERIFY(QTest::qWaitForWindowExposed(dock));
+            QTRY_VERIFY_WITH_TIMEOUT(stack->width() < mapArea.width(), Waits::Event);
+            if (round == 0) { // the dock's own close button
+                auto *close = dock->findChild<QAbstractButton *>("qt_dockwidget_closebutton");
+                QVERIFY(close);
+                QTest::mouseClick(close, Qt::LeftButton);
+            } else { // the menu item again
+                action->trigger();
+            }
+            QVERIFY(dock->isHidden());
+            QVERIFY(!action->isChecked());
+            QTRY_COMPARE_WITH_TIMEOUT(stack->size(), mapArea, Waits::Event);
+        }
+
+        // Behind another dock's tab the legend is still open.
+        auto *report = w.findChild<QDockWidget *>("dockImportReport");
+        action->trigger();
+        report->show();
+        w.tabifyDockWidget(report, dock);
+        QTabBar *tabs = nullptr;
+        QTRY_VERIFY_WITH_TIMEOUT((tabs = w.findChild<QTabBar *>()) && tabs->count() == 2 && tabs->isVisible(),
+                                 Waits::Event);
+        QSignalSpy visibility(dock, &QDockWidget::visibilityChanged);
+        for (int round = 0; round < 4; ++round) {
+            const qsizetype before = visibility.size();
+            tabs->setCurrentIndex(1 - tabs->currentIndex());
+            // Qt tells the legend when its tab is left or chosen again.
+            QTRY_VERIFY_WITH_TIMEOUT(visibility.size() > before, Waits::Event);
+            QVERIFY(action->isChecked());
+            QVERIFY(!dock->isHidden());
+        }
+    }
+
+    // The band under the pointer is the selected item, in either view;
+    // nothing where no tile lies, nothing once the pointer has left.
+    void legendFollowsPointer()
+    {
+        QTemporaryDir dir;
+        const QString tile = quadrantTile(dir.path());
+        QVERIFY(!tile.isEmpty());
+        DrawQtWdg::resetViewExtent();
+        DrawGLWdg::resetViewExtent();
+        WindowRZ w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto *stack = w.findChild<QStackedWidget *>("stackedWidget");
+        auto *label = w.findChild<QLabel *>("labelPointer");
+        auto *list = w.findChild<QListWidget *>("listLegend");
+        {
+            ModalDriver opening({ModalDriver::chooseFiles({tile})});
+            w.findChild<QAction *>("actionOpenFiles")->trigger();
+        }
+        w.findChild<QAction *>("actionLegend")->trigger();
+        const struct { double lon, lat; QString band; } places[] = {
+            {16.25, 49.75, "1–200 m"}, {16.75, 49.75, "301–400 m"}, {15.5, 49.5, ""},
+            {16.25, 49.25, "601–800 m"}, {16.75, 49.25, "1401–1800 m"}};
+        for (QAction *page : {w.findChild<QAction *>("actionShowQtWdg"), w.findChild<QAction *>("actionShowGLWdg")}) {
+            page->trigger();
+            QWidget *view = stack->currentWidget();
+            QVERIFY(QTest::qWaitForWindowExposed(view));
+            for (const auto &place : places) {
+                QPointF at;
+                QCOMPARE(readoutAt(view, stack->currentIndex() == 1, label, place.lon, place.lat, &at), place.band);
+                QCOMPARE(selectedBands(list), place.band);
+            }
+            // Off the view onto the status bar, from a band.
+            QPointF at;
+            QCOMPARE(readoutAt(view, stack->currentIndex() == 1, label, 16.25, 49.75, &at), QString("1–200 m"));
+            QCOMPARE(selectedBands(list), QString("1–200 m"));
+            QTest::mouseMove(w.statusBar(), QPoint(5, w.statusBar()->height() / 2));
+            QTRY_COMPARE_WITH_TIMEOUT(selectedBands(list), QString(), Waits::Event);
         }
     }
 
@@ -419,7 +566,7 @@ private slots:
         QCOMPARE(names(soubor->actions()).mid(0, 4),
                  QStringList({"actionOpenFiles", "actionImportFiles", "|", "actionClose"}));
         QCOMPARE(names(zobrazit->actions()),
-                 QStringList({"actionBorder", "|", "actionShowQtWdg", "actionShowGLWdg", "|"}));
+                 QStringList({"actionBorder", "|", "actionShowQtWdg", "actionShowGLWdg", "|", "actionLegend"}));
         QCOMPARE(names(w.findChild<QToolBar *>("mainToolBar")->actions()),
                  QStringList({"actionShowQtWdg", "actionShowGLWdg", "|", "actionBorder", "|",
                               "actionRepaint"}));
@@ -437,6 +584,7 @@ private slots:
             "actionImportFiles|Import...|Import|0",
             "actionBorder|Hranice ČR|Hranice ČR|1",
             "actionRepaint|Překreslit|Překreslení aktuálního panelu|0",
+            "actionLegend|Legenda|Legenda|1",
         };
         for (const QString &row : expected) {
             const QStringList f = row.split('|');

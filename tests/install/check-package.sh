@@ -40,7 +40,7 @@ done
 deb="$(ls "$work"/pkg/rzmap_*.deb)"
 version="$(dpkg-deb -f "$deb" Version)"
 depends="$(dpkg-deb -f "$deb" Depends)"
-for lib in libqt6widgets6 libqt6openglwidgets6 libqt6gui6 libqt6core6 libzip4 libopengl0 libc6; do
+for lib in libqt6widgets6 libqt6openglwidgets6 libqt6gui6 libqt6core6 libzip4 libopengl0 libc6 qt6-translations-l10n; do
     grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib: $depends"
 done
 x="$work/x"

@@ -1,5 +1,6 @@
 #include "BorderCredit.h"
 #include "GeoTiffRead.h"
+#include "HeightLegend.h"
 #include "TestRegistry.h"
 
 #include <QCoreApplication>
@@ -25,6 +26,28 @@ QByteArray redTriangle()
             bytes.append(le, 4);
         }
     return bytes;
+}
+
+int red(const QImage &image)
+{
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            count += (image.pixel(x, y) & 0xffffff) == 0xff0000;
+    return count;
+}
+
+// Runs chgt2png on the tile with the options and reads the picture back.
+QImage render(const QString &tile, const QString &out, const QStringList &options)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    process.setProcessEnvironment(env);
+    process.start(QCoreApplication::applicationDirPath() + "/chgt2png", options + QStringList{"-o", out, tile});
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return QImage();
+    return QImage(out).convertToFormat(QImage::Format_RGB32);
 }
 
 } // namespace
@@ -86,6 +109,60 @@ private slots:
             }
         QVERIFY(red > 50);
         QCOMPARE(other > 0, border);
+    }
+
+    void legend_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<bool>("legend");
+        QTest::newRow("default size") << QStringList{"--legend"} << QSize(1800, 600) << true;
+        QTest::newRow("small, no border") << QStringList{"--size", "600x200", "--legend", "--no-border"}
+                                          << QSize(600, 200) << true;
+        QTest::newRow("zoomed") << QStringList{"--size", "900x700", "--window", "14,15.5,49.6,50.6", "--legend"}
+                                << QSize(900, 700) << true;
+        QTest::newRow("without --legend") << QStringList{"--size", "900x700"} << QSize(900, 700) << false;
+        QTest::newRow("too small for it") << QStringList{"--size", "300x150", "--legend"} << QSize(300, 150) << false;
+    }
+
+    // The legend is drawn in the lower left corner: each band's colour, the
+    // highest at the top, where its swatch belongs; the map elsewhere as before.
+    void legend()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QSize, size);
+        QFETCH(bool, legend);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString tile = dir.filePath("N49E014.chgt");
+        QFile file(tile);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(redTriangle()) == 72);
+        file.close();
+        const QImage image = render(tile, dir.filePath("out.png"), options);
+        QCOMPARE(image.size(), size);
+
+        const QVector<HeightLegend::Entry> entries = HeightLegend::entries();
+        const QVector<QRect> swatches = HeightLegend::swatchRects(size);
+        if (swatches.isEmpty()) { // nothing drawn: the picture is the map alone
+            QVERIFY(!legend);
+            QStringList plain = options;
+            plain.removeAll("--legend");
+            QCOMPARE(image, render(tile, dir.filePath("plain.png"), plain));
+            return;
+        }
+        QCOMPARE(swatches.size(), entries.size());
+        for (int i = 0; i < swatches.size(); ++i) {
+            QVERIFY(image.rect().contains(swatches[i]));
+            if (i > 0)
+                QVERIFY(swatches[i].top() > swatches[i - 1].bottom()); // one below the other
+            const QRgb colour = image.pixel(swatches[i].center()) & 0xffffff;
+            if (legend)
+                QCOMPARE(QColor(colour), entries[i].color);
+            else
+                QCOMPARE(colour, QRgb(0xffffff)); // the map's white, away from the country
+        }
+        // The triangle near Prague is still there.
+        QVERIFY(red(image) > 50);
     }
 
     void geoTiff_data()

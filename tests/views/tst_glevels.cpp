@@ -7,9 +7,12 @@
 #include "HgtTileGenerator.h"
 #include "TileGrid.h"
 #include "TileLevel.h"
+#include "ProgressDlg.h"
 #include "TestTiles.h"
 #include "ViewExtent.h"
+#include "Waits.h"
 
+#include <QOpenGLContext>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -52,6 +55,48 @@ GlBufferFunctions::Lookup refusingE015Uploads()
             return f;
         realBufferData = reinterpret_cast<GlBufferFunctions::BufferData>(f);
         return reinterpret_cast<QFunctionPointer>(&refusingE015);
+    };
+}
+
+// Puts a fence into the command stream after every
+// glBindBuffer(GL_ARRAY_BUFFER, 0): a frame of the view ends with one, right
+// after its last draw. The newest fence replaces the one before.
+using FenceSync = GLsync(QOPENGLF_APIENTRY *)(GLenum, GLbitfield);
+using GetSynciv = void(QOPENGLF_APIENTRY *)(GLsync, GLenum, GLsizei, GLsizei *, GLint *);
+using DeleteSync = void(QOPENGLF_APIENTRY *)(GLsync);
+struct Fencing
+{
+    GlBufferFunctions::BindBuffer bind = nullptr;
+    FenceSync fence = nullptr;
+    GetSynciv status = nullptr;
+    DeleteSync remove = nullptr;
+    GLsync last = nullptr;
+    int fences = 0;
+} fencing; // the GUI thread's only
+
+void QOPENGLF_APIENTRY bindAndFence(GLenum target, GLuint buffer)
+{
+    fencing.bind(target, buffer);
+    if (!fencing.fence || target != GL_ARRAY_BUFFER || buffer != 0)
+        return;
+    if (fencing.last)
+        fencing.remove(fencing.last);
+    fencing.last = fencing.fence(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+    ++fencing.fences;
+}
+
+GlBufferFunctions::Lookup fencingLookup()
+{
+    const GlBufferFunctions::Lookup real = GlBufferFunctions::currentContextLookup();
+    return [real](const char *name) {
+        const QFunctionPointer f = real(name);
+        if (qstrcmp(name, "glBindBuffer") != 0)
+            return f;
+        fencing.bind = reinterpret_cast<GlBufferFunctions::BindBuffer>(f);
+        fencing.fence = reinterpret_cast<FenceSync>(real("glFenceSync"));
+        fencing.status = reinterpret_cast<GetSynciv>(real("glGetSynciv"));
+        fencing.remove = reinterpret_cast<DeleteSync>(real("glDeleteSync"));
+        return reinterpret_cast<QFunctionPointer>(&bindAndFence);
     };
 }
 
@@ -442,6 +487,60 @@ private slots:
         for (const QList<QVariant> &p : progress)
             values << p.first().toInt();
         QCOMPARE(values.mid(0, 4), (QList<int>{0, 33, 66, 100}));
+    }
+
+    // When a timed repaint reports 100 (and the dialog takes the time), the
+    // frame has been drawn, not only queued: a fence put in right after its
+    // last draw is signalled by then. Heavy frames, so an unfinished one
+    // would show: many triangle tiles over a large view.
+    void timedFrameFinished()
+    {
+        DrawGLWdg::resetViewExtent();
+        DrawGLWdg view;
+        view.setGlLookup(fencingLookup());
+        QVERIFY(showAt(&view, QSize(1200, 600)));
+        view.makeCurrent();
+        const QSurfaceFormat format = QOpenGLContext::currentContext()->format();
+        const bool syncs = format.version() >= qMakePair(3, 2)
+                           || QOpenGLContext::currentContext()->hasExtension("GL_ARB_sync");
+        view.doneCurrent();
+        if (!syncs || !fencing.fence || !fencing.status || !fencing.remove) {
+            fencing.fence = nullptr;
+            QSKIP("no sync objects in this OpenGL");
+        }
+        for (int i = 0; i < 4; ++i)
+            QVERIFY(addAsTriangles(view, q5Files));
+        view.viewBorder(true);
+
+        QList<GLint> atHundred; // the fence's state whenever a frame reports 100
+        int fencesAtHundred = 0;
+        connect(&view, &DrawGLWdg::sProgress, this, [&](int percent) {
+            if (percent != 100)
+                return;
+            GLint state = 0;
+            fencing.status(fencing.last, GL_SYNC_STATUS, 1, nullptr, &state);
+            if (atHundred.isEmpty())
+                fencesAtHundred = fencing.fences;
+            atHundred << state;
+        });
+        const ViewExtent extents[] = {stepsIn(0), stepsIn(6), ViewExtent{14.2f, 15.8f, 49.2f, 49.8f}};
+        for (const ViewExtent &e : extents) {
+            DrawGLWdg::setViewExtent(e);
+            atHundred.clear();
+            const int fencesBefore = fencing.fences;
+            view.repaintGLWdg();
+            QTRY_VERIFY_WITH_TIMEOUT(!view.progressDialog()->isTiming(), Waits::Event);
+            QVERIFY(!atHundred.isEmpty());
+            QVERIFY(fencesAtHundred > fencesBefore); // the frame's own fence
+            QCOMPARE(atHundred.first(), GLint(GL_SIGNALED));
+        }
+        disconnect(&view, &DrawGLWdg::sProgress, this, nullptr);
+        // No more fences; the view still binds through the wrapper.
+        view.makeCurrent();
+        fencing.remove(fencing.last);
+        fencing.last = nullptr;
+        fencing.fence = nullptr;
+        view.doneCurrent();
     }
 
     // A view moved into another window gets a new context: the grids' levels

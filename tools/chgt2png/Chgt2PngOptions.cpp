@@ -50,7 +50,7 @@ Chgt2PngParse usageError(const QString &message)
     result.action = Chgt2PngParse::Action::UsageError;
     result.text = QStringLiteral("chgt2png: ") + message
                   + QStringLiteral("\nusage: chgt2png [--size WxH] [--window LEFT,RIGHT,BOTTOM,TOP] "
-                                   "[--no-border] -o OUT.png|OUT.tif FILE.chgt...\n");
+                                   "[--no-border] [--legend] -o OUT.png|OUT.tif FILE.chgt...\n");
     result.exitCode = BadUsage;
     return result;
 }
@@ -75,11 +75,14 @@ Chgt2PngParse parseChgt2PngOptions(const QStringList &args)
         QStringLiteral("LEFT,RIGHT,BOTTOM,TOP"));
     const QCommandLineOption noBorderOption(QStringLiteral("no-border"),
                                             QStringLiteral("Leave out the state border."));
+    const QCommandLineOption legendOption(QStringLiteral("legend"),
+                                          QStringLiteral("Draw the legend of the height colours into the "
+                                                         "lower left corner."));
     const QCommandLineOption outputOption({QStringLiteral("o"), QStringLiteral("output")},
                                           QStringLiteral("Picture to write: a PNG, or a GeoTIFF in WGS 84 "
                                                          "(EPSG:4326) when it ends in .tif or .tiff."),
                                           QStringLiteral("OUT.png"));
-    parser.addOptions({sizeOption, windowOption, noBorderOption, outputOption});
+    parser.addOptions({sizeOption, windowOption, noBorderOption, legendOption, outputOption});
     parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("CHGT tiles to draw, in order."),
                                  QStringLiteral("FILE.chgt..."));
 
@@ -115,6 +118,7 @@ Chgt2PngParse parseChgt2PngOptions(const QStringList &args)
     if (options.files.isEmpty())
         return usageError(QStringLiteral("no CHGT files given"));
     options.showBorder = !parser.isSet(noBorderOption);
+    options.showLegend = parser.isSet(legendOption);
 
     Chgt2PngParse result;
     result.action = Chgt2PngParse::Action::Render;

@@ -14,6 +14,7 @@ struct Chgt2PngOptions
     QSize size;
     ViewExtent extent{}; // hundredths of a degree, as in the painter view
     bool showBorder = true;
+    bool showLegend = false;
     QString output;
     QStringList files;
 };

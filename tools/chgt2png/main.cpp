@@ -2,6 +2,7 @@
 #include "BorderOutline.h"
 #include "Chgt2PngOptions.h"
 #include "GeoTiff.h"
+#include "HeightLegend.h"
 #include "MapContent.h"
 #include "MapPainter.h"
 #include "TilePolygons.h"
@@ -80,6 +81,8 @@ int main(int argc, char **argv)
         MapPainter renderer;
         renderer.paint(painter, size, ViewExtentMath::windowRect(extent), content, border,
                        parse.options.showBorder);
+        if (parse.options.showLegend)
+            HeightLegend::draw(painter, size);
     }
     // The outline's licence travels with every picture that shows it.
     const QString credit = parse.options.showBorder ? BorderCredit::text() : QString();

@@ -1,0 +1,239 @@
+#include "TestRegistry.h"
+#include "ModalDriver.h"
+#include "Waits.h"
+
+#include "CzechQtTexts.h"
+#include "ImportDlg.h"
+#include "QtCzechGaps.h"
+#include "WindowRZ.h"
+
+#include <QAbstractButton>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLibraryInfo>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QTreeView>
+
+#include <memory>
+
+namespace {
+
+// Records every text Qt asks to translate and answers none of them, so the
+// translators installed before it give the answers. Installed last, it is
+// asked first.
+class TextSpy : public QTranslator
+{
+public:
+    struct Asked
+    {
+        QByteArray context, source, disambiguation;
+    };
+    QString translate(const char *context, const char *source, const char *disambiguation, int) const override
+    {
+        asked.append({context, source, disambiguation});
+        return QString();
+    }
+    bool isEmpty() const override { return false; }
+    mutable QList<Asked> asked;
+};
+
+// Texts of a file dialog as the user sees them: labels, buttons, column
+// heads, tool tips, and the type shown for a folder.
+struct FileDialogTexts
+{
+    QStringList labels, buttons, heads, tips;
+    QString folderType;
+};
+
+// In the folder dir, which holds the folder "mapy".
+FileDialogTexts readFileDialog(QWidget *d, const QString &dir)
+{
+    FileDialogTexts t;
+    qobject_cast<QFileDialog *>(d)->setDirectory(dir);
+    for (const char *name : {"lookInLabel", "fileNameLabel", "fileTypeLabel"})
+        t.labels << d->findChild<QLabel *>(name)->text();
+    for (QAbstractButton *b : d->findChild<QDialogButtonBox *>("buttonBox")->buttons())
+        t.buttons << b->text();
+    for (const char *name : {"backButton", "forwardButton", "toParentButton", "newFolderButton", "listModeButton",
+                             "detailModeButton"})
+        t.tips << d->findChild<QToolButton *>(name)->toolTip();
+    auto *tree = d->findChild<QTreeView *>("treeView");
+    QAbstractItemModel *model = tree->model();
+    for (int column = 0; column < 4; ++column)
+        t.heads << model->headerData(column, Qt::Horizontal).toString();
+    // The folder's rows come from a thread of the file system model.
+    const auto folderType = [&] {
+        for (int row = 0; row < model->rowCount(tree->rootIndex()); ++row) {
+            if (model->index(row, 0, tree->rootIndex()).data().toString() == "mapy")
+                return model->index(row, 2, tree->rootIndex()).data().toString();
+        }
+        return QString();
+    };
+    if (QTest::qWaitFor([&] { return !folderType().isEmpty(); }, Waits::Event))
+        t.folderType = folderType();
+    return t;
+}
+
+} // namespace
+
+// Qt's own texts of every dialog the program opens are Czech, whatever
+// the system's language (CTest runs this with LANG=C too: app_czech_dialogs).
+class CzechDialogsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+        czech = std::make_unique<CzechQtTexts>();
+        QVERIFY2(czech->catalogueLoaded(), "qtbase_cs.qm from qt6-translations-l10n is missing");
+        spy = std::make_unique<TextSpy>();
+        QCoreApplication::installTranslator(spy.get());
+    }
+
+    // Each text Qt asked for was answered in Czech, by Qt's catalogue or,
+    // where it has none, by the program's own.
+    void cleanupTestCase()
+    {
+        QTranslator catalogue;
+        QVERIFY(catalogue.load(QStringLiteral("qtbase_cs"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)));
+        const QtCzechGaps gaps;
+        QSet<QString> missing;
+        for (const TextSpy::Asked &a : std::as_const(spy->asked)) {
+            // Qt's classes; the program's own texts are Czech in the source.
+            if (!a.context.startsWith('Q') || a.context.size() < 2 || !QChar(a.context[1]).isUpper())
+                continue;
+            // Names of every key Qt knows, looked up when a shortcut is
+            // written out; the program shows none of the missing ones.
+            if (a.context == "QShortcut")
+                continue;
+            const char *dis = a.disambiguation.isNull() ? nullptr : a.disambiguation.constData();
+            if (catalogue.translate(a.context, a.source, dis).isEmpty()
+                && gaps.translate(a.context, a.source, dis).isEmpty())
+                missing << QString::fromUtf8(a.context + " / " + a.source);
+        }
+        spy.reset();
+        czech.reset();
+        QVERIFY2(missing.isEmpty(), qPrintable(QStringList(missing.values()).join("; ")));
+    }
+
+    // "Import...": the open dialog's labels, buttons, column heads, tool
+    // tips and the type of a folder; the chooser behind "Procházet...".
+    void importDialogs()
+    {
+        QTemporaryDir folders;
+        QVERIFY(QDir(folders.path()).mkdir("mapy"));
+        WindowRZ w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        FileDialogTexts open;
+        {
+            ModalDriver driver({[&](QWidget *d) {
+                open = readFileDialog(d, folders.path());
+                qobject_cast<QDialog *>(d)->reject();
+            }});
+            w.findChild<QAction *>("actionImportFiles")->trigger();
+            QCOMPARE(driver.seen, QStringList{"QFileDialog"});
+        }
+        QCOMPARE(open.labels, QStringList({"Hledat v:", "Název &souboru:", "Soubory typu:"}));
+        QCOMPARE(open.buttons, QStringList({"&Otevřít", "Zrušit"}));
+        QCOMPARE(open.heads, QStringList({"Název", "Velikost", "Typ", "Datum změny"}));
+        QCOMPARE(open.tips, QStringList({"Zpět", "Dopředu", "Nadřazený adresář", "Vytvořit novou složku",
+                                         "Pohled se seznamem", "Podrobný pohled"}));
+        QCOMPARE(open.folderType, QString("Složka"));
+
+        ImportDlg dlg(QStringList{"/nowhere/N49E014.hgt"});
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        QStringList labels, buttons;
+        {
+            ModalDriver driver({[&](QWidget *d) {
+                labels << d->findChild<QLabel *>("fileNameLabel")->text();
+                for (QAbstractButton *b : d->findChild<QDialogButtonBox *>("buttonBox")->buttons())
+                    buttons << b->text();
+                qobject_cast<QDialog *>(d)->reject();
+            }});
+            QTest::mouseClick(dlg.findChild<QPushButton *>("pushButtonBrowse"), Qt::LeftButton);
+            QCOMPARE(driver.seen, QStringList{"QFileDialog"});
+        }
+        QCOMPARE(labels, QStringList{"Adresář:"});
+        QCOMPARE(buttons, QStringList({"&Vybrat", "Zrušit"}));
+
+        // The context menu of a text field.
+        std::unique_ptr<QMenu> menu(dlg.findChild<QLineEdit *>("lineEditDirPath")->createStandardContextMenu());
+        QStringList items;
+        for (QAction *a : menu->actions())
+            if (!a->isSeparator())
+                items << a->text().section('\t', 0, 0);
+        QCOMPARE(items, QStringList({"&Zpět", "&Znovu", "&Vyjmout", "&Kopírovat", "&Vložit", "Smazat", "Vybrat vše"}));
+    }
+
+    // "Uložit obrázek...": the save dialog and its question before a file
+    // is replaced.
+    void saveDialog()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir("mapy"));
+        QFile old(dir.filePath("mapa.png"));
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+        old.close();
+        WindowRZ w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        FileDialogTexts save;
+        QString question;
+        QStringList answers;
+        {
+            ModalDriver driver({[&](QWidget *d) {
+                                    save = readFileDialog(d, dir.path());
+                                    d->findChild<QLineEdit *>("fileNameEdit")->setText("mapa.png");
+                                    static_cast<QDialog *>(d)->accept();
+                                },
+                                [&](QWidget *d) {
+                                    auto *box = qobject_cast<QMessageBox *>(d);
+                                    if (!box)
+                                        return qobject_cast<QDialog *>(d)->reject();
+                                    question = box->text();
+                                    for (QAbstractButton *b : box->buttons())
+                                        answers << b->text();
+                                    QTest::mouseClick(box->button(QMessageBox::No), Qt::LeftButton);
+                                },
+                                ModalDriver::rejectDialog()});
+            w.findChild<QAction *>("actionSaveImage")->trigger();
+            QCOMPARE(driver.seen, QStringList({"QFileDialog", "QMessageBox", "QFileDialog"}));
+        }
+        QCOMPARE(save.labels, QStringList({"Hledat v:", "Název &souboru:", "Soubory typu:"}));
+        QCOMPARE(save.buttons, QStringList({"&Uložit", "Zrušit"}));
+        QCOMPARE(save.heads, QStringList({"Název", "Velikost", "Typ", "Datum změny"}));
+        QCOMPARE(save.tips.value(3), QString("Vytvořit novou složku"));
+        QCOMPARE(save.folderType, QString("Složka"));
+        QCOMPARE(question, QString("Soubor mapa.png již existuje.\nChcete jej nahradit?"));
+        answers.sort();
+        QCOMPARE(answers, QStringList({"&Ano", "&Ne"}));
+    }
+
+    // Without Qt's catalogue the program runs on and says so.
+    void catalogueMissing()
+    {
+        QTemporaryDir empty;
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("qtbase_cs\\.qm"));
+        const CzechQtTexts without(empty.path());
+        QVERIFY(!without.catalogueLoaded());
+        // The program's own Czech for Qt's texts still answers.
+        QCOMPARE(QCoreApplication::translate("QAbstractFileIconProvider", "Folder", "All other platforms"),
+                 QString("Složka"));
+    }
+
+private:
+    std::unique_ptr<CzechQtTexts> czech;
+    std::unique_ptr<TextSpy> spy;
+};
+
+RZ_REGISTER_TEST(CzechDialogsTest);
+#include "tst_czechdialogs.moc"
