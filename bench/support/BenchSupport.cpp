@@ -1,7 +1,8 @@
 #include "BenchSupport.h"
 
 #include "ChgtTile.h"
-#include "ConvertHgt.h"
+#include "ChgtTileWriter.h"
+#include "TileMeshBuilder.h"
 #include "HgtTileGenerator.h"
 
 #include <QElapsedTimer>
@@ -63,12 +64,14 @@ QString makeTile(const QDir &dir, int lat, int lon, int quantity)
     const qint64 side = (1200 + quantity - 1) / quantity; // cells per side
     const qint64 size = side * side * ChgtTile::FloatsPerCell * 4;
     if (QFile(chgt).size() != size) {
+        // Written as the conversion writes it, without the worker, so the
+        // benchmarks of the rendering keep GDAL out of their link.
         HgtTileGenerator hgt;
         hgt.fillRelief(lat, lon, 1);
-        const QString src = dir.filePath(tileName(lat, lon, "hgt"));
-        hgt.save(src);
-        ConvertHgt::convertFile(src, dir, quantity);
-        QFile::remove(src);
+        ChgtTileWriter out(chgt);
+        if (!(out.open() && out.writeMesh(TileMeshBuilder(hgt.bytes().constData(), lon, lat, quantity))
+              && out.commit()))
+            qWarning("cannot write %s", qPrintable(chgt));
     }
     return chgt;
 }
