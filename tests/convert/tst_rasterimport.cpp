@@ -412,6 +412,9 @@ private slots:
                                              << noTile;
         QTest::newRow("all no data") << "all no data" << Outcome::RasterRefused << int(FileFailure::CoversNoTile)
                                      << noTile;
+        // Data on the posts of the tile's four edges only, none inside.
+        QTest::newRow("data on the edge posts") << "edge posts" << Outcome::RasterRefused
+                                                << int(FileFailure::CoversNoTile) << noTile;
     }
 
     // Each refused raster is an outcome with its reason, nothing is written
@@ -441,10 +444,13 @@ private slots:
                 r = Raster::degrees(15, -10, 100, 100, 100);
             if (kind == "edge") // one row of pixels centred on 50 degrees north
                 r = Raster::degrees(15, 50, Side, 1, 1200);
-            if (kind == "all no data") {
+            if (kind == "all no data" || kind == "edge posts") {
                 r.hasNoData = true;
                 r.noData = -5;
-                r.value = [](int, int) { return -5.0; };
+                r.value = [edges = kind == "edge posts"](int x, int y) {
+                    const bool edge = x == 0 || y == 0 || x == Side - 1 || y == Side - 1;
+                    return edges && edge ? 250.0 : -5.0;
+                };
             }
             QVERIFY(r.write(bad));
         }
@@ -452,13 +458,15 @@ private slots:
         QVERIFY(Raster::degrees(17, 50, Side, Side, 1200).write(good));
         ConvertHgt worker({bad, good}, tmp.filePath("out"), 5);
         // A raster that reaches a tile counts it in the progress.
-        QCOMPARE(runWorker(worker), kind == "all no data" ? (QList<int>{0, 50, 100}) : (QList<int>{0, 100}));
+        const bool reaches = kind == "all no data" || kind == "edge posts";
+        QCOMPARE(runWorker(worker), reaches ? (QList<int>{0, 50, 100}) : (QList<int>{0, 100}));
         QCOMPARE(worker.sourcesHandled(), 2);
         QCOMPARE(worker.sourcesNotHandled(), QStringList());
         const QVector<ConvertHgt::FileOutcome> outcomes = worker.outcomes();
         QCOMPARE(outcomes.size(), 2);
-        const ConvertHgt::FileOutcome refused = outcomes.at(kind == "all no data" ? 1 : 0);
-        const ConvertHgt::FileOutcome converted = outcomes.at(kind == "all no data" ? 0 : 1);
+        // One that reached a tile is found out after the mosaic.
+        const ConvertHgt::FileOutcome refused = outcomes.at(reaches ? 1 : 0);
+        const ConvertHgt::FileOutcome converted = outcomes.at(reaches ? 0 : 1);
         QCOMPARE(refused.path, bad);
         QCOMPARE(refused.outcome, outcome);
         QCOMPARE(int(refused.failure.kind), failure);
