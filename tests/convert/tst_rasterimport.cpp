@@ -201,6 +201,7 @@ private slots:
         QTest::newRow("feet, q5") << QByteArray("ft") << 1.0 << 0.0 << 0.3048 << 5;
         QTest::newRow("feet spelled out, q4") << QByteArray("feet") << 1.0 << 0.0 << 0.3048 << 4;
         QTest::newRow("US survey feet, q3") << QByteArray("us-ft") << 1.0 << 0.0 << 1200.0 / 3937 << 3;
+        QTest::newRow("feet by scale and offset, q5") << QByteArray("foot") << 2.0 << 10.0 << 0.3048 << 5;
         QTest::newRow("decimetres by scale and offset, q5") << QByteArray("m") << 0.1 << -20.0 << 1.0 << 5;
     }
 
@@ -220,7 +221,10 @@ private slots:
             const double h = testHeight(row, col);
             if (metres == 1.0)
                 return (h - offset) / scale + (row % 5 == 1 ? 0.3 / scale : 0.0);
-            return std::round(h / metres) + (row % 3 == 0 ? 0.2 : 0.0);
+            double feet = std::round(h / metres);
+            if (std::fmod(feet * 3048, 10000) == 5000) // never half a metre
+                feet += 1;
+            return (feet + (row % 3 == 0 ? 0.2 : 0.0) - offset) / scale;
         };
         const auto expectedHeight = [&](int row, int col) {
             const double m = (raw(row, col) * scale + offset) * metres;
