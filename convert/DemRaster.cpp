@@ -239,9 +239,9 @@ QVector<TileCorner> DemRaster::tiles() const
 
 bool DemRaster::reachesWarpOf(TileCorner tile) const
 {
-    // The warp's posts reach from the tile's edges to half a post beyond;
-    // a source within a post of them may take part in the bilinear kernel.
-    const double margin = 1.5 * Post + Slack;
+    // A raster adds to a post only where the post lies on its pixels: the
+    // warper passes over posts outside them, kernel or not.
+    const double margin = Slack;
     return bounds[0] <= tile.lon + 1 + margin && bounds[2] >= tile.lon - margin
            && bounds[1] <= tile.lat + 1 + margin && bounds[3] >= tile.lat - margin;
 }
