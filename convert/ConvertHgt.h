@@ -81,7 +81,7 @@ public:
     void run() override;
 
     // How many files or mosaic tiles may be converted at once (1 by
-    // default). Progress values, their order and the outcomes stay those of
+    // default; at most 6 mosaic tiles, for memory). Progress values, their order and the outcomes stay those of
     // one at a time; HGT sources that could write the same tile are always
     // taken one by one.
     void setJobs(int jobs);

@@ -481,6 +481,51 @@ private slots:
         QCOMPARE(chgtFiles(tmp.filePath("out")), QStringList{"N49E017.chgt"});
     }
 
+    void tileFailures_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<Outcome>("outcome");
+        QTest::addColumn<int>("failure"); // FileFailure::Kind
+        QTest::addColumn<QString>("czech");
+        QTest::newRow("raster cut short") << "truncated" << Outcome::Unreadable << int(FileFailure::RasterRead)
+                                          << "výšky rastru nelze přečíst";
+        QTest::newRow("read-only older tile") << "read-only" << Outcome::Unwritable
+                                              << int(FileFailure::ReadOnlyTarget)
+                                              << "dlaždice je jen pro čtení, zůstala beze změny";
+    }
+
+    // A tile that cannot be warped or written keeps the older one and is
+    // reported once, for the raster that reaches it.
+    void tileFailures()
+    {
+        QFETCH(QString, kind);
+        QFETCH(Outcome, outcome);
+        QFETCH(int, failure);
+        QFETCH(QString, czech);
+        QTemporaryDir tmp;
+        const QString path = tmp.filePath("model.tif"), tile = tmp.filePath("out/N49E015.chgt");
+        QVERIFY(onPosts([](int row, int col) { return double(testHeight(row, col)); }).write(path));
+        if (kind == "truncated") // the header whole, the heights not
+            QVERIFY(QFile::resize(path, QFileInfo(path).size() / 2));
+        QVERIFY(QDir().mkpath(tmp.filePath("out")));
+        QFile old(tile);
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("older") == 5);
+        old.close();
+        if (kind == "read-only")
+            QVERIFY(QFile::setPermissions(tile, QFile::ReadOwner));
+        ConvertHgt worker({path}, tmp.filePath("out"), 5);
+        QCOMPARE(runWorker(worker), (QList<int>{0, 100}));
+        QCOMPARE(worker.outcomes().size(), 1);
+        const ConvertHgt::FileOutcome got = worker.outcomes().at(0);
+        QCOMPARE(got.path, path);
+        QCOMPARE(got.tile, tile);
+        QCOMPARE(got.outcome, outcome);
+        QCOMPARE(int(got.failure.kind), failure);
+        QCOMPARE(got.failure.czech(), czech);
+        QCOMPARE(readFile(tile), QByteArray("older"));
+        QCOMPARE(QDir(tmp.filePath("out")).entryList(QDir::Files | QDir::Hidden), QStringList{"N49E015.chgt"});
+    }
+
     // HGT files first, then the mosaic, whatever the order given: where
     // both give a tile the mosaic's is kept. Progress steps over the HGT
     // files and the mosaic's tiles.
