@@ -341,7 +341,11 @@ void ConvertHgt::convertMosaic(const QDir &dir, int q, int jobs, int first,
 
     const QVector<TileCorner> tiles = MosaicWarper::tilesOf(rasters);
     const int n = int(tiles.size());
-    jobs = qBound(1, jobs, qMax(1, n));
+    // Each tile in flight holds its warp's buffers, up to about 100 MB for
+    // 1-arc-second sources; with GDAL's block cache beside them, six keep
+    // an import of the whole country under 1 GB on any machine.
+    constexpr int MosaicJobLimit = 6;
+    jobs = qBound(1, qMin(jobs, MosaicJobLimit), qMax(1, n));
     // Each job warps with datasets of its own, opened as it needs them.
     std::vector<std::unique_ptr<MosaicWarper>> warpers(static_cast<size_t>(jobs));
     QMutex order;
@@ -381,13 +385,14 @@ void ConvertHgt::convertMosaic(const QDir &dir, int q, int jobs, int first,
     if (published < n)
         return;
 
-    // Each raster with no tile written from its own reach gave nothing.
+    // Each raster with no tile written or failed in its own reach gave
+    // nothing; a failed tile has been reported already.
     QVector<FileOutcome> noTile;
     for (const DemRaster &raster : rasters) {
         const QVector<TileCorner> reach = raster.tiles();
         bool any = false;
         for (int i = 0; i < n && !any; ++i)
-            any = written[i] && reach.contains(tiles.at(i));
+            any = (written[i] || results[i].outcome != Outcome::Converted) && reach.contains(tiles.at(i));
         if (!any)
             noTile.append({raster.path(), Outcome::RasterRefused, FileFailure::of(FileFailure::CoversNoTile), {}});
     }

@@ -130,14 +130,14 @@ bool MosaicWarper::warpInto(TileCorner tile, const std::vector<void *> &sources,
     argv.push_back(nullptr);
     const std::unique_ptr<GDALWarpAppOptions, WarpOptionsDeleter> options(
         GDALWarpAppOptionsNew(argv.data(), nullptr));
-    CPLErrorReset();
     int usageError = 0;
     std::vector<GDALDatasetH> handles(sources.size());
     std::transform(sources.begin(), sources.end(), handles.begin(), [](void *ds) { return GDALDatasetH(ds); });
     GDALDatasetH out = GDALWarp("", nullptr, int(handles.size()), handles.data(), options.get(), &usageError);
-    const bool failed = !out || CPLGetLastErrorType() >= CE_Failure;
+    // A source whose blocks cannot be read fails the warp; an error GDAL
+    // gets past (a PROJ notice, say) does not.
     posts.clear();
-    if (!failed) {
+    if (out) {
         posts.resize(size_t(HgtTile::Side) * HgtTile::Side);
         if (GDALRasterIO(GDALGetRasterBand(out, 1), GF_Read, 0, 0, HgtTile::Side, HgtTile::Side,
                          posts.data(), HgtTile::Side, HgtTile::Side, GDT_Int16, 0, 0)
