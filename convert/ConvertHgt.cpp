@@ -258,12 +258,12 @@ ConvertHgt::FileOutcome ConvertHgt::convertMosaicTile(MosaicWarper &warper, Tile
 
 namespace {
 
-// Runs work(i) for i = 0 .. count - 1 on up to jobs threads (this one and
-// pool tasks), taking the items in order; stops taking them once stop()
-// says so. The extra jobs are pool tasks, like all short work of the
-// program; a pool of their own, so exactly jobs items run at once
-// whatever the machine's pool holds.
-// work(i, job) learns which of the jobs runs it, for what a job keeps.
+// Runs work(i, job) for i = 0 .. count - 1 on up to jobs threads, taking
+// the items in order, each after take(i) (called in order, under a lock)
+// has agreed; a refusal ends the run after the items under way. job tells
+// which of the jobs runs the item, for what a job keeps. The extra jobs
+// are pool tasks, like all short work of the program; a pool of their
+// own, so exactly jobs items run at once whatever the machine's pool holds.
 void inOrder(int count, int jobs, const std::function<bool(int)> &take,
              const std::function<void(int, int)> &work)
 {

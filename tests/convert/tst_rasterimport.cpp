@@ -234,7 +234,10 @@ private slots:
         r.unit = unit;
         r.scale = scale;
         r.offset = offset;
-        const QString path = tmp.filePath("heights.tif");
+        // Spaces, diacritics and a character XML escapes: a scaled raster
+        // is read through a VRT description that names the file.
+        const QString path = tmp.filePath("výšky & data/heights.tif");
+        QVERIFY(QDir().mkpath(QFileInfo(path).path()));
         QVERIFY(r.write(path));
         DemRaster raster;
         FileFailure why;
