@@ -15,8 +15,9 @@ class MosaicWarper;
 // Converts HGT tiles into CHGT tiles in an output directory, one file after
 // another, on a thread of its own; then the elevation rasters among the
 // sources (DemRaster::isRasterPath) as one mosaic, tile by tile, so where
-// both give a tile the mosaic's is kept. Reports progress as whole percentages and
-// nothing else; what became of each file can be read after the run. A
+// both give a tile the mosaic's is kept. Reports progress as whole
+// percentages and nothing else; what became of each file can be read
+// after the run. A
 // QThread, not a pool task: it runs for as long as the conversion takes,
 // beside the GUI, and its progress reaches the dialog as a queued signal.
 class ConvertHgt : public QThread
@@ -81,9 +82,9 @@ public:
     void run() override;
 
     // How many files or mosaic tiles may be converted at once (1 by
-    // default; at most 6 mosaic tiles, for memory). Progress values, their order and the outcomes stay those of
-    // one at a time; HGT sources that could write the same tile are always
-    // taken one by one.
+    // default; at most 6 mosaic tiles, for memory). Progress values, their
+    // order and the outcomes stay those of one at a time; HGT sources that
+    // could write the same tile are always taken one by one.
     void setJobs(int jobs);
 
     // Warps one tile of a mosaic and writes it when a post inside it has
