@@ -196,13 +196,17 @@ private slots:
         QTest::addColumn<double>("offset");
         QTest::addColumn<double>("metres"); // per unit of the raster's values
         QTest::addColumn<int>("q");
-        QTest::newRow("metres, q5") << QByteArray() << 1.0 << 0.0 << 1.0 << 5;
-        QTest::newRow("metre, q2") << QByteArray("metre") << 1.0 << 0.0 << 1.0 << 2;
-        QTest::newRow("feet, q5") << QByteArray("ft") << 1.0 << 0.0 << 0.3048 << 5;
-        QTest::newRow("feet spelled out, q4") << QByteArray("feet") << 1.0 << 0.0 << 0.3048 << 4;
-        QTest::newRow("US survey feet, q3") << QByteArray("us-ft") << 1.0 << 0.0 << 1200.0 / 3937 << 3;
-        QTest::newRow("feet by scale and offset, q5") << QByteArray("foot") << 2.0 << 10.0 << 0.3048 << 5;
-        QTest::newRow("decimetres by scale and offset, q5") << QByteArray("m") << 0.1 << -20.0 << 1.0 << 5;
+        QTest::addColumn<QByteArray>("driver");
+        const QByteArray tiff("GTiff");
+        QTest::newRow("metres, q5") << QByteArray() << 1.0 << 0.0 << 1.0 << 5 << tiff;
+        QTest::newRow("ASCII grid, q5") << QByteArray() << 1.0 << 0.0 << 1.0 << 5 << QByteArray("AAIGrid");
+        QTest::newRow("Erdas Imagine, q4") << QByteArray() << 1.0 << 0.0 << 1.0 << 4 << QByteArray("HFA");
+        QTest::newRow("metre, q2") << QByteArray("metre") << 1.0 << 0.0 << 1.0 << 2 << tiff;
+        QTest::newRow("feet, q5") << QByteArray("ft") << 1.0 << 0.0 << 0.3048 << 5 << tiff;
+        QTest::newRow("feet spelled out, q4") << QByteArray("feet") << 1.0 << 0.0 << 0.3048 << 4 << tiff;
+        QTest::newRow("US survey feet, q3") << QByteArray("us-ft") << 1.0 << 0.0 << 1200.0 / 3937 << 3 << tiff;
+        QTest::newRow("feet by scale and offset, q5") << QByteArray("foot") << 2.0 << 10.0 << 0.3048 << 5 << tiff;
+        QTest::newRow("decimetres by scale and offset, q5") << QByteArray("m") << 0.1 << -20.0 << 1.0 << 5 << tiff;
     }
 
     // Pixel centres on the posts: each post is its pixel's height in
@@ -215,6 +219,7 @@ private slots:
         QFETCH(double, offset);
         QFETCH(double, metres);
         QFETCH(int, q);
+        QFETCH(QByteArray, driver);
         QTemporaryDir tmp;
         // Raw values whose metres are whole (or well off .5) in each unit.
         const auto raw = [&](int row, int col) {
@@ -234,9 +239,12 @@ private slots:
         r.unit = unit;
         r.scale = scale;
         r.offset = offset;
+        r.driver = driver;
         // Spaces, diacritics and a character XML escapes: a scaled raster
         // is read through a VRT description that names the file.
-        const QString path = tmp.filePath("výšky & data/heights.tif");
+        const QString path = tmp.filePath(driver == "AAIGrid" ? "výšky & data/heights.asc"
+                                          : driver == "HFA"    ? "výšky & data/heights.img"
+                                                               : "výšky & data/heights.tif");
         QVERIFY(QDir().mkpath(QFileInfo(path).path()));
         QVERIFY(r.write(path));
         DemRaster raster;

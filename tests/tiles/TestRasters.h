@@ -57,7 +57,10 @@ struct Raster
         if (!drv)
             return false;
         const QByteArray name = QFile::encodeName(path);
-        GDALDatasetH ds = GDALCreate(drv, name.constData(), width, height, bands, type, nullptr);
+        // Drivers that only copy (ASCII grids) get a copy of one in memory.
+        const bool copy = !GDALGetMetadataItem(drv, GDAL_DCAP_CREATE, nullptr);
+        GDALDatasetH ds = GDALCreate(copy ? GDALGetDriverByName("MEM") : drv, copy ? "" : name.constData(), width,
+                                     height, bands, type, nullptr);
         if (!ds)
             return false;
         if (hasGeoTransform)
@@ -86,6 +89,12 @@ struct Raster
                 ok = GDALRasterIO(band, GF_Write, 0, y, width, 1, row.data(), width, 1, GDT_Float64, 0, 0)
                      == CE_None;
             }
+        }
+        if (copy && ok) {
+            GDALDatasetH out = GDALCreateCopy(drv, name.constData(), ds, FALSE, nullptr, nullptr, nullptr);
+            ok = out != nullptr;
+            if (out)
+                GDALClose(out);
         }
         GDALClose(ds);
         return ok;
