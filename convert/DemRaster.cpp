@@ -20,8 +20,8 @@ namespace {
 // densified edges of a projected raster bend a little between their points.
 constexpr double Slack = 1e-5;
 constexpr double Post = 1.0 / 1200;
-// A value no height takes, for the no-data of a VRT with scaled heights.
-constexpr double ScaledNoData = -1e300;
+// The no-data of a VRT with scaled heights when the file's is NaN.
+constexpr double VoidMetres = -32768;
 
 struct DatasetCloser
 {
@@ -209,8 +209,13 @@ bool DemRaster::open(const QString &path, FileFailure *failure)
                             hasNoData ? noData : VRT_NODATA_UNSET)
         != CE_None)
         return fail(failure, FileFailure::NotRaster);
+    // The file's own no-data value marks the VRT's, so the warp gives what
+    // it gives for the file: the warper's bilinear result beside a hole
+    // depends on the no-data value itself (a VRT no-data of -1e20 made
+    // posts next to holes holes, where the file's -9999 left them whole).
+    // A NaN no-data does the same through a VRT, so it becomes -32768.
     if (hasNoData)
-        GDALSetRasterNoDataValue(GDALRasterBandH(vband), ScaledNoData);
+        GDALSetRasterNoDataValue(GDALRasterBandH(vband), std::isfinite(noData) ? noData : VoidMetres);
     char **xml = GDALGetMetadata(vrt.get(), "xml:VRT");
     if (!xml || !xml[0])
         return fail(failure, FileFailure::NotRaster);

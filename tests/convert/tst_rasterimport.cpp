@@ -277,9 +277,14 @@ private slots:
     void maskedCells_data()
     {
         QTest::addColumn<int>("q");
-        QTest::newRow("q1") << 1;
-        QTest::newRow("q2") << 2;
-        QTest::newRow("q5") << 5;
+        QTest::addColumn<double>("noData");
+        QTest::addColumn<double>("scale"); // not 1: read through a VRT in metres
+        QTest::newRow("q1") << 1 << -1.0e6 << 1.0;
+        QTest::newRow("q2") << 2 << -1.0e6 << 1.0;
+        QTest::newRow("q5") << 5 << -1.0e6 << 1.0;
+        QTest::newRow("q5, NaN") << 5 << double(NAN) << 1.0;
+        QTest::newRow("q5, scaled") << 5 << -1.0e6 << 0.5;
+        QTest::newRow("q5, scaled, NaN") << 5 << double(NAN) << 0.5;
     }
 
     // No-data with an irregular edge, as a national model cut along the
@@ -289,14 +294,17 @@ private slots:
     void maskedCells()
     {
         QFETCH(int, q);
+        QFETCH(double, noData);
+        QFETCH(double, scale);
         QTemporaryDir tmp;
         const auto masked = [](int row, int col) {
             return row + 40 * std::sin(col / 37.0) > 700 || (col - 300) * (col - 300) + (row - 400) * (row - 400) < 150 * 150
                    || (row == 2 && col > 900) || (col == 1199 && row < 5);
         };
-        Raster r = onPosts([&](int row, int col) { return masked(row, col) ? -1.0e6 : double(testHeight(row, col)); });
+        Raster r = onPosts([&](int row, int col) { return masked(row, col) ? noData : testHeight(row, col) / scale; });
         r.hasNoData = true;
-        r.noData = -1.0e6;
+        r.noData = noData;
+        r.scale = scale;
         QVERIFY(r.write(tmp.filePath("masked.tif")));
         const QByteArray byHand = hgtOf([&](int row, int col) {
             return masked(row, col) ? TileMeshBuilder::Void : testHeight(row, col);
