@@ -46,6 +46,8 @@ QString ImportReport::reasonText(const ConvertHgt::FileOutcome &outcome)
         return QStringLiteral("soubor nelze přečíst: %1").arg(outcome.failure.czech());
     case Outcome::Unwritable:
         return QStringLiteral("dlaždici %1 nelze zapsat: %2").arg(tile, outcome.failure.czech());
+    case Outcome::RasterRefused:
+        return QStringLiteral("rastr nelze převést: %1").arg(outcome.failure.czech());
     }
     return QString();
 }

@@ -216,34 +216,36 @@ bool ChgtTileWriter::writeMesh(const TileMeshBuilder &builder)
     const int columns = builder.columnCount();
     const int batch = int(qBound(qint64(1), BatchBytes / (perColumn * 4), qint64(columns)));
     const int batches = (columns + batch - 1) / batch;
-    auto columnsOf = [&](int b) { return qMin(batch, columns - b * batch); };
+    const auto columnsOf = [&](int b) { return qMin(batch, columns - b * batch); };
 
     std::vector<float> buffers[Slots];
     for (std::vector<float> &buffer : buffers)
         buffer.resize(size_t(perColumn * batch));
 
-    if (batches == 1) {
-        builder.buildColumns(buffers[0].data(), 0, columns);
-        return write(buffers[0].data(), columns * perColumn);
-    }
+    if (batches == 1)
+        return write(buffers[0].data(), builder.buildColumns(buffers[0].data(), 0, columns));
 
     // Batches are short, independent pieces: pool tasks, built while the
     // batches before them are written; a slot takes the next batch once its
     // own is written. Should no pool thread be free, this thread builds.
+    // A batch with holes is shorter: each slot keeps the floats it holds.
+    // Declared before the tasks, which are waited for when they go.
+    qint64 built[Slots] = {};
     std::vector<PoolTask<void>> building(Slots);
     const auto startBuilding = [&](int b) {
         float *slot = buffers[b % Slots].data();
+        qint64 *count = &built[b % Slots];
         const int first = b * batch;
         const int end = first + columnsOf(b);
-        building[size_t(b % Slots)] =
-            PoolTask<void>([&builder, slot, first, end] { builder.buildColumns(slot, first, end); });
+        building[size_t(b % Slots)] = PoolTask<void>(
+            [&builder, slot, count, first, end] { *count = builder.buildColumns(slot, first, end); });
     };
     for (int b = 0; b < qMin(Slots, batches); ++b)
         startBuilding(b);
     bool ok = true;
     for (int b = 0; b < batches && ok; ++b) {
         building[size_t(b % Slots)].wait();
-        ok = write(buffers[b % Slots].data(), columnsOf(b) * perColumn);
+        ok = write(buffers[b % Slots].data(), built[b % Slots]);
         if (ok && b + Slots < batches)
             startBuilding(b + Slots);
     }

@@ -4,6 +4,7 @@
 #include "ChgtTileWriter.h"
 #include "HgtArchive.h"
 #include "HgtTile.h"
+#include "MosaicWarper.h"
 #include "PoolTask.h"
 #include "RegularFile.h"
 #include "TileMeshBuilder.h"
@@ -66,6 +67,21 @@ int ConvertHgt::sourcesHandled() const
 {
     QMutexLocker lock(&mutex);
     return handled;
+}
+
+QStringList ConvertHgt::sourcesNotHandled() const
+{
+    QMutexLocker lock(&mutex);
+    return notHandled;
+}
+
+void ConvertHgt::publish(const QVector<FileOutcome> &outcomes, const QStringList &sourcesDone)
+{
+    QMutexLocker lock(&mutex);
+    fileOutcomes += outcomes;
+    for (const QString &source : sourcesDone)
+        notHandled.removeOne(source);
+    handled += int(sourcesDone.size());
 }
 
 ConvertHgt::Outcome ConvertHgt::writeTile(const QByteArray &bytes, int lat, int lon,
@@ -194,6 +210,198 @@ bool independentSources(const QStringList &sources)
 
 } // namespace
 
+ConvertHgt::FileOutcome ConvertHgt::openRaster(const QString &path, DemRaster &raster)
+{
+    FileOutcome result{path, Outcome::Missing, FileFailure(), QString()};
+    if (!QFile::exists(path))
+        return result;
+    if (raster.open(path, &result.failure)) {
+        result.outcome = Outcome::Converted;
+        return result;
+    }
+    // What stops any file from being read is told as for an HGT file.
+    const FileFailure::Kind kind = result.failure.kind;
+    result.outcome = kind == FileFailure::System || kind == FileFailure::NotRegularFile
+                         ? Outcome::Unreadable
+                         : Outcome::RasterRefused;
+    return result;
+}
+
+ConvertHgt::FileOutcome ConvertHgt::convertMosaicTile(MosaicWarper &warper, TileCorner tile,
+                                                      const QDir &dstDir, int q, const QString &path,
+                                                      bool *written)
+{
+    FileOutcome result{path, Outcome::Converted, FileFailure(),
+                       dstDir.filePath(ChgtTile::fileName(tile.lat, tile.lon))};
+    if (written)
+        *written = false;
+    QByteArray posts;
+    if (!warper.warp(tile, posts, &result.failure)) {
+        result.outcome = Outcome::Unreadable;
+        return result;
+    }
+    // Posts with data only on the tile's edges leave the tile as it was.
+    if (!MosaicWarper::hasInnerData(posts))
+        return result;
+    ChgtTileWriter out(result.tile);
+    const TileMeshBuilder builder(posts.constData(), tile.lon, tile.lat, validQuantity(q),
+                                  TileMeshBuilder::Voids::Holes);
+    if (!(out.open() && out.writeMesh(builder) && out.commit())) {
+        result.failure = out.failure();
+        result.outcome = Outcome::Unwritable;
+        return result;
+    }
+    if (written)
+        *written = true;
+    return result;
+}
+
+namespace {
+
+// Runs work(i, job) for i = 0 .. count - 1 on up to jobs threads, taking
+// the items in order, each after take(i) (called in order, under a lock)
+// has agreed; a refusal ends the run after the items under way. job tells
+// which of the jobs runs the item, for what a job keeps. The extra jobs
+// are pool tasks, like all short work of the program; a pool of their
+// own, so exactly jobs items run at once whatever the machine's pool holds.
+void inOrder(int count, int jobs, const std::function<bool(int)> &take,
+             const std::function<void(int, int)> &work)
+{
+    QMutex order;
+    int next = 0;
+    jobs = qBound(1, jobs, qMax(1, count));
+    auto loop = [&](int job) {
+        for (;;) {
+            int i;
+            {
+                QMutexLocker lock(&order);
+                if (next >= count || !take(next))
+                    return;
+                i = next++;
+            }
+            work(i, job);
+        }
+    };
+    if (jobs > 1) {
+        QThreadPool helperThreads;
+        helperThreads.setMaxThreadCount(jobs - 1);
+        std::vector<PoolTask<void>> helpers;
+        helpers.reserve(size_t(jobs - 1));
+        for (int j = 1; j < jobs; ++j)
+            helpers.emplace_back([&loop, j] { loop(j); }, &helperThreads);
+        loop(0);
+    } else {
+        loop(0);
+    }
+}
+
+} // namespace
+
+void ConvertHgt::convertSources(const QStringList &sources, const QDir &dir, int q, int jobs, int total)
+{
+    const int n = int(sources.size());
+    if (jobs > 1 && !independentSources(sources))
+        jobs = 1;
+    // Files are taken in order and each one's progress value is sent as it
+    // is taken, so the values come in the order of one at a time. Outcomes
+    // are published in order too, as soon as all before them are done.
+    QMutex order;
+    int published = 0;
+    QVector<QVector<FileOutcome>> results(n);
+    QVector<bool> done(n, false);
+    inOrder(
+        n, jobs,
+        [&](int i) {
+            // Stopping between files keeps every written tile whole.
+            if (isInterruptionRequested())
+                return false;
+            emit sProgress(int(100 * qint64(i) / total));
+            return true;
+        },
+        [&](int i, int) {
+            QVector<FileOutcome> outcome = convertSource(sources.at(i), dir, q);
+            QMutexLocker lock(&order);
+            results[i] = std::move(outcome);
+            done[i] = true;
+            while (published < n && done[published]) {
+                publish(results[published], {sources.at(published)});
+                ++published;
+            }
+        });
+}
+
+void ConvertHgt::convertMosaic(const QDir &dir, int q, int jobs, int first,
+                               int total, const QVector<DemRaster> &rasters,
+                               const QVector<FileOutcome> &refused)
+{
+    QStringList refusedPaths;
+    for (const FileOutcome &outcome : refused)
+        refusedPaths << outcome.path;
+    publish(refused, refusedPaths);
+
+    const QVector<TileCorner> tiles = MosaicWarper::tilesOf(rasters);
+    const int n = int(tiles.size());
+    // Each tile in flight holds its warp's buffers, up to about 100 MB for
+    // 1-arc-second sources; with GDAL's block cache beside them, six keep
+    // an import of the whole country under 1 GB on any machine.
+    constexpr int MosaicJobLimit = 6;
+    jobs = qBound(1, qMin(jobs, MosaicJobLimit), qMax(1, n));
+    // Each job warps with datasets of its own, opened as it needs them.
+    std::vector<std::unique_ptr<MosaicWarper>> warpers(static_cast<size_t>(jobs));
+    QMutex order;
+    int published = 0;
+    QVector<FileOutcome> results(n);
+    QVector<bool> done(n, false);
+    QVector<bool> written(n, false);
+    inOrder(
+        n, jobs,
+        [&](int i) {
+            // Stopping between tiles keeps every written tile whole.
+            if (isInterruptionRequested())
+                return false;
+            emit sProgress(int(100 * qint64(first + i) / total));
+            return true;
+        },
+        [&](int i, int job) {
+            std::unique_ptr<MosaicWarper> &warper = warpers[size_t(job)];
+            if (!warper)
+                warper = std::make_unique<MosaicWarper>(rasters);
+            const TileCorner tile = tiles.at(i);
+            const auto reaches = [tile](const DemRaster &r) { return r.tiles().contains(tile); };
+            const QString from = std::find_if(rasters.begin(), rasters.end(), reaches)->path();
+            bool wrote = false;
+            FileOutcome outcome = convertMosaicTile(*warper, tile, dir, q, from, &wrote);
+            QMutexLocker lock(&order);
+            results[i] = std::move(outcome);
+            written[i] = wrote;
+            done[i] = true;
+            while (published < n && done[published]) {
+                // A tile left alone for want of data inside it is no outcome.
+                if (written[published] || results[published].outcome != Outcome::Converted)
+                    publish({results[published]}, {});
+                ++published;
+            }
+        });
+    if (published < n)
+        return;
+
+    // Each raster with no tile written or failed in its own reach gave
+    // nothing; a failed tile has been reported already.
+    QVector<FileOutcome> noTile;
+    for (const DemRaster &raster : rasters) {
+        const QVector<TileCorner> reach = raster.tiles();
+        bool any = false;
+        for (int i = 0; i < n && !any; ++i)
+            any = (written[i] || results[i].outcome != Outcome::Converted) && reach.contains(tiles.at(i));
+        if (!any)
+            noTile.append({raster.path(), Outcome::RasterRefused, FileFailure::of(FileFailure::CoversNoTile), {}});
+    }
+    QStringList rasterPaths;
+    for (const DemRaster &raster : rasters)
+        rasterPaths << raster.path();
+    publish(noTile, rasterPaths);
+}
+
 void ConvertHgt::run()
 {
     QStringList sources;
@@ -208,6 +416,7 @@ void ConvertHgt::run()
         jobs = jobCount;
         fileOutcomes.clear();
         handled = 0;
+        notHandled = srcList;
     }
 
     if (sources.isEmpty())
@@ -215,54 +424,33 @@ void ConvertHgt::run()
     if (!dir.exists())
         QDir().mkpath(dir.absolutePath());
 
-    const int n = int(sources.size());
-    if (jobs > 1 && !independentSources(sources))
-        jobs = 1;
-    jobs = qMin(jobs, n);
+    QStringList hgtSources;
+    QStringList rasterPaths;
+    for (const QString &source : std::as_const(sources))
+        (DemRaster::isRasterPath(source) ? rasterPaths : hgtSources) << source;
 
-    // Files are taken in order and each one's progress value is sent as it
-    // is taken, so the values come in the order of one at a time. Outcomes
-    // are published in order too, as soon as all before them are done.
-    QMutex order;
-    int next = 0;
-    QVector<QVector<FileOutcome>> results(n);
-    QVector<bool> done(n, false);
-    auto work = [&] {
-        for (;;) {
-            int i;
-            {
-                QMutexLocker take(&order);
-                // Stopping between files keeps every written tile whole.
-                if (next >= n || isInterruptionRequested())
-                    return;
-                i = next++;
-                emit sProgress(int(100 * qint64(i) / n));
-            }
-            QVector<FileOutcome> outcome = convertSource(sources.at(i), dir, q);
-            QMutexLocker take(&order);
-            results[i] = std::move(outcome);
-            done[i] = true;
-            QMutexLocker lock(&mutex);
-            while (handled < n && done[handled])
-                fileOutcomes += results[handled++];
-        }
-    };
-    // The extra jobs are pool tasks, like all short work of the program; a
-    // pool of their own, so exactly jobs files are converted at once
-    // whatever the machine's pool holds.
-    if (jobs > 1) {
-        QThreadPool helperThreads;
-        helperThreads.setMaxThreadCount(jobs - 1);
-        std::vector<PoolTask<void>> helpers;
-        helpers.reserve(size_t(jobs - 1));
-        for (int j = 1; j < jobs; ++j)
-            helpers.emplace_back(work, &helperThreads);
-        work();
-    } else {
-        work();
+    // The rasters are opened first, so that the progress can step over the
+    // tiles they reach; only their headers are read.
+    QVector<DemRaster> rasters;
+    QVector<FileOutcome> refused;
+    for (const QString &path : std::as_const(rasterPaths)) {
+        DemRaster raster;
+        const FileOutcome opened = openRaster(path, raster);
+        if (opened.outcome == Outcome::Converted)
+            rasters.append(raster);
+        else
+            refused.append(opened);
     }
+    const int hgtCount = int(hgtSources.size());
+    const int total = hgtCount + int(MosaicWarper::tilesOf(rasters).size());
+    if (total == 0)
+        emit sProgress(0);
+
+    convertSources(hgtSources, dir, q, jobs, total);
+    if (sourcesHandled() == hgtCount && !isInterruptionRequested() && !rasterPaths.isEmpty())
+        convertMosaic(dir, q, jobs, hgtCount, total, rasters, refused);
 
     // A stopped run has not finished, so it does not report 100.
-    if (sourcesHandled() == n)
+    if (sourcesHandled() == sources.size())
         emit sProgress(100);
 }

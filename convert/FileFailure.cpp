@@ -33,6 +33,20 @@ QString FileFailure::english() const
         return QStringLiteral("damaged archive: %1").arg(detail);
     case SizeMismatch:
         return QStringLiteral("the archive member's data do not match its declared size");
+    case NotRaster:
+        return QStringLiteral("not a raster GDAL can read");
+    case NoGeoreference:
+        return QStringLiteral("the raster has no georeference");
+    case UnknownCrs:
+        return QStringLiteral("the raster's coordinate system is unknown");
+    case NotOneBand:
+        return QStringLiteral("the raster has %1 bands, not exactly one").arg(code);
+    case UnknownUnit:
+        return QStringLiteral("heights in an unknown unit '%1', not metres or feet").arg(detail);
+    case CoversNoTile:
+        return QStringLiteral("no data inside any tile N00E000 to N89E099");
+    case RasterRead:
+        return QStringLiteral("the raster's heights could not be read");
     }
     return QString();
 }
@@ -89,6 +103,20 @@ QString FileFailure::czech() const
         return QStringLiteral("archiv je poškozený nebo neúplný (%1)").arg(detail);
     case SizeMismatch:
         return QStringLiteral("data v archivu neodpovídají udané velikosti");
+    case NotRaster:
+        return QStringLiteral("není rastr, který lze přečíst");
+    case NoGeoreference:
+        return QStringLiteral("rastr nemá georeferenci");
+    case UnknownCrs:
+        return QStringLiteral("neznámý souřadnicový systém rastru");
+    case NotOneBand:
+        return QStringLiteral("rastr nemá právě jedno pásmo (má %1)").arg(code);
+    case UnknownUnit:
+        return QStringLiteral("výšky v neznámé jednotce „%1“, ne v metrech ani stopách").arg(detail);
+    case CoversNoTile:
+        return QStringLiteral("nemá data uvnitř žádné dlaždice N00E000 až N89E099");
+    case RasterRead:
+        return QStringLiteral("výšky rastru nelze přečíst");
     }
     return QString();
 }

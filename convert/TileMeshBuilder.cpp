@@ -44,8 +44,8 @@ const ColourLookup &colourLookup()
 
 } // namespace
 
-TileMeshBuilder::TileMeshBuilder(const char *data, int lon, int lat, int q)
-    : data(data), quantity(q), side(1199 / q + 1), lonD(lon), step(q / 1200.0),
+TileMeshBuilder::TileMeshBuilder(const char *data, int lon, int lat, int q, Voids voids)
+    : data(data), quantity(q), side(1199 / q + 1), voids(voids), lonD(lon), step(q / 1200.0),
       rowTemplates(size_t(side) * Cell, 0)
 {
     const double latD = lat;
@@ -71,12 +71,20 @@ qint16 TileMeshBuilder::heightBefore(int column) const
     return HgtTile::sample(data, HgtTile::Side - lastRow, c);
 }
 
-void TileMeshBuilder::buildColumns(float *out, int first, int end) const
+qint64 TileMeshBuilder::buildColumns(float *out, int first, int end) const
+{
+    // Two copies of the loop, so the full tile's pays nothing for holes.
+    return voids == Voids::Holes ? build<true>(out, first, end) : build<false>(out, first, end);
+}
+
+template<bool Holes>
+qint64 TileMeshBuilder::build(float *out, int first, int end) const
 {
     // A cell is assembled from three 36-float templates whose filled slots do
     // not overlap: the column's x, the row's y and the colour. Combining their
     // bits takes a few vector operations instead of 36 separate stores.
     const ColourLookup &lookup = colourLookup();
+    const float *const start = out;
     for (int k = first; k < end; ++k) {
         const int c = 1 + k * quantity;
         const float x = float(c / 1200.0 + lonD);
@@ -84,21 +92,27 @@ void TileMeshBuilder::buildColumns(float *out, int first, int end) const
         quint32 column[Cell] = {};
         for (int v = 0; v < 6; ++v)
             column[6 * v] = bitsOf(v == 1 || v == 4 || v == 5 ? xd : x);
-        float *p = out + (k - first) * floatsPerColumn();
+        float *p = Holes ? out : out + (k - first) * floatsPerColumn();
 
         // Past the last sample row or column the cell keeps the previous height.
         const int readRows = c <= 1199 ? qMin(side, 1198 / quantity + 1) : 0;
         qint16 h = readRows > 0 ? 0 : heightBefore(k);
 
-        for (int m = 0; m < side; ++m, p += Cell) {
+        for (int m = 0; m < side; ++m) {
             if (m < readRows)
                 h = HgtTile::sample(data, HgtTile::Side - (1 + m * quantity), c);
+            if (Holes && h == Void)
+                continue;
             const quint32 *row = rowTemplates.data() + Cell * m;
             const quint32 *colour = lookup.cell(h);
             for (int i = 0; i < Cell; ++i) {
                 const quint32 bits = column[i] | row[i] | colour[i];
                 std::memcpy(p + i, &bits, sizeof bits);
             }
+            p += Cell;
         }
+        if (Holes)
+            out = p;
     }
+    return Holes ? out - start : (end - first) * floatsPerColumn();
 }

@@ -41,6 +41,27 @@ inline QByteArray referenceMesh(const QByteArray &hgt, int lon, int lat, int q)
     return out;
 }
 
+// The cells of a full conversion (of hgt at q) whose height is not the void
+// -32768, in their order: what a tile warped from rasters holds. A cell's
+// height is its sample's, or past the last sample row or column the one
+// read last in plain loop order.
+inline QByteArray withoutVoidCells(const QByteArray &full, const QByteArray &hgt, int q)
+{
+    constexpr int CellBytes = 144;
+    QByteArray out;
+    qint16 height = 0;
+    qsizetype cell = 0;
+    for (int c = 1; c <= 1200; c += q) {
+        for (int r = 1; r <= 1200; r += q, ++cell) {
+            if (c <= 1199 && r <= 1199)
+                height = qFromBigEndian<qint16>(hgt.constData() + 2 * ((1201 - r) * 1201 + c));
+            if (height != -32768)
+                out.append(full.constData() + cell * CellBytes, CellBytes);
+        }
+    }
+    return out;
+}
+
 inline QByteArray readFile(const QString &path)
 {
     QFile file(path);

@@ -69,6 +69,52 @@ private slots:
             QCOMPARE(rgb(1200, i), rgb(1199, 1199));
         }
     }
+
+    void holes_data()
+    {
+        QTest::addColumn<int>("q");
+        QTest::addColumn<QString>("voids");
+        for (int q = 1; q <= 5; ++q)
+            QTest::addRow("q%d, scattered voids", q) << q << "scattered";
+        // At q = 1 the top row and the last column repeat the sample read
+        // last, and are holes exactly where it is void.
+        QTest::newRow("q1, void row 2") << 1 << "row 2";
+        QTest::newRow("q1, void at row 2, column 1199") << 1 << "corner";
+        QTest::newRow("q3, every sample void") << 3 << "all";
+        QTest::newRow("q5, no void") << 5 << "none";
+    }
+
+    // A cell whose height is void is left out, the other cells are those of
+    // the full tile, in order; the full tile colours the void like 0 m.
+    void holes()
+    {
+        QFETCH(int, q);
+        QFETCH(QString, voids);
+        HgtTileGenerator tile;
+        tile.fillRandom(quint32(7 * q));
+        tile.fillWith([&](int row, int col) -> qint16 {
+            const bool isVoid = voids == "all" || (voids == "row 2" && row == 2)
+                                || (voids == "corner" && row == 2 && col == 1199)
+                                || (voids == "scattered" && (row * 7 + col * 13) % 29 < 3);
+            const qint16 h = tile.sample(row, col);
+            return isVoid ? TileMeshBuilder::Void : h == TileMeshBuilder::Void ? qint16(0) : h;
+        });
+        const QByteArray full = referenceMesh(tile.bytes(), 15, 49, q);
+        const QByteArray expected = withoutVoidCells(full, tile.bytes(), q);
+        const TileMeshBuilder holed(tile.bytes().constData(), 15, 49, q, TileMeshBuilder::Voids::Holes);
+        QVector<float> v(holed.floatCount());
+        // Two ranges of columns, as the writer builds them in batches.
+        const int half = holed.columnCount() / 2;
+        const qint64 first = holed.buildColumns(v.data(), 0, half);
+        const qint64 floats = first + holed.buildColumns(v.data() + first, half, holed.columnCount());
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(v.constData()), floats * 4), expected);
+        QCOMPARE(floats == holed.floatCount(), voids == "none");
+        if (voids == "all")
+            QCOMPARE(floats, 0);
+        const TileMeshBuilder coloured(tile.bytes().constData(), 15, 49, q);
+        QCOMPARE(coloured.buildColumns(v.data(), 0, coloured.columnCount()), coloured.floatCount());
+        QVERIFY(QByteArray::fromRawData(reinterpret_cast<const char *>(v.constData()), full.size()) == full);
+    }
 };
 
 RZ_REGISTER_TEST(TileMeshTest);

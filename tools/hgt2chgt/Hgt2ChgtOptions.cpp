@@ -24,7 +24,7 @@ Hgt2ChgtParse usageError(const QString &message, bool tryHelp)
 Hgt2ChgtParse parseHgt2ChgtOptions(const QStringList &args)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Converts HGT elevation tiles into CHGT tiles."));
+    parser.setApplicationDescription(QStringLiteral("Converts HGT elevation tiles, and elevation rasters as one mosaic, into CHGT tiles."));
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption versionOption = parser.addVersionOption();
     const QCommandLineOption quantityOption({QStringLiteral("q"), QStringLiteral("quantity")},
@@ -40,7 +40,7 @@ Hgt2ChgtParse parseHgt2ChgtOptions(const QStringList &args)
         QStringLiteral("Convert up to <n> files at once (default %1, the number of processors).").arg(cores),
         QStringLiteral("n"), cores);
     parser.addOptions({quantityOption, outputOption, quietOption, jobsOption});
-    parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("HGT tiles such as N49E014.hgt."),
+    parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("HGT tiles such as N49E014.hgt, zip archives of them, elevation rasters (.tif .tiff .vrt .asc .img)."),
         QStringLiteral("FILE..."));
 
     if (!parser.parse(args))
@@ -76,7 +76,7 @@ Hgt2ChgtParse parseHgt2ChgtOptions(const QStringList &args)
     }
     const QStringList files = parser.positionalArguments();
     if (files.isEmpty())
-        return usageError(QStringLiteral("no HGT files given"), true);
+        return usageError(QStringLiteral("no files given"), true);
 
     Hgt2ChgtParse result;
     result.action = Hgt2ChgtParse::Action::Convert;

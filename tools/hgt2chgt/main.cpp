@@ -44,6 +44,8 @@ QString reason(const ConvertHgt::FileOutcome &file)
         return QStringLiteral("cannot be read: %1").arg(file.failure.english());
     case ConvertHgt::Outcome::Unwritable:
         return QStringLiteral("cannot write %1: %2").arg(tile, file.failure.english());
+    case ConvertHgt::Outcome::RasterRefused:
+        return QStringLiteral("raster not converted: %1").arg(file.failure.english());
     }
     return QString();
 }

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "DemRaster.h"
+#include "FileFailure.h"
+
+#include <QByteArray>
+#include <QStringList>
+#include <QVector>
+
+#include <vector>
+
+// Warps the rasters of one import, later ones on top, to the posts of one
+// tile at a time: 1201 x 1201 heights in WGS 84, 1/1200 degree apart, the
+// first at the tile's north-west corner, exactly as
+//   gdalwarp -t_srs EPSG:4326 -te W S E N -ts 1201 1201 -r bilinear
+//            -ot Int16 -et 0 -dstnodata -32768 FILE... OUT
+// gives them, with the extent half a post beyond the tile's edges. One
+// GDALWarp() call per tile, all the rasters that reach it as its sources.
+// GDAL datasets are not thread-safe: each thread has a warper of its own,
+// which opens the rasters it needs once and keeps them for its next tiles.
+class MosaicWarper
+{
+public:
+    explicit MosaicWarper(const QVector<DemRaster> &rasters);
+    ~MosaicWarper();
+
+    MosaicWarper(const MosaicWarper &) = delete;
+    MosaicWarper &operator=(const MosaicWarper &) = delete;
+
+    // The tile's posts as the bytes of an HGT tile (big-endian, rows north
+    // to south), -32768 where no raster has data. False, with the reason,
+    // when a raster could not be opened or read; GDAL's message goes to
+    // stderr.
+    bool warp(TileCorner tile, QByteArray &hgt, FileFailure *failure = nullptr);
+
+    // The options of the tile's warp, as gdalwarp takes them.
+    static QStringList warpOptions(TileCorner tile);
+    // Whether a post off the tile's edges (not in row or column 0 or 1200)
+    // holds data: only then is the tile written.
+    static bool hasInnerData(const QByteArray &hgt);
+    // Every tile some raster reaches, south to north, west to east.
+    static QVector<TileCorner> tilesOf(const QVector<DemRaster> &rasters);
+
+private:
+    void *dataset(int index, FileFailure *failure);
+    static bool warpInto(TileCorner tile, const std::vector<void *> &sources, std::vector<qint16> &posts);
+
+    QVector<DemRaster> rasters;
+    std::vector<void *> datasets;
+};

@@ -1,0 +1,126 @@
+#pragma once
+
+// Elevation rasters made with GDAL's API for the tests: any size, grid,
+// coordinate system, data type, no-data value, unit, scale and offset.
+
+#include "GdalSetup.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+#include <QtEndian>
+
+#include <gdal.h>
+#include <ogr_srs_api.h>
+
+#include <algorithm>
+#include <functional>
+#include <vector>
+
+namespace TestRasters {
+
+struct Raster
+{
+    int width = 1;
+    int height = 1;
+    double geoTransform[6] = {0, 1, 0, 0, 0, -1};
+    bool hasGeoTransform = true;
+    QByteArray crs = "EPSG:4326"; // anything OSRSetFromUserInput takes; empty: none
+    GDALDataType type = GDT_Float32;
+    int bands = 1;
+    bool hasNoData = false;
+    double noData = 0;
+    QByteArray unit;  // empty: none declared
+    double scale = 1; // written only when not 1 / not 0
+    double offset = 0;
+    QByteArray driver = "GTiff";
+    // Value of pixel (column, row); row 0 is the top one.
+    std::function<double(int, int)> value = [](int, int) { return 0.0; };
+
+    // A grid of pixels 1/perDegree of a degree of WGS 84 apart whose first
+    // pixel centre lies at (west, north).
+    static Raster degrees(double west, double north, int width, int height, double perDegree)
+    {
+        Raster r;
+        r.width = width;
+        r.height = height;
+        const double d = 1.0 / perDegree;
+        const double gt[6] = {west - d / 2, d, 0, north + d / 2, 0, -d};
+        std::copy(gt, gt + 6, r.geoTransform);
+        return r;
+    }
+
+    bool write(const QString &path) const
+    {
+        GdalSetup::ensure();
+        GDALDriverH drv = GDALGetDriverByName(driver.constData());
+        if (!drv)
+            return false;
+        const QByteArray name = QFile::encodeName(path);
+        // Drivers that only copy (ASCII grids) get a copy of one in memory.
+        const bool copy = !GDALGetMetadataItem(drv, GDAL_DCAP_CREATE, nullptr);
+        GDALDatasetH ds = GDALCreate(copy ? GDALGetDriverByName("MEM") : drv, copy ? "" : name.constData(), width,
+                                     height, bands, type, nullptr);
+        if (!ds)
+            return false;
+        if (hasGeoTransform)
+            GDALSetGeoTransform(ds, const_cast<double *>(geoTransform));
+        if (!crs.isEmpty()) {
+            OGRSpatialReferenceH srs = OSRNewSpatialReference(nullptr);
+            OSRSetFromUserInput(srs, crs.constData());
+            GDALSetSpatialRef(ds, srs);
+            OSRDestroySpatialReference(srs);
+        }
+        bool ok = true;
+        std::vector<double> row(static_cast<size_t>(width));
+        for (int b = 1; b <= bands; ++b) {
+            GDALRasterBandH band = GDALGetRasterBand(ds, b);
+            if (hasNoData)
+                GDALSetRasterNoDataValue(band, noData);
+            if (!unit.isEmpty())
+                GDALSetRasterUnitType(band, unit.constData());
+            if (scale != 1)
+                GDALSetRasterScale(band, scale);
+            if (offset != 0)
+                GDALSetRasterOffset(band, offset);
+            for (int y = 0; y < height && ok; ++y) {
+                for (int x = 0; x < width; ++x)
+                    row[size_t(x)] = value(x, y);
+                ok = GDALRasterIO(band, GF_Write, 0, y, width, 1, row.data(), width, 1, GDT_Float64, 0, 0)
+                     == CE_None;
+            }
+        }
+        if (copy && ok) {
+            GDALDatasetH out = GDALCreateCopy(drv, name.constData(), ds, FALSE, nullptr, nullptr, nullptr);
+            ok = out != nullptr;
+            if (out)
+                GDALClose(out);
+        }
+        GDALClose(ds);
+        return ok;
+    }
+};
+
+// The first band of a raster as HGT bytes (16-bit big-endian), for the
+// 1201 x 1201 rasters gdalwarp writes for a tile; empty on failure.
+inline QByteArray readAsHgt(const QString &path)
+{
+    GdalSetup::ensure();
+    GDALDatasetH ds = GDALOpen(QFile::encodeName(path).constData(), GA_ReadOnly);
+    if (!ds)
+        return {};
+    const int w = GDALGetRasterXSize(ds);
+    const int h = GDALGetRasterYSize(ds);
+    std::vector<qint16> posts(size_t(w) * size_t(h));
+    const bool ok = GDALRasterIO(GDALGetRasterBand(ds, 1), GF_Read, 0, 0, w, h, posts.data(), w, h, GDT_Int16,
+                                 0, 0)
+                    == CE_None;
+    GDALClose(ds);
+    if (!ok)
+        return {};
+    QByteArray bytes(qsizetype(posts.size()) * 2, Qt::Uninitialized);
+    qToBigEndian<qint16>(posts.data(), qsizetype(posts.size()), bytes.data());
+    return bytes;
+}
+
+} // namespace TestRasters
