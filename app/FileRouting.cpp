@@ -1,5 +1,6 @@
 #include "FileRouting.h"
 
+#include "DemRaster.h"
 #include "HgtArchive.h"
 
 #include <QFileInfo>
@@ -13,7 +14,7 @@ FileRouting FileRouting::of(const QStringList &paths)
         if (name.endsWith(QLatin1String(".chgt"), Qt::CaseInsensitive))
             r.tiles << path;
         else if (name.endsWith(QLatin1String(".hgt"), Qt::CaseInsensitive)
-                 || HgtArchive::isArchivePath(name))
+                 || HgtArchive::isArchivePath(name) || DemRaster::isRasterPath(name))
             r.sources << path;
         else
             r.unknown << path;

@@ -218,7 +218,6 @@ void WindowRZ::startConversion(const ImportRequest &request)
     }
     conversionUnderway = true;
     convertHgt.setParams(request.files, request.outputDir, request.quantity);
-    runningFiles = request.files;
     ui->actionImportFiles->setEnabled(false);
     ui->actionStopImport->setEnabled(true);
     connect(&convertHgt, &QThread::finished, this, &WindowRZ::onConversionFinished,
@@ -235,22 +234,21 @@ void WindowRZ::onConversionFinished()
     convertHgt.wait();
     conversionUnderway = false;
     const QVector<ConvertHgt::FileOutcome> outcomes = convertHgt.outcomes();
-    const int handled = convertHgt.sourcesHandled();
+    // Rasters among HGT files are handled last, as one mosaic, so what a
+    // stopped run did not get to need not be the tail of its list.
+    QStringList notReached = convertHgt.sourcesNotHandled();
     ui->actionImportFiles->setEnabled(true);
     ui->actionStopImport->setEnabled(false);
-    if (handled < runningFiles.size()) {
+    if (!notReached.isEmpty()) {
         // Stopped: what it did not get to, and the imports that were
         // waiting for it, are not converted; the action did not complete.
-        QStringList notReached = runningFiles.mid(handled);
         for (const ImportRequest &waiting : std::as_const(pendingImports))
             notReached += waiting.files;
         pendingImports.clear();
-        runningFiles.clear();
         importReport->showOutcomes(outcomes, notReached);
         progressDlg->stopAction(QStringLiteral("Přerušeno"));
         return;
     }
-    runningFiles.clear();
     const int failed = importReport->showOutcomes(outcomes);
     if (failed > 0)
         progressDlg->noteCompletion(

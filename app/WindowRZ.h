@@ -79,5 +79,4 @@ private:
     QList<ImportRequest> pendingImports;
     bool conversionUnderway = false; // started and its end not yet handled
     // The files of the conversion running, to name those a stop leaves out.
-    QStringList runningFiles;
 };

@@ -48,10 +48,19 @@ private slots:
         QTest::newRow("upper case suffixes")
             << QStringList{"/x/N49E014.CHGT", "/x/N49E014.HGT", "/x/M33.ZIP"} << QStringList{"/x/N49E014.CHGT"}
             << QStringList{"/x/N49E014.HGT", "/x/M33.ZIP"} << QStringList();
+        QTest::newRow("elevation rasters, any name")
+            << QStringList{"/d/dmr5g.tif", "/d/N49E014.chgt", "/d/Copernicus_DSM_10_N49_00_E014_00_DEM.TIF",
+                           "/d/mosaic.vrt", "/d/eu.tiff", "/d/grid.asc", "/d/model.img", "/d/shade.png"}
+            << QStringList{"/d/N49E014.chgt"}
+            << QStringList{"/d/dmr5g.tif", "/d/Copernicus_DSM_10_N49_00_E014_00_DEM.TIF", "/d/mosaic.vrt",
+                           "/d/eu.tiff", "/d/grid.asc", "/d/model.img"}
+            << QStringList{"/d/shade.png"};
         QTest::newRow("suffix of a folder, not of the name")
-            << QStringList{"/tiles.chgt/readme", "/srtm.zip/", "/x/N49E014.chgt.bak", "/x/N49E014.hgt.gz"}
+            << QStringList{"/tiles.chgt/readme", "/srtm.zip/", "/x/N49E014.chgt.bak", "/x/N49E014.hgt.gz",
+                           "/dem.tif/readme", "/x/dem.tif.aux.xml"}
             << QStringList() << QStringList()
-            << QStringList{"/tiles.chgt/readme", "/srtm.zip/", "/x/N49E014.chgt.bak", "/x/N49E014.hgt.gz"};
+            << QStringList{"/tiles.chgt/readme", "/srtm.zip/", "/x/N49E014.chgt.bak", "/x/N49E014.hgt.gz",
+                           "/dem.tif/readme", "/x/dem.tif.aux.xml"};
     }
 
     void routes()

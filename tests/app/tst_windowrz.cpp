@@ -10,7 +10,9 @@
 #include "ProgressDlg.h"
 #include "HeightColors.h"
 #include "PointerReadout.h"
+#include "TestRasters.h"
 #include "TestTiles.h"
+#include "TileGrid.h"
 #include "WindowRZ.h"
 #include "Waits.h"
 
@@ -712,6 +714,49 @@ private slots:
             QVERIFY2(tree->topLevelItem(i)->text(1).startsWith(want[1]), qPrintable(tree->topLevelItem(i)->text(1)));
         }
         QCOMPARE(older.size(), 0); // the stored tile was not replaced
+    }
+
+    // An import of an HGT tile and two rasters: the HGT tile converted, the
+    // good raster's tile written with only its cells, the raster without a
+    // place on the Earth listed with its reason; one log line as always.
+    void rasterImport()
+    {
+        QTemporaryDir dir;
+        const QString hgt = dir.filePath("N49E014.hgt"), good = dir.filePath("dmr.tif"),
+                      bad = dir.filePath("scan.tif"), out = dir.filePath("out");
+        QVERIFY(HgtTileGenerator(300).save(hgt));
+        // 3-second posts inside N49E015, 350 m.
+        TestRasters::Raster raster = TestRasters::Raster::degrees(15.25, 49.75, 60, 40, 1200);
+        raster.value = [](int, int) { return 350.0; };
+        QVERIFY(raster.write(good));
+        TestRasters::Raster unplaced;
+        unplaced.width = unplaced.height = 8;
+        unplaced.hasGeoTransform = false;
+        unplaced.crs.clear();
+        QVERIFY(unplaced.write(bad));
+        const int logBefore = logLines().size();
+
+        WindowRZ w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto *progress = w.findChild<ProgressDlg *>(QString(), Qt::FindDirectChildrenOnly);
+        {
+            ModalDriver driver({ModalDriver::chooseFiles({hgt, good, bad}),
+                                ModalDriver::answerImport(out, 5, "pushButtonImport")});
+            w.findChild<QAction *>("actionImportFiles")->trigger();
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(w.findChild<QAction *>("actionImportFiles")->isEnabled(), Waits::Conversion);
+        QCOMPARE(progress->findChild<QLabel *>("labelCompleted")->text(), QString("Dokonceno! Nepřevedeno: 1 z 3"));
+        QCOMPARE(logLines().size(), logBefore + 1);
+        auto *tree = w.findChild<QDockWidget *>("dockImportReport")->findChild<QTreeWidget *>("treeImportReport");
+        QCOMPARE(tree->topLevelItemCount(), 1);
+        QCOMPARE(tree->topLevelItem(0)->text(0), bad);
+        QCOMPARE(tree->topLevelItem(0)->text(1), QString("rastr nelze převést: rastr nemá georeferenci"));
+
+        QCOMPARE(QFileInfo(out + "/N49E014.chgt").size(), TileGrid::fileBytes(5));
+        // Every fifth post of the raster's 60 x 40 holds a cell, in a band of 301-400 m.
+        const qint64 rasterTile = QFileInfo(out + "/N49E015.chgt").size();
+        QVERIFY2(rasterTile == 12 * 8 * 144, qPrintable(QString::number(rasterTile)));
+        QCOMPARE(QDir(out).entryList(QDir::Files).size(), 2);
     }
 
     // The folder chosen with "Procházet..." is where the tiles go.
