@@ -6,14 +6,14 @@
 //             as there are processors, writing HGT tiles; then hgt2chgt -j
 //   rzmap:    hgt2chgt -j with the GeoTIFFs themselves
 // Prints the medians, their ratio (goal: at most 0.6), the peak memory of
-// each process, and whether both give the same bytes. Then the peak memory
+// each process, and whether both give the same bytes (the pipeline's HGT
+// voids coloured, the import's no-data cells left out). Then the peak memory
 // of rzmap's import at every quantity (goal: under 1 GB).
 //   bench_rasterimport [--runs N] [--quantity Q] [--keep DIR]
 #include "BenchSupport.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QStandardPaths>
@@ -150,17 +150,50 @@ std::vector<QStringList> warpCommands(const QStringList &rasters, const QDir &hg
     return commands;
 }
 
-QByteArray digestOf(const QDir &dir)
+QByteArray contentsOf(const QString &path)
 {
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    for (const QString &name : dir.entryList({"*.chgt"}, QDir::Files, QDir::Name)) {
-        QFile f(dir.filePath(name));
-        if (!f.open(QIODevice::ReadOnly))
-            return QByteArray();
-        hash.addData(name.toUtf8());
-        hash.addData(&f);
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The pipeline's tile as the import writes it: the cells whose sample is
+// the void (no data) left out, the last sample read standing in past the
+// last row and column.
+QByteArray withoutVoids(const QByteArray &hgt, const QByteArray &full, int q)
+{
+    const int side = 1199 / q + 1;
+    if (hgt.size() != 1201 * 1201 * 2 || full.size() != qint64(side) * side * 144)
+        return QByteArray();
+    QByteArray kept;
+    qint16 h = 0;
+    for (int k = 0; k < side; ++k)
+        for (int m = 0; m < side; ++m) {
+            const int c = 1 + k * q, r = 1 + m * q;
+            if (c <= 1199 && r <= 1199) {
+                const uchar *p = reinterpret_cast<const uchar *>(hgt.constData()) + 2 * ((1201 - r) * 1201 + c);
+                h = qint16((p[0] << 8) | p[1]);
+            }
+            if (h != -32768)
+                kept.append(full.constData() + (qint64(k) * side + m) * 144, 144);
+        }
+    return kept;
+}
+
+// How many of the import's tiles are the pipeline's, byte for byte, once
+// its voids are left out; -1 when the two give different sets of tiles.
+int sameTiles(const QDir &hgtDir, const QDir &pipeOut, const QDir &ourOut, int q)
+{
+    const QStringList ours = ourOut.entryList({"*.chgt"}, QDir::Files, QDir::Name);
+    if (ours != pipeOut.entryList({"*.chgt"}, QDir::Files, QDir::Name))
+        return -1;
+    int same = 0;
+    for (const QString &name : ours) {
+        const QString hgt = hgtDir.filePath(QString(name).replace(".chgt", ".hgt"));
+        if (withoutVoids(contentsOf(hgt), contentsOf(pipeOut.filePath(name)), q)
+            == contentsOf(ourOut.filePath(name)))
+            ++same;
     }
-    return hash.result().toHex().left(16);
+    return same;
 }
 
 } // namespace
@@ -205,7 +238,7 @@ int main(int argc, char **argv)
 
     std::vector<double> pipelineMs, warpMs, oursMs;
     qint64 pipelinePeak = 0, oursPeak = 0;
-    QByteArray pipelineDigest, oursDigest;
+    int same = -1;
     for (int r = 0; r < runs; ++r) {
         const QDir hgtDir(work.filePath("hgt")), pipeOut(work.filePath("pipe")), ourOut(work.filePath("ours"));
         for (const QDir &d : {hgtDir, pipeOut, ourOut}) {
@@ -229,8 +262,7 @@ int main(int argc, char **argv)
         oursMs.push_back(ours.ms);
         pipelinePeak = std::max({pipelinePeak, warp.peakKb, convert.peakKb});
         oursPeak = std::max(oursPeak, ours.peakKb);
-        pipelineDigest = digestOf(pipeOut);
-        oursDigest = digestOf(ourOut);
+        same = sameTiles(hgtDir, pipeOut, ourOut, q.toInt());
         out << "run " << r + 1 << ": pipeline " << qRound(warp.ms) << " + " << qRound(convert.ms)
             << " ms, rzmap " << qRound(ours.ms) << " ms" << Qt::endl;
     }
@@ -239,8 +271,8 @@ int main(int argc, char **argv)
         << qRound(BenchSupport::median(warpMs)) << " ms), peak " << pipelinePeak / 1024 << " MB per process\n"
         << "rzmap (hgt2chgt -j " << jobs << " on the GeoTIFFs): median " << qRound(o) << " ms, peak "
         << oursPeak / 1024 << " MB\n"
-        << "ratio " << QString::number(o / p, 'f', 2) << " (goal <= 0.60); same tiles: "
-        << (pipelineDigest == oursDigest ? "yes" : "NO") << Qt::endl;
+        << "ratio " << QString::number(o / p, 'f', 2) << " (goal <= 0.60); tiles identical to the "
+        << "pipeline's with its voids left out: " << same << " of 21" << Qt::endl;
 
     // Peak memory of the import at every quantity.
     for (int k = 1; k <= 5; ++k) {
@@ -252,5 +284,5 @@ int main(int argc, char **argv)
             << (run.ok ? "" : " (failed)") << Qt::endl;
         QDir(dir.path()).removeRecursively();
     }
-    return pipelineDigest == oursDigest ? 0 : 1;
+    return same == 21 ? 0 : 1;
 }

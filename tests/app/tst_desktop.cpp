@@ -449,6 +449,10 @@ private slots:
         // A GeoTIFF is placed on the window as drawn: the painter's in
         // whole hundredths of a degree, the OpenGL view's as it is.
         std::array<double, 4> window{11.0, 20.0, 48.3, 51.3}; // west, east, south, north
+        const auto startExtents = qScopeGuard([] {
+            DrawQtWdg::resetViewExtent();
+            DrawGLWdg::resetViewExtent();
+        });
         if (suffix == "tif" && page == 0) {
             // left 1350, width trunc(259.75), top 5080, height trunc(-190.25)
             DrawQtWdg::setViewExtent({1350.75f, 1610.5f, 4890.25f, 5080.5f});

@@ -242,13 +242,13 @@ private slots:
     // What the screen shows after "Hranice ČR", in each view as it is shown.
     void borderOnScreen()
     {
+        DrawQtWdg::resetViewExtent();
+        DrawGLWdg::resetViewExtent();
         WindowRZ w;
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         w.resize(1000, 700);
         auto *stack = w.findChild<QStackedWidget *>("stackedWidget");
         QAction *border = w.findChild<QAction *>("actionBorder");
-        DrawQtWdg::resetViewExtent();
-        DrawGLWdg::resetViewExtent();
         const auto screenOf = [&](QWidget *view) {
             const QImage whole = w.screen()->grabWindow(w.winId()).toImage();
             return whole.copy(QRect(view->mapTo(&w, QPoint(0, 0)), view->size()));
