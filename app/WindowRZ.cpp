@@ -8,6 +8,7 @@
 #include "HeightColors.h"
 #include "ImportReport.h"
 #include "MapPicture.h"
+#include "OpenProgress.h"
 #include "OpenTiles.h"
 #include "PointerReadout.h"
 #include "ProgressDlg.h"
@@ -90,6 +91,7 @@ WindowRZ::WindowRZ(QWidget *parent)
     pointerLabel->setAccessibleDescription(QStringLiteral(
         "Zeměpisná šířka a délka místa pod ukazatelem myši a výškové pásmo dlaždice v něm."));
     statusBar()->addPermanentWidget(pointerLabel);
+    openProgress = new OpenProgress(statusBar());
     connect(&drawQtWdg, &DrawQtWdg::sPointerLeft, pointerLabel, &QLabel::clear);
     connect(&drawGLWdg, &DrawGLWdg::sPointerLeft, pointerLabel, &QLabel::clear);
     connect(&drawQtWdg, &DrawQtWdg::sPointerAt, this, &WindowRZ::onPointerAt);
@@ -263,9 +265,11 @@ void WindowRZ::openChgtFiles()
 
 void WindowRZ::openTiles(const QStringList &files)
 {
-    // Reading blocks the window, as the wait cursor tells.
+    // Reading blocks the window, as the wait cursor tells; a long open
+    // shows how far it has got, and the window still repaints.
     const WaitCursor busy;
-    OpenTiles::intoViews(files, drawQtWdg, drawGLWdg);
+    OpenTiles::intoViews(files, drawQtWdg, drawGLWdg, openProgress);
+    openProgress->finish();
 }
 
 void WindowRZ::openPaths(const QStringList &paths)

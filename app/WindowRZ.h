@@ -13,6 +13,7 @@ class WindowRZ;
 }
 
 class ImportReport;
+class OpenProgress;
 class QLabel;
 class ProgressDlg;
 
@@ -73,6 +74,7 @@ private:
     ImportReport *importReport = nullptr;
     QString viewMessage; // which view is shown, kept in the status bar
     QLabel *pointerLabel = nullptr; // where the pointer is, beside it
+    OpenProgress *openProgress = nullptr; // an open's bar in the status bar
     // Imports accepted while the worker was still busy, in order.
     QList<ImportRequest> pendingImports;
     bool conversionUnderway = false; // started and its end not yet handled
