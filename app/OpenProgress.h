@@ -23,7 +23,10 @@ public:
     static constexpr int ShowAfterMs = 500;
     // The bar's figure changes at most this often: each change repaints
     // the window, with its OpenGL content.
-    static constexpr int RefreshMs = 100;
+    static constexpr int RefreshMs = 200;
+    // Memory is handed back this long after the bar went, when the window
+    // has been composed without it.
+    static constexpr int TrimAfterMs = 100;
 
     // The bar goes to the right of the status bar, hidden until needed.
     explicit OpenProgress(QStatusBar *statusBar);
