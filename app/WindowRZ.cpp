@@ -21,6 +21,8 @@
 #include <QStatusBar>
 #include <QStatusTipEvent>
 
+#include <utility>
+
 namespace {
 
 struct WaitCursor
@@ -265,11 +267,20 @@ void WindowRZ::openChgtFiles()
 
 void WindowRZ::openTiles(const QStringList &files)
 {
+    // An open asked for while one waits for its files (files dropped just
+    // before it began) follows it, so tiles lie in the order asked for.
+    if (openUnderway) {
+        waitingOpens += files;
+        return;
+    }
     // Reading blocks the window, as the wait cursor tells; a long open
     // shows how far it has got, and the window still repaints.
+    openUnderway = true;
     const WaitCursor busy;
-    OpenTiles::intoViews(files, drawQtWdg, drawGLWdg, openProgress);
+    for (QStringList next = files; !next.isEmpty(); next = std::exchange(waitingOpens, {}))
+        OpenTiles::intoViews(next, drawQtWdg, drawGLWdg, openProgress);
     openProgress->finish();
+    openUnderway = false;
 }
 
 void WindowRZ::openPaths(const QStringList &paths)

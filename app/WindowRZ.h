@@ -75,6 +75,8 @@ private:
     QString viewMessage; // which view is shown, kept in the status bar
     QLabel *pointerLabel = nullptr; // where the pointer is, beside it
     OpenProgress *openProgress = nullptr; // an open's bar in the status bar
+    bool openUnderway = false;
+    QStringList waitingOpens; // asked for during an open, opened after it
     // Imports accepted while the worker was still busy, in order.
     QList<ImportRequest> pendingImports;
     bool conversionUnderway = false; // started and its end not yet handled

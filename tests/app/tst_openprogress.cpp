@@ -232,6 +232,43 @@ private slots:
         QCOMPARE(plainView->size(), view->size());
         QVERIFY(painted(view) == painted(plainView));
     }
+
+    // Files whose open was asked for while another open waits (a drop
+    // accepted just before it began) are opened after it, on top.
+    void openAskedDuringOpen()
+    {
+        QTemporaryDir dir;
+        const QStringList first{constantTile(dir.path(), "N49E014", 150), constantTile(dir.path(), "N49E015", 350)};
+        const QString later = constantTile(dir.path(), "N49E016", 700);
+        QVERIFY(!first.contains(QString()) && !later.isEmpty());
+        WindowRZ w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto *qtView = w.findChild<DrawQtWdg *>();
+        auto *bar = w.findChild<QProgressBar *>("progressBarOpen");
+        bool asked = false;
+        {
+            OpenGate gate({first[1]});
+            QTimer poll;
+            poll.setInterval(10);
+            connect(&poll, &QTimer::timeout, this, [&] {
+                if (!asked && gate.isHolding(first[1])) {
+                    asked = true;
+                    w.openPaths({later}); // as a drop's queued open would
+                    gate.release(first[1]);
+                }
+            });
+            poll.start();
+            w.openPaths(first);
+        }
+        QVERIFY(asked);
+        QVERIFY(!bar->isVisible());
+        QVERIFY(!QApplication::overrideCursor());
+        QList<int> order;
+        for (const MapContent::Entry &e : qtView->mapContent().entries())
+            order << (e.grid ? e.grid->lon() : -1);
+        QCOMPARE(order, (QList<int>{14, 15, 16}));
+        QCOMPARE(w.findChild<DrawGLWdg *>()->tileCount(), 3);
+    }
 };
 
 RZ_REGISTER_TEST(OpenProgressTest);
