@@ -44,9 +44,6 @@ ReadAhead::ReadAhead(const QStringList &files, qint64 windowBytes)
 {
     if (!enabled || paths.isEmpty())
         return;
-    sizes.reserve(size_t(paths.size()));
-    for (const QString &path : paths)
-        sizes.push_back(QFileInfo(path).size());
     thread = std::thread([this] { run(); });
 }
 
@@ -80,7 +77,12 @@ int ReadAhead::filesFetched() const
 
 void ReadAhead::run()
 {
+    // Sizes are looked up here, not by the thread that asked: on a cold
+    // disk even that can wait for it.
+    std::vector<qint64> sizes;
+    sizes.reserve(size_t(paths.size()));
     for (int i = 0; i < paths.size(); ++i) {
+        sizes.push_back(QFileInfo(paths.at(i)).size());
         {
             // The files after those taken, up to the window; the first of
             // them always, however large.

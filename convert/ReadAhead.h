@@ -47,7 +47,6 @@ private:
 
     const QStringList paths;
     const qint64 window;
-    std::vector<qint64> sizes;
     mutable std::mutex lock;
     std::condition_variable moved;
     int takenCount = 0;
