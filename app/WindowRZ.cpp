@@ -9,6 +9,7 @@
 #include "ImportReport.h"
 #include "LegendDock.h"
 #include "MapPicture.h"
+#include "OpenProgress.h"
 #include "OpenTiles.h"
 #include "PointerReadout.h"
 #include "ProgressDlg.h"
@@ -20,6 +21,8 @@
 #include <QLabel>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+
+#include <utility>
 
 namespace {
 
@@ -91,6 +94,7 @@ WindowRZ::WindowRZ(QWidget *parent)
     pointerLabel->setAccessibleDescription(QStringLiteral(
         "Zeměpisná šířka a délka místa pod ukazatelem myši a výškové pásmo dlaždice v něm."));
     statusBar()->addPermanentWidget(pointerLabel);
+    openProgress = new OpenProgress(statusBar());
     connect(&drawQtWdg, &DrawQtWdg::sPointerLeft, pointerLabel, &QLabel::clear);
     connect(&drawGLWdg, &DrawGLWdg::sPointerLeft, pointerLabel, &QLabel::clear);
     connect(&drawQtWdg, &DrawQtWdg::sPointerAt, this, &WindowRZ::onPointerAt);
@@ -275,9 +279,20 @@ void WindowRZ::openChgtFiles()
 
 void WindowRZ::openTiles(const QStringList &files)
 {
-    // Reading blocks the window, as the wait cursor tells.
+    // An open asked for while one waits for its files (files dropped just
+    // before it began) follows it, so tiles lie in the order asked for.
+    if (openUnderway) {
+        waitingOpens += files;
+        return;
+    }
+    // Reading blocks the window, as the wait cursor tells; a long open
+    // shows how far it has got, and the window still repaints.
+    openUnderway = true;
     const WaitCursor busy;
-    OpenTiles::intoViews(files, drawQtWdg, drawGLWdg);
+    for (QStringList next = files; !next.isEmpty(); next = std::exchange(waitingOpens, {}))
+        OpenTiles::intoViews(next, drawQtWdg, drawGLWdg, openProgress);
+    openProgress->finish();
+    openUnderway = false;
 }
 
 void WindowRZ::openPaths(const QStringList &paths)

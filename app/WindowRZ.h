@@ -14,6 +14,7 @@ class WindowRZ;
 
 class ImportReport;
 class LegendDock;
+class OpenProgress;
 class QLabel;
 class ProgressDlg;
 
@@ -75,6 +76,9 @@ private:
     LegendDock *legend = nullptr; // hidden until asked for
     QString viewMessage; // which view is shown, kept in the status bar
     QLabel *pointerLabel = nullptr; // where the pointer is, beside it
+    OpenProgress *openProgress = nullptr; // an open's bar in the status bar
+    bool openUnderway = false;
+    QStringList waitingOpens; // asked for during an open, opened after it
     // Imports accepted while the worker was still busy, in order.
     QList<ImportRequest> pendingImports;
     bool conversionUnderway = false; // started and its end not yet handled

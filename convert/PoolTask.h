@@ -51,6 +51,11 @@ public:
     }
 
     bool isValid() const { return bool(state); }
+    // Whether the result is there, so taking it does not wait.
+    bool isFinished() const { return state->future.isFinished(); }
+    // Its end, to be told of it (by a QFutureWatcher) instead of waiting:
+    // then the work is left to the pool, however long it is queued.
+    QFuture<void> finished() const { return QFuture<void>(state->future); }
 
     void wait()
     {

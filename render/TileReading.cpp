@@ -4,11 +4,14 @@
 #include "MappedFile.h"
 
 #include <atomic>
+#include <mutex>
 
 namespace TileReading {
 
 namespace {
 std::atomic<bool> gridsEnabled{true};
+std::mutex openHookLock;
+std::shared_ptr<const std::function<void(const QString &)>> openHook;
 } // namespace
 
 void setGridsEnabled(bool on)
@@ -16,8 +19,21 @@ void setGridsEnabled(bool on)
     gridsEnabled = on;
 }
 
+void setOpenHook(std::function<void(const QString &path)> hook)
+{
+    const std::lock_guard<std::mutex> hold(openHookLock);
+    openHook = hook ? std::make_shared<const std::function<void(const QString &)>>(std::move(hook)) : nullptr;
+}
+
 OpenedTile open(const QString &path, bool keepFloats)
 {
+    std::shared_ptr<const std::function<void(const QString &)>> hook;
+    {
+        const std::lock_guard<std::mutex> hold(openHookLock);
+        hook = openHook;
+    }
+    if (hook)
+        (*hook)(path);
     OpenedTile tile;
     if (gridsEnabled) {
         MappedFile file;
@@ -34,12 +50,12 @@ OpenedTile open(const QString &path, bool keepFloats)
     return tile;
 }
 
-std::vector<PoolTask<OpenedTile>> start(const QStringList &paths, bool keepFloats)
+std::vector<PoolTask<OpenedTile>> start(const QStringList &paths, bool keepFloats, QThreadPool *pool)
 {
     std::vector<PoolTask<OpenedTile>> opening;
     opening.reserve(size_t(paths.size()));
     for (const QString &path : paths)
-        opening.emplace_back([path, keepFloats] { return open(path, keepFloats); });
+        opening.emplace_back([path, keepFloats] { return open(path, keepFloats); }, pool);
     return opening;
 }
 

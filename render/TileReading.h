@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -24,8 +25,9 @@ struct OpenedTile
 
 // keepFloats: an irregular file's floats are kept for an upload.
 OpenedTile open(const QString &path, bool keepFloats);
-// The files on the thread pool, one task per path in order.
-std::vector<PoolTask<OpenedTile>> start(const QStringList &paths, bool keepFloats);
+// The files on a thread pool, one task per path in order.
+std::vector<PoolTask<OpenedTile>> start(const QStringList &paths, bool keepFloats,
+                                        QThreadPool *pool = QThreadPool::globalInstance());
 
 // The tile of a task of start(). A file that did not fit in memory while
 // others were read beside it is read once more, on the calling thread,
@@ -36,5 +38,8 @@ OpenedTile take(PoolTask<OpenedTile> &task, const QString &path, bool keepFloats
 
 // For benchmarks only: when off, every file is read into triangles.
 void setGridsEnabled(bool on);
+// For tests only: called with each path on the thread that opens it, before
+// it is opened, so a test can hold an open at a known file. Empty: none.
+void setOpenHook(std::function<void(const QString &path)> hook);
 
 } // namespace TileReading

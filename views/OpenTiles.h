@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFuture>
 #include <QStringList>
 
 class DrawGLWdg;
@@ -7,14 +8,31 @@ class DrawQtWdg;
 
 namespace OpenTiles {
 
-// Opens CHGT files in both map views, reading each file once: worker
-// threads recognise each regular tile as a grid (given to both views, held
-// once) and read any other file into polygons; upload threads with contexts
-// shared with the OpenGL view put such a file into a buffer (the calling
-// thread does, where contexts cannot share), and the calling thread joins
-// each file to the painter view's map as it arrives. Both views end as if
-// given the list through createHeightsBuffer and createHeightsGenBuffer,
-// the painter view repainted and the OpenGL view redrawn.
-void intoViews(const QStringList &files, DrawQtWdg &qtView, DrawGLWdg &glView);
+// What a window shows of a long open, and how it waits for the files.
+class Progress
+{
+public:
+    virtual ~Progress() = default;
+    // done of total files are in: 0 before the first, total after the last.
+    virtual void filesOpened(int done, int total) = 0;
+    // Returns once reading has finished; may handle events meanwhile.
+    virtual void waitFor(const QFuture<void> &reading) = 0;
+};
+
+// Opens CHGT files in both map views, reading each file once: the files
+// are fetched from the disk ahead of the worker threads, which recognise
+// each regular tile as a grid (given to both views, held once) and read any
+// other file into polygons; upload threads with contexts shared with the
+// OpenGL view put such a file into a buffer (the calling thread does, where
+// contexts cannot share), and the calling thread joins each file to the
+// painter view's map as it arrives. Both views end as if given the list
+// through createHeightsBuffer and createHeightsGenBuffer, the painter view
+// repainted and the OpenGL view redrawn.
+//
+// With progress, the calling thread waits for each file through it instead
+// of reading any itself, and the painter view keeps the picture it had
+// until the end, whatever is repainted meanwhile.
+void intoViews(const QStringList &files, DrawQtWdg &qtView, DrawGLWdg &glView,
+               Progress *progress = nullptr);
 
 } // namespace OpenTiles

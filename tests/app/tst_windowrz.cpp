@@ -1,6 +1,7 @@
 #include "TestRegistry.h"
 #include "ModalDriver.h"
 #include "RunGate.h"
+#include "AppTiles.h"
 
 #include "BorderOutline.h"
 #include "ConvertHgt.h"
@@ -102,17 +103,6 @@ QString readoutAt(QWidget *view, bool gl, QLabel *label, double lon, double lat,
     *at = QPointF(QString(numbers[1]).section(' ', -1).replace(',', '.').toDouble(),
                   QString(numbers[0]).replace(',', '.').toDouble());
     return parts.value(1);
-}
-
-// A q = 5 tile of one height everywhere, converted into dir.
-QString constantTile(const QString &dir, const QString &name, qint16 height)
-{
-    QDir().mkpath(dir);
-    const QString hgt = dir + '/' + name + ".hgt";
-    if (!HgtTileGenerator(height).save(hgt)
-        || ConvertHgt::convertFile(hgt, QDir(dir), 5) != ConvertHgt::Outcome::Converted)
-        return QString();
-    return dir + '/' + name + ".chgt";
 }
 
 // N49E016 at q = 5 in dir with a quarter in each of four bands:

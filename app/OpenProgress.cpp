@@ -1,0 +1,112 @@
+#include "OpenProgress.h"
+
+#include "RepaintNow.h"
+#include "TilePolygons.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QFutureWatcher>
+#include <QProgressBar>
+#include <QStatusBar>
+
+OpenProgress::OpenProgress(QStatusBar *statusBar)
+    : QObject(statusBar), bar(new QProgressBar(statusBar))
+{
+    bar->setObjectName(QStringLiteral("progressBarOpen"));
+    bar->setFormat(QStringLiteral("Otevírání: %v z %m souborů"));
+    bar->setTextVisible(true);
+    bar->setAccessibleName(QStringLiteral("Průběh otevírání"));
+    bar->setMinimumWidth(bar->fontMetrics().horizontalAdvance(bar->format()) + 40);
+    // Never taller than the status bar is without it: the map keeps its size.
+    bar->setMaximumHeight(statusBar->sizeHint().height());
+    statusBar->insertPermanentWidget(0, bar);
+    bar->hide();
+
+    showTimer.setSingleShot(true);
+    showTimer.setInterval(ShowAfterMs);
+    connect(&showTimer, &QTimer::timeout, this, [this] {
+        showFigures();
+        bar->show();
+    });
+    refreshTimer.setSingleShot(true);
+    refreshTimer.setInterval(RefreshMs);
+    connect(&refreshTimer, &QTimer::timeout, this, &OpenProgress::showFigures);
+}
+
+void OpenProgress::filesOpened(int done, int total)
+{
+    filesDone = done;
+    filesTotal = total;
+    if (!underway) {
+        underway = true;
+        qApp->installEventFilter(this);
+        showTimer.start();
+    }
+    if (bar->isVisible() && !refreshTimer.isActive())
+        refreshTimer.start();
+}
+
+void OpenProgress::showFigures()
+{
+    bar->setMaximum(filesTotal);
+    bar->setValue(filesDone);
+}
+
+void OpenProgress::waitFor(const QFuture<void> &reading)
+{
+    // The watcher posts the end here, which wakes the wait below.
+    QFutureWatcher<void> watcher;
+    watcher.setFuture(reading);
+    // Paint, timers and queued signals go on; what the user does waits in
+    // the window system's queue until the open is over.
+    while (!reading.isFinished())
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
+}
+
+void OpenProgress::finish()
+{
+    showTimer.stop();
+    refreshTimer.stop();
+    if (bar->isVisible()) {
+        bar->hide();
+        // What the waiting and the bar's painting freed goes back to the
+        // system too, once the window has been composed without the bar
+        // (a frame or more later where it holds OpenGL content).
+        repaintNow(bar->parentWidget());
+        QTimer::singleShot(TrimAfterMs, this, &TilePolygons::returnFreedMemory);
+    }
+    if (underway)
+        qApp->removeEventFilter(this);
+    underway = false;
+}
+
+bool OpenProgress::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::ShortcutOverride:
+        // Taken as handled, so no shortcut is looked for.
+        event->accept();
+        return true;
+    case QEvent::Shortcut:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::TabletPress:
+    case QEvent::TabletRelease:
+        return true;
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+        event->ignore();
+        return true;
+    default:
+        return QObject::eventFilter(watched, event);
+    }
+}

@@ -1,0 +1,117 @@
+#include "ReadAhead.h"
+
+#include "RegularFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <atomic>
+
+#if defined(Q_OS_UNIX)
+#include <fcntl.h>
+#endif
+
+namespace {
+
+std::atomic<bool> enabled{true};
+
+// Linux serves a request for more than the file's read-ahead window (as
+// little as 128 KiB) only up to that window, so a file is asked for in
+// parts no larger.
+constexpr qint64 Part = 128 * 1024;
+
+} // namespace
+
+bool ReadAhead::requestRead(QFile &file, qint64 offset, qint64 length)
+{
+#if defined(Q_OS_UNIX) && defined(POSIX_FADV_WILLNEED)
+    return ::posix_fadvise(file.handle(), off_t(offset), off_t(length), POSIX_FADV_WILLNEED) == 0;
+#else
+    Q_UNUSED(file);
+    Q_UNUSED(offset);
+    Q_UNUSED(length);
+    return false;
+#endif
+}
+
+void ReadAhead::setEnabled(bool on)
+{
+    enabled = on;
+}
+
+ReadAhead::ReadAhead(const QStringList &files, qint64 windowBytes)
+    : paths(files), window(windowBytes)
+{
+    if (!enabled || paths.isEmpty())
+        return;
+    thread = std::thread([this] { run(); });
+}
+
+ReadAhead::~ReadAhead()
+{
+    {
+        const std::lock_guard<std::mutex> hold(lock);
+        stopping = true;
+    }
+    moved.notify_all();
+    if (thread.joinable())
+        thread.join();
+}
+
+void ReadAhead::taken(int index)
+{
+    {
+        const std::lock_guard<std::mutex> hold(lock);
+        if (index <= takenCount)
+            return;
+        takenCount = index;
+    }
+    moved.notify_all();
+}
+
+int ReadAhead::filesFetched() const
+{
+    const std::lock_guard<std::mutex> hold(lock);
+    return fetched;
+}
+
+void ReadAhead::run()
+{
+    // Sizes are looked up here, not by the thread that asked: on a cold
+    // disk even that can wait for it.
+    std::vector<qint64> sizes;
+    sizes.reserve(size_t(paths.size()));
+    for (int i = 0; i < paths.size(); ++i) {
+        sizes.push_back(QFileInfo(paths.at(i)).size());
+        {
+            // The files after those taken, up to the window; the first of
+            // them always, however large.
+            std::unique_lock<std::mutex> hold(lock);
+            moved.wait(hold, [&] {
+                if (stopping || i <= takenCount)
+                    return true;
+                qint64 ahead = 0;
+                for (int k = takenCount; k <= i; ++k)
+                    ahead += sizes[size_t(k)];
+                return ahead <= window;
+            });
+            if (stopping)
+                return;
+            fetched = i + 1;
+        }
+        QFile file;
+        if (!RegularFile::open(file, paths.at(i)))
+            continue;
+        const qint64 size = file.size();
+        for (qint64 offset = 0; offset < size; offset += Part) {
+            if (!requestRead(file, offset, Part))
+                break;
+            // A stop is not kept waiting for the rest of a large file.
+            if ((offset / Part) % 64 == 63) {
+                const std::lock_guard<std::mutex> hold(lock);
+                if (stopping)
+                    return;
+            }
+        }
+    }
+}

@@ -1,0 +1,275 @@
+#include "TestRegistry.h"
+#include "AppTiles.h"
+#include "ModalDriver.h"
+#include "OpenGate.h"
+
+#include "DrawGLWdg.h"
+#include "DrawQtWdg.h"
+#include "WindowRZ.h"
+#include "Waits.h"
+
+#include <QAction>
+#include <QDir>
+#include <QDropEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QStackedWidget>
+#include <QTemporaryDir>
+#include <QToolBar>
+#include <QUrl>
+#include <QWheelEvent>
+
+#include <memory>
+
+namespace {
+
+// The view as the screen shows it, not as it would paint now.
+QImage onScreen(QWidget *view)
+{
+    const QPoint at = view->mapTo(view->window(), QPoint(0, 0));
+    return view->screen()
+        ->grabWindow(view->window()->winId(), at.x(), at.y(), view->width(), view->height())
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
+}
+
+QImage painted(QWidget *view)
+{
+    if (auto *gl = qobject_cast<DrawGLWdg *>(view))
+        return gl->grabFramebuffer().convertToFormat(QImage::Format_RGB32);
+    return view->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// Lines of the files' paths in the list of this process's mappings, and
+// descriptors open on them.
+QStringList heldOpen(const QString &dir)
+{
+    QStringList held;
+#ifdef Q_OS_LINUX
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    if (maps.open(QIODevice::ReadOnly))
+        for (const QByteArray &line : maps.readAll().split('\n'))
+            if (line.contains(QFile::encodeName(dir)))
+                held << QString::fromLocal8Bit(line);
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    for (const QFileInfo &fd : fds.entryInfoList(QDir::System | QDir::NoDotAndDotDot))
+        if (fd.symLinkTarget().startsWith(dir))
+            held << fd.symLinkTarget();
+#else
+    Q_UNUSED(dir);
+#endif
+    return held;
+}
+
+qint64 logSize()
+{
+    return QFileInfo(QStringLiteral("log.txt")).size();
+}
+
+} // namespace
+
+// A long open ("Otevřít...", a drop, the command line) shows how far it has
+// got and still blocks the window: the map stays as it was until the end,
+// nothing the user does starts anything, and afterwards the picture and
+// what is held are those of any open.
+class OpenProgressTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QApplication::setAttribute(Qt::AA_DontUseNativeDialogs); }
+
+    void longOpen_data()
+    {
+        QTest::addColumn<bool>("painter");
+        QTest::newRow("OpenGL view") << false;
+        QTest::newRow("painter view") << true;
+    }
+
+    void longOpen()
+    {
+        QFETCH(bool, painter);
+        QTemporaryDir dir;
+        QStringList files;
+        const qint16 heights[] = {150, 350, 700, 1500};
+        for (int i = 0; i < 4; ++i)
+            files << constantTile(dir.path(), QStringLiteral("N49E0%1").arg(14 + i), heights[i]);
+        QVERIFY(!files.contains(QString()));
+        DrawQtWdg::resetViewExtent();
+        DrawGLWdg::resetViewExtent();
+        const qint64 logBefore = logSize();
+
+        WindowRZ w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.resize(1000, 700);
+        QTRY_COMPARE_WITH_TIMEOUT(w.size(), QSize(1000, 700), Waits::Event);
+        auto *stack = w.findChild<QStackedWidget *>("stackedWidget");
+        auto *qtView = qobject_cast<DrawQtWdg *>(stack->widget(0));
+        auto *glView = qobject_cast<DrawGLWdg *>(stack->widget(1));
+        QAction *showQt = w.findChild<QAction *>("actionShowQtWdg");
+        QAction *showGl = w.findChild<QAction *>("actionShowGLWdg");
+        if (painter)
+            showQt->trigger();
+        QWidget *view = stack->currentWidget();
+        QVERIFY(QTest::qWaitForWindowExposed(view));
+        auto *bar = w.findChild<QProgressBar *>("progressBarOpen");
+        QVERIFY(bar);
+        QVERIFY(!bar->isVisible());
+        auto *toolBar = w.findChild<QToolBar *>("mainToolBar");
+        QWidget *otherView = toolBar->widgetForAction(painter ? showGl : showQt);
+        QWidget *repaint = toolBar->widgetForAction(w.findChild<QAction *>("actionRepaint"));
+        QVERIFY(otherView && repaint);
+        const QSize viewSize = view->size();
+        const ViewExtent extent = DrawQtWdg::viewExtent();
+
+        // What the user tries while the open is held: a tool-bar button,
+        // the menu, a map key, the wheel and a file dropped on the window.
+        bool popupSeen = false;
+        const auto tryInput = [&] {
+            QTest::mouseClick(otherView, Qt::LeftButton);
+            QTest::mouseClick(repaint, Qt::LeftButton);
+            QMenuBar *menus = w.menuBar();
+            QTest::mouseClick(menus, Qt::LeftButton, {},
+                              menus->actionGeometry(menus->actions().constFirst()).center());
+            popupSeen = QApplication::activePopupWidget() != nullptr;
+            if (popupSeen)
+                QApplication::activePopupWidget()->close();
+            QTest::keyClick(view, Qt::Key_Right);
+            const QPointF c(view->width() / 2, view->height() / 2);
+            QWheelEvent in(c, view->mapToGlobal(c), {}, {0, 120}, {}, {}, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(view, &in);
+            QMimeData mime;
+            mime.setUrls({QUrl::fromLocalFile(files[0])});
+            QDropEvent drop(QPointF(w.rect().center()), Qt::CopyAction, &mime, Qt::LeftButton, {});
+            QApplication::sendEvent(&w, &drop);
+            // Reason enough to paint the view again.
+            view->update();
+        };
+
+        // Files 1 to 3 are held as they are read, each until the bar says
+        // the files before it are in.
+        auto gate = std::make_unique<OpenGate>(QStringList{files[1], files[2], files[3]});
+        QStringList shown;
+        QImage first, held;
+        bool sizeKept = true, waitCursor = true, inputTried = false;
+        QTimer poll;
+        poll.setInterval(10);
+        connect(&poll, &QTimer::timeout, this, [&] {
+            if (first.isNull())
+                first = onScreen(view);
+            sizeKept = sizeKept && view->size() == viewSize;
+            waitCursor = waitCursor && QApplication::overrideCursor()
+                         && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+            if (!bar->isVisible())
+                return;
+            if (shown.isEmpty() || shown.constLast() != bar->text())
+                shown << bar->text();
+            for (int k = 1; k < 4; ++k) {
+                if (!gate->isHolding(files[k]) || bar->text() != QStringLiteral("Otevírání: %1 z 4 souborů").arg(k))
+                    continue;
+                if (!inputTried) {
+                    inputTried = true;
+                    tryInput();
+                } else if (held.isNull()) {
+                    held = onScreen(view);
+                }
+                gate->release(files[k]);
+            }
+        });
+        poll.start();
+        {
+            const ModalDriver noDialog(QList<ModalDriver::Handler>{});
+            w.openPaths(files);
+        }
+        poll.stop();
+        gate.reset();
+
+        // The bar came, counted the files in one by one, and went.
+        QVERIFY2(shown.size() >= 3, qPrintable(shown.join(", ")));
+        int last = -1;
+        QList<int> counts;
+        for (const QString &text : std::as_const(shown)) {
+            const QRegularExpressionMatch m =
+                QRegularExpression(QStringLiteral("^Otevírání: (\\d) z 4 souborů$")).match(text);
+            QVERIFY2(m.hasMatch(), qPrintable(text));
+            QVERIFY2(m.captured(1).toInt() > last, qPrintable(shown.join(", ")));
+            last = m.captured(1).toInt();
+            counts << last;
+        }
+        QVERIFY2(counts.contains(1) && counts.contains(2) && counts.contains(3), qPrintable(shown.join(", ")));
+        QVERIFY(!bar->isVisible());
+        QVERIFY(!QApplication::overrideCursor());
+        QVERIFY(waitCursor);
+
+        // Meanwhile the map stayed as it was, and nothing started.
+        QVERIFY(inputTried);
+        QVERIFY(!held.isNull());
+        QVERIFY(held == first);
+        QVERIFY(sizeKept);
+        QVERIFY(!popupSeen);
+        QCOMPARE(stack->currentWidget(), view);
+        QVERIFY(DrawQtWdg::viewExtent() == extent);
+        QCOMPARE(logSize(), logBefore);
+        QCOMPARE(qtView->mapContent().gridCount(), 4); // the drop opened nothing
+        QCOMPARE(glView->tileCount(), 4);
+
+        // The picture and what is held are those of an open nobody waited for.
+        QCOMPARE(qtView->mapContent().gridBytes(), qint64(4 * 240 * 240));
+        QCOMPARE(heldOpen(dir.path()), QStringList());
+        QCOMPARE(view->size(), viewSize);
+        WindowRZ plain;
+        QVERIFY(QTest::qWaitForWindowExposed(&plain));
+        plain.resize(w.size());
+        QTRY_COMPARE_WITH_TIMEOUT(plain.size(), w.size(), Waits::Event);
+        if (painter)
+            plain.findChild<QAction *>("actionShowQtWdg")->trigger();
+        plain.openPaths(files);
+        QWidget *plainView = plain.findChild<QStackedWidget *>("stackedWidget")->currentWidget();
+        QCOMPARE(plainView->size(), view->size());
+        QVERIFY(painted(view) == painted(plainView));
+    }
+
+    // Files whose open was asked for while another open waits (a drop
+    // accepted just before it began) are opened after it, on top.
+    void openAskedDuringOpen()
+    {
+        QTemporaryDir dir;
+        const QStringList first{constantTile(dir.path(), "N49E014", 150), constantTile(dir.path(), "N49E015", 350)};
+        const QString later = constantTile(dir.path(), "N49E016", 700);
+        QVERIFY(!first.contains(QString()) && !later.isEmpty());
+        WindowRZ w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto *qtView = w.findChild<DrawQtWdg *>();
+        auto *bar = w.findChild<QProgressBar *>("progressBarOpen");
+        bool asked = false;
+        {
+            OpenGate gate({first[1]});
+            QTimer poll;
+            poll.setInterval(10);
+            connect(&poll, &QTimer::timeout, this, [&] {
+                if (!asked && gate.isHolding(first[1])) {
+                    asked = true;
+                    w.openPaths({later}); // as a drop's queued open would
+                    gate.release(first[1]);
+                }
+            });
+            poll.start();
+            w.openPaths(first);
+        }
+        QVERIFY(asked);
+        QVERIFY(!bar->isVisible());
+        QVERIFY(!QApplication::overrideCursor());
+        QList<int> order;
+        for (const MapContent::Entry &e : qtView->mapContent().entries())
+            order << (e.grid ? e.grid->lon() : -1);
+        QCOMPARE(order, (QList<int>{14, 15, 16}));
+        QCOMPARE(w.findChild<DrawGLWdg *>()->tileCount(), 3);
+    }
+};
+
+RZ_REGISTER_TEST(OpenProgressTest);
+#include "tst_openprogress.moc"
