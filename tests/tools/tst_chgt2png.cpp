@@ -38,14 +38,28 @@ int red(const QImage &image)
 }
 
 // Runs chgt2png on the tile with the options and reads the picture back.
-QImage render(const QString &tile, const QString &out, const QStringList &options)
+// The tile of redTriangle() in dir; empty if it cannot be written.
+QString redTriangleTile(const QTemporaryDir &dir)
+{
+    const QString tile = dir.filePath("N49E014.chgt");
+    QFile file(tile);
+    return file.open(QIODevice::WriteOnly) && file.write(redTriangle()) == 72 ? tile : QString();
+}
+
+bool runChgt2png(const QString &tile, const QString &out, const QStringList &options)
 {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
     process.setProcessEnvironment(env);
     process.start(QCoreApplication::applicationDirPath() + "/chgt2png", options + QStringList{"-o", out, tile});
-    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+    return process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit
+           && process.exitCode() == 0;
+}
+
+QImage render(const QString &tile, const QString &out, const QStringList &options)
+{
+    if (!runChgt2png(tile, out, options))
         return QImage();
     return QImage(out).convertToFormat(QImage::Format_RGB32);
 }
@@ -72,20 +86,9 @@ private slots:
         QFETCH(QStringList, options);
         QFETCH(bool, border);
         QTemporaryDir dir;
-        QVERIFY(dir.isValid());
-        const QString tile = dir.filePath("N49E014.chgt"), out = dir.filePath("out.png");
-        QFile file(tile);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(redTriangle()) == 72);
-        file.close();
-
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        process.setProcessEnvironment(env);
-        process.start(QCoreApplication::applicationDirPath() + "/chgt2png",
-                      options + QStringList{"--size", "600x200", "-o", out, tile});
-        QVERIFY(process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit);
-        QCOMPARE(process.exitCode(), 0);
+        const QString tile = redTriangleTile(dir), out = dir.filePath("out.png");
+        QVERIFY(!tile.isEmpty());
+        QVERIFY(runChgt2png(tile, out, options + QStringList{"--size", "600x200"}));
 
         QImageReader reader(out);
         QCOMPARE(reader.format(), QByteArray("png"));
@@ -133,11 +136,8 @@ private slots:
         QFETCH(QSize, size);
         QFETCH(bool, legend);
         QTemporaryDir dir;
-        QVERIFY(dir.isValid());
-        const QString tile = dir.filePath("N49E014.chgt");
-        QFile file(tile);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(redTriangle()) == 72);
-        file.close();
+        const QString tile = redTriangleTile(dir);
+        QVERIFY(!tile.isEmpty());
         const QImage image = render(tile, dir.filePath("out.png"), options);
         QCOMPARE(image.size(), size);
 
@@ -186,20 +186,11 @@ private slots:
         QFETCH(QList<double>, window);
         QFETCH(bool, border);
         QTemporaryDir dir;
-        QVERIFY(dir.isValid());
-        const QString tile = dir.filePath("N49E014.chgt");
-        QFile file(tile);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(redTriangle()) == 72);
-        file.close();
-
-        for (const QString name : {"out.png", "out.tif"}) {
-            QProcess process;
-            process.start(QCoreApplication::applicationDirPath() + "/chgt2png",
-                          options + QStringList{"--size", "500x300", "-o", dir.filePath(name), tile});
-            QVERIFY(process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit);
-            QCOMPARE(process.exitCode(), 0);
-        }
-        const QImage png = QImage(dir.filePath("out.png")).convertToFormat(QImage::Format_RGB32);
+        const QString tile = redTriangleTile(dir);
+        QVERIFY(!tile.isEmpty());
+        options << "--size" << "500x300";
+        const QImage png = render(tile, dir.filePath("out.png"), options);
+        QVERIFY(runChgt2png(tile, dir.filePath("out.tif"), options));
         const GeoTiffRead tiff = GeoTiffRead::of(dir.filePath("out.tif"));
         QVERIFY(!png.isNull() && !tiff.image.isNull());
         QCOMPARE(tiff.image, png);
