@@ -60,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (parse.exitCode != 2 || !parse.text.startsWith(QLatin1String("chgt2png: "))
             || !parse.text.endsWith(QLatin1String("\nusage: chgt2png [--size WxH] [--window "
                                                   "LEFT,RIGHT,BOTTOM,TOP] [--no-border] [--legend] "
-                                                  "-o OUT.png FILE.chgt...\n")))
+                                                  "-o OUT.png|OUT.tif FILE.chgt...\n")))
             __builtin_trap();
         return 0;
     case Action::ShowHelp:

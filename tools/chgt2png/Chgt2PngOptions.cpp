@@ -81,7 +81,7 @@ Chgt2PngParse parseChgt2PngOptions(const QStringList &args)
     const QCommandLineOption outputOption({QStringLiteral("o"), QStringLiteral("output")},
                                           QStringLiteral("Picture to write: a PNG, or a GeoTIFF in WGS 84 "
                                                          "(EPSG:4326) when it ends in .tif or .tiff."),
-                                          QStringLiteral("OUT.png"));
+                                          QStringLiteral("OUT.png|OUT.tif"));
     parser.addOptions({sizeOption, windowOption, noBorderOption, legendOption, outputOption});
     parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("CHGT tiles to draw, in order."),
                                  QStringLiteral("FILE.chgt..."));
@@ -113,7 +113,7 @@ Chgt2PngParse parseChgt2PngOptions(const QStringList &args)
             "--window wants four numbers in degrees, west < east and south < north"));
     options.output = parser.value(outputOption);
     if (options.output.isEmpty())
-        return usageError(QStringLiteral("-o OUT.png is required"));
+        return usageError(QStringLiteral("-o OUT.png or -o OUT.tif is required"));
     options.files = parser.positionalArguments();
     if (options.files.isEmpty())
         return usageError(QStringLiteral("no CHGT files given"));
