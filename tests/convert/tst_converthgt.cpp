@@ -1,5 +1,6 @@
 #include "ConvertHgt.h"
 #include "ReferenceMesh.h"
+#include "WorkerRun.h"
 
 #include <QDirIterator>
 #include <QProcess>
@@ -34,16 +35,6 @@ static bool writeBytes(const QString &path, const QByteArray &bytes)
     QFile file(path);
     return QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly | QIODevice::Truncate)
            && file.write(bytes) == bytes.size();
-}
-
-static QList<int> runWorker(ConvertHgt &worker)
-{
-    QList<int> values;
-    const auto link = QObject::connect(&worker, &ConvertHgt::sProgress, [&values](int p) { values << p; });
-    worker.start();
-    worker.wait();
-    QObject::disconnect(link);
-    return values;
 }
 
 class ConvertHgtTest : public QObject

@@ -4,6 +4,7 @@
 #include "ReferenceMesh.h"
 #include "TestRasters.h"
 #include "TileMeshBuilder.h"
+#include "WorkerRun.h"
 
 #include <QProcess>
 #include <QStandardPaths>
@@ -20,16 +21,6 @@ using TestRasters::Raster;
 namespace {
 
 constexpr int Side = 1201;
-
-QList<int> runWorker(ConvertHgt &worker)
-{
-    QList<int> values;
-    const auto link = QObject::connect(&worker, &ConvertHgt::sProgress, [&values](int p) { values << p; });
-    worker.start();
-    worker.wait();
-    QObject::disconnect(link);
-    return values;
-}
 
 // HGT bytes of heights given per post (row north to south, column).
 QByteArray hgtOf(const std::function<qint16(int, int)> &height)
