@@ -11,9 +11,14 @@
 // as triangles, as before grids (TileReading::setGridsEnabled(false)).
 // Sets h5, h2 and h1 are the country's tiles at that quantity with cells
 // left out, as a raster import cut along a state border leaves them: those
-// west of a wavy line across each tile (a third of them) and a lake.
+// west of a wavy line across each tile (a third of them) and a lake. Set i5
+// is the q = 5 country with one triangle dropped per tile: files that are
+// not conversion output, drawn as triangles.
+// With --against BENCH_SCALE, the other build's bench_scale runs every set
+// too, in turns with this one, reported as "set@other".
 //
-//   bench_scale [--runs N] [--dir DIR] [--sets q5,q2,q1,grow,baseline,h5,h2,h1]
+//   bench_scale [--runs N] [--dir DIR] [--sets q5,q2,q1,grow,baseline,h5,h2,h1,i5]
+//               [--against OTHER_BENCH_SCALE]
 //
 // Needs a display with OpenGL, e.g.
 //   xvfb-run -a -s "-screen 0 1280x1024x24" env QT_QPA_PLATFORM=xcb LIBGL_ALWAYS_SOFTWARE=1 bench_scale
@@ -73,12 +78,22 @@ QByteArray withHoles(const QByteArray &tile, int q)
     return out;
 }
 
+// The tile without its middle cell's second triangle.
+QByteArray irregular(const QByteArray &tile, int q)
+{
+    const int n = TileGrid::sideAt(q);
+    if (tile.size() != TileGrid::fileBytes(q))
+        return {};
+    const qsizetype middle = (qsizetype(n / 2) * n + n / 2) * 144;
+    return tile.left(middle + 72) + tile.mid(middle + 144);
+}
+
 QStringList tilesOf(const QString &set, const QString &root)
 {
-    if (set.startsWith(QLatin1Char('h'))) {
+    if (set.startsWith(QLatin1Char('h')) || set.startsWith(QLatin1Char('i'))) {
         const int q = set.mid(1).toInt();
         const QStringList full = tilesOf(QStringLiteral("q%1").arg(q), root);
-        const QDir dir(root + QStringLiteral("/h%1").arg(q));
+        const QDir dir(root + QLatin1Char('/') + set);
         QDir().mkpath(dir.path());
         QStringList files;
         for (const QString &path : full) {
@@ -88,7 +103,7 @@ QStringList tilesOf(const QString &set, const QString &root)
             QFile in(path), out(files.last());
             if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly))
                 return {};
-            out.write(withHoles(in.readAll(), q));
+            out.write(set[0] == QLatin1Char('h') ? withHoles(in.readAll(), q) : irregular(in.readAll(), q));
         }
         return files;
     }
@@ -240,6 +255,7 @@ int main(int argc, char **argv)
     int runs = 3;
     QString root = QDir::current().filePath(QStringLiteral("benchtiles"));
     QString childSet;
+    QString against;
     QStringList sets{"baseline", "q5", "q2", "q1", "grow"};
     bool painterOnly = false;
     for (int i = 1; i < args.size(); ++i) {
@@ -253,6 +269,8 @@ int main(int argc, char **argv)
             root = args[i + 1];
         else if (args[i] == QLatin1String("--child"))
             childSet = args[i + 1];
+        else if (args[i] == QLatin1String("--against"))
+            against = args[i + 1];
         else if (args[i] == QLatin1String("--sets"))
             sets = args[i + 1].split(QLatin1Char(','));
     }
@@ -261,10 +279,19 @@ int main(int argc, char **argv)
     for (const QString &set : sets)
         tilesOf(set, root); // made before any timing
 
+    QStringList labels;
+    for (const QString &set : sets) {
+        labels << set;
+        if (!against.isEmpty())
+            labels << set + QStringLiteral("@other");
+    }
+
     const QRegularExpression field(QStringLiteral("(\\w+)=(-?[0-9.]+)"));
     std::map<QString, std::map<QString, std::vector<double>>> figures;
     for (int r = 0; r < runs; ++r) {
-        for (const QString &set : sets) {
+        for (const QString &label : labels) {
+            const QString set = label.section(QLatin1Char('@'), 0, 0);
+            const QString program = label.contains(QLatin1Char('@')) ? against : QCoreApplication::applicationFilePath();
             QProcess process;
             process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
             if (painterOnly) {
@@ -273,16 +300,16 @@ int main(int argc, char **argv)
                 env.insert(QStringLiteral("QT_XCB_GL_INTEGRATION"), QStringLiteral("none"));
                 process.setProcessEnvironment(env);
             }
-            process.start(QCoreApplication::applicationFilePath(), {"--dir", root, "--child", set});
+            process.start(program, {"--dir", root, "--child", set});
             process.waitForFinished(-1);
             const QString out = QString::fromLatin1(process.readAllStandardOutput());
             if (process.exitCode() != 0 || !out.contains(QLatin1String("peakafter="))) {
-                std::fprintf(stderr, "the %s run failed: %s\n", qPrintable(set), qPrintable(out));
+                std::fprintf(stderr, "the %s run failed: %s\n", qPrintable(label), qPrintable(out));
                 return 1;
             }
             for (auto it = field.globalMatch(out); it.hasNext();) {
                 const QRegularExpressionMatch m = it.next();
-                figures[set][m.captured(1)].push_back(m.captured(2).toDouble());
+                figures[label][m.captured(1)].push_back(m.captured(2).toDouble());
             }
         }
     }
@@ -291,20 +318,33 @@ int main(int argc, char **argv)
                 "\"Překreslit\" medians of %d each\n",
                 painterOnly ? " --painter-only (no OpenGL: the painter view alone)" : "", runs, Repaints);
     std::printf("tour: 0 start-up window, 1 one tile (N49E014), 2 the narrowest wheel window, 3 back\n\n");
-    std::printf("%-9s %6s %9s %9s %9s %9s %7s | %-27s | %-27s | %s\n", "set", "tiles", "open ms",
+    std::printf("%-12s %6s %9s %9s %9s %9s %7s | %-27s | %-27s | %s\n", "set", "tiles", "open ms",
                 "held MB", "peak MB", "+held MB", "B/cell", "OpenGL ms (0 1 2 3)", "painter ms (0 1 2 3)",
                 "painter levels");
-    for (const QString &set : sets) {
+    for (const QString &set : labels) {
         auto &f = figures[set];
         const auto m = [&](const char *key) { return median(f[QLatin1String(key)]); };
         const double cells = m("cells");
-        std::printf("%-9s %6.0f %9.0f %9.0f %9.0f %9.0f %7.2f | %6.0f %6.0f %6.0f %6.0f | %6.1f %6.1f %6.1f %6.1f | "
+        std::printf("%-12s %6.0f %9.0f %9.0f %9.0f %9.0f %7.2f | %6.0f %6.0f %6.0f %6.0f | %6.1f %6.1f %6.1f %6.1f | "
                     "%.0f %.0f %.0f %.0f\n",
                     qPrintable(set), m("files"),
                     m("open"), m("held") / 1024, std::max(m("peak"), m("peakafter")) / 1024,
                     (m("held") - m("empty")) / 1024, cells > 0 ? m("gridbytes") / cells : 0.0, m("gl0"),
                     m("gl1"), m("gl2"), m("gl3"), m("qt0"), m("qt1"), m("qt2"), m("qt3"), m("level0"),
                     m("level1"), m("level2"), m("level3"));
+    }
+    if (!against.isEmpty())
+        std::printf("\nthis build against the other, ratios of medians in the same run:\n");
+    for (const QString &set : sets) {
+        if (against.isEmpty())
+            break;
+        auto &t = figures[set];
+        auto &o = figures[set + QStringLiteral("@other")];
+        const auto r = [&](const char *key) { return median(t[QLatin1String(key)]) / median(o[QLatin1String(key)]); };
+        std::printf("%-12s open %.2fx, held %.2fx, peak %.2fx, OpenGL %.2f %.2f %.2f %.2fx, painter %.2f %.2f %.2f "
+                    "%.2fx\n",
+                    qPrintable(set), r("open"), r("held"), r("peak"), r("gl0"), r("gl1"), r("gl2"), r("gl3"),
+                    r("qt0"), r("qt1"), r("qt2"), r("qt3"));
     }
     if (figures.count(QStringLiteral("baseline")) && figures.count(QStringLiteral("q5"))) {
         auto &b = figures[QStringLiteral("baseline")];
