@@ -501,10 +501,19 @@ void DrawGLWdg::addTile(const QString &path, const QByteArray &floats)
         entries.push_back(entry);
         return;
     }
+    if (!bufferFunctions.isComplete())
+        return;
     makeCurrent();
-    if (bufferFunctions.isComplete())
-        addBuffer(path, uploadBuffer(floats), floats.size());
+    Entry entry;
+    entry.path = path;
+    entry.buffer = uploadBuffer(floats);
+    entry.vertexCount = triangleVertexCount(floats.size());
     doneCurrent();
+    if (entry.buffer == 0)
+        qWarning("DrawGLWdg: %s could not be uploaded to the graphics memory and is left out",
+                 qPrintable(QDir::toNativeSeparators(path)));
+    else
+        entries.push_back(entry);
 }
 
 bool DrawGLWdg::uploadTile(Entry &entry)
@@ -519,30 +528,6 @@ bool DrawGLWdg::uploadTile(Entry &entry)
         qWarning("DrawGLWdg: %s could not be uploaded to the graphics memory and is left out",
                  qPrintable(QDir::toNativeSeparators(entry.path)));
     return entry.buffer != 0;
-}
-
-std::unique_ptr<GlUploader> DrawGLWdg::makeUploader(int threads)
-{
-    if (!canUploadNow())
-        return nullptr;
-    auto uploader = std::make_unique<GlUploader>(context(), threads, glLookup);
-    if (!uploader->isValid())
-        return nullptr;
-    return uploader;
-}
-
-void DrawGLWdg::addBuffer(const QString &path, GLuint buffer, qint64 bytes)
-{
-    if (buffer == 0) {
-        qWarning("DrawGLWdg: %s could not be uploaded to the graphics memory and is left out",
-                 qPrintable(QDir::toNativeSeparators(path)));
-        return;
-    }
-    Entry entry;
-    entry.path = path;
-    entry.buffer = buffer;
-    entry.vertexCount = triangleVertexCount(bytes);
-    entries.push_back(entry);
 }
 
 GLuint DrawGLWdg::uploadBuffer(const QByteArray &data)

@@ -2,7 +2,6 @@
 
 #include "GlBufferFunctions.h"
 #include "GlLevelCache.h"
-#include "GlUploader.h"
 #include "ViewExtent.h"
 
 #include <QMetaObject>
@@ -54,12 +53,6 @@ public:
     // gives them), without redrawing; an open that reads each file once for
     // both views ends with updateGL(). Without a context the file is read later.
     void addTile(const QString &path, const QByteArray &floats);
-    // Upload threads sharing this view's buffers, or nullptr when there can
-    // be none (no context yet, no sharing, no buffer objects): then addTile.
-    std::unique_ptr<GlUploader> makeUploader(int threads);
-    // Adds a tile uploaded by such an uploader (0: the upload was refused,
-    // and the tile is left out with a warning).
-    void addBuffer(const QString &path, GLuint buffer, qint64 bytes);
     // Adds a regular tile as the next one, without redrawing; its levels
     // are built and uploaded when a paint needs them. The grid is shared
     // with whoever else draws it.

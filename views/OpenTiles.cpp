@@ -8,41 +8,17 @@
 #include "TilePolygons.h"
 #include "TileReading.h"
 
-#include <QThread>
+#include <QThreadPool>
 #include <QTimer>
 
-#include <algorithm>
-#include <memory>
-#include <optional>
 #include <vector>
 
 namespace OpenTiles {
-
-namespace {
-
-// What the OpenGL view gets of one file, once the painter view is on
-// screen: a grid, an upload under way, or a triangle file that has to be
-// read again when the view has a context.
-struct ForGlView
-{
-    std::shared_ptr<const TileGrid> grid;
-    std::optional<QFuture<GLuint>> upload;
-    qint64 uploadBytes = 0;
-    bool later = false;
-};
-
-} // namespace
 
 void intoViews(const QStringList &files, DrawQtWdg &qtView, DrawGLWdg &glView, Progress *progress)
 {
     // Without a context yet the OpenGL view reads its files when it gets one.
     const bool uploadNow = glView.canUploadNow();
-    // Upload threads of their own when the driver shares buffers between
-    // contexts; else this thread uploads each file as it is read.
-    // A few threads are enough to keep up with the readers; each costs a
-    // context made on this thread.
-    const int uploadThreads = std::clamp(QThread::idealThreadCount(), 1, 4);
-    std::unique_ptr<GlUploader> uploader;
     if (progress) {
         progress->filesOpened(0, int(files.size()));
         // What is painted before the end shows the map as it was.
@@ -60,34 +36,21 @@ void intoViews(const QStringList &files, DrawQtWdg &qtView, DrawGLWdg &glView, P
     readers.setMaxThreadCount(QThreadPool::globalInstance()->maxThreadCount());
     std::vector<PoolTask<TileReading::OpenedTile>> opening =
         TileReading::start(files, uploadNow, progress ? &readers : QThreadPool::globalInstance());
-    std::vector<ForGlView> forGl(size_t(files.size()));
     for (int i = 0; i < files.size(); ++i) {
         PoolTask<TileReading::OpenedTile> &task = opening[size_t(i)];
         if (progress && !task.isFinished())
             progress->waitFor(task.finished());
         TileReading::OpenedTile tile = TileReading::take(task, files.at(i), uploadNow);
         readAhead.taken(i + 1);
-        ForGlView &gl = forGl[size_t(i)];
         if (tile.grid) {
             qtView.addTileGrid(tile.grid);
-            gl.grid = std::move(tile.grid);
+            glView.addTileGrid(std::move(tile.grid));
         } else {
             TilePolygons::FileTriangles &file = tile.triangles;
-            if (uploadNow && file.ok) {
-                // Made only when a file needs it: each thread costs a context.
-                if (!uploader)
-                    uploader = glView.makeUploader(uploadThreads);
-                if (uploader) {
-                    gl.uploadBytes = file.floats.size();
-                    gl.upload = uploader->upload(std::move(file.floats), [](QByteArray &&floats) {
-                        TilePolygons::recycle(std::move(floats));
-                    });
-                } else {
-                    glView.addTile(files.at(i), file.floats);
-                }
-            } else if (!uploadNow) {
-                gl.later = true;
-            }
+            if (!uploadNow)
+                glView.addTile(files.at(i), QByteArray()); // read when the view gets its context
+            else if (file.ok)
+                glView.addTile(files.at(i), file.floats);
             // Uploaded: the buffer has its own copy.
             TilePolygons::recycle(std::move(file.floats));
             // Joined while the next files are read.
@@ -99,16 +62,6 @@ void intoViews(const QStringList &files, DrawQtWdg &qtView, DrawGLWdg &glView, P
     if (progress)
         qtView.setUpdatesEnabled(true);
     repaintNow(&qtView);
-    for (int i = 0; i < files.size(); ++i) {
-        ForGlView &gl = forGl[size_t(i)];
-        if (gl.grid)
-            glView.addTileGrid(std::move(gl.grid));
-        else if (gl.upload)
-            glView.addBuffer(files.at(i), gl.upload->result(), gl.uploadBytes);
-        else if (gl.later)
-            glView.addTile(files.at(i), QByteArray()); // read when the view gets its context
-    }
-    uploader.reset();
     TilePolygons::releaseBuffers();
     glView.updateGL();
     // After the map is on screen, not before.

@@ -646,7 +646,7 @@ private slots:
     {
         QTest::addColumn<bool>("throughOpen");
         QTest::newRow("the view's own upload") << false;
-        QTest::newRow("the open's upload threads") << true;
+        QTest::newRow("the open's upload") << true;
     }
 
     void glUploadRefused()
@@ -659,9 +659,6 @@ private slots:
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("blue.chgt could not be uploaded"));
         const QStringList files{path("red.chgt"), path("blue.chgt"), path("partial.chgt")};
         if (throughOpen) {
-            // This platform shares buffers between contexts, so the open
-            // uploads on threads of its own.
-            QVERIFY(view.makeUploader(2) != nullptr);
             DrawQtWdg qt;
             OpenTiles::intoViews(files, qt, view);
             QCOMPARE(qt.storedPolygons().size(), 6); // the painter keeps blue
