@@ -1,7 +1,6 @@
 #include "OpenProgress.h"
 
 #include "RepaintNow.h"
-#include "TilePolygons.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -69,11 +68,7 @@ void OpenProgress::finish()
     refreshTimer.stop();
     if (bar->isVisible()) {
         bar->hide();
-        // What the waiting and the bar's painting freed goes back to the
-        // system too, once the window has been composed without the bar
-        // (a frame or more later where it holds OpenGL content).
         repaintNow(bar->parentWidget());
-        QTimer::singleShot(TrimAfterMs, this, &TilePolygons::returnFreedMemory);
     }
     if (underway)
         qApp->removeEventFilter(this);

@@ -25,10 +25,6 @@ public:
     // the window again, OpenGL content and all, which in software costs
     // a warm open of 200 tiles a tenth of its time at five times a second.
     static constexpr int RefreshMs = 1000;
-    // Memory is handed back this long after the bar went, when the window
-    // has been composed without it.
-    static constexpr int TrimAfterMs = 100;
-
     // The bar goes to the right of the status bar, hidden until needed.
     explicit OpenProgress(QStatusBar *statusBar);
 

@@ -3,69 +3,12 @@
 #include "ChgtTile.h"
 #include "ChgtTileReader.h"
 
-#include <QMutex>
-#include <QThreadPool>
-
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
 #include <new>
 #include <vector>
 
 namespace {
 
 constexpr int FloatsPerTriangle = ChgtTile::FloatsPerTriangle;
-
-// Blocks given back, for the next files of the same open: fresh pages cost
-// the kernel more than the work done in them.
-template<class Block>
-class Recycler
-{
-public:
-    Block take()
-    {
-        const QMutexLocker lock(&mutex);
-        if (blocks.empty())
-            return {};
-        Block b = std::move(blocks.back());
-        blocks.pop_back();
-        return b;
-    }
-    // Kept only when empty, its own and with room.
-    void give(Block &&b)
-    {
-        // As many as files are read at once, and a few ahead of the uploads.
-        const size_t most = size_t(QThreadPool::globalInstance()->maxThreadCount()) + 2;
-        if (b.isEmpty() && b.isDetached() && b.capacity() > 0) {
-            const QMutexLocker lock(&mutex);
-            if (blocks.size() < most)
-                blocks.push_back(std::move(b));
-        }
-        b = Block();
-    }
-    void release()
-    {
-        std::vector<Block> old;
-        const QMutexLocker lock(&mutex);
-        old.swap(blocks);
-    }
-
-private:
-    QMutex mutex;
-    std::vector<Block> blocks;
-};
-
-Recycler<QByteArray> &readBuffers()
-{
-    static Recycler<QByteArray> buffers;
-    return buffers;
-}
-
-Recycler<QVector<ColoredPolygon>> &polygonLists()
-{
-    static Recycler<QVector<ColoredPolygon>> lists;
-    return lists;
-}
 
 } // namespace
 
@@ -115,10 +58,9 @@ void TilePolygons::appendTriangles(const float *f, qint64 floatCount,
 TilePolygons::FileTriangles TilePolygons::readFile(const QString &path, bool keepFloats)
 {
     FileTriangles file;
-    QByteArray bytes = readBuffers().take();
+    QByteArray bytes;
     if (!ChgtTileReader::readTriangles(path, bytes, &file.failure))
         return file;
-    file.polygons = polygonLists().take();
     try {
         appendTriangles(reinterpret_cast<const float *>(bytes.constData()),
                         bytes.size() / qint64(sizeof(float)), file.polygons, file.points);
@@ -130,29 +72,8 @@ TilePolygons::FileTriangles TilePolygons::readFile(const QString &path, bool kee
     }
     if (keepFloats)
         file.floats = std::move(bytes);
-    else
-        recycle(std::move(bytes));
     file.ok = true;
     return file;
-}
-
-void TilePolygons::recycle(QByteArray &&floats)
-{
-    floats.resize(0);
-    readBuffers().give(std::move(floats));
-}
-
-void TilePolygons::releaseBuffers()
-{
-    readBuffers().release();
-    polygonLists().release();
-}
-
-void TilePolygons::returnFreedMemory()
-{
-#if defined(__GLIBC__)
-    malloc_trim(0);
-#endif
 }
 
 std::vector<PoolTask<TilePolygons::FileTriangles>> TilePolygons::startReading(
@@ -174,7 +95,6 @@ QVector<TilePolygons::FileTriangles> TilePolygons::readFiles(const QStringList &
     files.reserve(qsizetype(reading.size()));
     for (PoolTask<FileTriangles> &file : reading)
         files.append(file.take());
-    releaseBuffers();
     return files;
 }
 
@@ -195,9 +115,7 @@ bool TilePolygons::append(FileTriangles &file, QVector<ColoredPolygon> &polygons
         file.ok = false;
         file.failure = FileFailure::of(FileFailure::OutOfMemory);
     }
-    // Its block, emptied, holds the next file's polygons.
-    file.polygons.clear();
-    polygonLists().give(std::move(file.polygons));
+    file.polygons = QVector<ColoredPolygon>();
     file.points.clear();
     return file.ok;
 }

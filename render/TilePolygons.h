@@ -38,14 +38,6 @@ public:
                                                              bool keepFloats);
     // Reads the files on several threads; the results come in their order.
     static QVector<FileTriangles> readFiles(const QStringList &paths);
-    // Gives the floats of a file back when done with them, so the next file
-    // is read into the same memory; releaseBuffers() frees what is kept.
-    static void recycle(QByteArray &&floats);
-    static void releaseBuffers();
-    // The read buffers and per-file lists of an open are freed into the
-    // heaps of the threads that read, where the C library keeps them; this
-    // gives such memory back to the system (where the library can).
-    static void returnFreedMemory();
     // Moves what was read of a file into polygons and its points into
     // points; returns whether it was read. A file that cannot be joined is
     // marked as not read. appendAll does so for each file in order and

@@ -64,7 +64,6 @@ OpenedTile take(PoolTask<OpenedTile> &task, const QString &path, bool keepFloats
     OpenedTile tile = task.take();
     if (!tile.grid && !tile.triangles.ok && tile.triangles.failure.kind == FileFailure::OutOfMemory) {
         tile = OpenedTile();
-        TilePolygons::releaseBuffers();
         tile = open(path, keepFloats);
     }
     return tile;

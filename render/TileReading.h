@@ -30,8 +30,8 @@ std::vector<PoolTask<OpenedTile>> start(const QStringList &paths, bool keepFloat
                                         QThreadPool *pool = QThreadPool::globalInstance());
 
 // The tile of a task of start(). A file that did not fit in memory while
-// others were read beside it is read once more, on the calling thread,
-// after the buffers kept for reuse are let go: whether a file is left out
+// others were read beside it is read once more, on the calling thread:
+// whether a file is left out
 // for want of memory must not depend on which files happened to be read at
 // the same moment.
 OpenedTile take(PoolTask<OpenedTile> &task, const QString &path, bool keepFloats);

@@ -94,9 +94,7 @@ void DrawQtWdg::createHeightsBuffer(QStringList srcFiles)
         else
             content.addTriangles(tile.triangles);
     }
-    TilePolygons::releaseBuffers();
     repaintNow(this);
-    QTimer::singleShot(0, this, &TilePolygons::returnFreedMemory);
 }
 
 void DrawQtWdg::addTile(TilePolygons::FileTriangles &file)

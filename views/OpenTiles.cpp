@@ -9,7 +9,6 @@
 #include "TileReading.h"
 
 #include <QThreadPool>
-#include <QTimer>
 
 #include <vector>
 
@@ -23,6 +22,7 @@ void intoViews(const QStringList &files, DrawQtWdg &qtView, DrawGLWdg &glView, P
         progress->filesOpened(0, int(files.size()));
         // What is painted before the end shows the map as it was.
         qtView.setUpdatesEnabled(false);
+        glView.setUpdatesEnabled(false);
     }
     // The disk reads ahead of the pool threads, so they seldom wait for it.
     ReadAhead readAhead(files);
@@ -52,20 +52,19 @@ void intoViews(const QStringList &files, DrawQtWdg &qtView, DrawGLWdg &glView, P
             else if (file.ok)
                 glView.addTile(files.at(i), file.floats);
             // Uploaded: the buffer has its own copy.
-            TilePolygons::recycle(std::move(file.floats));
+            file.floats = QByteArray();
             // Joined while the next files are read.
             qtView.addTile(file);
         }
         if (progress)
             progress->filesOpened(i + 1, int(files.size()));
     }
-    if (progress)
+    if (progress) {
         qtView.setUpdatesEnabled(true);
+        glView.setUpdatesEnabled(true);
+    }
     repaintNow(&qtView);
-    TilePolygons::releaseBuffers();
     glView.updateGL();
-    // After the map is on screen, not before.
-    QTimer::singleShot(0, &qtView, &TilePolygons::returnFreedMemory);
 }
 
 } // namespace OpenTiles

@@ -63,7 +63,6 @@ int main(int argc, char **argv)
             result = SomeUnreadable;
         }
     }
-    TilePolygons::releaseBuffers();
     err << "chgt2png: painting " << content.gridCount() << " regular tiles and "
         << content.polygons().size() << " triangles at " << size.width() << 'x' << size.height()
         << Qt::endl;
