@@ -12,6 +12,29 @@ QString ChgtTile::fileName(int lat, int lon)
         .arg(lon, 3, 10, QLatin1Char('0'));
 }
 
+namespace {
+
+quint32 bitsOf(float value)
+{
+    quint32 bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+} // namespace
+
+void ChgtTile::setCellColumn(quint32 *cell, float x, float xd)
+{
+    for (int v = 0; v < 6; ++v)
+        cell[FloatsPerVertex * v] = bitsOf(v == 1 || v == 4 || v == 5 ? xd : x);
+}
+
+void ChgtTile::setCellRow(quint32 *cell, float y, float yd)
+{
+    for (int v = 0; v < 6; ++v)
+        cell[FloatsPerVertex * v + 1] = bitsOf(v >= 2 && v <= 4 ? yd : y);
+}
+
 const quint32 *ChgtTile::bandCellColours(int band)
 {
     struct Table

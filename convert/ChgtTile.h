@@ -21,4 +21,9 @@ public:
     // every vertex's colour slots, zero in the coordinate slots, so a cell
     // is these words or'ed with its coordinates.
     static const quint32 *bandCellColours(int band);
+    // The x words of a cell from x to xd (the y words from y to yd) into
+    // cell, whose other words are left alone: the layout of a cell's two
+    // triangles, shared by the conversion and the views' levels.
+    static void setCellColumn(quint32 *cell, float x, float xd);
+    static void setCellRow(quint32 *cell, float y, float yd);
 };

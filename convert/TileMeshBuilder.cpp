@@ -11,13 +11,6 @@ namespace {
 
 constexpr int Cell = ChgtTile::FloatsPerCell;
 
-quint32 bitsOf(float value)
-{
-    quint32 bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
-}
-
 // Colour of every possible 16-bit height, as the colour slots of a cell, so
 // the inner loop does one lookup.
 struct ColourLookup
@@ -54,8 +47,7 @@ TileMeshBuilder::TileMeshBuilder(const char *data, int lon, int lat, int q, Void
         const float y = float(r / 1200.0 + latD);
         const float yd = float(double(y) + step);
         quint32 *row = rowTemplates.data() + Cell * m;
-        for (int v = 0; v < 6; ++v)
-            row[6 * v + 1] = bitsOf(v >= 2 && v <= 4 ? yd : y);
+        ChgtTile::setCellRow(row, y, yd);
     }
     colourLookup();
 }
@@ -90,8 +82,7 @@ qint64 TileMeshBuilder::build(float *out, int first, int end) const
         const float x = float(c / 1200.0 + lonD);
         const float xd = float(double(x) + step);
         quint32 column[Cell] = {};
-        for (int v = 0; v < 6; ++v)
-            column[6 * v] = bitsOf(v == 1 || v == 4 || v == 5 ? xd : x);
+        ChgtTile::setCellColumn(column, x, xd);
         float *p = Holes ? out : out + (k - first) * floatsPerColumn();
 
         // Past the last sample row or column the cell keeps the previous height.

@@ -13,8 +13,8 @@
 
 namespace {
 
-// TriangleFill's limits: beyond them Qt's own fill differs from the rule.
-constexpr double CoordinateLimit = 8000.0;
+using FillRule::CoordinateLimit;
+using FillRule::sixtyFourths;
 
 struct BandColours
 {
@@ -37,12 +37,6 @@ const BandColours &bandColours()
     return colours;
 }
 
-// An edge's device coordinate in 1/64 pixel, as TriangleFill rounds it.
-qint64 sixtyFourths(double v)
-{
-    return qRound(v * 64);
-}
-
 } // namespace
 
 QColor GridFill::bandColor(int band)
@@ -56,17 +50,8 @@ quint32 GridFill::bandPixel(int band)
 }
 
 GridFill::GridFill(QImage &image, int top, int bottom, const QTransform &toDevice)
-    : sx(toDevice.m11()), sy(toDevice.m22()), dx(toDevice.dx()), dy(toDevice.dy())
+    : target(image, top, bottom), sx(toDevice.m11()), sy(toDevice.m22()), dx(toDevice.dx()), dy(toDevice.dy())
 {
-    if (image.format() != QImage::Format_ARGB32_Premultiplied || image.width() < 3
-        || image.width() > CoordinateLimit || image.height() > CoordinateLimit)
-        return;
-    bits = image.bits();
-    stride = image.bytesPerLine();
-    this->top = std::max(0, top);
-    this->bottom = std::min(image.height() - 1, bottom);
-    minX = 1.0;
-    maxX = image.width() - 1.0;
 }
 
 qint64 GridFill::fill(const TileLevel &level, const CellRange &range,
@@ -86,12 +71,10 @@ qint64 GridFill::fill(const TileLevel &level, const CellRange &range,
         const int c = range.column0 + i;
         const double a = sx * (100.0 * double(columnEdges.nearEdge(c))) + dx;
         const double b = sx * (100.0 * double(columnEdges.farEdge(c))) + dx;
-        // Written so that NaN fails too.
-        const bool ok = a >= minX && a <= maxX && b >= minX && b <= maxX;
-        if (!ok)
+        if (!target.keepsX(a) || !target.keepsX(b))
             continue;
-        int p = int((sixtyFourths(a) + 32) >> 6);
-        int q = int((sixtyFourths(b) + 32) >> 6);
+        int p = int(FillRule::firstAfter(sixtyFourths(a)));
+        int q = int(FillRule::firstAfter(sixtyFourths(b)));
         if (p > q)
             std::swap(p, q);
         x0[size_t(i)] = p;
@@ -110,7 +93,7 @@ qint64 GridFill::fill(const TileLevel &level, const CellRange &range,
     for (int r = range.row0; r < range.row1; ++r) {
         const double a = sy * (100.0 * double(rowEdges.nearEdge(r))) + dy;
         const double b = sy * (100.0 * double(rowEdges.farEdge(r))) + dy;
-        const bool rowOk = bits && a >= -CoordinateLimit && a <= CoordinateLimit
+        const bool rowOk = target.bits && a >= -CoordinateLimit && a <= CoordinateLimit
                            && b >= -CoordinateLimit && b <= CoordinateLimit;
         if (!rowOk) {
             for (int c = range.column0; c < range.column1; ++c) {
@@ -128,11 +111,10 @@ qint64 GridFill::fill(const TileLevel &level, const CellRange &range,
                 refused(range.column0 + i, r);
         }
 
-        // Rows whose centre (64 y + 32) lies in (upper, lower].
         const qint64 upper = std::min(sixtyFourths(a), sixtyFourths(b));
         const qint64 lower = std::max(sixtyFourths(a), sixtyFourths(b));
-        const qint64 first = std::max<qint64>(top, (upper + 32) >> 6);
-        const qint64 last = std::min<qint64>(bottom, (lower - 32) >> 6);
+        const qint64 first = std::max<qint64>(target.top, FillRule::firstAfter(upper));
+        const qint64 last = std::min<qint64>(target.bottom, FillRule::lastUpTo(lower));
         if (first > last || firstOk >= endOk)
             continue;
         if (holes) {
@@ -140,7 +122,7 @@ qint64 GridFill::fill(const TileLevel &level, const CellRange &range,
                                x0.data() + firstOk, x1.data() + firstOk, first, last);
             continue;
         }
-        auto *line = reinterpret_cast<quint32 *>(bits + first * stride);
+        quint32 *line = target.line(first);
         for (int i = firstOk; i < endOk; ++i) {
             if (x1[size_t(i)] > x0[size_t(i)])
                 std::fill(line + x0[size_t(i)], line + x1[size_t(i)],
@@ -149,7 +131,7 @@ qint64 GridFill::fill(const TileLevel &level, const CellRange &range,
         filled += endOk - firstOk;
         const size_t bytes = size_t(spanRight - spanLeft) * sizeof(quint32);
         for (qint64 y = first + 1; y <= last; ++y)
-            std::memcpy(reinterpret_cast<quint32 *>(bits + y * stride) + spanLeft, line + spanLeft, bytes);
+            std::memcpy(target.line(y) + spanLeft, line + spanLeft, bytes);
     }
     return filled;
 }
@@ -161,7 +143,7 @@ qint64 GridFill::fillRuns(const TileLevel &level, int row, int column0, int colu
     // each run of cells the tile has is filled in the first pixel row and
     // copied down on its own.
     const quint32 *pixels = bandColours().pixels.data();
-    auto *line = reinterpret_cast<quint32 *>(bits + first * stride);
+    quint32 *line = target.line(first);
     qint64 filled = 0;
     int c = column0;
     while (c < column1) {
@@ -183,7 +165,7 @@ qint64 GridFill::fillRuns(const TileLevel &level, int row, int column0, int colu
         }
         const size_t bytes = size_t(right - left) * sizeof(quint32);
         for (qint64 y = first + 1; y <= last; ++y)
-            std::memcpy(reinterpret_cast<quint32 *>(bits + y * stride) + left, line + left, bytes);
+            std::memcpy(target.line(y) + left, line + left, bytes);
     }
     return filled;
 }

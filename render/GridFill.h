@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FillRule.h"
 #include "TileLevel.h"
 
 #include <QColor>
@@ -48,11 +49,6 @@ private:
     qint64 fillRuns(const TileLevel &level, int row, int column0, int column1, const int *x0, const int *x1,
                     qint64 first, qint64 last);
 
-    uchar *bits = nullptr;
-    qsizetype stride = 0;
-    int top = 0;
-    int bottom = -1;
-    double minX = 0.0;
-    double maxX = -1.0;
+    FillRule::Target target;
     double sx, sy, dx, dy;
 };

@@ -10,13 +10,6 @@ namespace {
 
 constexpr int Cell = ChgtTile::FloatsPerCell;
 
-quint32 bitsOf(float value)
-{
-    quint32 bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
-}
-
 } // namespace
 
 TileLevel::TileLevel(const TileGrid &grid, int k, CellEdges::FarEdge farEdge)
@@ -50,13 +43,11 @@ qint64 TileLevel::writeCells(const CellRange &range, float *out) const
     for (int r = 0; r < rowCount; ++r) {
         quint32 *row = rowSlots.data() + size_t(r) * Cell;
         const int m = range.row0 + r;
-        for (int v = 0; v < 6; ++v)
-            row[6 * v + 1] = bitsOf(v >= 2 && v <= 4 ? rows.farEdge(m) : rows.nearEdge(m));
+        ChgtTile::setCellRow(row, rows.nearEdge(m), rows.farEdge(m));
     }
     for (int c = range.column0; c < range.column1; ++c) {
         quint32 column[Cell] = {};
-        for (int v = 0; v < 6; ++v)
-            column[6 * v] = bitsOf(v == 1 || v == 4 || v == 5 ? columns.farEdge(c) : columns.nearEdge(c));
+        ChgtTile::setCellColumn(column, columns.nearEdge(c), columns.farEdge(c));
         for (int r = 0; r < rowCount; ++r) {
             const int b = grid.bandAt(k, c, range.row0 + r);
             if (holes && b == TileGrid::NoCell)

@@ -11,21 +11,14 @@
 
 namespace {
 
-// Far inside the range where Qt neither clips an outline before filling it
-// nor leaves plain integer arithmetic.
-constexpr double CoordinateLimit = 8000.0;
+using FillRule::CoordinateLimit;
 
-// A vertex in 1/64 pixel, rounded as Qt rounds it.
+// A vertex in 1/64 pixel.
 struct Vertex
 {
     qint64 x;
     qint64 y;
 };
-
-// The first and last rows whose centre (64 r + 32) an edge from y0 down to
-// y1 covers: y0 < 64 r + 32 <= y1. Shifts floor, also below zero.
-qint64 firstRow(qint64 y0) { return (y0 + 32) >> 6; }
-qint64 lastRow(qint64 y1) { return (y1 - 32) >> 6; }
 
 // An edge's 16.16 position at the centre of its current row and its step
 // per row.
@@ -53,18 +46,8 @@ struct Edge
 } // namespace
 
 TriangleFill::TriangleFill(QImage &image, int top, int bottom)
+    : target(image, top, bottom)
 {
-    if (image.format() != QImage::Format_ARGB32_Premultiplied || image.width() < 3
-        || image.width() > CoordinateLimit || image.height() > CoordinateLimit)
-        return;
-    bits = image.bits();
-    stride = image.bytesPerLine();
-    this->top = std::max(0, top);
-    this->bottom = std::min(image.height() - 1, bottom);
-    // A pixel off each side: edges then never reach the image's sides,
-    // where Qt clips them.
-    minX = 1.0;
-    maxX = image.width() - 1.0;
 }
 
 bool TriangleFill::pixelOf(const QColor &color, quint32 *pixel)
@@ -82,31 +65,30 @@ bool TriangleFill::fill(const QPointF *points, quint32 pixel)
     for (int i = 0; i < 3; ++i) {
         const double x = points[i].x();
         const double y = points[i].y();
-        // Written so that NaN fails too.
-        if (!(x >= minX && x <= maxX && y >= -CoordinateLimit && y <= CoordinateLimit)) {
+        if (!(target.keepsX(x) && y >= -CoordinateLimit && y <= CoordinateLimit)) {
             ++refused;
             return false;
         }
-        v[i] = Vertex{qRound(x * 64), qRound(y * 64)};
+        v[i] = Vertex{FillRule::sixtyFourths(x), FillRule::sixtyFourths(y)};
     }
     ++filled;
     std::sort(v, v + 3, [](const Vertex &a, const Vertex &b) { return a.y < b.y; });
 
-    const qint64 first = std::max<qint64>(top, firstRow(v[0].y));
-    const qint64 last = std::min<qint64>(bottom, lastRow(v[2].y));
+    const qint64 first = std::max<qint64>(target.top, FillRule::firstAfter(v[0].y));
+    const qint64 last = std::min<qint64>(target.bottom, FillRule::lastUpTo(v[2].y));
     if (first > last)
         return true;
 
     // The long edge spans every row; the upper short edge the rows down to
     // the middle vertex, the lower one the rest.
     Edge longEdge(v[0], v[2], first);
-    const qint64 middle = lastRow(v[1].y);
+    const qint64 middle = FillRule::lastUpTo(v[1].y);
     auto span = [&](qint64 row, const Edge &a, const Edge &b) {
         int x0 = a.pixel();
         int x1 = b.pixel();
         if (x0 > x1)
             std::swap(x0, x1);
-        auto *line = reinterpret_cast<quint32 *>(bits + row * stride);
+        quint32 *line = target.line(row);
         std::fill(line + x0, line + x1, pixel);
     };
     qint64 row = first;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FillRule.h"
+
 #include <QColor>
 #include <QPointF>
 #include <QtGlobal>
@@ -42,12 +44,7 @@ public:
     qint64 refusedCount() const { return refused; }
 
 private:
-    uchar *bits = nullptr;
-    qsizetype stride = 0;
-    int top = 0;
-    int bottom = -1;
-    double minX = 0.0;
-    double maxX = -1.0;
+    FillRule::Target target;
     qint64 filled = 0;
     qint64 refused = 0;
 };
