@@ -1,17 +1,20 @@
 #include "MapContent.h"
 
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
 MapContent::MapContent(const QVector<ColoredPolygon> &polygons)
     : polygonList(polygons)
 {
-    if (!polygonList.isEmpty())
-        list.push_back(Entry{nullptr, 0, polygonList.size()});
+    addRun(0, polygonList.size());
 }
 
 void MapContent::addGrid(std::shared_ptr<const TileGrid> grid)
 {
     if (!grid || grid->isNull())
         return;
-    list.push_back(Entry{std::move(grid), 0, 0});
+    list.push_back(Entry{std::move(grid), 0, 0, {}});
     ++grids;
 }
 
@@ -20,15 +23,28 @@ bool MapContent::addTriangles(TilePolygons::FileTriangles &file)
     const qsizetype before = polygonList.size();
     if (!TilePolygons::append(file, polygonList, points))
         return false;
-    const qsizetype after = polygonList.size();
-    if (after == before)
-        return true;
-    // Triangles after triangles: one run, so culling sees them together.
-    if (!list.empty() && !list.back().grid && list.back().end == before)
-        list.back().end = after;
-    else
-        list.push_back(Entry{nullptr, before, after});
+    addRun(before, polygonList.size());
     return true;
+}
+
+void MapContent::addRun(qsizetype first, qsizetype end)
+{
+    // One run per file: a file's triangles lie together, so its box culls them.
+    if (end <= first)
+        return;
+    constexpr double Inf = std::numeric_limits<double>::infinity();
+    Box b{Inf, Inf, -Inf, -Inf};
+    for (qsizetype i = first; i < end; ++i) {
+        for (const QPointF &p : polygonList.at(i).polygon) {
+            if (!std::isfinite(p.x()) || !std::isfinite(p.y())) {
+                list.push_back(Entry{nullptr, first, end, Box{-Inf, -Inf, Inf, Inf}});
+                return;
+            }
+            b = Box{std::min(b.minX, p.x()), std::min(b.minY, p.y()), std::max(b.maxX, p.x()),
+                    std::max(b.maxY, p.y())};
+        }
+    }
+    list.push_back(Entry{nullptr, first, end, b});
 }
 
 qint64 MapContent::gridBytes() const

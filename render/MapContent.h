@@ -16,12 +16,19 @@
 class MapContent
 {
 public:
+    // An area in map units; infinite where a point is not finite, so that
+    // it is never culled.
+    struct Box
+    {
+        double minX, minY, maxX, maxY;
+    };
     struct Entry
     {
-        // Null for triangles: polygons [first, end).
+        // Null for triangles: polygons [first, end), within box.
         std::shared_ptr<const TileGrid> grid;
         qsizetype first = 0;
         qsizetype end = 0;
+        Box box{};
     };
 
     MapContent() = default;
@@ -43,6 +50,8 @@ public:
     qint64 gridBytes() const;
 
 private:
+    void addRun(qsizetype first, qsizetype end);
+
     // Declared first, so the polygons that point into it go before it.
     PointBlocks points;
     QVector<ColoredPolygon> polygonList;

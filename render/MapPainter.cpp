@@ -104,11 +104,6 @@ QTransform pixelTransform(const QPainter &painter, qreal ratio)
 
 MapPainter::MapPainter() = default;
 
-qint64 MapPainter::indexBytes() const
-{
-    return qint64(chunks.capacity() * sizeof(Box));
-}
-
 void MapPainter::releaseBandImages()
 {
     std::vector<QImage>().swap(bandImages);
@@ -140,6 +135,18 @@ MapPainter::Cull MapPainter::cullFor(const QPainter &painter, const QRect &devic
 
 namespace {
 
+// Whether a box lies wholly outside a cull area, or wholly inside it.
+template<class Area>
+bool outside(const MapContent::Box &b, const Area &c)
+{
+    return b.maxX < c.left || b.minX > c.right || b.maxY < c.top || b.minY > c.bottom;
+}
+template<class Area>
+bool within(const MapContent::Box &b, const Area &c)
+{
+    return b.minX >= c.left && b.maxX <= c.right && b.minY >= c.top && b.maxY <= c.bottom;
+}
+
 // Inclusive of the edges, whichever way the triangle winds.
 bool covers(const QPolygonF &t, QPointF p)
 {
@@ -159,68 +166,23 @@ bool covers(const QPolygonF &t, QPointF p)
 qsizetype MapPainter::topmostAt(const QVector<ColoredPolygon> &polygons, QPointF point,
                                 qsizetype first, qsizetype end)
 {
-    syncIndex(polygons);
-    const ColoredPolygon *data = polygons.constData();
-    const qint64 n = end < 0 ? polygons.size() : std::min<qint64>(end, polygons.size());
-    if (n <= first)
-        return -1;
-    for (qint64 k = (n - 1) / ChunkSize; k >= first / ChunkSize; --k) {
-        const Box &b = chunks[size_t(k)];
-        if (point.x() < b.minX || point.x() > b.maxX || point.y() < b.minY || point.y() > b.maxY)
-            continue;
-        for (qint64 i = std::min(n, (k + 1) * ChunkSize) - 1; i >= std::max<qint64>(first, k * ChunkSize); --i) {
-            if (covers(data[i].polygon, point))
-                return qsizetype(i);
-        }
+    const qsizetype n = end < 0 ? polygons.size() : std::min(end, polygons.size());
+    for (qsizetype i = n - 1; i >= first; --i) {
+        if (covers(polygons.at(i).polygon, point))
+            return i;
     }
     return -1;
 }
 
-void MapPainter::syncIndex(const QVector<ColoredPolygon> &polygons)
-{
-    const qint64 n = polygons.size();
-    if (polygons.constData() != indexedData || n < indexed) {
-        chunks.clear();
-        indexed = 0;
-    }
-    // The last chunk may have been partial: redo it with the new elements.
-    const qint64 firstChunk = indexed / ChunkSize;
-    chunks.resize(size_t(firstChunk));
-    chunks.reserve(size_t((n + ChunkSize - 1) / ChunkSize));
-    const ColoredPolygon *data = polygons.constData();
-    for (qint64 start = firstChunk * ChunkSize; start < n; start += ChunkSize) {
-        Box b{Inf, Inf, -Inf, -Inf};
-        bool finite = true;
-        const qint64 end = std::min(n, start + ChunkSize);
-        for (qint64 i = start; i < end; ++i) {
-            for (const QPointF &p : data[i].polygon) {
-                const double x = p.x(), y = p.y();
-                if (!std::isfinite(x) || !std::isfinite(y)) {
-                    finite = false;
-                    continue;
-                }
-                b.minX = std::min(b.minX, x);
-                b.maxX = std::max(b.maxX, x);
-                b.minY = std::min(b.minY, y);
-                b.maxY = std::max(b.maxY, y);
-            }
-        }
-        if (!finite)
-            b = Box{-Inf, -Inf, Inf, Inf}; // never skipped
-        chunks.push_back(b);
-    }
-    indexed = n;
-    indexedData = data;
-}
-
 qint64 MapPainter::drawTriangles(QPainter &painter, const QVector<ColoredPolygon> &polygons,
-                                 qsizetype from, qsizetype to, const Cull &c,
-                                 const QTransform *toDevice, TriangleFill *fill) const
+                                 const MapContent::Entry &run, const Cull &c,
+                                 const QTransform *toDevice, TriangleFill *fill)
 {
-    const ColoredPolygon *data = polygons.constData();
-    const qint64 n = std::min<qint64>(to, polygons.size());
-    if (n <= from)
+    if (outside(run.box, c))
         return 0;
+    const bool inside = within(run.box, c);
+    const ColoredPolygon *data = polygons.constData();
+    const qint64 n = std::min<qint64>(run.end, polygons.size());
     // A scale and a translation, as QTransform::map works them out.
     const double sx = toDevice ? toDevice->m11() : 1.0;
     const double sy = toDevice ? toDevice->m22() : 1.0;
@@ -241,52 +203,43 @@ qint64 MapPainter::drawTriangles(QPainter &painter, const QVector<ColoredPolygon
     bool havePixel = false;
     bool pixelFillable = false;
     quint32 pixel = 0;
-    for (size_t k = size_t(from / ChunkSize); k < size_t((n + ChunkSize - 1) / ChunkSize); ++k) {
-        const Box &b = chunks[k];
-        if (b.maxX < c.left || b.minX > c.right || b.maxY < c.top || b.minY > c.bottom)
-            continue;
-        const bool inside = b.minX >= c.left && b.maxX <= c.right && b.minY >= c.top
-                            && b.maxY <= c.bottom;
-        const qint64 first = std::max<qint64>(from, qint64(k) * ChunkSize);
-        const qint64 last = std::min(n, (qint64(k) + 1) * ChunkSize);
-        for (qint64 i = first; i < last; ++i) {
-            const ColoredPolygon &cp = data[i];
-            if (!inside) {
-                // Skipped only when every point lies beyond one side; NaN
-                // never does, so such a polygon is drawn as the plain paint would.
-                bool left = true, right = true, above = true, below = true;
-                for (const QPointF &p : cp.polygon) {
-                    left = left && p.x() < c.left;
-                    right = right && p.x() > c.right;
-                    above = above && p.y() < c.top;
-                    below = below && p.y() > c.bottom;
+    for (qint64 i = run.first; i < n; ++i) {
+        const ColoredPolygon &cp = data[i];
+        if (!inside) {
+            // Skipped only when every point lies beyond one side; NaN
+            // never does, so such a polygon is drawn as the plain paint would.
+            bool left = true, right = true, above = true, below = true;
+            for (const QPointF &p : cp.polygon) {
+                left = left && p.x() < c.left;
+                right = right && p.x() > c.right;
+                above = above && p.y() < c.top;
+                below = below && p.y() > c.bottom;
+            }
+            if (left || right || above || below)
+                continue;
+        }
+        ++drawn;
+        if (toDevice && cp.polygon.size() == 3) {
+            const QPointF *p = cp.polygon.constData();
+            const QPointF device[3] = {
+                {sx * p[0].x() + dx, sy * p[0].y() + dy},
+                {sx * p[1].x() + dx, sy * p[1].y() + dy},
+                {sx * p[2].x() + dx, sy * p[2].y() + dy},
+            };
+            if (fill) {
+                if (!havePixel || cp.color != pixelColor) {
+                    pixelFillable = TriangleFill::pixelOf(cp.color, &pixel);
+                    pixelColor = cp.color;
+                    havePixel = true;
                 }
-                if (left || right || above || below)
+                if (pixelFillable && fill->fill(device, pixel))
                     continue;
             }
-            ++drawn;
-            if (toDevice && cp.polygon.size() == 3) {
-                const QPointF *p = cp.polygon.constData();
-                const QPointF device[3] = {
-                    {sx * p[0].x() + dx, sy * p[0].y() + dy},
-                    {sx * p[1].x() + dx, sy * p[1].y() + dy},
-                    {sx * p[2].x() + dx, sy * p[2].y() + dy},
-                };
-                if (fill) {
-                    if (!havePixel || cp.color != pixelColor) {
-                        pixelFillable = TriangleFill::pixelOf(cp.color, &pixel);
-                        pixelColor = cp.color;
-                        havePixel = true;
-                    }
-                    if (pixelFillable && fill->fill(device, pixel))
-                        continue;
-                }
-                useBrush(cp.color);
-                painter.drawPolygon(device, 3, Qt::OddEvenFill);
-            } else {
-                useBrush(cp.color);
-                painter.drawPolygon(cp.polygon, Qt::OddEvenFill);
-            }
+            useBrush(cp.color);
+            painter.drawPolygon(device, 3, Qt::OddEvenFill);
+        } else {
+            useBrush(cp.color);
+            painter.drawPolygon(cp.polygon, Qt::OddEvenFill);
         }
     }
     return drawn;
@@ -381,7 +334,7 @@ void MapPainter::paintSerial(QPainter &painter, const MapContent &content, const
             const TileLevel &level = *gridLevels[i].level;
             paintedCells += drawCells(painter, level, visibleCells(level, cull), nullptr);
         } else {
-            painted += drawTriangles(painter, content.polygons(), e.first, e.end, cull);
+            painted += drawTriangles(painter, content.polygons(), e, cull);
         }
     }
 }
@@ -395,9 +348,7 @@ void MapPainter::paint(QPainter &painter, const QSize &deviceSize, const QRect &
     filledDirectly = 0;
     paintedCells = 0;
     levels.clear();
-    const QVector<ColoredPolygon> &polygons = content.polygons();
     if (!content.entries().empty()) {
-        syncIndex(polygons);
         painter.setPen(Qt::NoPen);
         const QRect device(QPoint(0, 0), deviceSize);
         const Cull all = cullFor(painter, device);
@@ -419,18 +370,16 @@ void MapPainter::paint(QPainter &painter, const QSize &deviceSize, const QRect &
             bands = int(std::min<qint64>(bands, BandMemoryBudget / imageBytes));
             if (paintMode == Mode::Automatic && !grids) {
                 qint64 candidates = 0;
-                for (size_t k = 0; k < chunks.size() && candidates < BandThreshold; ++k) {
-                    const Box &b = chunks[k];
-                    if (!(b.maxX < all.left || b.minX > all.right || b.maxY < all.top
-                          || b.minY > all.bottom))
-                        candidates += ChunkSize;
+                for (const MapContent::Entry &e : content.entries()) {
+                    if (!outside(e.box, all))
+                        candidates += e.end - e.first;
                 }
                 if (threads < 2 || candidates < BandThreshold)
                     bands = 1;
             }
         }
         bool useBands = ratio > 0 && !pixels.isEmpty() && (grids ? bands >= 1 : bands > 1);
-        if (useBands && hasHugeTriangles(pixelTransform(painter, ratio), all))
+        if (useBands && hasHugeTriangles(content, pixelTransform(painter, ratio), all))
             useBands = false;
         if (useBands)
             paintBands(painter, pixels, ratio, content, std::max(bands, 1));
@@ -448,8 +397,11 @@ QColor MapPainter::colorAt(const MapContent &content, QPointF lonLat)
     const std::vector<MapContent::Entry> &entries = content.entries();
     for (size_t i = entries.size(); i-- > 0;) {
         const MapContent::Entry &e = entries[i];
+        const QPointF p = lonLat * 100.0;
         if (!e.grid) {
-            const qsizetype t = topmostAt(content.polygons(), lonLat * 100.0, e.first, e.end);
+            if (p.x() < e.box.minX || p.x() > e.box.maxX || p.y() < e.box.minY || p.y() > e.box.maxY)
+                continue;
+            const qsizetype t = topmostAt(content.polygons(), p, e.first, e.end);
             if (t >= 0)
                 return content.polygons().at(t).color;
             continue;
@@ -471,7 +423,7 @@ QColor MapPainter::colorAt(const MapContent &content, QPointF lonLat)
     return QColor();
 }
 
-bool MapPainter::hasHugeTriangles(const QTransform &toDevice, const Cull &c) const
+bool MapPainter::hasHugeTriangles(const MapContent &content, const QTransform &toDevice, const Cull &c)
 {
     // Far beyond the rasteriser's coordinate range Qt clips a polygon to the
     // clip it is given before filling it, and a band's clip then gives other
@@ -479,39 +431,45 @@ bool MapPainter::hasHugeTriangles(const QTransform &toDevice, const Cull &c) con
     constexpr double HugePx = double(1 << 20);
     const double m11 = std::abs(toDevice.m11()), m21 = std::abs(toDevice.m21());
     const double m12 = std::abs(toDevice.m12()), m22 = std::abs(toDevice.m22());
-    for (const Box &b : chunks) {
-        if (b.maxX < c.left || b.minX > c.right || b.maxY < c.top || b.minY > c.bottom)
+    const auto huge = [&](double w, double h) { return !(w * m11 + h * m21 < HugePx && w * m12 + h * m22 < HugePx); };
+    for (const MapContent::Entry &e : content.entries()) {
+        if (e.grid || outside(e.box, c) || !huge(e.box.maxX - e.box.minX, e.box.maxY - e.box.minY))
             continue;
-        const double w = b.maxX - b.minX;
-        const double h = b.maxY - b.minY;
-        if (!(w * m11 + h * m21 < HugePx && w * m12 + h * m22 < HugePx))
+        if (!std::isfinite(e.box.minX))
             return true;
+        for (qsizetype i = e.first; i < e.end; ++i) {
+            const QRectF r = content.polygons().at(i).polygon.boundingRect();
+            if (!outside(MapContent::Box{r.left(), r.top(), r.right(), r.bottom()}, c) && huge(r.width(), r.height()))
+                return true;
+        }
     }
     return false;
 }
 
-std::vector<int> MapPainter::bandTops(const QTransform &toDevice, const QSize &deviceSize,
-                                      qint64 count, int bandCount, bool even) const
+std::vector<int> MapPainter::bandTops(const MapContent &content, const QTransform &toDevice,
+                                      const QSize &deviceSize, int bandCount)
 {
-    // Rows with about the same number of triangles each, from where the
-    // chunks lie, so no thread is left with most of the map.
+    // Rows with about the same number of triangles each, each file's spread
+    // evenly over the rows of its box, so no thread is left with most of the
+    // map. Grids cost about the same per pixel everywhere: even rows.
     const int h = deviceSize.height();
-    std::vector<qint64> perRow(size_t(h), 0);
-    qint64 total = 0;
-    // Grids cost about the same per pixel everywhere: even rows.
-    for (size_t k = 0; k < chunks.size() && !even; ++k) {
-        const Box &b = chunks[k];
-        const QPointF centre = toDevice.map(QPointF((b.minX + b.maxX) / 2, (b.minY + b.maxY) / 2));
-        if (!(centre.y() >= 0.0 && centre.y() < h && centre.x() >= 0.0
-              && centre.x() < deviceSize.width()))
+    std::vector<double> perRow(size_t(h), 0.0);
+    double total = 0;
+    for (const MapContent::Entry &e : content.entries()) {
+        if (content.gridCount() > 0)
+            break;
+        const QRectF r = toDevice.mapRect(QRectF(QPointF(e.box.minX, e.box.minY), QPointF(e.box.maxX, e.box.maxY)));
+        const double top = std::max(0.0, r.top()), bottom = std::min(double(h), r.bottom());
+        if (!(bottom > top && r.right() > 0.0 && r.left() < deviceSize.width()))
             continue;
-        const qint64 n = std::min<qint64>(ChunkSize, count - qint64(k) * ChunkSize);
-        perRow[size_t(centre.y())] += n;
-        total += n;
+        const double perPixelRow = double(e.end - e.first) / std::max(1.0, r.height());
+        for (int y = int(top); y < int(std::ceil(bottom)); ++y)
+            perRow[size_t(y)] += perPixelRow;
+        total += perPixelRow * (int(std::ceil(bottom)) - int(top));
     }
     std::vector<int> tops(size_t(bandCount) + 1, h);
     tops[0] = 0;
-    qint64 sum = 0;
+    double sum = 0;
     int band = 1;
     for (int y = 0; y < h && band < bandCount; ++y) {
         sum += perRow[size_t(y)];
@@ -560,8 +518,7 @@ void MapPainter::paintBands(QPainter &painter, const QSize &pixels, qreal ratio,
     std::vector<qint64> cells(static_cast<size_t>(bandCount), 0);
     const bool fillAllowed = directFill && !hints.testFlag(QPainter::Antialiasing)
                              && TriangleFill::matchesQt();
-    const std::vector<int> tops = bandTops(pixelTransform(painter, ratio), pixels, polygons.size(),
-                                           bandCount, content.gridCount() > 0);
+    const std::vector<int> tops = bandTops(content, pixelTransform(painter, ratio), pixels, bandCount);
     auto bandTop = [&tops](int i) { return tops[size_t(i)]; };
 
     auto paintBand = [&](int i) {
@@ -603,8 +560,7 @@ void MapPainter::paintBands(QPainter &painter, const QSize &pixels, qreal ratio,
         for (size_t e = 0; e < entries.size(); ++e) {
             const MapContent::Entry &entry = entries[e];
             if (!entry.grid) {
-                drawn[size_t(i)] += drawTriangles(band, polygons, entry.first, entry.end, cull,
-                                                  mapped, fill ? &*fill : nullptr);
+                drawn[size_t(i)] += drawTriangles(band, polygons, entry, cull, mapped, fill ? &*fill : nullptr);
                 continue;
             }
             const TileLevel &level = *gridLevels[e].level;

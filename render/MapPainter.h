@@ -23,7 +23,7 @@ class TriangleFill;
 // The picture is the same, pixel for pixel, as paintPlain() (one brush and
 // one drawPolygon per stored triangle). Speed comes only from work that
 // cannot change a pixel: triangles wholly outside the target are skipped
-// (per chunk of consecutive triangles, then per triangle), the brush is
+// (per file, by its box, then per triangle), the brush is
 // only changed when the colour changes, and large scenes are painted in
 // horizontal bands on several threads, sized so each holds about as many
 // triangles. Each band is a full-size image (in the engine's own pixels, so
@@ -40,9 +40,6 @@ class TriangleFill;
 // pixels of that level's triangles painted as above, without the hairlines
 // the stored edges leave. In a band image GridFill fills the cells' pixels
 // directly; elsewhere the cells go through QPainter as two triangles each.
-//
-// One MapPainter serves one map, which may only grow: the culling index is
-// extended incrementally.
 class MapPainter
 {
 public:
@@ -78,15 +75,13 @@ public:
                            bool showBorder);
 
     // Index of the topmost triangle (the last one drawn) that covers the map
-    // point, or -1. Uses the culling index, so it stays fast with millions
-    // of triangles.
-    // Only triangles first .. end - 1 when end >= 0.
-    qsizetype topmostAt(const QVector<ColoredPolygon> &polygons, QPointF point,
-                        qsizetype first = 0, qsizetype end = -1);
+    // point, or -1. Only triangles first .. end - 1 when end >= 0.
+    static qsizetype topmostAt(const QVector<ColoredPolygon> &polygons, QPointF point,
+                               qsizetype first = 0, qsizetype end = -1);
     // Colour of the topmost tile at lonLat (degrees), invalid if none: a
     // grid's stored cell there (the finest data; where it has none, what lies
     // below) or the topmost triangle.
-    QColor colorAt(const MapContent &content, QPointF lonLat);
+    static QColor colorAt(const MapContent &content, QPointF lonLat);
 
     // The level a grid is drawn at through toPixels (map units to the
     // engine's pixels).
@@ -98,9 +93,7 @@ public:
     // costs page faults on every pass); this gives their memory back.
     void releaseBandImages();
 
-    // Bytes held for culling (chunk boxes) and by the band images kept for
-    // the next pass, for memory reports.
-    qint64 indexBytes() const;
+    // Bytes held by the band images kept for the next pass, for memory reports.
     qint64 bandImageBytes() const;
     // Triangles painted by the last paint() call, after culling.
     qint64 lastPaintedTriangles() const { return painted; }
@@ -109,13 +102,7 @@ public:
     // Grid cells painted by the last paint() call (once per band).
     qint64 lastPaintedCells() const { return paintedCells; }
 
-    static constexpr int ChunkSize = 64;
-
 private:
-    struct Box
-    {
-        double minX, minY, maxX, maxY;
-    };
     // A map-coordinate area; triangles wholly outside it are skipped.
     struct Cull
     {
@@ -131,20 +118,19 @@ private:
         std::optional<TileLevel> level;
     };
 
-    void syncIndex(const QVector<ColoredPolygon> &polygons);
     void prepareLevels(const MapContent &content, const QTransform &toPixels);
-    qint64 drawTriangles(QPainter &painter, const QVector<ColoredPolygon> &polygons,
-                         qsizetype first, qsizetype end, const Cull &cull,
-                         const QTransform *toDevice = nullptr, TriangleFill *fill = nullptr) const;
+    static qint64 drawTriangles(QPainter &painter, const QVector<ColoredPolygon> &polygons,
+                                const MapContent::Entry &run, const Cull &cull,
+                                const QTransform *toDevice = nullptr, TriangleFill *fill = nullptr);
     // The visible cells of a grid entry as triangles through the painter.
     static qint64 drawCells(QPainter &painter, const TileLevel &level, const CellRange &range,
                             const QTransform *toDevice);
     static CellRange visibleCells(const TileLevel &level, const Cull &cull);
     // Every entry straight into the painter.
     void paintSerial(QPainter &painter, const MapContent &content, const Cull &cull);
-    bool hasHugeTriangles(const QTransform &toDevice, const Cull &c) const;
-    std::vector<int> bandTops(const QTransform &toDevice, const QSize &deviceSize, qint64 count,
-                              int bandCount, bool even) const;
+    static bool hasHugeTriangles(const MapContent &content, const QTransform &toDevice, const Cull &c);
+    static std::vector<int> bandTops(const MapContent &content, const QTransform &toDevice,
+                                     const QSize &deviceSize, int bandCount);
     // pixels: the device's size in the engine's pixels, ratio times deviceSize.
     void paintBands(QPainter &painter, const QSize &pixels, qreal ratio,
                     const MapContent &content, int bandCount);
@@ -152,9 +138,6 @@ private:
     Mode paintMode = Mode::Automatic;
     int requestedBands = 0;
     bool directFill = true;
-    std::vector<Box> chunks;
-    qint64 indexed = 0;
-    const ColoredPolygon *indexedData = nullptr;
     std::vector<QImage> bandImages;
     qint64 painted = 0;
     qint64 filledDirectly = 0;

@@ -74,15 +74,15 @@ void trimHeap()
 // its drawing code.
 struct Map
 {
-    PointBlocks points;
-    QVector<ColoredPolygon> polygons;
+    MapContent content; // a run of triangles per file, as the view holds them
     QVector<QPointF> border = BorderOutline::mapPoints(BorderOutline::readResource());
     MapPainter renderer;
 
     void load(const QStringList &files)
     {
         QVector<TilePolygons::FileTriangles> read = TilePolygons::readFiles(files);
-        TilePolygons::appendAll(read, polygons, points);
+        for (TilePolygons::FileTriangles &file : read)
+            content.addTriangles(file);
     }
 };
 
@@ -91,7 +91,7 @@ QImage plainPaint(const Map &map, const ViewExtent &extent)
     QImage image(Screen, QImage::Format_RGB32);
     image.fill(Qt::white);
     QPainter painter(&image);
-    MapPainter::paintPlain(painter, Screen, ViewExtentMath::windowRect(extent), map.polygons,
+    MapPainter::paintPlain(painter, Screen, ViewExtentMath::windowRect(extent), map.content.polygons(),
                            map.border, true);
     return image;
 }
@@ -102,7 +102,7 @@ QImage viewPaint(Map &map, const ViewExtent &extent)
     QImage image(Screen, QImage::Format_RGB32);
     image.fill(Qt::white);
     QPainter painter(&image);
-    map.renderer.paint(painter, Screen, ViewExtentMath::windowRect(extent), map.polygons,
+    map.renderer.paint(painter, Screen, ViewExtentMath::windowRect(extent), map.content,
                        map.border, true);
     return image;
 }
@@ -142,7 +142,7 @@ int main(int argc, char **argv)
         const qint64 before = heapInUse();
         Map map;
         loads.push_back(timeMs([&] { map.load(files); }));
-        triangles = map.polygons.size();
+        triangles = map.content.polygons().size();
         bytesPerTriangle = double(heapInUse() - before) / double(triangles);
     }
     std::printf("load %lld triangles:            %9.1f ms\n", triangles, median(loads));
@@ -199,15 +199,13 @@ int main(int argc, char **argv)
             lookups.push_back(timeMs([&] {
                 for (int i = 0; i < 1000; ++i) {
                     const QPointF at(12.0 + 7.0 * i / 1000.0, 48.0 + 3.0 * ((i * 37) % 1000) / 1000.0);
-                    found += view.renderer.topmostAt(view.polygons, at * 100.0) >= 0;
+                    found += MapPainter::colorAt(view.content, at).isValid();
                 }
             }) / 1000.0);
         }
         std::printf("pointer readout lookup:          %9.3f ms per move (%d of %d hit a tile)\n",
                     median(lookups), found / runs, 1000);
     }
-    std::printf("index held per stored triangle:  %9.2f bytes\n",
-                double(view.renderer.indexBytes()) / double(triangles));
     std::printf("band images held by the view:    %9.1f MB\n",
                 double(view.renderer.bandImageBytes()) / (1 << 20));
 
