@@ -1,13 +1,11 @@
-#include "ConvertHgt.h"
 #include "ReferenceMesh.h"
-#include "WorkerRun.h"
+#include "TestRasters.h"
 
 #include <QDirIterator>
-#include <QProcess>
-#include <QTemporaryDir>
-
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <atomic>
@@ -17,8 +15,6 @@
 
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/types.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 using Outcome = ConvertHgt::Outcome;
@@ -28,13 +24,6 @@ Q_DECLARE_METATYPE(FileFailure)
 static QFile::Permissions modeOf(const QString &path)
 {
     return QFileInfo(path).permissions() & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
-}
-
-static bool writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly | QIODevice::Truncate)
-           && file.write(bytes) == bytes.size();
 }
 
 class ConvertHgtTest : public QObject
@@ -316,22 +305,33 @@ private slots:
         // "@/" is the scratch directory and HOME; written: every tile and its size.
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QStringList>("errLines");
+        QTest::addColumn<QStringList>("errLines"); // GDAL's own messages as "GDAL error"
         QTest::addColumn<QStringList>("written");
         QTest::newRow("good, defaults") << QStringList{"@/N49E014.hgt", "@/N50E014.hgt"} << 0
                                         << QStringList{"0%", "50%", "100%"}
                                         << QStringList{"RZOutput/N49E014.chgt 51840000", "RZOutput/N50E014.chgt 51840000"};
+        // Archives are sources too, with one reason per member.
         QTest::newRow("partly bad")
             << QStringList{"--quiet", "-q", "4", "-o", "@/out", "@/N49E014.hgt", "@/N51E014.hgt", "@/tile.hgt",
-                           "@/short/N50E014.hgt"}
+                           "@/short/N50E014.hgt", "@/M33.zip"}
             << 1
             << QStringList{"hgt2chgt: @/N51E014.hgt: no such file",
                            "hgt2chgt: @/tile.hgt: name does not end like N49E014.hgt, skipped",
-                           "hgt2chgt: @/short/N50E014.hgt: not 2884802 or 25934402 bytes long, wrote an empty tile @/out/N50E014.chgt"}
-            << QStringList{"out/N49E014.chgt 12960000", "out/N50E014.chgt 0"};
+                           "hgt2chgt: @/short/N50E014.hgt: not 2884802 or 25934402 bytes long, wrote an empty tile @/out/N50E014.chgt",
+                           "hgt2chgt: @/M33.zip/M33/N48E013.hgt: not 2884802 or 25934402 bytes long, wrote an empty tile @/out/N48E013.chgt"}
+            << QStringList{"out/N48E012.chgt 12960000", "out/N48E013.chgt 0", "out/N49E014.chgt 12960000",
+                           "out/N50E014.chgt 0"};
         QTest::newRow("quantity 6") << QStringList{"--quantity=6", "@/N49E014.hgt"} << 2
                                     << QStringList{"hgt2chgt: the quantity must be a whole number from 1 to 5, not '6'"}
                                     << QStringList();
+        QTest::newRow("raster and a text file")
+            << QStringList{"--quiet", "-q", "5", "-o", "@/out", "@/good.tif", "@/text.asc"} << 1
+            << QStringList{"GDAL error", "hgt2chgt: @/text.asc: raster not converted: not a raster GDAL can read"}
+            << QStringList{"out/N49E015.chgt 8294400"};
+        QTest::newRow("two bands") << QStringList{"--quiet", "-o", "@/out", "@/bands.img"} << 1
+                                   << QStringList{"hgt2chgt: @/bands.img: raster not converted: the raster has 2 "
+                                                  "bands, not exactly one"}
+                                   << QStringList();
     }
 
     void commandLine()
@@ -344,13 +344,23 @@ private slots:
         for (const char *name : {"N49E014.hgt", "N50E014.hgt", "tile.hgt"})
             QVERIFY(writeTile(tmp.filePath(name)));
         QVERIFY(writeTile(tmp.filePath("short/N50E014.hgt"), 1000));
+        QVERIFY(writeZip(tmp.filePath("M33.zip"), {{"M33/N48E012.hgt", readFile(tmp.filePath("N49E014.hgt"))},
+                                                   {"M33/N48E013.hgt", "x"}}));
+        TestRasters::Raster good = TestRasters::Raster::degrees(15, 50, 1201, 1201, 1200);
+        good.value = [](int x, int y) { return 100.0 + x + y; };
+        TestRasters::Raster bands = good;
+        bands.bands = 2;
+        bands.driver = "HFA";
+        QVERIFY(good.write(tmp.filePath("good.tif")) && bands.write(tmp.filePath("bands.img")));
+        QVERIFY(writeBytes(tmp.filePath("text.asc"), "ncols 3\n"));
         QProcess process;
         qputenv("HOME", QFile::encodeName(tmp.path()));
         process.start(HGT2CHGT_PATH, args.replaceInStrings("@/", tmp.path() + '/'));
         QVERIFY(process.waitForFinished(120000));
         QCOMPARE(process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, exitCode);
-        QCOMPARE(QString::fromUtf8(process.readAllStandardError()).split('\n', Qt::SkipEmptyParts),
-                 errLines.replaceInStrings("@/", tmp.path() + '/'));
+        QStringList err = QString::fromUtf8(process.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
+        err.replaceInStrings(QRegularExpression("^GDAL error: .*"), "GDAL error").removeDuplicates();
+        QCOMPARE(err, errLines.replaceInStrings("@/", tmp.path() + '/'));
         QStringList got;
         for (QDirIterator it(tmp.path(), {"*.chgt"}, QDir::Files, QDirIterator::Subdirectories); it.hasNext();) {
             const QString path = it.next();
@@ -358,6 +368,11 @@ private slots:
         }
         got.sort();
         QCOMPARE(got, written);
+
+        QProcess help;
+        help.start(HGT2CHGT_PATH, {"--help"});
+        QVERIFY(help.waitForFinished(30000));
+        QVERIFY(help.readAllStandardOutput().contains(".tif .tiff .vrt .asc .img"));
     }
 };
 

@@ -1,10 +1,8 @@
-#include "ConvertHgt.h"
 #include "DemRaster.h"
 #include "MosaicWarper.h"
 #include "ReferenceMesh.h"
 #include "TestRasters.h"
 #include "TileMeshBuilder.h"
-#include "WorkerRun.h"
 
 #include <QProcess>
 #include <QStandardPaths>
@@ -12,7 +10,6 @@
 
 #include <cmath>
 
-#include <ogr_srs_api.h>
 #include <sys/stat.h>
 
 using Outcome = ConvertHgt::Outcome;
@@ -104,39 +101,25 @@ Raster copernicusTile(int lat, int lon)
     return r;
 }
 
-// A projected raster around (lon, lat) of about widthKm x heightKm, 100 m
-// pixels, with heights that are a smooth function of the pixel and a hole.
-bool writeProjected(const QString &path, const char *crs, double lon, double lat, double widthKm, double heightKm,
-                    double base)
+// A projected raster of width x height 100 m pixels centred on (x, y)
+// of the crs, with heights that are a smooth function of the pixel and a
+// hole.
+Raster projected(const char *crs, double x, double y, int width, int height, double base)
 {
-    GdalSetup::ensure();
-    OGRSpatialReferenceH wgs = OSRNewSpatialReference(nullptr), target = OSRNewSpatialReference(nullptr);
-    OSRSetFromUserInput(wgs, "EPSG:4326");
-    OSRSetFromUserInput(target, crs);
-    OSRSetAxisMappingStrategy(wgs, OAMS_TRADITIONAL_GIS_ORDER);
-    OSRSetAxisMappingStrategy(target, OAMS_TRADITIONAL_GIS_ORDER);
-    OGRCoordinateTransformationH ct = OCTNewCoordinateTransformation(wgs, target);
-    double x = lon, y = lat;
-    const bool ok = ct && OCTTransform(ct, 1, &x, &y, nullptr);
-    OCTDestroyCoordinateTransformation(ct);
-    OSRDestroySpatialReference(wgs);
-    OSRDestroySpatialReference(target);
-    if (!ok)
-        return false;
     Raster r;
-    r.width = int(widthKm * 10);
-    r.height = int(heightKm * 10);
-    const double gt[6] = {x - widthKm * 500, 100, 0, y + heightKm * 500, 0, -100};
+    r.width = width;
+    r.height = height;
+    const double gt[6] = {x - width * 50, 100, 0, y + height * 50, 0, -100};
     std::copy(gt, gt + 6, r.geoTransform);
     r.crs = crs;
     r.hasNoData = true;
     r.noData = -9999;
-    r.value = [base, w = r.width, h = r.height](int px, int py) {
-        if (std::hypot(px - w * 0.3, py - h * 0.6) < w * 0.12 + 8 * std::sin(py * 0.3))
+    r.value = [base, width, height](int px, int py) {
+        if (std::hypot(px - width * 0.3, py - height * 0.6) < width * 0.12 + 8 * std::sin(py * 0.3))
             return -9999.0;
         return base + 500 * std::sin(px * 0.013) * std::cos(py * 0.011) + px * 0.37;
     };
-    return r.write(path);
+    return r;
 }
 
 QStringList chgtFiles(const QString &dir)
@@ -155,12 +138,12 @@ private slots:
     {
         QVERIFY2(!QStandardPaths::findExecutable("gdalwarp").isEmpty(),
                  "gdalwarp (gdal-bin, scripts/install-deps) is the oracle of these tests");
-        // The Copernicus-like tiles serve several rows; 52 MB each.
-        for (const char *name : {"N48E015", "N49E015"}) {
-            const QString tile(name);
-            QVERIFY(copernicusTile(tile.mid(1, 2).toInt(), tile.mid(4, 3).toInt())
-                        .write(shared.filePath("Copernicus_DSM_10_" + tile + "_00_DEM.tif")));
-        }
+        // The Copernicus-like tiles (52 MB each) serve several rows. The
+        // projected ones lie around (15.0, 49.45) and (15.05, 49.5).
+        QVERIFY(copernicusTile(48, 15).write(shared.filePath("N48E015.tif")));
+        QVERIFY(copernicusTile(49, 15).write(shared.filePath("N49E015.tif")));
+        QVERIFY(projected("EPSG:5514", -710883, -1118806, 400, 300, 300).write(shared.filePath("krovak.tif")));
+        QVERIFY(projected("EPSG:32633", 503620, 5483042, 300, 400, 900).write(shared.filePath("utm.tif")));
     }
 
     void rasterPaths_data()
@@ -312,64 +295,28 @@ private slots:
 
     void againstGdalwarp_data()
     {
-        QTest::addColumn<QStringList>("rasters"); // made below by name
+        QTest::addColumn<QStringList>("rasters"); // of initTestCase
         QTest::addColumn<QStringList>("tiles");    // written
-        QTest::newRow("S-JTSK Krovak") << QStringList{"krovak"} << QStringList{"N49E014", "N49E015"};
-        QTest::newRow("UTM 33N") << QStringList{"utm"} << QStringList{"N49E014", "N49E015"};
+        QTest::addColumn<QStringList>("whole");    // with their south row; none: holes inside
+        const QStringList two{"N49E014", "N49E015"};
+        QTest::newRow("S-JTSK Krovak") << QStringList{"krovak"} << two << QStringList();
+        QTest::newRow("UTM 33N") << QStringList{"utm"} << two << QStringList();
         // Later on top where the two overlap.
-        QTest::newRow("mosaic Krovak, UTM") << QStringList{"krovak", "utm"} << QStringList{"N49E014", "N49E015"};
-        QTest::newRow("mosaic UTM, Krovak") << QStringList{"utm", "krovak"} << QStringList{"N49E014", "N49E015"};
+        QTest::newRow("mosaic Krovak, UTM") << QStringList{"krovak", "utm"} << two << QStringList();
+        QTest::newRow("mosaic UTM, Krovak") << QStringList{"utm", "krovak"} << two << QStringList();
+        // Copernicus-like: alone each lacks its south row: N48E015 reaches
+        // N49E015 only in the row at exactly 49 degrees, which does not
+        // write it. Together the northern tile gets its south row.
+        QTest::newRow("N49E015 alone") << QStringList{"N49E015"} << QStringList{"N49E015"} << QStringList{"-"};
+        QTest::newRow("N48E015 alone") << QStringList{"N48E015"} << QStringList{"N48E015"} << QStringList{"-"};
+        const QStringList both{"N48E015", "N49E015"};
+        QTest::newRow("mosaic") << both << both << QStringList{"N49E015"};
+        QTest::newRow("mosaic, other order") << QStringList{"N49E015", "N48E015"} << both << QStringList{"N49E015"};
     }
 
-    // Projected rasters across a tile edge: each tile is the conversion of
-    // what GDAL's gdalwarp gives with the rule's options, holes and all.
+    // Rasters across a tile edge, alone and as mosaics: each tile is the
+    // conversion of what GDAL's gdalwarp gives with the rule's options.
     void againstGdalwarp()
-    {
-        QFETCH(QStringList, rasters);
-        QFETCH(QStringList, tiles);
-        QTemporaryDir tmp;
-        QVERIFY(writeProjected(tmp.filePath("krovak.tif"), "EPSG:5514", 15.0, 49.45, 40, 30, 300));
-        QVERIFY(writeProjected(tmp.filePath("utm.tif"), "EPSG:32633", 15.05, 49.5, 30, 40, 900));
-        QStringList paths;
-        for (const QString &name : rasters)
-            paths << tmp.filePath(name + ".tif");
-        const int q = 5;
-        ConvertHgt worker(paths, tmp.filePath("out"), q);
-        worker.setJobs(2);
-        runWorker(worker);
-        QStringList written;
-        for (const QString &name : tiles)
-            written << name + ".chgt";
-        QCOMPARE(chgtFiles(tmp.filePath("out")), written);
-        for (const QString &name : tiles) {
-            const TileCorner tile{name.mid(1, 2).toInt(), name.mid(4, 3).toInt()};
-            const QByteArray posts = gdalwarpPosts(paths, tile, tmp.path());
-            QCOMPARE(posts.size(), HgtTile::FileSize);
-            // Not a vacuous comparison: data, and holes inside the tile.
-            QVERIFY(voidCount(posts, true) > 100000);
-            QVERIFY(voidCount(posts) < Side * Side - 50000);
-            QVERIFY2(readFile(tmp.filePath("out/" + name + ".chgt")) == expectedFromPosts(posts, tile, q),
-                     qPrintable(name));
-        }
-    }
-
-    void copernicus_data()
-    {
-        QTest::addColumn<QStringList>("rasters");
-        QTest::addColumn<QStringList>("tiles");
-        QTest::addColumn<QStringList>("whole"); // tiles without a hole
-        // Alone each lacks its south row: N48E015 reaches N49E015 only in
-        // the row at exactly 49 degrees, which does not write it.
-        QTest::newRow("N49E015 alone") << QStringList{"N49E015"} << QStringList{"N49E015"} << QStringList();
-        QTest::newRow("N48E015 alone") << QStringList{"N48E015"} << QStringList{"N48E015"} << QStringList();
-        // Together the northern tile gets its south row from the other.
-        QTest::newRow("mosaic") << QStringList{"N48E015", "N49E015"} << QStringList{"N48E015", "N49E015"}
-                                << QStringList{"N49E015"};
-        QTest::newRow("mosaic, other order") << QStringList{"N49E015", "N48E015"}
-                                             << QStringList{"N48E015", "N49E015"} << QStringList{"N49E015"};
-    }
-
-    void copernicus()
     {
         QFETCH(QStringList, rasters);
         QFETCH(QStringList, tiles);
@@ -377,11 +324,10 @@ private slots:
         QTemporaryDir tmp;
         QStringList paths;
         for (const QString &name : rasters)
-            paths << shared.filePath("Copernicus_DSM_10_" + name + "_00_DEM.tif");
-        const int q = 5;
-        ConvertHgt worker(paths, tmp.filePath("out"), q);
+            paths << shared.filePath(name + ".tif");
+        ConvertHgt worker(paths, tmp.filePath("out"), 5);
         worker.setJobs(2);
-        QCOMPARE(runWorker(worker), rasters.size() == 1 ? (QList<int>{0, 100}) : (QList<int>{0, 50, 100}));
+        QCOMPARE(runWorker(worker), tiles.size() == 1 ? (QList<int>{0, 100}) : (QList<int>{0, 50, 100}));
         QStringList written;
         for (const QString &name : tiles)
             written << name + ".chgt";
@@ -391,10 +337,14 @@ private slots:
             const QByteArray posts = gdalwarpPosts(paths, tile, tmp.path());
             QCOMPARE(posts.size(), HgtTile::FileSize);
             const QByteArray chgt = readFile(tmp.filePath("out/" + name + ".chgt"));
-            QVERIFY2(chgt == expectedFromPosts(posts, tile, q), qPrintable(name));
-            // Without its south row a tile loses its bottom row of cells.
-            const qsizetype full = 36 * 4 * 240 * 240;
-            QCOMPARE(chgt.size(), whole.contains(name) ? full : full - 36 * 4 * 240);
+            QVERIFY2(chgt == expectedFromPosts(posts, tile, 5), qPrintable(name));
+            // Not a vacuous comparison: data, and holes inside the tile or
+            // without its south row a tile loses its bottom row of cells.
+            QVERIFY(voidCount(posts) < Side * Side - 50000);
+            if (whole.isEmpty())
+                QVERIFY(voidCount(posts, true) > 100000);
+            else
+                QCOMPARE(chgt.size(), 36 * 4 * 240 * (whole.contains(name) ? 240 : 239));
         }
     }
 
@@ -404,35 +354,37 @@ private slots:
         QTest::addColumn<Outcome>("outcome");
         QTest::addColumn<int>("failure"); // FileFailure::Kind
         QTest::addColumn<QString>("czech");
+        const Outcome refused = Outcome::RasterRefused;
         QTest::newRow("missing") << "missing" << Outcome::Missing << int(FileFailure::None) << "";
         QTest::newRow("fifo") << "fifo" << Outcome::Unreadable << int(FileFailure::NotRegularFile)
                               << "není běžný soubor";
-        QTest::newRow("text") << "text" << Outcome::RasterRefused << int(FileFailure::NotRaster)
-                              << "není rastr, který lze přečíst";
-        QTest::newRow("no georeference") << "no georeference" << Outcome::RasterRefused
-                                         << int(FileFailure::NoGeoreference) << "rastr nemá georeferenci";
-        QTest::newRow("no CRS") << "no crs" << Outcome::RasterRefused << int(FileFailure::UnknownCrs)
-                                << "neznámý souřadnicový systém rastru";
-        QTest::newRow("local CRS") << "local crs" << Outcome::RasterRefused << int(FileFailure::UnknownCrs)
-                                   << "neznámý souřadnicový systém rastru";
-        QTest::newRow("two bands") << "two bands" << Outcome::RasterRefused << int(FileFailure::NotOneBand)
+        QTest::newRow("text") << "text" << refused << int(FileFailure::NotRaster) << "není rastr, který lze přečíst";
+        QTest::newRow("no georeference") << "no georeference" << refused << int(FileFailure::NoGeoreference)
+                                         << "rastr nemá georeferenci";
+        const QString unknownCrs = "neznámý souřadnicový systém rastru";
+        QTest::newRow("no CRS") << "no crs" << refused << int(FileFailure::UnknownCrs) << unknownCrs;
+        QTest::newRow("local CRS") << "local crs" << refused << int(FileFailure::UnknownCrs) << unknownCrs;
+        QTest::newRow("two bands") << "two bands" << refused << int(FileFailure::NotOneBand)
                                    << "rastr nemá právě jedno pásmo (má 2)";
-        QTest::newRow("unit km") << "km" << Outcome::RasterRefused << int(FileFailure::UnknownUnit)
+        QTest::newRow("unit km") << "km" << refused << int(FileFailure::UnknownUnit)
                                  << "výšky v neznámé jednotce „km“, ne v metrech ani stopách";
         const QString noTile = "nemá data uvnitř žádné dlaždice N00E000 až N89E099";
-        QTest::newRow("south of the equator") << "south" << Outcome::RasterRefused << int(FileFailure::CoversNoTile)
-                                              << noTile;
-        QTest::newRow("only on a tile edge") << "edge" << Outcome::RasterRefused << int(FileFailure::CoversNoTile)
-                                             << noTile;
-        QTest::newRow("all no data") << "all no data" << Outcome::RasterRefused << int(FileFailure::CoversNoTile)
-                                     << noTile;
+        QTest::newRow("south of the equator") << "south" << refused << int(FileFailure::CoversNoTile) << noTile;
+        QTest::newRow("only on a tile edge") << "edge" << refused << int(FileFailure::CoversNoTile) << noTile;
+        QTest::newRow("all no data") << "all no data" << refused << int(FileFailure::CoversNoTile) << noTile;
         // Data on the posts of the tile's four edges only, none inside.
-        QTest::newRow("data on the edge posts") << "edge posts" << Outcome::RasterRefused
-                                                << int(FileFailure::CoversNoTile) << noTile;
+        QTest::newRow("data on the edge posts") << "edge posts" << refused << int(FileFailure::CoversNoTile) << noTile;
+        // A tile that cannot be warped or written is reported for the
+        // raster that reaches it.
+        QTest::newRow("raster cut short") << "truncated" << Outcome::Unreadable << int(FileFailure::RasterRead)
+                                          << "výšky rastru nelze přečíst";
+        QTest::newRow("read-only older tile") << "read-only" << Outcome::Unwritable
+                                              << int(FileFailure::ReadOnlyTarget)
+                                              << "dlaždice je jen pro čtení, zůstala beze změny";
     }
 
-    // Each refused raster is an outcome with its reason, nothing is written
-    // for it, and the rasters beside it are converted.
+    // Each refused raster is an outcome with its reason, the older tile is
+    // kept, and the rasters beside it are converted.
     void failures()
     {
         QFETCH(QString, kind);
@@ -440,13 +392,15 @@ private slots:
         QFETCH(int, failure);
         QFETCH(QString, czech);
         QTemporaryDir tmp;
-        const QString bad = tmp.filePath("bad.tif");
+        const QString bad = tmp.filePath("bad.tif"), older = tmp.filePath("out/N49E015.chgt");
+        QVERIFY(writeBytes(older, "older"));
+        if (kind == "read-only")
+            QVERIFY(QFile::setPermissions(older, QFile::ReadOwner));
         Raster r = onPosts([](int row, int col) { return double(testHeight(row, col)); });
         if (kind == "fifo") {
             QVERIFY(mkfifo(QFile::encodeName(bad).constData(), 0600) == 0);
         } else if (kind == "text") {
-            QFile text(bad);
-            QVERIFY(text.open(QIODevice::WriteOnly) && text.write("not a raster\n") > 0);
+            QVERIFY(writeBytes(bad, "not a raster\n"));
         } else if (kind != "missing") {
             r.hasGeoTransform = kind != "no georeference";
             r.crs = kind == "no crs" || kind == "no georeference" ? QByteArray()
@@ -467,73 +421,33 @@ private slots:
                 };
             }
             QVERIFY(r.write(bad));
+            if (kind == "truncated") // the header whole, the heights not
+                QVERIFY(QFile::resize(bad, QFileInfo(bad).size() / 2));
         }
         const QString good = tmp.filePath("good.tif");
         QVERIFY(Raster::degrees(17, 50, Side, Side, 1200).write(good));
         ConvertHgt worker({bad, good}, tmp.filePath("out"), 5);
-        // A raster that reaches a tile counts it in the progress.
-        const bool reaches = kind == "all no data" || kind == "edge posts";
+        // A raster that reaches a tile counts it in the progress; refused,
+        // it is found out after the mosaic.
+        const bool reaches = QStringList{"all no data", "edge posts", "truncated", "read-only"}.contains(kind);
         QCOMPARE(runWorker(worker), reaches ? (QList<int>{0, 50, 100}) : (QList<int>{0, 100}));
         QCOMPARE(worker.sourcesHandled(), 2);
         QCOMPARE(worker.sourcesNotHandled(), QStringList());
         const QVector<ConvertHgt::FileOutcome> outcomes = worker.outcomes();
         QCOMPARE(outcomes.size(), 2);
-        // One that reached a tile is found out after the mosaic.
-        const ConvertHgt::FileOutcome refused = outcomes.at(reaches ? 1 : 0);
-        const ConvertHgt::FileOutcome converted = outcomes.at(reaches ? 0 : 1);
+        const bool last = reaches && outcome == Outcome::RasterRefused;
+        const ConvertHgt::FileOutcome refused = outcomes.at(last ? 1 : 0), converted = outcomes.at(last ? 0 : 1);
         QCOMPARE(refused.path, bad);
         QCOMPARE(refused.outcome, outcome);
         QCOMPARE(int(refused.failure.kind), failure);
         QCOMPARE(refused.failure.czech(), czech);
         QCOMPARE(refused.failure.english().isEmpty(), failure == FileFailure::None);
+        QCOMPARE(refused.tile, outcome == Outcome::RasterRefused || !reaches ? QString() : older);
         QCOMPARE(converted.path, good);
         QCOMPARE(converted.outcome, Outcome::Converted);
-        QCOMPARE(chgtFiles(tmp.filePath("out")), QStringList{"N49E017.chgt"});
-    }
-
-    void tileFailures_data()
-    {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<Outcome>("outcome");
-        QTest::addColumn<int>("failure"); // FileFailure::Kind
-        QTest::addColumn<QString>("czech");
-        QTest::newRow("raster cut short") << "truncated" << Outcome::Unreadable << int(FileFailure::RasterRead)
-                                          << "výšky rastru nelze přečíst";
-        QTest::newRow("read-only older tile") << "read-only" << Outcome::Unwritable
-                                              << int(FileFailure::ReadOnlyTarget)
-                                              << "dlaždice je jen pro čtení, zůstala beze změny";
-    }
-
-    // A tile that cannot be warped or written keeps the older one and is
-    // reported once, for the raster that reaches it.
-    void tileFailures()
-    {
-        QFETCH(QString, kind);
-        QFETCH(Outcome, outcome);
-        QFETCH(int, failure);
-        QFETCH(QString, czech);
-        QTemporaryDir tmp;
-        const QString path = tmp.filePath("model.tif"), tile = tmp.filePath("out/N49E015.chgt");
-        QVERIFY(onPosts([](int row, int col) { return double(testHeight(row, col)); }).write(path));
-        if (kind == "truncated") // the header whole, the heights not
-            QVERIFY(QFile::resize(path, QFileInfo(path).size() / 2));
-        QVERIFY(QDir().mkpath(tmp.filePath("out")));
-        QFile old(tile);
-        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("older") == 5);
-        old.close();
-        if (kind == "read-only")
-            QVERIFY(QFile::setPermissions(tile, QFile::ReadOwner));
-        ConvertHgt worker({path}, tmp.filePath("out"), 5);
-        QCOMPARE(runWorker(worker), (QList<int>{0, 100}));
-        QCOMPARE(worker.outcomes().size(), 1);
-        const ConvertHgt::FileOutcome got = worker.outcomes().at(0);
-        QCOMPARE(got.path, path);
-        QCOMPARE(got.tile, tile);
-        QCOMPARE(got.outcome, outcome);
-        QCOMPARE(int(got.failure.kind), failure);
-        QCOMPARE(got.failure.czech(), czech);
-        QCOMPARE(readFile(tile), QByteArray("older"));
-        QCOMPARE(QDir(tmp.filePath("out")).entryList(QDir::Files | QDir::Hidden), QStringList{"N49E015.chgt"});
+        QCOMPARE(readFile(older), QByteArray("older"));
+        QCOMPARE(QDir(tmp.filePath("out")).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+                 (QStringList{"N49E015.chgt", "N49E017.chgt"}));
     }
 
     // HGT files first, then the mosaic, whatever the order given: where
@@ -599,56 +513,6 @@ private slots:
         QCOMPARE(stopped.outcomes().size(), 2);
         QCOMPARE(stopped.sourcesHandled(), 0);
         QCOMPARE(stopped.sourcesNotHandled(), QStringList{path});
-    }
-
-    void commandLine_data()
-    {
-        QTest::addColumn<QStringList>("args"); // "@/": the scratch directory
-        QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QStringList>("errLines"); // those of hgt2chgt itself
-        QTest::addColumn<bool>("gdalSays");         // GDAL's own message too
-        QTest::addColumn<QStringList>("written");
-        QTest::newRow("raster") << QStringList{"--quiet", "-q", "5", "-o", "@/out", "@/good.tif"} << 0
-                                << QStringList() << false << QStringList{"N49E015.chgt"};
-        QTest::newRow("raster and a text file")
-            << QStringList{"--quiet", "-q", "5", "-o", "@/out", "@/good.tif", "@/text.asc"} << 1
-            << QStringList{"hgt2chgt: @/text.asc: raster not converted: not a raster GDAL can read"} << true
-            << QStringList{"N49E015.chgt"};
-        QTest::newRow("two bands") << QStringList{"--quiet", "-o", "@/out", "@/bands.img"} << 1
-                                   << QStringList{"hgt2chgt: @/bands.img: raster not converted: the raster has 2 "
-                                                  "bands, not exactly one"}
-                                   << false << QStringList();
-    }
-
-    void commandLine()
-    {
-        QFETCH(QStringList, args);
-        QFETCH(int, exitCode);
-        QFETCH(QStringList, errLines);
-        QFETCH(bool, gdalSays);
-        QFETCH(QStringList, written);
-        QTemporaryDir tmp;
-        QVERIFY(onPosts([](int row, int col) { return double(testHeight(row, col)); }).write(tmp.filePath("good.tif")));
-        Raster bands = onPosts([](int, int) { return 1.0; });
-        bands.bands = 2;
-        bands.driver = "HFA";
-        QVERIFY(bands.write(tmp.filePath("bands.img")));
-        QFile text(tmp.filePath("text.asc"));
-        QVERIFY(text.open(QIODevice::WriteOnly) && text.write("ncols 3\n") > 0);
-        text.close();
-        QProcess process;
-        process.start(HGT2CHGT_PATH, args.replaceInStrings("@/", tmp.path() + '/'));
-        QVERIFY(process.waitForFinished(120000));
-        QCOMPARE(process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, exitCode);
-        const QStringList err = QString::fromUtf8(process.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
-        QCOMPARE(err.filter(QRegularExpression("^hgt2chgt: ")), errLines.replaceInStrings("@/", tmp.path() + '/'));
-        QCOMPARE(!err.filter(QRegularExpression("^GDAL error: ")).isEmpty(), gdalSays);
-        QCOMPARE(chgtFiles(tmp.filePath("out")), written);
-
-        QProcess help;
-        help.start(HGT2CHGT_PATH, {"--help"});
-        QVERIFY(help.waitForFinished(30000));
-        QVERIFY(help.readAllStandardOutput().contains(".tif .tiff .vrt .asc .img"));
     }
 
 private:
