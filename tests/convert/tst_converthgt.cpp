@@ -6,7 +6,6 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <atomic>
 #include <cerrno>
@@ -244,37 +243,6 @@ private slots:
         QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join("; ")));
         qInfo() << "outcomes:" << seen.value(Outcome::Converted) << "converted," << seen.value(Outcome::WrongSizeKept)
                 << "cut before the read," << seen.value(Outcome::Unreadable) << "cut while read";
-    }
-
-    // kill -9 at random moments of a q = 1 conversion over an older tile:
-    // each time the older or the complete new tile, and nothing else after
-    // the next normal run.
-    void killedConversions()
-    {
-        QTemporaryDir tmp;
-        const QString src = tmp.filePath("N49E014.hgt"), out = tmp.filePath("out"), tile = out + "/N49E014.chgt";
-        QVERIFY(writeTile(src));
-        const QByteArray old(8294400, '\x22'), fresh = expectedTile(src, 1);
-        QRandomGenerator random(2026);
-        int keptOld = 0, landedNew = 0;
-        for (int trial = 0; trial < 20; ++trial) {
-            QVERIFY(writeBytes(tile, old));
-            QProcess process;
-            process.start(HGT2CHGT_PATH, {"--quiet", "-q", "1", "-o", out, src});
-            QVERIFY(process.waitForStarted());
-            // Not a wait for an event: the kill is meant to land at a random
-            // moment of the run, before, during or after the write.
-            QThread::usleep(random.bounded(5000, 150000));
-            ::kill(pid_t(process.processId()), SIGKILL);
-            QVERIFY(process.waitForFinished(30000));
-            const QByteArray now = readFile(tile);
-            QVERIFY2(now == old || now == fresh, qPrintable(QStringLiteral("trial %1: %2 bytes").arg(trial).arg(now.size())));
-            (now == old ? keptOld : landedNew) += 1;
-        }
-        qInfo("20 kills: %d left the older tile, %d the new one", keptOld, landedNew);
-        QVERIFY(keptOld > 0);
-        QCOMPARE(ConvertHgt::convertFile(src, QDir(out), 5), Outcome::Converted);
-        QCOMPARE(QDir(out).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList{"N49E014.chgt"});
     }
 
     // The file under way is finished with the old parameters, nothing after
