@@ -14,7 +14,10 @@
 
 // A deliberately plain second implementation of the CHGT content of one HGT
 // tile, written straight from the format rules, to compare output against.
-inline QByteArray referenceMesh(const QByteArray &hgt, int lon, int lat, int q)
+// With holes, the cells whose height is the void -32768 are left out, as
+// from rasters; past the last sample row or column a cell takes the height
+// read last.
+inline QByteArray referenceMesh(const QByteArray &hgt, int lon, int lat, int q, bool holes = false)
 {
     static const int bands[12][4] = {
         {0, 0, 125, 255},      {200, 180, 220, 172},  {300, 212, 233, 186},  {400, 236, 242, 196},
@@ -28,6 +31,8 @@ inline QByteArray referenceMesh(const QByteArray &hgt, int lon, int lat, int q)
         for (int r = 1; r <= 1200; r += q) {
             if (c <= 1199 && r <= 1199)
                 height = qFromBigEndian<qint16>(hgt.constData() + 2 * ((1201 - r) * 1201 + c));
+            if (holes && height == -32768)
+                continue;
             const float y = float(r / 1200.0 + lat), yd = float(double(y) + q / 1200.0);
             int b = 0;
             while (b < 11 && bands[b][0] < height)
@@ -39,25 +44,6 @@ inline QByteArray referenceMesh(const QByteArray &hgt, int lon, int lat, int q)
                     out.append(reinterpret_cast<const char *>(&le), 4);
                 }
             }
-        }
-    }
-    return out;
-}
-
-// The cells of a full conversion (of hgt at q) whose height is not the void
-// -32768, in their order: what a tile warped from rasters holds. Past the
-// last sample row or column a cell takes the height read last.
-inline QByteArray withoutVoidCells(const QByteArray &full, const QByteArray &hgt, int q)
-{
-    QByteArray out;
-    qint16 height = 0;
-    qsizetype cell = 0;
-    for (int c = 1; c <= 1200; c += q) {
-        for (int r = 1; r <= 1200; r += q, ++cell) {
-            if (c <= 1199 && r <= 1199)
-                height = qFromBigEndian<qint16>(hgt.constData() + 2 * ((1201 - r) * 1201 + c));
-            if (height != -32768)
-                out.append(full.constData() + cell * 144, 144);
         }
     }
     return out;

@@ -3,8 +3,6 @@
 #include "TestRegistry.h"
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
 #include <QTest>
@@ -28,8 +26,12 @@ class TestProgressDlg : public QObject
     Q_OBJECT
 
 private slots:
-    void init() { QDir("log.txt").removeRecursively(); QFile::remove("log.txt"); QFile::remove("not-a-dir"); }
-    void cleanup() { init(); }
+    void init()
+    {
+        QDir("log.txt").removeRecursively();
+        QFile::remove("log.txt");
+        QFile::remove("not-a-dir");
+    }
 
     void runCompletesAndLogsOnce_data()
     {
