@@ -325,7 +325,10 @@ private slots:
         }
         got.sort();
         QCOMPARE(got, written);
+    }
 
+    void commandLineHelp()
+    {
         QProcess help;
         help.start(HGT2CHGT_PATH, {"--help"});
         QVERIFY(help.waitForFinished(30000));
