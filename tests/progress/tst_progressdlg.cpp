@@ -3,6 +3,8 @@
 #include "TestRegistry.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
 #include <QTest>
@@ -26,12 +28,8 @@ class TestProgressDlg : public QObject
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        QDir("log.txt").removeRecursively();
-        QFile::remove("log.txt");
-        QFile::remove("not-a-dir");
-    }
+    void init() { QDir("log.txt").removeRecursively(); QFile::remove("log.txt"); QFile::remove("not-a-dir"); }
+    void cleanup() { init(); }
 
     void runCompletesAndLogsOnce_data()
     {
