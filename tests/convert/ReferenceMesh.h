@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ChgtTile.h"
+#include "ConvertHgt.h"
 #include "HgtTile.h"
 #include "HgtTileGenerator.h"
 #include "TestRegistry.h"
@@ -9,9 +10,14 @@
 #include <QFile>
 #include <QTest>
 
+#include <zip.h>
+
 // A deliberately plain second implementation of the CHGT content of one HGT
 // tile, written straight from the format rules, to compare output against.
-inline QByteArray referenceMesh(const QByteArray &hgt, int lon, int lat, int q)
+// With holes, the cells whose height is the void -32768 are left out, as
+// from rasters; past the last sample row or column a cell takes the height
+// read last.
+inline QByteArray referenceMesh(const QByteArray &hgt, int lon, int lat, int q, bool holes = false)
 {
     static const int bands[12][4] = {
         {0, 0, 125, 255},      {200, 180, 220, 172},  {300, 212, 233, 186},  {400, 236, 242, 196},
@@ -25,6 +31,8 @@ inline QByteArray referenceMesh(const QByteArray &hgt, int lon, int lat, int q)
         for (int r = 1; r <= 1200; r += q) {
             if (c <= 1199 && r <= 1199)
                 height = qFromBigEndian<qint16>(hgt.constData() + 2 * ((1201 - r) * 1201 + c));
+            if (holes && height == -32768)
+                continue;
             const float y = float(r / 1200.0 + lat), yd = float(double(y) + q / 1200.0);
             int b = 0;
             while (b < 11 && bands[b][0] < height)
@@ -41,31 +49,17 @@ inline QByteArray referenceMesh(const QByteArray &hgt, int lon, int lat, int q)
     return out;
 }
 
-// The cells of a full conversion (of hgt at q) whose height is not the void
-// -32768, in their order: what a tile warped from rasters holds. A cell's
-// height is its sample's, or past the last sample row or column the one
-// read last in plain loop order.
-inline QByteArray withoutVoidCells(const QByteArray &full, const QByteArray &hgt, int q)
-{
-    constexpr int CellBytes = 144;
-    QByteArray out;
-    qint16 height = 0;
-    qsizetype cell = 0;
-    for (int c = 1; c <= 1200; c += q) {
-        for (int r = 1; r <= 1200; r += q, ++cell) {
-            if (c <= 1199 && r <= 1199)
-                height = qFromBigEndian<qint16>(hgt.constData() + 2 * ((1201 - r) * 1201 + c));
-            if (height != -32768)
-                out.append(full.constData() + cell * CellBytes, CellBytes);
-        }
-    }
-    return out;
-}
-
 inline QByteArray readFile(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+inline bool writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+           && file.write(bytes) == bytes.size();
 }
 
 // The CHGT bytes expected from the HGT file at path (empty if not a tile).
@@ -86,4 +80,35 @@ inline bool writeTile(const QString &path, qint64 size = HgtTile::FileSize)
     if (!QDir().mkpath(QFileInfo(path).path()) || !file.open(QIODevice::WriteOnly))
         return false;
     return size == HgtTile::FileSize ? file.write(tile.bytes()) == size : file.resize(size);
+}
+
+// A zip archive of named members; stored (not compressed) members keep
+// their bytes where they can be found and patched.
+inline bool writeZip(const QString &path, const QList<std::pair<QString, QByteArray>> &members, bool store = false)
+{
+    int error = 0;
+    zip_t *z = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    if (!z)
+        return false;
+    for (const auto &[name, bytes] : members) {
+        zip_source_t *source = zip_source_buffer(z, bytes.constData(), zip_uint64_t(bytes.size()), 0);
+        const zip_int64_t index = zip_file_add(z, name.toUtf8().constData(), source, ZIP_FL_ENC_UTF_8);
+        if (index < 0 || (store && zip_set_file_compression(z, zip_uint64_t(index), ZIP_CM_STORE, 0) != 0)) {
+            zip_source_free(source);
+            zip_discard(z);
+            return false;
+        }
+    }
+    return zip_close(z) == 0;
+}
+
+// Runs a worker to its end on its own thread; the progress values it sent.
+inline QList<int> runWorker(ConvertHgt &worker)
+{
+    QList<int> values;
+    const auto link = QObject::connect(&worker, &ConvertHgt::sProgress, [&values](int p) { values << p; });
+    worker.start();
+    worker.wait();
+    QObject::disconnect(link);
+    return values;
 }

@@ -17,9 +17,9 @@ class PoolTaskTest : public QObject
     Q_OBJECT
 
 private slots:
-    // Results come back to whoever takes them; work not begun by a full
-    // pool is done by the waiter instead of waiting for a free thread.
-    void resultsAndFullPool()
+    // Work not begun by a full pool is done by the waiter instead of
+    // waiting for a free thread.
+    void fullPool()
     {
         QThreadPool pool;
         pool.setMaxThreadCount(1);
@@ -29,7 +29,6 @@ private slots:
             hold.acquire();
         }, &pool);
         QVERIFY(started.tryAcquire(1, 30000));
-
         // Lets the blocker go after a while, should the waiter not do the
         // queued work itself; the test then fails instead of hanging.
         std::thread watchdog([&] {
@@ -55,18 +54,15 @@ private slots:
         QCOMPARE(runs.load(), 1); // the pool thread found it done
     }
 
-    // Many tasks on the pool: each runs exactly once and gives its own
-    // result; a task dropped without being taken is still waited for.
+    // Each of many tasks runs exactly once and gives its own result; a task
+    // dropped without being taken is still waited for.
     void eachOnce()
     {
         std::vector<std::atomic<int>> runs(200);
         {
             std::vector<PoolTask<int>> tasks;
             for (int i = 0; i < 200; ++i)
-                tasks.emplace_back([&runs, i] {
-                    ++runs[size_t(i)];
-                    return i * i;
-                });
+                tasks.emplace_back([&runs, i] { return ++runs[size_t(i)] * i * i; });
             for (int i = 0; i < 200; i += 2)
                 QCOMPARE(tasks[size_t(i)].take(), i * i);
         } // the odd ones are waited for here

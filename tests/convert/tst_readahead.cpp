@@ -17,21 +17,19 @@ namespace {
 
 constexpr qint64 MiB = 1 << 20;
 
+// Real blocks on the disk, not a hole the cache can make up.
 QString writeFile(const QTemporaryDir &dir, const QString &name, qint64 size)
 {
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || !file.resize(size))
+    QFile file(dir.filePath(name));
+    if (!file.open(QIODevice::WriteOnly))
         return QString();
-    // Real blocks on the disk, not a hole the cache can make up.
-    const QByteArray block(int(MiB), 'x');
     for (qint64 at = 0; at < size; at += MiB)
-        file.write(block.constData(), std::min(MiB, size - at));
+        file.write(QByteArray(int(std::min(MiB, size - at)), 'x'));
     file.flush();
 #ifdef Q_OS_UNIX
     fsync(file.handle());
 #endif
-    return path;
+    return file.fileName();
 }
 
 #ifdef Q_OS_LINUX
@@ -51,9 +49,7 @@ double cachedShare(const QString &path, bool dropFirst)
     std::vector<unsigned char> in(size_t((file.size() + page - 1) / page));
     const bool told = mincore(map, size_t(file.size()), in.data()) == 0;
     file.unmap(map);
-    int cached = 0;
-    for (unsigned char c : in)
-        cached += c & 1;
+    const auto cached = std::count_if(in.begin(), in.end(), [](unsigned char c) { return c & 1; });
     return told ? double(cached) / in.size() : -1;
 }
 #endif

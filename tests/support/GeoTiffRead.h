@@ -32,20 +32,15 @@ struct GeoTiffRead
                                                OSRGetAuthorityCode(srs, nullptr));
         r.copyright = QString::fromUtf8(GDALGetMetadataItem(ds, "TIFFTAG_COPYRIGHT", nullptr));
         r.compression = QString::fromUtf8(GDALGetMetadataItem(ds, "COMPRESSION", "IMAGE_STRUCTURE"));
+        // Bands 3, 2, 1 into the blue, green and red bytes of a (little-
+        // endian) RGB32 pixel.
         const int w = GDALGetRasterXSize(ds), h = GDALGetRasterYSize(ds);
         QImage image(w, h, QImage::Format_RGB32);
         image.fill(0xff000000);
-        bool ok = r.bands == 3;
-        for (int b = 0; ok && b < 3; ++b) {
-            QByteArray plane(qsizetype(w) * h, 0);
-            ok = GDALRasterIO(GDALGetRasterBand(ds, b + 1), GF_Read, 0, 0, w, h, plane.data(), w, h,
-                              GDT_Byte, 0, 0) == CE_None;
-            for (int y = 0; ok && y < h; ++y) {
-                auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
-                for (int x = 0; x < w; ++x)
-                    line[x] |= quint32(quint8(plane[qsizetype(y) * w + x])) << (16 - 8 * b);
-            }
-        }
+        int bandMap[3] = {3, 2, 1};
+        const bool ok = r.bands == 3
+                        && GDALDatasetRasterIO(ds, GF_Read, 0, 0, w, h, image.bits(), w, h, GDT_Byte, 3, bandMap, 4,
+                                               image.bytesPerLine(), 1) == CE_None;
         GDALClose(ds);
         if (ok)
             r.image = image;

@@ -13,39 +13,34 @@
 
 namespace {
 
-// One red triangle near Prague, in the CHGT layout: x, y, z, r, g, b as
-// little-endian floats per vertex.
-QByteArray redTriangle()
+// Pixels of the triangle's red, and of neither the red nor the white.
+std::pair<int, int> redAndOther(const QImage &image)
 {
-    const float vertices[3][6] = {{14.0f, 49.8f, 0, 1, 0, 0}, {15.0f, 49.8f, 0, 1, 0, 0}, {14.5f, 50.4f, 0, 1, 0, 0}};
-    QByteArray bytes;
-    for (const auto &vertex : vertices)
-        for (float value : vertex) {
-            char le[4];
-            qToLittleEndian(value, le);
-            bytes.append(le, 4);
-        }
-    return bytes;
-}
-
-int red(const QImage &image)
-{
-    int count = 0;
+    int red = 0, other = 0;
     for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            count += (image.pixel(x, y) & 0xffffff) == 0xff0000;
-    return count;
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb pixel = image.pixel(x, y) & 0xffffff;
+            red += pixel == 0xff0000;
+            other += pixel != 0xff0000 && pixel != 0xffffff;
+        }
+    return {red, other};
 }
 
-// Runs chgt2png on the tile with the options and reads the picture back.
-// The tile of redTriangle() in dir; empty if it cannot be written.
+// A tile of one red triangle near Prague in dir (x, y, z, r, g, b as
+// little-endian floats per vertex); empty if it cannot be written.
 QString redTriangleTile(const QTemporaryDir &dir)
 {
-    const QString tile = dir.filePath("N49E014.chgt");
-    QFile file(tile);
-    return file.open(QIODevice::WriteOnly) && file.write(redTriangle()) == 72 ? tile : QString();
+    QByteArray bytes;
+    for (float value : {14.0f, 49.8f, 0.f, 1.f, 0.f, 0.f, 15.0f, 49.8f, 0.f, 1.f, 0.f, 0.f, 14.5f, 50.4f, 0.f, 1.f, 0.f, 0.f}) {
+        char le[4];
+        qToLittleEndian(value, le);
+        bytes.append(le, 4);
+    }
+    QFile file(dir.filePath("N49E014.chgt"));
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == 72 ? file.fileName() : QString();
 }
 
+// Runs chgt2png on the tile with the options.
 bool runChgt2png(const QString &tile, const QString &out, const QStringList &options)
 {
     QProcess process;
@@ -59,9 +54,7 @@ bool runChgt2png(const QString &tile, const QString &out, const QStringList &opt
 
 QImage render(const QString &tile, const QString &out, const QStringList &options)
 {
-    if (!runChgt2png(tile, out, options))
-        return QImage();
-    return QImage(out).convertToFormat(QImage::Format_RGB32);
+    return runChgt2png(tile, out, options) ? QImage(out).convertToFormat(QImage::Format_RGB32) : QImage();
 }
 
 } // namespace
@@ -71,75 +64,60 @@ class Chgt2PngTest : public QObject
     Q_OBJECT
 
 private slots:
-    // The credit the border's licence asks for is in the picture exactly when the border is drawn.
-    void borderCredit_data()
-    {
-        QTest::addColumn<QStringList>("options");
-        QTest::addColumn<bool>("border");
-        QTest::newRow("border") << QStringList() << true;
-        QTest::newRow("border, zoomed") << QStringList{"--window", "14,16,49.5,51.2"} << true;
-        QTest::newRow("no border") << QStringList{"--no-border"} << false;
-    }
-
-    void borderCredit()
-    {
-        QFETCH(QStringList, options);
-        QFETCH(bool, border);
-        QTemporaryDir dir;
-        const QString tile = redTriangleTile(dir), out = dir.filePath("out.png");
-        QVERIFY(!tile.isEmpty());
-        QVERIFY(runChgt2png(tile, out, options + QStringList{"--size", "600x200"}));
-
-        QImageReader reader(out);
-        QCOMPARE(reader.format(), QByteArray("png"));
-        QCOMPARE(reader.textKeys().contains("Copyright"), border);
-        const QImage image = reader.read();
-        QVERIFY2(!image.isNull(), qPrintable(reader.errorString()));
-        QCOMPARE(image.text("Copyright"),
-                 border ? QString::fromUtf8("Border: © OpenStreetMap contributors, ODbL 1.0") : QString());
-        QCOMPARE(image.text(BorderCredit::pngTextKey()), border ? BorderCredit::text() : QString());
-
-        // The picture itself: the triangle in both, the border's pixels (neither white nor the
-        // triangle's red) only with the credit.
-        int red = 0, other = 0;
-        for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x) {
-                const QRgb pixel = image.pixel(x, y) & 0xffffff;
-                if (pixel == 0xff0000)
-                    ++red;
-                else if (pixel != 0xffffff)
-                    ++other;
-            }
-        QVERIFY(red > 50);
-        QCOMPARE(other > 0, border);
-    }
-
-    void legend_data()
+    void pictures_data()
     {
         QTest::addColumn<QStringList>("options");
         QTest::addColumn<QSize>("size");
+        QTest::addColumn<QList<double>>("window"); // west, east, south, north
+        QTest::addColumn<bool>("border");
         QTest::addColumn<bool>("legend");
-        QTest::newRow("default size") << QStringList{"--legend"} << QSize(1800, 600) << true;
-        QTest::newRow("small, no border") << QStringList{"--size", "600x200", "--legend", "--no-border"}
-                                          << QSize(600, 200) << true;
-        QTest::newRow("zoomed") << QStringList{"--size", "900x700", "--window", "14,15.5,49.6,50.6", "--legend"}
-                                << QSize(900, 700) << true;
-        QTest::newRow("without --legend") << QStringList{"--size", "900x700"} << QSize(900, 700) << false;
-        QTest::newRow("too small for it") << QStringList{"--size", "300x150", "--legend"} << QSize(300, 150) << false;
+        const QList<double> startUp{11, 20, 48.3, 51.3};
+        QTest::newRow("default size, legend") << QStringList{"--legend"} << QSize(1800, 600) << startUp << true << true;
+        QTest::newRow("small, no border, legend") << QStringList{"--size", "600x200", "--legend", "--no-border"}
+                                                  << QSize(600, 200) << startUp << false << true;
+        QTest::newRow("zoomed, legend") << QStringList{"--size", "900x700", "--window", "14,15.5,49.6,50.6", "--legend"}
+                                        << QSize(900, 700) << QList<double>{14, 15.5, 49.6, 50.6} << true << true;
+        QTest::newRow("without --legend") << QStringList{"--size", "900x700"} << QSize(900, 700) << startUp << true
+                                          << false;
+        // Hundredths as the painter truncates them: left 1350, width
+        // trunc(262.5), top trunc(5087.5), height trunc(-212.5).
+        QTest::newRow("window, no border")
+            << QStringList{"--size", "500x300", "--window", "13.5,16.125,48.75,50.875", "--no-border"} << QSize(500, 300)
+            << QList<double>{13.5, 16.12, 48.75, 50.87} << false << false;
+        QTest::newRow("too small for a legend") << QStringList{"--size", "300x150", "--legend"} << QSize(300, 150)
+                                                << startUp << true << false;
     }
 
-    // The legend is drawn in the lower left corner: each band's colour, the
-    // highest at the top, where its swatch belongs; the map elsewhere as before.
-    void legend()
+    // The PNG carries the credit the border's licence asks for exactly when
+    // the border is drawn. The legend is drawn in the lower left corner:
+    // each band's colour, the highest at the top, where its swatch belongs.
+    // -o NAME.tif gives the same pixels as a GeoTIFF that GDAL places on the
+    // painter's window, edge to edge, with the credit.
+    void pictures()
     {
         QFETCH(QStringList, options);
         QFETCH(QSize, size);
+        QFETCH(QList<double>, window);
+        QFETCH(bool, border);
         QFETCH(bool, legend);
         QTemporaryDir dir;
-        const QString tile = redTriangleTile(dir);
+        const QString tile = redTriangleTile(dir), out = dir.filePath("out.png");
         QVERIFY(!tile.isEmpty());
-        const QImage image = render(tile, dir.filePath("out.png"), options);
-        QCOMPARE(image.size(), size);
+        QVERIFY(runChgt2png(tile, out, options));
+        QImageReader reader(out);
+        QCOMPARE(reader.format(), QByteArray("png"));
+        QCOMPARE(reader.textKeys().contains("Copyright"), border);
+        const QImage png = reader.read().convertToFormat(QImage::Format_RGB32);
+        QVERIFY2(!png.isNull(), qPrintable(reader.errorString()));
+        QCOMPARE(png.size(), size);
+        QCOMPARE(png.text("Copyright"),
+                 border ? QString::fromUtf8("Border: © OpenStreetMap contributors, ODbL 1.0") : QString());
+        QCOMPARE(png.text(BorderCredit::pngTextKey()), border ? BorderCredit::text() : QString());
+        // The triangle near Prague in all, the border's own pixels only with the credit.
+        const auto [red, other] = redAndOther(png);
+        QVERIFY(red > 50);
+        if (!legend)
+            QCOMPARE(other > 0, border);
 
         const QVector<HeightLegend::Entry> entries = HeightLegend::entries();
         const QVector<QRect> swatches = HeightLegend::swatchRects(size);
@@ -147,62 +125,32 @@ private slots:
             QVERIFY(!legend);
             QStringList plain = options;
             plain.removeAll("--legend");
-            QCOMPARE(image, render(tile, dir.filePath("plain.png"), plain));
-            return;
+            QCOMPARE(png, render(tile, dir.filePath("plain.png"), plain));
+        } else {
+            QCOMPARE(swatches.size(), entries.size());
         }
-        QCOMPARE(swatches.size(), entries.size());
         for (int i = 0; i < swatches.size(); ++i) {
-            QVERIFY(image.rect().contains(swatches[i]));
+            QVERIFY(png.rect().contains(swatches[i]));
             if (i > 0)
                 QVERIFY(swatches[i].top() > swatches[i - 1].bottom()); // one below the other
-            const QRgb colour = image.pixel(swatches[i].center()) & 0xffffff;
-            if (legend)
-                QCOMPARE(QColor(colour), entries[i].color);
-            else
-                QCOMPARE(colour, QRgb(0xffffff)); // the map's white, away from the country
+            const QRgb colour = png.pixel(swatches[i].center()) & 0xffffff;
+            // Without it, the map's white, away from the country.
+            QCOMPARE(QColor(colour), legend ? entries[i].color : QColor(Qt::white));
         }
-        // The triangle near Prague is still there.
-        QVERIFY(red(image) > 50);
-    }
 
-    void geoTiff_data()
-    {
-        QTest::addColumn<QStringList>("options");
-        QTest::addColumn<QList<double>>("window"); // west, east, south, north
-        QTest::addColumn<bool>("border");
-        QTest::newRow("start-up window") << QStringList() << QList<double>{11, 20, 48.3, 51.3} << true;
-        // Hundredths as the painter truncates them: left 1350, width
-        // trunc(262.5), top trunc(5087.5), height trunc(-212.5).
-        QTest::newRow("window, no border")
-            << QStringList{"--window", "13.5,16.125,48.75,50.875", "--no-border"}
-            << QList<double>{13.5, 16.12, 48.75, 50.87} << false;
-    }
-
-    // -o NAME.tif: the PNG's pixels as a GeoTIFF that GDAL places on the
-    // painter's window, edge to edge, with the credit where the border is.
-    void geoTiff()
-    {
-        QFETCH(QStringList, options);
-        QFETCH(QList<double>, window);
-        QFETCH(bool, border);
-        QTemporaryDir dir;
-        const QString tile = redTriangleTile(dir);
-        QVERIFY(!tile.isEmpty());
-        options << "--size" << "500x300";
-        const QImage png = render(tile, dir.filePath("out.png"), options);
+        if (legend) // the GeoTIFF carries the same pixels: the rows without a legend suffice
+            return;
         QVERIFY(runChgt2png(tile, dir.filePath("out.tif"), options));
         const GeoTiffRead tiff = GeoTiffRead::of(dir.filePath("out.tif"));
-        QVERIFY(!png.isNull() && !tiff.image.isNull());
         QCOMPARE(tiff.image, png);
         QCOMPARE(tiff.authority, QString("EPSG:4326"));
         QCOMPARE(tiff.compression, QString("DEFLATE"));
         QCOMPARE(tiff.copyright, border ? BorderCredit::text() : QString());
-        const double expected[6] = {window[0], (window[1] - window[0]) / 500, 0,
-                                    window[3], 0, -(window[3] - window[2]) / 300};
+        const double expected[6] = {window[0], (window[1] - window[0]) / size.width(), 0,
+                                    window[3], 0, -(window[3] - window[2]) / size.height()};
         for (int i = 0; i < 6; ++i)
             QVERIFY2(qAbs(tiff.transform[size_t(i)] - expected[i]) < 1e-12,
-                     qPrintable(QString("geotransform[%1] = %2, expected %3")
-                                    .arg(i).arg(tiff.transform[size_t(i)], 0, 'g', 17).arg(expected[i], 0, 'g', 17)));
+                     qPrintable(QString("geotransform[%1] = %2").arg(i).arg(tiff.transform[size_t(i)], 0, 'g', 17)));
     }
 };
 
