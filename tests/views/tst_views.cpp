@@ -4,10 +4,8 @@
 
 #include "BorderOutline.h"
 #include "DrawQtWdg.h"
-#include "GridFill.h"
 #include "HeightColors.h"
 #include "OpenTiles.h"
-#include "TileGrid.h"
 
 #include <QPainter>
 #include <QProcess>
@@ -139,32 +137,6 @@ private slots:
         for (int i = 0; i + 1 < points.size(); ++i)
             twiceArea += points[i].x() * points[i + 1].y() - points[i + 1].x() * points[i].y();
         QVERIFY(twiceArea < -2 * 9e4 && twiceArea > -2 * 11e4); // about 10 square degrees
-    }
-
-    // Whole triangles only; the first vertex gives the colour, bad components are clamped.
-    void qtLoading_data()
-    {
-        QTest::addColumn<int>("floats"); // -1: a sparse 2 GiB file
-        for (int floats : {0, 17, 28, -1})
-            QTest::addRow("%d floats", floats) << floats;
-    }
-
-    void qtLoading()
-    {
-        QFETCH(int, floats);
-        QVector<float> f;
-        addTriangle(f, 14.0, 49.0, 14.5, 49.0, 14.0, 49.5, Qt::red);
-        f[3] = std::nanf(""), f[4] = 1.5f, f[5] = -INFINITY, f[9] = 0.5f;
-        const QByteArray tail(floats > 0 ? 3 : 0, '\x7f');
-        QVERIFY(writeFloats(path("loading.chgt"), (f + f).mid(0, qMax(floats, 0)), tail));
-        QVERIFY(floats >= 0 || QFile::resize(path("loading.chgt"), qint64(1) << 31));
-        DrawQtWdg w;
-        w.createHeightsBuffer({path("loading.chgt")});
-        QCOMPARE(w.storedPolygons().size(), qMax(floats, 0) / 18);
-        for (const ColoredPolygon &t : w.storedPolygons()) {
-            QCOMPARE(t.color.rgba(), qRgb(0, 255, 0));
-            QCOMPARE(t.polygon, QPolygonF({{1400, 4900}, {1450, 4900}, {1400, 4950}}));
-        }
     }
 
     // Each action brings one paint pass ending with 100; only the timed repaint logs; band colours show.
@@ -389,7 +361,8 @@ private slots:
         addTriangle(bad, 13.0, 48.5, 16.0, 49.0, 16.0, 50.5, Qt::gray);
         bad[18 * 3 + 6 * 2 + 2] = -INFINITY; // z of the third bad triangle
         bad += good.mid(18);
-        QVERIFY(writeFloats(path("good.chgt"), good) && writeFloats(path("damaged.chgt"), bad));
+        // A partial triangle at the end is left out too.
+        QVERIFY(writeFloats(path("good.chgt"), good) && writeFloats(path("damaged.chgt"), bad, QByteArray(50, 'x')));
         QVERIFY(mkfifo(QFile::encodeName(path("fifo.chgt")), 0600) == 0 && QDir().mkpath(path("folder.chgt")));
         QVERIFY(QFile::link("/dev/zero", path("zero.chgt")));
         const QStringList hostile{path("fifo.chgt"), path("folder.chgt"), path("zero.chgt"), path("damaged.chgt"),
@@ -461,14 +434,22 @@ private slots:
     {
         QFETCH(bool, glShown);
         // Loose triangles under the regular tiles and on top of them: the
-        // order opened holds across grids and triangles.
+        // order opened holds across grids and triangles. The tiles have
+        // cells left out (one a damaged triangle among its records too):
+        // the earlier triangles show through the holes.
         QVector<float> under, over;
         addTriangle(under, 14.0, 49.0, 14.5, 49.0, 14.0, 49.5, Qt::red);
         addTriangle(under, 14.2, 49.1, 14.6, 49.2, 14.3, 49.7, Qt::blue);
         addTriangle(over, 16.2, 49.2, 16.8, 49.3, 16.4, 49.8, Qt::green);
         QVERIFY(writeFloats(path("loose-under.chgt"), under) && writeFloats(path("loose-over.chgt"), over));
-        const QStringList files = QStringList{path("loose-under.chgt")} + relief
-                                  + QStringList{path("missing.chgt"), quadrants, path("loose-over.chgt")};
+        QStringList files{path("loose-under.chgt")};
+        for (int i = 0; i < 2; ++i) {
+            QByteArray bytes = TestTiles::withHoles(TestTiles::fileBytes(relief[i]), 5, TestTiles::borderHoles);
+            bytes.insert(144 * 1000 * i, i ? TestTiles::nanTriangle() : QByteArray());
+            files << path(QStringLiteral("holes-%1.chgt").arg(i));
+            QVERIFY(TestTiles::writeBytes(files.last(), bytes));
+        }
+        files << path("missing.chgt") << quadrants << path("loose-over.chgt");
         DrawQtWdg referenceQt;
         DrawGLWdg referenceGl;
         QVERIFY(showAt(&referenceGl));
@@ -489,76 +470,19 @@ private slots:
         QCOMPARE(gl.grabFramebuffer(), referenceGl.grabFramebuffer());
 
         QCOMPARE(qt.mapContent().gridCount(), 3);
+        // A byte per cell, present or not.
+        QCOMPARE(qt.mapContent().gridBytes(), qint64(3) * 240 * 240);
         QCOMPARE(qt.mapContent().entries().size(), referenceQt.mapContent().entries().size());
         const QVector<ColoredPolygon> &got = qt.storedPolygons(), &expected = referenceQt.storedPolygons();
         QCOMPARE(got.size(), 3);
         for (qsizetype i = 0; i < got.size(); ++i)
             QVERIFY(got[i].polygon == expected[i].polygon && got[i].color == expected[i].color);
+        // The pointer readout gives the triangle under a hole, and the tile in a cell.
+        QCOMPARE(qt.colorAt({14.05, 49.1}), QColor(Qt::red));
+        QVERIFY(qt.colorAt({14.9, 49.9}).isValid() && qt.colorAt({14.9, 49.9}) != QColor(Qt::red));
         referenceQt.resize(400, 200);
         qt.resize(400, 200);
         QCOMPARE(qt.grab().toImage(), referenceQt.grab().toImage());
-    }
-
-    // Tiles with cells left out (one with a damaged triangle among its
-    // records) open into both views as grids holding what full tiles hold;
-    // the earlier tile shows through the holes, and the pointer readout
-    // there gives it, or nothing.
-    void tilesWithHoles()
-    {
-        QVector<float> under;
-        addTriangle(under, 13.9, 48.9, 16.1, 48.9, 13.9, 50.1, Qt::red);
-        addTriangle(under, 13.9, 50.1, 16.1, 50.1, 16.1, 48.9, Qt::red);
-        QVERIFY(writeFloats(path("under-holes.chgt"), under));
-        QStringList holed;
-        for (int i = 0; i < 2; ++i) {
-            QByteArray bytes = TestTiles::withHoles(TestTiles::fileBytes(relief[i]), 5, TestTiles::borderHoles);
-            if (i == 1)
-                bytes.insert(144 * 1000, TestTiles::nanTriangle());
-            holed << path(QStringLiteral("holes-%1.chgt").arg(i));
-            QVERIFY(TestTiles::writeBytes(holed.last(), bytes));
-        }
-        DrawQtWdg qt, fullQt, aloneQt;
-        DrawGLWdg gl, fullGl, aloneGl;
-        QVERIFY(showAt(&qt) && showAt(&gl));
-        OpenTiles::intoViews(QStringList{path("under-holes.chgt")} + holed, qt, gl);
-        OpenTiles::intoViews(relief, fullQt, fullGl);
-        OpenTiles::intoViews(holed, aloneQt, aloneGl);
-        QCOMPARE(qt.mapContent().gridCount(), 2);
-        QCOMPARE(gl.tileCount(), 3);
-        QCOMPARE(gl.drawnLevels().size(), 2);
-        // A byte per cell, present or not.
-        QCOMPARE(qt.mapContent().gridBytes(), qint64(2) * 240 * 240);
-        QCOMPARE(qt.mapContent().gridBytes(), fullQt.mapContent().gridBytes());
-
-        const QRgb red = qRgb(255, 0, 0);
-        int holes = 0, cells = 0;
-        for (int i = 0; i < 300; ++i) {
-            const QPointF p(14.0 + 2.0 * ((i * 0.6180339) - std::floor(i * 0.6180339)),
-                            49.0 + ((i * 0.4142135) - std::floor(i * 0.4142135)));
-            const int t = p.x() < 15.0 ? 0 : 1;
-            const TileGrid &full = *fullQt.mapContent().entries()[size_t(t)].grid;
-            const CellEdges columns(full.lon(), 5, CellEdges::FarEdge::Shared), rows(full.lat(), 5, CellEdges::FarEdge::Shared);
-            const int c = columns.cellAt(p.x()), r = rows.cellAt(p.y());
-            if (c < 0 || r < 0)
-                continue;
-            const bool hole = TestTiles::leftOut(TestTiles::borderHoles, 5, c, r);
-            holes += hole;
-            cells += !hole;
-            QCOMPARE(qt.colorAt(p).rgb(), hole ? red : GridFill::bandColor(full.band(c, r)).rgb());
-            QCOMPARE(aloneQt.colorAt(p).isValid(), !hole);
-        }
-        QVERIFY2(holes > 30 && cells > 30, qPrintable(QStringLiteral("%1 holes, %2 cells").arg(holes).arg(cells)));
-
-        // The middle of the lake in E014 and the west of E014 show the earlier
-        // tile in both views; the cells around them do not.
-        const QImage qtImg = qt.grab().toImage(), glImg = gl.grabFramebuffer();
-        const auto pixel = [](double lon, double lat) { return QPoint(int((lon - 11.0) * 100), int((51.3 - lat) * 100)); };
-        for (const QImage &img : {qtImg, glImg}) {
-            QCOMPARE(img.pixel(pixel(14.68, 49.53)) | 0xff000000u, red);
-            QCOMPARE(img.pixel(pixel(14.03, 49.5)) | 0xff000000u, red);
-            QVERIFY((img.pixel(pixel(14.95, 49.1)) | 0xff000000u) != red);
-            QVERIFY((img.pixel(pixel(15.9, 49.9)) | 0xff000000u) != red);
-        }
     }
 
     // The same wheel turns (at 450,150) and drag (pressed at 500,150) from
