@@ -406,12 +406,8 @@ private slots:
         const QString big = fine.filePath("N48E013.chgt");
         // One triangle more makes it no regular tile, so it is read as
         // triangles, which do not fit (a regular tile would, as its grid).
-        {
-            QFile file(big);
-            QVERIFY(file.open(QIODevice::ReadWrite));
-            const QByteArray first = file.read(72);
-            QVERIFY(file.seek(file.size()) && file.write(first) == 72);
-        }
+        const QByteArray bytes = TestTiles::fileBytes(big);
+        QVERIFY(TestTiles::writeBytes(big, bytes + bytes.left(72)));
         QString err;
         QCOMPARE(runChgt2png({"-o", path("squeezed.png"), big, quadrants}, &err, true), 1);
         QVERIFY2(err.contains(big + ": not enough memory, skipped"), qPrintable(err));
@@ -497,28 +493,27 @@ private slots:
         QTest::addColumn<QRectF>("expected"); // left, bottom, width, height
         const QRectF country(1100, 4830, 900, 300), in(1145, 4845, 810, 270), out(1055, 4815, 990, 330);
         const QPoint click(500, 150), none;
-        const int still = Qt::NoScrollPhase;
-        QTest::newRow("whole country, with the border") << QList<QPoint>{} << none << still << 0 << click << country;
-        QTest::newRow("zoom in then out") << QList<QPoint>{{0, 120}, {0, -120}} << none << still << 0 << click
-                                          << country;
-        QTest::newRow("delta 0 zooms out") << QList<QPoint>{none} << none << still << 0 << click << out;
-        QTest::newRow("zoom in stops with the map left") << QList<QPoint>(12, {0, 120}) << none << still << 0 << click
-                                                         << QRectF(1505, 4965, 90, 30);
-        QTest::newRow("touchpad begins") << QList<QPoint>{none} << none << int(Qt::ScrollBegin) << 0 << click
-                                         << country;
-        QTest::newRow("touchpad ends") << QList<QPoint>{none} << none << int(Qt::ScrollEnd) << 0 << click << country;
-        QTest::newRow("touchpad moves") << QList<QPoint>{none} << QPoint(0, 12) << int(Qt::ScrollUpdate) << 0 << click
-                                        << in;
-        QTest::newRow("tilt right") << QList<QPoint>{{120, 0}} << none << still << 0 << click << in;
-        QTest::newRow("tilt left") << QList<QPoint>{{-120, 0}} << none << still << 0 << click << out;
-        QTest::newRow("vertical counts first") << QList<QPoint>{{120, -120}} << none << still << 0 << click << out;
-        QTest::newRow("left drag 100 px left, 30 up") << QList<QPoint>{} << none << still << int(Qt::LeftButton)
-                                                      << QPoint(400, 120) << QRectF(1200, 4800, 900, 300);
-        QTest::newRow("left click") << QList<QPoint>{} << none << still << int(Qt::LeftButton) << click << country;
-        QTest::newRow("right drag") << QList<QPoint>{} << none << still << int(Qt::RightButton) << QPoint(400, 100)
-                                    << country;
-        QTest::newRow("middle drag") << QList<QPoint>{} << none << still << int(Qt::MiddleButton) << QPoint(400, 100)
-                                     << country;
+        const auto wheel = [&](const char *name, const QList<QPoint> &angles, QPoint pixels, int phase, QRectF to) {
+            QTest::newRow(name) << angles << pixels << phase << 0 << click << to;
+        };
+        const auto drag = [&](const char *name, Qt::MouseButton button, QPoint release, QRectF to) {
+            QTest::newRow(name) << QList<QPoint>() << none << int(Qt::NoScrollPhase) << int(button) << release << to;
+        };
+        drag("whole country, with the border", Qt::NoButton, click, country);
+        wheel("zoom in then out", {{0, 120}, {0, -120}}, none, Qt::NoScrollPhase, country);
+        wheel("delta 0 zooms out", {none}, none, Qt::NoScrollPhase, out);
+        wheel("zoom in stops with the map left", QList<QPoint>(12, {0, 120}), none, Qt::NoScrollPhase,
+              QRectF(1505, 4965, 90, 30));
+        wheel("touchpad begins", {none}, none, Qt::ScrollBegin, country);
+        wheel("touchpad ends", {none}, none, Qt::ScrollEnd, country);
+        wheel("touchpad moves", {none}, QPoint(0, 12), Qt::ScrollUpdate, in);
+        wheel("tilt right", {{120, 0}}, none, Qt::NoScrollPhase, in);
+        wheel("tilt left", {{-120, 0}}, none, Qt::NoScrollPhase, out);
+        wheel("vertical counts first", {{120, -120}}, none, Qt::NoScrollPhase, out);
+        drag("left drag 100 px left, 30 up", Qt::LeftButton, QPoint(400, 120), QRectF(1200, 4800, 900, 300));
+        drag("left click", Qt::LeftButton, click, country);
+        drag("right drag", Qt::RightButton, QPoint(400, 100), country);
+        drag("middle drag", Qt::MiddleButton, QPoint(400, 100), country);
     }
 
     void viewsAgree()
