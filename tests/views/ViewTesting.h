@@ -14,6 +14,7 @@
 #include <QTest>
 #include <QWidget>
 
+#include <atomic>
 #include <cmath>
 #include <functional>
 
@@ -82,13 +83,14 @@ inline bool sameColor(QRgb a, QColor b, int tolerance = 2)
 
 // A driver that refuses the uploads whose first vertex passes refuse, as it
 // does when out of memory: a size of -1 is refused with a GL error just the same.
-inline GlBufferFunctions::BufferData realBufferData = nullptr;
-inline bool (*refuseUpload)(const float *firstVertex) = nullptr;
+// Uploads may come from several threads, each looking the function up itself.
+inline std::atomic<GlBufferFunctions::BufferData> realBufferData = nullptr;
+inline std::atomic<bool (*)(const float *firstVertex)> refuseUpload = nullptr;
 
 inline void QOPENGLF_APIENTRY refusingBufferData(GLenum target, GLsizeiptr size, const void *data, GLenum usage)
 {
     const auto *f = static_cast<const float *>(data);
-    realBufferData(target, f && size >= 24 && refuseUpload(f) ? -1 : size, data, usage);
+    realBufferData.load()(target, f && size >= 24 && refuseUpload.load()(f) ? -1 : size, data, usage);
 }
 
 inline GlBufferFunctions::Lookup refusingUploads(bool (*refuse)(const float *firstVertex))

@@ -2,6 +2,8 @@
 #include "ViewTesting.h"
 #include "Waits.h"
 
+#include "DrawQtWdg.h"
+#include "OpenTiles.h"
 #include "ProgressDlg.h"
 #include "TileGrid.h"
 #include "TileLevel.h"
@@ -318,9 +320,17 @@ private slots:
 
     // A tile the driver refuses to store, a level of a grid or triangles,
     // is left out with one warning, at this and every later window; the
-    // others are drawn.
+    // others are drawn. Opened into both views, the painter view keeps it.
+    void refusedUploads_data()
+    {
+        QTest::addColumn<bool>("throughOpen");
+        QTest::newRow("the view's own open") << false;
+        QTest::newRow("the open into both views") << true;
+    }
+
     void refusedUploads()
     {
+        QFETCH(bool, throughOpen);
         QVector<float> e015, red;
         TestTiles::addTriangle(e015, 15.1, 49.1, 17.0, 49.1, 15.1, 51.0, Qt::blue);
         TestTiles::addTriangle(red, 14.0, 49.0, 14.5, 49.0, 14.0, 49.5, Qt::red);
@@ -334,7 +344,12 @@ private slots:
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("N49E015.chgt could not be uploaded"));
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("e015.chgt could not be uploaded"));
         QTest::failOnWarning(QRegularExpression("could not be uploaded"));
-        QVERIFY(view.createHeightsGenBuffer(files));
+        DrawQtWdg qt;
+        if (throughOpen)
+            OpenTiles::intoViews(files, qt, view);
+        else
+            QVERIFY(view.createHeightsGenBuffer(files));
+        QCOMPARE(qt.storedPolygons().size(), throughOpen ? 2 : 0);
         for (int steps : {0, 3, 9}) {
             const ViewExtent e = stepsIn(steps);
             const QImage img = pictureOf(view, e);
