@@ -9,6 +9,7 @@
 #include "TileLevel.h"
 
 #include <QOpenGLContext>
+#include <QOpenGLExtraFunctions>
 #include <QtTest>
 
 #include <memory>
@@ -32,15 +33,10 @@ ViewExtent stepsIn(int steps)
 // Puts a fence into the command stream after every
 // glBindBuffer(GL_ARRAY_BUFFER, 0): a frame of the view ends with one, right
 // after its last draw. The newest fence replaces the one before.
-using FenceSync = GLsync(QOPENGLF_APIENTRY *)(GLenum, GLbitfield);
-using GetSynciv = void(QOPENGLF_APIENTRY *)(GLsync, GLenum, GLsizei, GLsizei *, GLint *);
-using DeleteSync = void(QOPENGLF_APIENTRY *)(GLsync);
 struct Fencing
 {
     GlBufferFunctions::BindBuffer bind = nullptr;
-    FenceSync fence = nullptr;
-    GetSynciv status = nullptr;
-    DeleteSync remove = nullptr;
+    bool on = false;
     GLsync last = nullptr;
     int fences = 0;
 } fencing; // the GUI thread's only
@@ -48,11 +44,12 @@ struct Fencing
 void QOPENGLF_APIENTRY bindAndFence(GLenum target, GLuint buffer)
 {
     fencing.bind(target, buffer);
-    if (!fencing.fence || target != GL_ARRAY_BUFFER || buffer != 0)
+    if (!fencing.on || target != GL_ARRAY_BUFFER || buffer != 0)
         return;
+    QOpenGLExtraFunctions *f = QOpenGLContext::currentContext()->extraFunctions();
     if (fencing.last)
-        fencing.remove(fencing.last);
-    fencing.last = fencing.fence(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+        f->glDeleteSync(fencing.last);
+    fencing.last = f->glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
     ++fencing.fences;
 }
 
@@ -64,9 +61,6 @@ GlBufferFunctions::Lookup fencingLookup()
         if (qstrcmp(name, "glBindBuffer") != 0)
             return f;
         fencing.bind = reinterpret_cast<GlBufferFunctions::BindBuffer>(f);
-        fencing.fence = reinterpret_cast<FenceSync>(real("glFenceSync"));
-        fencing.status = reinterpret_cast<GetSynciv>(real("glGetSynciv"));
-        fencing.remove = reinterpret_cast<DeleteSync>(real("glDeleteSync"));
         return reinterpret_cast<QFunctionPointer>(&bindAndFence);
     };
 }
@@ -374,14 +368,11 @@ private slots:
         view.setGlLookup(fencingLookup());
         QVERIFY(showAt(&view, QSize(1200, 600)));
         view.makeCurrent();
-        const QSurfaceFormat format = QOpenGLContext::currentContext()->format();
-        const bool syncs = format.version() >= qMakePair(3, 2)
-                           || QOpenGLContext::currentContext()->hasExtension("GL_ARB_sync");
+        QOpenGLContext *context = QOpenGLContext::currentContext();
+        fencing.on = context->format().version() >= qMakePair(3, 2) || context->hasExtension("GL_ARB_sync");
         view.doneCurrent();
-        if (!syncs || !fencing.fence || !fencing.status || !fencing.remove) {
-            fencing.fence = nullptr;
+        if (!fencing.on)
             QSKIP("no sync objects in this OpenGL");
-        }
         for (int i = 0; i < 4; ++i)
             QVERIFY(addAsTriangles(view, q5Files));
         view.viewBorder(true);
@@ -391,7 +382,7 @@ private slots:
         connect(&view, &DrawGLWdg::sProgress, this, [&](int percent) {
             if (percent != 100 || fencesAtHundred >= 0)
                 return;
-            fencing.status(fencing.last, GL_SYNC_STATUS, 1, nullptr, &stateAtHundred);
+            context->extraFunctions()->glGetSynciv(fencing.last, GL_SYNC_STATUS, 1, nullptr, &stateAtHundred);
             fencesAtHundred = fencing.fences;
         });
         for (const ViewExtent &e : {stepsIn(0), stepsIn(6), ViewExtent{14.2f, 15.8f, 49.2f, 49.8f}}) {
@@ -406,9 +397,8 @@ private slots:
         disconnect(&view, &DrawGLWdg::sProgress, this, nullptr);
         // No more fences; the view still binds through the wrapper.
         view.makeCurrent();
-        fencing.remove(fencing.last);
-        fencing.last = nullptr;
-        fencing.fence = nullptr;
+        context->extraFunctions()->glDeleteSync(fencing.last);
+        fencing = {fencing.bind};
         view.doneCurrent();
     }
 };
