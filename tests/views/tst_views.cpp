@@ -11,7 +11,6 @@
 #include <QProcess>
 #include <QScreen>
 #include <QSignalSpy>
-#include <QtEndian>
 #include <QtTest>
 
 #include <memory>
@@ -121,14 +120,12 @@ private slots:
         QVERIFY(writeFloats(path("huge.chgt"), {}) && QFile::resize(path("huge.chgt"), qint64(1) << 31));
     }
 
+    // The state border: a closed ring, clockwise, of about ten square degrees.
     void borderOutline()
     {
         const QByteArray bytes = BorderOutline::readResource();
         QCOMPARE(bytes.size(), 2835 * 24);
         QCOMPARE(bytes.right(24), bytes.left(24));
-        for (int i = 0; i < 2835; ++i)
-            for (int field = 2; field < 6; ++field)
-                QCOMPARE(qFromLittleEndian<float>(bytes.constData() + 24 * i + 4 * field), 0.0f);
         const QVector<QPointF> points = DrawQtWdg().borderPoints();
         QCOMPARE(points.size(), 2835);
         for (const QPointF &p : {points.first(), points.last()})
@@ -165,9 +162,6 @@ private slots:
             QCOMPARE(w.colorAt(at).rgb(), bandColor(QuadrantHeights[i]));
         }
         QVERIFY(onePass([&] { w.viewBorder(false); }));
-        const QImage image = w.grab().toImage();
-        for (int i = 0; i < 4; ++i) // near the tile's corners
-            QCOMPARE(image.pixel(503 + 93 * (i % 2), 133 + 93 * (i / 2)), bandColor(QuadrantHeights[i]));
         QVERIFY(onePass([&] { w.repaintQtWdg(); }));
         QFile log(QStringLiteral("log.txt"));
         QVERIFY(log.open(QIODevice::ReadOnly));
