@@ -130,8 +130,8 @@ class TestGlLevels : public QObject
             return {};
         for (const QString &full : q == 1 ? q1Files : q5Files) {
             files << dir.filePath(QStringLiteral("holes-q%1-").arg(q) + QFileInfo(full).fileName());
-            if (!QFile::exists(files.last())
-                && !TestTiles::writeBytes(files.last(), TestTiles::withHoles(TestTiles::fileBytes(full), q, TestTiles::borderHoles)))
+            const auto holed = [&] { return TestTiles::withHoles(TestTiles::fileBytes(full), q, TestTiles::borderHoles); };
+            if (!QFile::exists(files.last()) && !TestTiles::writeBytes(files.last(), holed()))
                 return {};
         }
         return files;
@@ -228,7 +228,8 @@ private slots:
                     continue;
                 const TileLevel level(grid, levels[i - 1], CellEdges::FarEdge::Shared);
                 QByteArray floats(qsizetype(level.wholeTile().cellCount()) * 144, Qt::Uninitialized);
-                floats.truncate(qsizetype(level.writeCells(level.wholeTile(), reinterpret_cast<float *>(floats.data()))) * 144);
+                const qint64 cells = level.writeCells(level.wholeTile(), reinterpret_cast<float *>(floats.data()));
+                floats.truncate(qsizetype(cells) * 144);
                 holed.addTile(files[i], floats);
             }
         }
@@ -243,7 +244,7 @@ private slots:
             QCOMPARE(got.size(), expected.size());
             int gaps = 0;
             const QString differ = differences(expected, got, extent, &gaps);
-            QVERIFY2(differ.isEmpty(), qPrintable(QStringLiteral("at %1x%2: ").arg(got.width()).arg(got.height()) + differ));
+            QVERIFY2(differ.isEmpty(), qPrintable(QStringLiteral("%1x%2: ").arg(got.width()).arg(got.height()) + differ));
             // Today's gaps are hairlines, not areas.
             QVERIFY(gaps <= 4 * (got.width() + got.height()));
             sizesWithLines += gaps > 0;

@@ -108,6 +108,9 @@ private slots:
         relief = ViewTesting::reliefTiles(dir.path(), 5);
         QVERIFY(!quadrants.isEmpty() && !relief.contains(QString()));
         QVERIFY(writeFloats(path("loose.chgt"), ViewTesting::looseTriangles(19, 4000)));
+        QVector<float> far;
+        addTriangle(far, -1.6746942e34, -3.697314e28, 48.57, 48.56, 48.56, 3.94e33, Qt::darkCyan);
+        QVERIFY(writeFloats(path("far.chgt"), far));
         // One cell as the converter writes it: two triangles SW-SE-NW, NW-NE-SE.
         const auto cell = [this](const char *name, double west, double south, QColor c, int tail) {
             QVector<float> v;
@@ -183,25 +186,27 @@ private slots:
         QTest::addColumn<QPoint>("offset");
         QTest::addColumn<QStringList>("options"); // of chgt2png
         QTest::addColumn<int>("exitCode"); // -1: chgt2png not run
+        QTest::addColumn<bool>("huge"); // a triangle beyond the fast fill's reach: all goes to QPainter
         const ViewExtent country = DrawQtWdg::initialExtent, zoomed{1425, 1575, 4925, 4975};
-        const QPoint page(37, 23);
-        QTest::newRow("bad size") << 1.0 << QSize() << country << true << 0 << page << QStringList{"--size", "0x10"} << 2;
-        QTest::newRow("defaults") << 1.0 << QSize(1800, 600) << country << true << 0 << page << QStringList() << 0;
-        QTest::newRow("zoomed, odd size, no border, one file missing")
-            << 1.0 << QSize(1037, 611) << zoomed << false << 0 << page
-            << QStringList{"--size", "1037x611", "--window", "14.25,15.75,49.25,49.75", "--no-border"} << 1;
-        QTest::newRow("map edge, 17 rows") << 1.0 << QSize(500, 17) << ViewExtent{1300, 1500, 4850, 4900} << true << 0
-                                           << page << QStringList{"--size", "500x17", "--window", "13,15,48.5,49"} << 0;
-        QTest::newRow("ratio 2, whole country") << 2.0 << QSize(700, 300) << country << true << 0 << QPoint()
-                                                << QStringList() << -1;
-        QTest::newRow("ratio 2, odd size, zoomed, no border") << 2.0 << QSize(517, 233) << zoomed << false << 5
-                                                              << QPoint() << QStringList() << -1;
-        QTest::newRow("ratio 2, 9 rows") << 2.0 << QSize(400, 9) << country << true << 2 << QPoint() << QStringList()
-                                         << -1;
-        QTest::newRow("ratio 2, at an offset") << 2.0 << QSize(480, 270) << country << true << 3 << page
-                                               << QStringList() << -1;
-        QTest::newRow("ratio 3, west edge") << 3.0 << QSize(301, 201) << ViewExtent{1380, 1480, 4880, 4990} << true
-                                            << 4 << QPoint() << QStringList() << -1;
+        const auto tool = [](const char *name, QSize size, ViewExtent e, bool border, QStringList options, int exit) {
+            QTest::newRow(name) << 1.0 << size << e << border << 0 << QPoint(37, 23) << options << exit << false;
+        };
+        const auto view = [](const char *name, qreal ratio, QSize size, ViewExtent e, bool border, int bands,
+                             QPoint offset, bool huge = false) {
+            QTest::newRow(name) << ratio << size << e << border << bands << offset << QStringList() << -1 << huge;
+        };
+        tool("bad size", QSize(), country, true, {"--size", "0x10"}, 2);
+        tool("defaults", QSize(1800, 600), country, true, {}, 0);
+        tool("zoomed, odd size, no border, one file missing", QSize(1037, 611), zoomed, false,
+             {"--size", "1037x611", "--window", "14.25,15.75,49.25,49.75", "--no-border"}, 1);
+        tool("map edge, 17 rows", QSize(500, 17), {1300, 1500, 4850, 4900}, true,
+             {"--size", "500x17", "--window", "13,15,48.5,49"}, 0);
+        view("ratio 2, whole country", 2.0, QSize(700, 300), country, true, 0, QPoint());
+        view("ratio 2, odd size, zoomed, no border", 2.0, QSize(517, 233), zoomed, false, 5, QPoint());
+        view("ratio 2, 9 rows", 2.0, QSize(400, 9), country, true, 2, QPoint());
+        view("ratio 2, at an offset", 2.0, QSize(480, 270), country, true, 3, QPoint(37, 23));
+        view("ratio 2, a triangle far beyond the map", 2.0, QSize(640, 360), country, false, 4, QPoint(), true);
+        view("ratio 3, west edge", 3.0, QSize(301, 201), {1380, 1480, 4880, 4990}, true, 4, QPoint());
     }
 
     void painterPictures()
@@ -214,7 +219,10 @@ private slots:
         QFETCH(QPoint, offset);
         QFETCH(QStringList, options);
         QFETCH(int, exitCode);
-        const QStringList files = relief + QStringList{path("loose.chgt")};
+        QFETCH(bool, huge);
+        QStringList files = relief + QStringList{path("loose.chgt")};
+        if (huge)
+            files << path("far.chgt");
         const QString out = path("out.png"), missing = path("N48E013.chgt");
         if (exitCode >= 0) {
             QVERIFY(!QFile::exists(out) || QFile::remove(out));
@@ -237,7 +245,7 @@ private slots:
         view.render(&page, offset, QRegion(), QWidget::DrawChildren);
         DrawQtWdg::resetViewExtent();
         // The fast path was taken, and the triangles out of sight were left out.
-        QVERIFY(view.mapPainter().lastFilledTriangles() > 0);
+        QCOMPARE(view.mapPainter().lastFilledTriangles() > 0, !huge);
         const qsizetype culled = view.storedPolygons().size() / 2;
         QVERIFY(extent == DrawQtWdg::initialExtent || view.mapPainter().lastPaintedTriangles() < culled);
 
@@ -558,7 +566,9 @@ private slots:
 
         // Each sampled map colour of the painter view is within a pixel in the OpenGL view.
         const QImage qtImg = qtView->grab().toImage(), glImg = glView->grabFramebuffer();
-        const auto toPixel = [&](QPointF m) { return QPoint((m.x() - l) * 900 / (r - l), (t - m.y()) * 300 / (t - b)); };
+        const auto toPixel = [&](QPointF m) {
+            return QPoint((m.x() - l) * 900 / (r - l), (t - m.y()) * 300 / (t - b));
+        };
         const QRect tiles = QRect(toPixel({1401, 4999}), toPixel({1599, 4901})) & QRect(0, 0, 900, 300);
         QVERIFY(tiles.width() > 150);
         for (int y = tiles.top(); y < tiles.bottom(); y += 5)
