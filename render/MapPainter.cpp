@@ -438,8 +438,12 @@ bool MapPainter::hasHugeTriangles(const MapContent &content, const QTransform &t
         if (!std::isfinite(e.box.minX))
             return true;
         for (qsizetype i = e.first; i < e.end; ++i) {
-            const QRectF r = content.polygons().at(i).polygon.boundingRect();
-            if (!outside(MapContent::Box{r.left(), r.top(), r.right(), r.bottom()}, c) && huge(r.width(), r.height()))
+            // From the points: a QRectF's right edge is lost beside a far left one.
+            MapContent::Box t{Inf, Inf, -Inf, -Inf};
+            for (const QPointF &p : content.polygons().at(i).polygon)
+                t = MapContent::Box{std::min(t.minX, p.x()), std::min(t.minY, p.y()), std::max(t.maxX, p.x()),
+                                    std::max(t.maxY, p.y())};
+            if (!outside(t, c) && huge(t.maxX - t.minX, t.maxY - t.minY))
                 return true;
         }
     }

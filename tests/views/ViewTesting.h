@@ -1,0 +1,109 @@
+#pragma once
+
+// Tiles and stand-in drivers shared by the suites of the two map views.
+
+#include "ChgtTileReader.h"
+#include "ConvertHgt.h"
+#include "DrawGLWdg.h"
+#include "GlBufferFunctions.h"
+#include "HgtTileGenerator.h"
+#include "TestTiles.h"
+
+#include <QDir>
+#include <QRandomGenerator>
+#include <QTest>
+#include <QWidget>
+
+#include <atomic>
+#include <cmath>
+#include <functional>
+
+namespace ViewTesting {
+
+// Converts a generated tile N49E<lon> into dir at quantity q; the CHGT path, or "".
+inline QString convertedTile(const QString &dir, int lon, int q, const std::function<void(HgtTileGenerator &)> &fill)
+{
+    HgtTileGenerator tile;
+    fill(tile);
+    QDir().mkpath(dir);
+    const QString hgt = QDir(dir).filePath(QStringLiteral("N49E%1.hgt").arg(lon, 3, 10, QLatin1Char('0')));
+    if (!tile.save(hgt) || ConvertHgt::convertFile(hgt, QDir(dir), q) != ConvertHgt::Outcome::Converted)
+        return {};
+    QFile::remove(hgt);
+    return hgt.chopped(4) + QStringLiteral(".chgt");
+}
+
+// N49E014 and N49E015 of generated relief at quantity q.
+inline QStringList reliefTiles(const QString &dir, int q)
+{
+    QStringList files;
+    for (int lon : {14, 15})
+        files << convertedTile(dir, lon, q, [lon](HgtTileGenerator &t) { t.fillRelief(49, lon, 11); });
+    return files;
+}
+
+// Loose triangles from slivers to larger than a tile, over the country and beyond.
+inline QVector<float> looseTriangles(quint32 seed, int count)
+{
+    QRandomGenerator random(seed);
+    QVector<float> f;
+    for (int i = 0; i < count; ++i) {
+        const double x = 12 + 7 * random.generateDouble(), y = 48.5 + 2.5 * random.generateDouble();
+        const double s = std::pow(10.0, 0.3 - 4.0 * random.generateDouble()), u = random.generateDouble();
+        TestTiles::addTriangle(f, x, y, x + s * u, y - s / 2, x - s / 3, y + s * (1 - u),
+                               QColor::fromRgb(random.generate()));
+    }
+    return f;
+}
+
+// Adds files to the OpenGL view as triangle tiles, past the recognition of regular tiles.
+inline bool addAsTriangles(DrawGLWdg &view, const QStringList &files)
+{
+    for (const QString &f : files) {
+        QByteArray floats;
+        if (!ChgtTileReader::readTriangles(f, floats))
+            return false;
+        view.addTile(f, floats);
+    }
+    return true;
+}
+
+inline bool showAt(QWidget *v, QSize size = QSize(900, 300))
+{
+    v->resize(size);
+    v->show();
+    return QTest::qWaitForWindowExposed(v);
+}
+
+inline bool sameColor(QRgb a, QColor b, int tolerance = 2)
+{
+    return qAbs(qRed(a) - b.red()) <= tolerance && qAbs(qGreen(a) - b.green()) <= tolerance
+        && qAbs(qBlue(a) - b.blue()) <= tolerance;
+}
+
+// A driver that refuses the uploads whose first vertex passes refuse, as it
+// does when out of memory: a size of -1 is refused with a GL error just the same.
+// Uploads may come from several threads, each looking the function up itself.
+inline std::atomic<GlBufferFunctions::BufferData> realBufferData = nullptr;
+inline std::atomic<bool (*)(const float *firstVertex)> refuseUpload = nullptr;
+
+inline void QOPENGLF_APIENTRY refusingBufferData(GLenum target, GLsizeiptr size, const void *data, GLenum usage)
+{
+    const auto *f = static_cast<const float *>(data);
+    realBufferData.load()(target, f && size >= 24 && refuseUpload.load()(f) ? -1 : size, data, usage);
+}
+
+inline GlBufferFunctions::Lookup refusingUploads(bool (*refuse)(const float *firstVertex))
+{
+    const GlBufferFunctions::Lookup real = GlBufferFunctions::currentContextLookup();
+    return [real, refuse](const char *name) {
+        const QFunctionPointer f = real(name);
+        if (qstrcmp(name, "glBufferData") != 0)
+            return f;
+        realBufferData = reinterpret_cast<GlBufferFunctions::BufferData>(f);
+        refuseUpload = refuse;
+        return reinterpret_cast<QFunctionPointer>(&refusingBufferData);
+    };
+}
+
+} // namespace ViewTesting
