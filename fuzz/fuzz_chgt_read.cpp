@@ -169,9 +169,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (qint64 i = 0; i < count; ++i)
         floats[size_t(i)] = qFromLittleEndian<float>(data + 4 * i);
 
-    PointBlocks points;
     QVector<ColoredPolygon> polygons;
-    TilePolygons::appendTriangles(floats.data(), count, polygons, points);
+    TilePolygons::appendTriangles(floats.data(), count, polygons);
     const qint64 whole = count / Fpt;
     if (polygons.size() > whole)
         __builtin_trap();
@@ -211,9 +210,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     grown.reserve(polygons.size());
     MapPainter fast;
     fast.setBandCount(BandCount);
-    TilePolygons::appendTriangles(floats.data(), firstFloats, grown, points);
+    TilePolygons::appendTriangles(floats.data(), firstFloats, grown);
     checkPainting(fast, grown, border);
-    TilePolygons::appendTriangles(floats.data() + firstFloats, count - firstFloats, grown, points);
+    TilePolygons::appendTriangles(floats.data() + firstFloats, count - firstFloats, grown);
     if (grown.size() != polygons.size())
         __builtin_trap();
     for (qsizetype i = 0; i < grown.size(); ++i) {

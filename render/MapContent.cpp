@@ -21,7 +21,7 @@ void MapContent::addGrid(std::shared_ptr<const TileGrid> grid)
 bool MapContent::addTriangles(TilePolygons::FileTriangles &file)
 {
     const qsizetype before = polygonList.size();
-    if (!TilePolygons::append(file, polygonList, points))
+    if (!TilePolygons::append(file, polygonList))
         return false;
     addRun(before, polygonList.size());
     return true;

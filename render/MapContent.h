@@ -1,7 +1,6 @@
 #pragma once
 
 #include "ColoredPolygon.h"
-#include "PointBlocks.h"
 #include "TileGrid.h"
 #include "TilePolygons.h"
 
@@ -32,8 +31,7 @@ public:
     };
 
     MapContent() = default;
-    // Triangles only, as one entry; the list is shared, not copied, and its
-    // points must outlive this object.
+    // Triangles only, as one entry; the list is shared, not copied.
     explicit MapContent(const QVector<ColoredPolygon> &polygons);
     MapContent(const MapContent &) = delete;
     MapContent &operator=(const MapContent &) = delete;
@@ -52,8 +50,6 @@ public:
 private:
     void addRun(qsizetype first, qsizetype end);
 
-    // Declared first, so the polygons that point into it go before it.
-    PointBlocks points;
     QVector<ColoredPolygon> polygonList;
     std::vector<Entry> list;
     int grids = 0;

@@ -648,7 +648,6 @@ void MapPainter::paintPlain(QPainter &painter, const QSize &deviceSize, const QR
     painter.setViewport(QRect(QPoint(0, 0), deviceSize));
     const qreal ratio = rasterPixelRatio(painter);
     const QTransform toPixels = pixelTransform(painter, ratio > 0 ? ratio : 1.0);
-    PointBlocks points;
     QVector<ColoredPolygon> polygons;
     for (const MapContent::Entry &e : content.entries()) {
         if (!e.grid) {
@@ -659,7 +658,7 @@ void MapPainter::paintPlain(QPainter &painter, const QSize &deviceSize, const QR
         const CellRange all = level.wholeTile();
         std::vector<float> floats(size_t(all.cellCount()) * 36);
         const qint64 cells = level.writeCells(all, floats.data());
-        TilePolygons::appendTriangles(floats.data(), cells * 36, polygons, points);
+        TilePolygons::appendTriangles(floats.data(), cells * 36, polygons);
     }
     paintPlain(painter, deviceSize, window, polygons, border, showBorder);
 }

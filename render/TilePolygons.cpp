@@ -19,12 +19,11 @@ QColor TilePolygons::colorOf(float red, float green, float blue)
 }
 
 void TilePolygons::appendTriangles(const float *f, qint64 floatCount,
-                                 QVector<ColoredPolygon> &polygons, PointBlocks &points)
+                                 QVector<ColoredPolygon> &polygons)
 {
     const qint64 triangles = floatCount / FloatsPerTriangle;
     if (triangles <= 0)
         return;
-    QPointF *block = points.allocate(qsizetype(3 * triangles));
     // Only an empty list is sized up front: reserving on a filled one would
     // copy every element, while appending grows it by moving the block.
     if (polygons.isEmpty())
@@ -43,15 +42,10 @@ void TilePolygons::appendTriangles(const float *f, qint64 floatCount,
             color = colorOf(red, green, blue);
             haveColor = true;
         }
-        QPointF *p = block;
-        block += 3;
-        p[0] = QPointF(100.0 * f[i], 100.0 * f[i + 1]);
-        p[1] = QPointF(100.0 * f[i + 6], 100.0 * f[i + 7]);
-        p[2] = QPointF(100.0 * f[i + 12], 100.0 * f[i + 13]);
-        // A list over raw data: it owns nothing, and any change to it would
-        // copy the points out first.
-        polygons.append(ColoredPolygon{
-            QPolygonF(QList<QPointF>(QArrayDataPointer<QPointF>::fromRawData(p, 3))), color});
+        polygons.append(ColoredPolygon{QPolygonF{QPointF(100.0 * f[i], 100.0 * f[i + 1]),
+                                                 QPointF(100.0 * f[i + 6], 100.0 * f[i + 7]),
+                                                 QPointF(100.0 * f[i + 12], 100.0 * f[i + 13])},
+                                       color});
     }
 }
 
@@ -63,7 +57,7 @@ TilePolygons::FileTriangles TilePolygons::readFile(const QString &path, bool kee
         return file;
     try {
         appendTriangles(reinterpret_cast<const float *>(bytes.constData()),
-                        bytes.size() / qint64(sizeof(float)), file.polygons, file.points);
+                        bytes.size() / qint64(sizeof(float)), file.polygons);
     } catch (const std::bad_alloc &) {
         // A tile too large for memory is left out whole; the map carries on.
         file = FileTriangles();
@@ -98,14 +92,11 @@ QVector<TilePolygons::FileTriangles> TilePolygons::readFiles(const QStringList &
     return files;
 }
 
-bool TilePolygons::append(FileTriangles &file, QVector<ColoredPolygon> &polygons,
-                        PointBlocks &points)
+bool TilePolygons::append(FileTriangles &file, QVector<ColoredPolygon> &polygons)
 {
     if (!file.ok)
         return false;
     try {
-        // The points first: polygons must never refer to a freed block.
-        points.take(file.points);
         if (polygons.isEmpty())
             polygons = std::move(file.polygons);
         else
@@ -116,15 +107,13 @@ bool TilePolygons::append(FileTriangles &file, QVector<ColoredPolygon> &polygons
         file.failure = FileFailure::of(FileFailure::OutOfMemory);
     }
     file.polygons = QVector<ColoredPolygon>();
-    file.points.clear();
     return file.ok;
 }
 
-int TilePolygons::appendAll(QVector<FileTriangles> &files, QVector<ColoredPolygon> &polygons,
-                          PointBlocks &points)
+int TilePolygons::appendAll(QVector<FileTriangles> &files, QVector<ColoredPolygon> &polygons)
 {
     int read = 0;
     for (FileTriangles &file : files)
-        read += append(file, polygons, points) ? 1 : 0;
+        read += append(file, polygons) ? 1 : 0;
     return read;
 }

@@ -3,7 +3,6 @@
 #include "ColoredPolygon.h"
 #include "FileFailure.h"
 #include "PoolTask.h"
-#include "PointBlocks.h"
 
 #include <QByteArray>
 #include <QColor>
@@ -18,12 +17,11 @@
 class TilePolygons
 {
 public:
-    // The triangles of one file, read on its own: its polygons, their
-    // points and, when asked for, the floats they were built from.
+    // The triangles of one file, read on its own: its polygons and, when
+    // asked for, the floats they were built from.
     struct FileTriangles
     {
         QVector<ColoredPolygon> polygons;
-        PointBlocks points;
         QByteArray floats;
         bool ok = false;
         FileFailure failure;
@@ -38,19 +36,16 @@ public:
                                                              bool keepFloats);
     // Reads the files on several threads; the results come in their order.
     static QVector<FileTriangles> readFiles(const QStringList &paths);
-    // Moves what was read of a file into polygons and its points into
-    // points; returns whether it was read. A file that cannot be joined is
+    // Moves what was read of a file into polygons; returns whether it was read. A file that cannot be joined is
     // marked as not read. appendAll does so for each file in order and
     // returns how many were read.
-    static bool append(FileTriangles &file, QVector<ColoredPolygon> &polygons, PointBlocks &points);
-    static int appendAll(QVector<FileTriangles> &files, QVector<ColoredPolygon> &polygons,
-                         PointBlocks &points);
+    static bool append(FileTriangles &file, QVector<ColoredPolygon> &polygons);
+    static int appendAll(QVector<FileTriangles> &files, QVector<ColoredPolygon> &polygons);
 
     // One polygon per whole 18-float triangle of floats (host byte order)
-    // with finite coordinates, its points in a new block of points; a
-    // trailing partial triangle is ignored. Throws std::bad_alloc.
+    // with finite coordinates; a trailing partial triangle is ignored. Throws std::bad_alloc.
     static void appendTriangles(const float *floats, qint64 floatCount,
-                                QVector<ColoredPolygon> &polygons, PointBlocks &points);
+                                QVector<ColoredPolygon> &polygons);
 
     // The colour of a triangle's first vertex, components clamped to 0..1.
     static QColor colorOf(float red, float green, float blue);
