@@ -168,11 +168,10 @@ class GridPaintTest : public QObject
     // Today's picture: the files' triangles, one polygon each, drawn plainly.
     QImage todays(const QStringList &files, QSize size, const QRect &window)
     {
-        PointBlocks points;
         QVector<ColoredPolygon> polygons;
         for (const QString &file : files) {
             TilePolygons::FileTriangles read = TilePolygons::readFile(file);
-            TilePolygons::append(read, polygons, points);
+            TilePolygons::append(read, polygons);
         }
         QImage image = blank(size);
         QPainter painter(&image);
@@ -474,9 +473,8 @@ private slots:
             const CellRange near = stored.visibleCells(GeoBox{14, 15, lat - 0.01, lat + 0.01});
             std::vector<float> floats(size_t(near.cellCount()) * 36);
             stored.writeCells(near, floats.data());
-            PointBlocks points;
             QVector<ColoredPolygon> polygons;
-            TilePolygons::appendTriangles(floats.data(), qint64(floats.size()), polygons, points);
+            TilePolygons::appendTriangles(floats.data(), qint64(floats.size()), polygons);
             QImage today = blank(size);
             QPainter p(&today);
             MapPainter::paintPlain(p, size, window, polygons, {}, false);

@@ -40,10 +40,10 @@ QByteArray cellFloats(const TileLevel &level, const CellRange &range)
     return floats;
 }
 
-void appendFloats(const QByteArray &floats, QVector<ColoredPolygon> &polygons, PointBlocks &points)
+void appendFloats(const QByteArray &floats, QVector<ColoredPolygon> &polygons)
 {
     TilePolygons::appendTriangles(reinterpret_cast<const float *>(floats.constData()), floats.size() / 4,
-                                  polygons, points);
+                                  polygons);
 }
 
 QImage paint(const QVector<ColoredPolygon> &polygons, const QSize &size, const QRect &window)
@@ -119,7 +119,6 @@ private slots:
         const GeoBox area{window.x() / 100.0, (window.x() + window.width()) / 100.0,
                           (window.y() + window.height()) / 100.0, window.y() / 100.0};
         QVector<ColoredPolygon> cellPolygons, runPolygons;
-        PointBlocks cellPoints, runPoints;
         qint64 cells = 0, rectangles = 0, holesSeen = 0;
         for (int lon : {14, 15}) {
             const TileGrid &g = grid(q, lon, holes);
@@ -128,11 +127,11 @@ private slots:
             const TileLevel l(g, level, CellEdges::FarEdge::Shared);
             const CellRange range = l.visibleCells(area);
             const QByteArray floats = cellFloats(l, range);
-            appendFloats(floats, cellPolygons, cellPoints);
+            appendFloats(floats, cellPolygons);
             const LevelMesh mesh(l, inRows ? LevelMesh::Runs::InRows : LevelMesh::Runs::InColumns);
             const QByteArray runFloats = mesh.vertices(range);
             QCOMPARE(runFloats.size(), qsizetype(mesh.rectangleCount(range) * LevelMesh::BytesPerRectangle));
-            appendFloats(runFloats, runPolygons, runPoints);
+            appendFloats(runFloats, runPolygons);
             cells += floats.size() / 144;
             rectangles += mesh.rectangleCount(range);
             holesSeen += range.cellCount() - floats.size() / 144;

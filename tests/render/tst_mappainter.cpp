@@ -35,13 +35,12 @@ private slots:
         f[3] = std::nanf(""), f[4] = 1.5f, f[5] = -INFINITY, f[9] = 0.5f;
         addTriangle(f, 14.0, std::nan(""), 14.5, 49.0, 14.0, 49.5, Qt::blue);
         addTriangle(f, 15.0, 49.0, 15.5, 49.0, 15.0, 49.5, Qt::blue);
-        PointBlocks points;
         QVector<ColoredPolygon> polygons;
-        TilePolygons::appendTriangles(f.constData(), f.size() - 5, polygons, points);
+        TilePolygons::appendTriangles(f.constData(), f.size() - 5, polygons);
         QCOMPARE(polygons.size(), 1);
         QCOMPARE(polygons[0].color.rgba(), qRgb(0, 255, 0));
         QCOMPARE(polygons[0].polygon, QPolygonF({{1400, 4900}, {1450, 4900}, {1400, 4950}}));
-        TilePolygons::appendTriangles(f.constData(), f.size(), polygons, points);
+        TilePolygons::appendTriangles(f.constData(), f.size(), polygons);
         QCOMPARE(polygons.size(), 3);
         QCOMPARE(polygons[2].color, QColor(Qt::blue));
     }
@@ -53,9 +52,8 @@ private slots:
         QVector<float> f;
         addTriangle(f, -1.6746942e34, -3.697314e28, 48.57, 48.56, 48.56, 3.94e33, Qt::darkCyan);
         addTriangle(f, 14.0, 49.0, 16.0, 49.0, 15.0, 50.5, Qt::red);
-        PointBlocks points;
         QVector<ColoredPolygon> polygons;
-        TilePolygons::appendTriangles(f.constData(), f.size(), polygons, points);
+        TilePolygons::appendTriangles(f.constData(), f.size(), polygons);
         const QSize size(300, 200);
         QImage plain(size, QImage::Format_RGB32), bands(size, QImage::Format_RGB32);
         plain.fill(Qt::white);

@@ -659,14 +659,13 @@ private slots:
         const GeoBox area{window.x() / 100.0, (window.x() + window.width()) / 100.0,
                           (window.y() + window.height()) / 100.0, window.y() / 100.0};
         auto picture = [&](CellEdges::FarEdge edges, QSize size) {
-            PointBlocks points;
             QVector<ColoredPolygon> polygons;
             for (int t = 0; t < tiles; ++t) {
                 const TileGrid &g = grid(QStringLiteral("relief"), 49, 14 - t, q);
                 const TileLevel level(g, q, edges);
                 const QByteArray floats = levelCells(level, level.visibleCells(area));
                 TilePolygons::appendTriangles(reinterpret_cast<const float *>(floats.constData()),
-                                            floats.size() / 4, polygons, points);
+                                            floats.size() / 4, polygons);
             }
             QImage image(size, QImage::Format_RGB32);
             image.fill(Qt::white);
@@ -710,10 +709,9 @@ private slots:
         QVERIFY(!g.isNull());
         const TileLevel level(g, 5);
         const QByteArray floats = levelCells(level, level.wholeTile());
-        PointBlocks points;
         QVector<ColoredPolygon> polygons;
         TilePolygons::appendTriangles(reinterpret_cast<const float *>(floats.constData()), floats.size() / 4,
-                                    polygons, points);
+                                    polygons);
         MapPainter painter;
         QRandomGenerator random(5);
         int inside = 0;
@@ -828,7 +826,6 @@ private slots:
         QCOMPARE(LevelChoice::levelFor(q, size.width() / degrees.width(), size.height() / -degrees.height()), level);
         const std::pair<int, int> tiles[] = {{49, 14}, {49, 15}, {50, 14}};
         auto paint = [&](bool visibleOnly, qint64 *cells) {
-            PointBlocks points;
             QVector<ColoredPolygon> polygons;
             for (const auto &[lat, lon] : tiles) {
                 const TileLevel l(grid(QStringLiteral("relief"), lat, lon, q), level);
@@ -836,7 +833,7 @@ private slots:
                 *cells += range.cellCount();
                 const QByteArray floats = levelCells(l, range);
                 TilePolygons::appendTriangles(reinterpret_cast<const float *>(floats.constData()),
-                                            floats.size() / 4, polygons, points);
+                                            floats.size() / 4, polygons);
             }
             QImage image(size, QImage::Format_RGB32);
             image.fill(Qt::white);
@@ -856,13 +853,12 @@ private slots:
         // the views read them.
         if (level > 5)
             return;
-        PointBlocks points;
         QVector<ColoredPolygon> polygons;
         for (const auto &[lat, lon] : tiles) {
             QByteArray floats;
             QVERIFY(ChgtTileReader::readTriangles(convertedFile(QStringLiteral("relief"), lat, lon, level), floats));
             TilePolygons::appendTriangles(reinterpret_cast<const float *>(floats.constData()),
-                                        floats.size() / 4, polygons, points);
+                                        floats.size() / 4, polygons);
         }
         QImage converted(size, QImage::Format_RGB32);
         converted.fill(Qt::white);
