@@ -7,6 +7,7 @@
 #include "ViewExtent.h"
 
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTest>
 
 #include <cmath>
@@ -40,22 +41,6 @@ QImage drawn(const MapContent &content, QSize size, const QRect &window, std::ve
     return image;
 }
 
-// The first pixel where got differs from the reference, or an empty string.
-QString firstDifference(const QImage &got, const QImage &reference)
-{
-    if (got.size() != reference.size())
-        return QStringLiteral("size");
-    for (int y = 0; y < got.height(); ++y) {
-        if (std::memcmp(got.constScanLine(y), reference.constScanLine(y), size_t(got.bytesPerLine())) == 0)
-            continue;
-        int x = 0;
-        while (got.pixel(x, y) == reference.pixel(x, y))
-            ++x;
-        return QStringLiteral("pixel %1,%2 is %3, not %4").arg(x).arg(y).arg(got.pixel(x, y), 0, 16).arg(reference.pixel(x, y), 0, 16);
-    }
-    return {};
-}
-
 // How many pixels differ, or -1 for one that differs where the reference
 // is not white: only its hairlines may change.
 int differencesOnlyOnLines(const QImage &got, const QImage &reference)
@@ -71,15 +56,6 @@ int differencesOnlyOnLines(const QImage &got, const QImage &reference)
         }
     }
     return lines;
-}
-
-// The picture of the files' stored triangles, one polygon each.
-QImage todays(const QStringList &files, QSize size, const QRect &window)
-{
-    Triangles triangles;
-    for (const QString &file : files)
-        triangles.add(TestTiles::fileBytes(file));
-    return triangles.painted(size, window, true);
 }
 
 QImage chgt2png(const QString &png, const QStringList &arguments)
@@ -201,8 +177,7 @@ private slots:
             QPainter painter(&expected);
             MapPainter::paintPlain(painter, size, window, content, {}, false);
         }
-        const QString difference = firstDifference(got, expected);
-        QVERIFY2(difference.isEmpty(), qPrintable(QStringLiteral("level %1: %2").arg(levels[0]).arg(difference)));
+        QVERIFY2(got == expected, qPrintable(QStringLiteral("level %1").arg(levels[0])));
         // Something of the map is in the picture, and the earlier tile
         // shows through the holes.
         QVERIFY(got != blank(size, ratio));
@@ -216,89 +191,70 @@ private slots:
         }
     }
 
-    // Where a level k is drawn the picture is that of the tiles converted
-    // at k, apart from the hairlines their stored edges leave.
-    void levelAsConverted_data()
+    // Grids drawn at a level give the picture of that level's stored
+    // triangles (the tiles converted at that level) but for the hairlines
+    // those leave. Zoomed in, over sweeps of window sizes inside a tile and
+    // across seams, the grids leave no white at all, the stored edges white
+    // lines at some sizes.
+    void levelsAsConverted_data()
     {
         QTest::addColumn<int>("q");
+        QTest::addColumn<int>("level"); // the rule's choice
         QTest::addColumn<QRect>("window");
-        QTest::addColumn<QSize>("size");
-        QTest::addColumn<int>("level");
-        const QRect startUp = startUpWindow();
-        QTest::newRow("q5 start-up 1080x360") << 5 << startUp << QSize(1080, 360) << 5;
-        QTest::newRow("q5 one tile 1080x700") << 5 << QRect(1400, 5000, 100, -100) << QSize(1080, 700) << 5;
-        QTest::newRow("q5 narrowest wheel window 1280x1024") << 5 << QRect(1505, 4965, 90, -30) << QSize(1280, 1024) << 5;
-        QTest::newRow("q5 seam 1203x877") << 5 << QRect(1480, 4990, 40, -30) << QSize(1203, 877) << 5;
-        QTest::newRow("q1 start-up 1203x877") << 1 << startUp << QSize(1203, 877) << 5;
-        QTest::newRow("q1 start-up 2400x800") << 1 << startUp << QSize(2400, 800) << 3;
-        QTest::newRow("q1 two tiles 1000x500") << 1 << QRect(1400, 5000, 200, -100) << QSize(1000, 500) << 2;
-    }
-
-    void levelAsConverted()
-    {
-        QFETCH(int, q);
-        QFETCH(QRect, window);
-        QFETCH(QSize, size);
-        QFETCH(int, level);
-        QStringList files;
-        MapContent content;
-        for (int lon : {14, 15}) {
-            content.addGrid(tiles.grid(Kind::Relief, 49, lon, q));
-            files << tiles.converted(Kind::Relief, 49, lon, level);
-            QVERIFY(!files.last().isEmpty());
-        }
-        std::vector<int> levels;
-        const QImage got = drawn(content, size, window, &levels);
-        QCOMPARE(levels, std::vector<int>(2, level));
-        QVERIFY(differencesOnlyOnLines(got, todays(files, size, window)) >= 0);
-    }
-
-    // Sweeps of window sizes zoomed in on the stored level, inside a tile
-    // and across seams: the stored edges leave white lines at some sizes,
-    // the grids at none, and nothing else changes.
-    void hairlinesGone_data()
-    {
-        QTest::addColumn<int>("q");
-        QTest::addColumn<QRect>("window");
-        QTest::addColumn<int>("westLon"); // the tiles: N49 at westLon .. 14
-        QTest::addColumn<int>("width0");  // widths width0, width0 + 3, ... (201 of them)
+        QTest::addColumn<int>("westLon"); // the tiles: N49 at westLon and east of it
+        QTest::addColumn<int>("width0");  // widths width0, width0 + 3, ...
         QTest::addColumn<int>("height");  // 0: four thirds of the width
-        QTest::newRow("q1 inside a tile") << 1 << QRect(1450, 4920, 2, -2) << 14 << 100 << 0;
-        QTest::newRow("q3 the seam of E013 and E014") << 3 << QRect(1399, 4952, 2, -1) << 13 << 1000 << 24;
-        QTest::newRow("q5 the seam of E014 and E015") << 5 << QRect(1499, 4952, 2, -2) << 14 << 300 << 0;
+        QTest::addColumn<int>("sizes");
+        const QRect startUp = startUpWindow();
+        QTest::newRow("q5 start-up 1080x360") << 5 << 5 << startUp << 14 << 1080 << 360 << 1;
+        QTest::newRow("q5 one tile 1080x700") << 5 << 5 << QRect(1400, 5000, 100, -100) << 14 << 1080 << 700 << 1;
+        QTest::newRow("q5 narrowest wheel window 1280x1024") << 5 << 5 << QRect(1505, 4965, 90, -30) << 14 << 1280 << 1024 << 1;
+        QTest::newRow("q1 start-up 1203x877") << 1 << 5 << startUp << 14 << 1203 << 877 << 1;
+        QTest::newRow("q1 start-up 2400x800") << 1 << 3 << startUp << 14 << 2400 << 800 << 1;
+        QTest::newRow("q1 two tiles 1000x500") << 1 << 2 << QRect(1400, 5000, 200, -100) << 14 << 1000 << 500 << 1;
+        QTest::newRow("q1 inside a tile, 201 sizes") << 1 << 1 << QRect(1450, 4920, 2, -2) << 14 << 100 << 0 << 201;
+        QTest::newRow("q3 the seam of E013 and E014, 201 sizes") << 3 << 3 << QRect(1399, 4952, 2, -1) << 13 << 1000 << 24 << 201;
+        QTest::newRow("q5 the seam of E014 and E015, 201 sizes") << 5 << 5 << QRect(1499, 4952, 2, -2) << 14 << 300 << 0 << 201;
     }
 
-    void hairlinesGone()
+    void levelsAsConverted()
     {
         QFETCH(int, q);
+        QFETCH(int, level);
         QFETCH(QRect, window);
         QFETCH(int, westLon);
         QFETCH(int, width0);
         QFETCH(int, height);
+        QFETCH(int, sizes);
+        const GeoBox area = areaOf(window);
         Triangles stored;
         MapContent content;
         for (int lon = westLon; lon <= westLon + 1; ++lon) {
             const std::shared_ptr<const TileGrid> g = tiles.grid(Kind::Relief, 49, lon, q);
-            const TileLevel level(*g, q);
-            stored.add(levelCells(level, level.visibleCells(areaOf(window))));
+            const TileLevel l(*g, level);
+            // Only the cells that can show: none of a tile beyond the window.
+            const CellRange range = l.visibleCells(area);
+            QCOMPARE(range.isEmpty(), area.east <= lon || area.west > lon + 1.002); // cells reach 1/1200 degree past it
+            QVERIFY(sizes == 1 || range.cellCount() < l.wholeTile().cellCount() / 100);
+            stored.add(levelCells(l, range));
             content.addGrid(g);
         }
         int sizesWithLines = 0;
-        for (int side = width0; side <= width0 + 600; side += 3) {
-            const QSize size(side, height > 0 ? height : side + side / 3);
+        for (int width = width0; width < width0 + 3 * sizes; width += 3) {
+            const QSize size(width, height > 0 ? height : width + width / 3);
             std::vector<int> levels;
             const QImage got = drawn(content, size, window, &levels);
-            QCOMPARE(levels, std::vector<int>(2, q));
-            const int lines = differencesOnlyOnLines(got, stored.painted(size, window));
-            QVERIFY2(lines >= 0, qPrintable(QStringLiteral("size %1").arg(side)));
+            QCOMPARE(levels, std::vector<int>(2, level));
+            const int lines = differencesOnlyOnLines(got, stored.painted(size, window, true));
+            QVERIFY2(lines >= 0, qPrintable(QStringLiteral("width %1").arg(width)));
             sizesWithLines += lines > 0;
-            for (int y = 0; y < got.height(); ++y) {
+            for (int y = 0; y < got.height() && sizes > 1; ++y) {
                 const QRgb *row = reinterpret_cast<const QRgb *>(got.constScanLine(y));
                 QVERIFY2(std::find(row, row + got.width(), White) == row + got.width(),
-                         qPrintable(QStringLiteral("size %1: white in row %2").arg(side).arg(y)));
+                         qPrintable(QStringLiteral("width %1: white in row %2").arg(width).arg(y)));
             }
         }
-        QVERIFY(sizesWithLines > 0); // else the sizes tried show nothing
+        QVERIFY(sizes == 1 || sizesWithLines > 0); // else the sizes tried show nothing
     }
 
     // chgt2png --size 1203x877 --no-border of a quantity-1 tile at the
@@ -355,20 +311,14 @@ private slots:
         QFile::remove(file);
     }
 
-    // Opening: a regular file becomes its grid (a byte per cell, no
-    // floats kept), also with cells left out or damaged triangles among its
-    // records; one with a single bit changed, or its cells out of order, is
-    // read into triangles as before.
+    // Opening a file whose records are a regular tile's cells with some left
+    // out, or with triangles a reader drops among them, gives that grid (a
+    // byte per cell, no floats kept); one with a bit changed, or its cells
+    // out of order, is read into triangles as before.
     void openAsGridOrTriangles()
     {
-        const QString regular = tiles.converted(Kind::Relief, 48, 16, 5);
-        const QByteArray bytes = TestTiles::fileBytes(regular);
+        const QByteArray bytes = TestTiles::fileBytes(tiles.converted(Kind::Relief, 48, 16, 5));
         QCOMPARE(bytes.size(), TileGrid::fileBytes(5));
-        const TileReading::OpenedTile tile = TileReading::open(regular, true);
-        QVERIFY(tile.grid);
-        QCOMPARE(tile.grid->heldBytes(), qint64(240) * 240);
-        QVERIFY(tile.triangles.polygons.isEmpty() && tile.triangles.floats.isEmpty());
-
         const QByteArray holed = TestTiles::withHoles(bytes, 5, TestTiles::borderHoles);
         const QByteArray nan = TestTiles::nanTriangle();
         QByteArray damaged = bytes;
@@ -376,67 +326,74 @@ private slots:
         QByteArray swapped = holed;
         swapped.replace(144 * 500, 144, holed.mid(144 * 501, 144));
         swapped.replace(144 * 501, 144, holed.mid(144 * 500, 144));
-        // Grids: the same tile's cells, some left out (which: the holes, or the last one).
-        const std::tuple<const char *, QByteArray, bool> files[] = {
-            {"short", bytes.left(bytes.size() - 144), true},
-            {"holes", holed, true},
-            {"nan", bytes + nan, true},
-            {"holes-nan", nan + holed.left(144 * 777) + nan + nan + holed.mid(144 * 777) + nan, true},
-            {"damaged", damaged, false},
-            {"swapped", swapped, false},
-            {"twice", holed.left(144 * 301) + holed.mid(144 * 300), false},
-            {"twice-nan", holed.left(144 * 301) + nan + holed.mid(144 * 300), false},
+        const qint64 all = 240 * 240, present = holed.size() / 144;
+        // Name, bytes, and the cells of its grid (0: triangles).
+        const std::tuple<const char *, QByteArray, qint64> files[] = {
+            {"short", bytes.chopped(144), all - 1},
+            {"holes", holed, present},
+            {"nan", bytes + nan, all},
+            {"holes-nan", nan + holed.left(144 * 777) + nan + nan + holed.mid(144 * 777) + nan, present},
+            {"damaged", damaged, 0},
+            {"swapped", swapped, 0},
+            {"twice", holed.left(144 * 301) + holed.mid(144 * 300), 0},
+            {"twice-nan", holed.left(144 * 301) + nan + holed.mid(144 * 300), 0},
         };
-        for (const auto &[name, content, grid] : files) {
+        for (const auto &[name, content, cells] : files) {
             const QString path = tiles.path(QString::fromLatin1(name) + ".chgt");
             QVERIFY(TestTiles::writeBytes(path, content));
             const TileReading::OpenedTile opened = TileReading::open(path, true);
-            QCOMPARE(bool(opened.grid), grid);
-            if (!grid) {
-                QVERIFY(opened.triangles.ok);
-                const bool withNan = content.contains(nan);
-                QCOMPARE(opened.triangles.polygons.size(), content.size() / 72 - withNan);
-                if (!withNan)
-                    QCOMPARE(opened.triangles.floats, content);
+            QVERIFY2(bool(opened.grid) == (cells > 0), name);
+            if (opened.grid) {
+                QCOMPARE(opened.grid->cellCount(), cells);
+                QCOMPARE(opened.grid->heldBytes(), all);
+                QVERIFY(opened.triangles.polygons.isEmpty() && opened.triangles.floats.isEmpty());
                 continue;
             }
-            QVERIFY(opened.triangles.polygons.isEmpty() && opened.triangles.floats.isEmpty());
-            // A byte per cell, present or not.
-            QCOMPARE(opened.grid->heldBytes(), tile.grid->heldBytes());
-            const bool withHoles = QByteArray(name).startsWith("holes");
-            const bool short_ = qstrcmp(name, "short") == 0;
-            QCOMPARE(opened.grid->cellCount(), withHoles ? holed.size() / 144 : 240 * 240 - short_);
-            for (int c = 0; c < 240; ++c) {
-                for (int r = 0; r < 240; ++r) {
-                    const bool missing = withHoles ? TestTiles::leftOut(TestTiles::borderHoles, 5, c, r) : short_ && c == 239 && r == 239;
-                    QCOMPARE(opened.grid->band(c, r), missing ? int(TileGrid::NoCell) : tile.grid->band(c, r));
-                }
-            }
+            QVERIFY(opened.triangles.ok);
+            const bool withNan = content.contains(nan);
+            QCOMPARE(opened.triangles.polygons.size(), content.size() / 72 - withNan);
+            if (!withNan)
+                QCOMPARE(opened.triangles.floats, content);
         }
         TileReading::OpenedTile missing = TileReading::open(tiles.path("none.chgt"), false);
         QVERIFY(!missing.grid && !missing.triangles.ok);
     }
 
-    // The pointer readout: the topmost entry at the point; for a grid its
-    // stored cell, whatever level is drawn.
+    // The pointer readout: the topmost entry at the point; for a grid the
+    // colour of the triangle of its stored cell there, as the painter's
+    // lookup in the triangles finds it, whatever level is drawn.
     void pointerReadsTopmost()
     {
         MapContent content;
-        const std::shared_ptr<const TileGrid> g = tiles.grid(Kind::Relief, 49, 14, 5);
+        const std::shared_ptr<const TileGrid> g = tiles.grid(Kind::Random, 49, 14, 5);
         content.addGrid(g);
         QVector<float> f;
         TestTiles::addTriangle(f, 14.5, 49.5, 14.7, 49.5, 14.5, 49.7, Qt::magenta);
         QVERIFY(addTriangles(content, QStringLiteral("pointer.chgt"), f));
-        MapPainter renderer;
+        const auto onMagenta = [](QPointF p) { return p.x() > 14.49 && p.x() < 14.71 && p.y() > 49.49 && p.y() < 49.71; };
         const TileLevel stored(*g, 5);
-        for (const QPointF &p : {QPointF(14.3, 49.3), QPointF(14.001, 49.99), QPointF(14.9991, 49.0009),
-                                 QPointF(14.61, 49.51), QPointF(15.2, 49.5), QPointF(14.5, 48.9)}) {
-            const int c = stored.columnEdges().cellAt(p.x()), r = stored.rowEdges().cellAt(p.y());
-            const QColor expected = p == QPointF(14.61, 49.51) ? QColor(Qt::magenta)
-                                    : c >= 0 && r >= 0     ? GridFill::bandColor(g->band(c, r))
-                                                           : QColor();
-            QCOMPARE(renderer.colorAt(content, p), expected);
+        Triangles cells;
+        cells.add(levelCells(stored, stored.wholeTile()));
+        const MapContent asTriangles(cells.polygons);
+        MapPainter renderer, lookup;
+        QCOMPARE(renderer.colorAt(content, QPointF(14.61, 49.51)), QColor(Qt::magenta));
+        QRandomGenerator random(5);
+        int inside = 0;
+        for (int i = 0; i < 4000; ++i) {
+            // Around the tile, a little beyond it on every side.
+            const QPointF p(13.99 + random.generateDouble() * 1.02, 48.99 + random.generateDouble() * 1.02);
+            const QColor expected = lookup.colorAt(asTriangles, p);
+            inside += expected.isValid();
+            if (!onMagenta(p))
+                QCOMPARE(renderer.colorAt(content, p), expected);
         }
+        QVERIFY(inside > 3000 && inside < 4000);
+        // On the edge two cells share, the later one.
+        const CellEdges &columns = stored.columnEdges();
+        QCOMPARE(columns.cellAt(columns.nearEdge(7)), 7);
+        QCOMPARE(columns.cellAt(columns.farEdge(columns.count() - 1)), columns.count() - 1);
+        QCOMPARE(columns.cellAt(std::nextafter(double(columns.nearEdge(0)), 0.0)), -1);
+
         // A second grid on top of the first answers where it lies.
         const std::shared_ptr<const TileGrid> north = tiles.grid(Kind::Relief, 50, 14, 5);
         content.addGrid(north);
@@ -451,26 +408,24 @@ private slots:
         content.addGrid(holed);
         MapContent alone;
         alone.addGrid(holedNorth);
-        const CellEdges columns(14, 1, CellEdges::FarEdge::Shared), rows(49, 1, CellEdges::FarEdge::Shared);
+        const CellEdges columns1(14, 1, CellEdges::FarEdge::Shared), rows(49, 1, CellEdges::FarEdge::Shared);
         const CellEdges northRows(50, 1, CellEdges::FarEdge::Shared);
         const CellEdges below(14, 5, CellEdges::FarEdge::Shared), belowRows(49, 5, CellEdges::FarEdge::Shared);
-        int holes = 0, cells = 0;
+        int holes = 0;
         for (int i = 0; i < 400; ++i) {
             const QPointF p(14.0 + (i * 0.6180339) - std::floor(i * 0.6180339), 49.0 + (i * 0.4142135) - std::floor(i * 0.4142135));
-            const int pc = columns.cellAt(p.x()), pr = rows.cellAt(p.y());
-            // Off the tile, or on the magenta triangle (with a margin).
-            if (pc < 0 || pr < 0 || (p.x() > 14.49 && p.x() < 14.71 && p.y() > 49.49 && p.y() < 49.71))
+            const int pc = columns1.cellAt(p.x()), pr = rows.cellAt(p.y());
+            if (pc < 0 || pr < 0 || onMagenta(p))
                 continue;
-            const bool hole = !holed->hasCell(pc, pr);
+            const bool hole = holed->band(pc, pr) == TileGrid::NoCell;
             holes += hole;
-            cells += !hole;
             const int sc = below.cellAt(p.x()), sr = belowRows.cellAt(p.y());
             QCOMPARE(renderer.colorAt(content, p), GridFill::bandColor(hole ? g->band(sc, sr) : holed->band(pc, pr)));
             const int qr = northRows.cellAt(p.y() + 1);
-            if (qr >= 0)
-                QCOMPARE(renderer.colorAt(alone, p + QPointF(0, 1)), holedNorth->hasCell(pc, qr) ? GridFill::bandColor(holedNorth->band(pc, qr)) : QColor());
+            const int northBand = qr < 0 ? TileGrid::NoCell : holedNorth->band(pc, qr);
+            QCOMPARE(renderer.colorAt(alone, p + QPointF(0, 1)), northBand == TileGrid::NoCell ? QColor() : GridFill::bandColor(northBand));
         }
-        QVERIFY2(holes > 50 && cells > 50, qPrintable(QStringLiteral("%1 holes, %2 cells").arg(holes).arg(cells)));
+        QVERIFY2(holes > 50 && holes < 350, qPrintable(QStringLiteral("%1 holes").arg(holes)));
     }
 };
 

@@ -2,10 +2,9 @@
 #include "HeightColors.h"
 #include "LevelChoice.h"
 #include "LodTiles.h"
-#include "MappedFile.h"
 #include "TestRegistry.h"
+#include "TileReading.h"
 
-#include <QRandomGenerator>
 #include <QTest>
 #include <QtEndian>
 
@@ -14,8 +13,6 @@
 #include <functional>
 
 namespace {
-
-constexpr int Cell = 36;
 
 quint32 bitsOf(float f)
 {
@@ -75,10 +72,12 @@ void flipBits(QByteArray &tile, qsizetype byte, quint32 mask)
 
 using Damage = std::function<void(QByteArray &tile)>;
 
+// What a recognised tile holds.
+constexpr int NoGrid = 0, Intact = 1, AsItIs = 2;
+
 } // namespace
 
 Q_DECLARE_METATYPE(Damage)
-Q_DECLARE_METATYPE(TestTiles::Holes)
 
 class TileGridTest : public QObject
 {
@@ -105,8 +104,9 @@ private slots:
         QCOMPARE(int(TileGrid::levelsOf(1).size()), 30); // the divisors of 1200
     }
 
-    // Files the conversion wrote, read through a mapping: the grid holds
-    // the tile's corner and quantity and gives the file back byte for byte.
+    // Files the conversion wrote, opened as the views open them: the grid
+    // (a byte per cell, no floats kept) holds the tile's corner and quantity
+    // and gives the file back byte for byte.
     void recognisesConversions_data()
     {
         QTest::addColumn<Kind>("kind");
@@ -128,48 +128,59 @@ private slots:
         QFETCH(int, lon);
         const QString path = tiles.converted(kind, lat, lon, q);
         QVERIFY(!path.isEmpty());
-        MappedFile file;
-        QVERIFY(file.open(path, TileGrid::fileBytes(1)));
-        QVERIFY(file.isMapped());
-        const TileGrid grid = TileGrid::recognise(file.data(), file.size());
-        QVERIFY(!grid.isNull());
-        QCOMPARE(grid.quantity(), q);
-        QCOMPARE(grid.lat(), lat);
-        QCOMPARE(grid.lon(), lon);
-        QCOMPARE(grid.side(), 1199 / q + 1);
-        QCOMPARE(grid.heldBytes(), qint64(grid.side()) * grid.side());
-        const TileLevel stored(grid, q);
-        QCOMPARE(firstDifferentCell(levelCells(stored, stored.wholeTile()), QByteArray::fromRawData(file.data(), file.size())), -1);
+        const TileReading::OpenedTile tile = TileReading::open(path, true);
+        QVERIFY(tile.grid);
+        QVERIFY(tile.triangles.polygons.isEmpty() && tile.triangles.floats.isEmpty());
+        QCOMPARE(tile.grid->quantity(), q);
+        QCOMPARE(tile.grid->lat(), lat);
+        QCOMPARE(tile.grid->lon(), lon);
+        QCOMPARE(tile.grid->side(), 1199 / q + 1);
+        QCOMPARE(tile.grid->heldBytes(), qint64(tile.grid->side()) * tile.grid->side());
+        const TileLevel stored(*tile.grid, q);
+        QCOMPARE(firstDifferentCell(levelCells(stored, stored.wholeTile()), TestTiles::fileBytes(path)), -1);
         QFile::remove(path);
     }
 
-    // Damaged tiles are no grid; those a reader reads as a grid's cells
-    // (a cell short, or triangles it drops) are that grid.
-    void rejectsDamage_data()
+    // What recognition makes of a tile of random bands, damaged or with
+    // cells left out: no grid, the grid of the intact tile (what a reader
+    // drops was damaged), or that of the tile as it is. The first cell
+    // present gives the quantity and the corner, wherever it lies.
+    void recognition_data()
     {
         QTest::addColumn<int>("q");
-        QTest::addColumn<bool>("holes");
+        QTest::addColumn<bool>("holes");    // the border's cells left out first
         QTest::addColumn<Damage>("damage"); // null: every column one cell east
-        QTest::addColumn<bool>("regular");
-        QTest::addRow("q1 shifted east by one cell") << 1 << false << Damage() << false;
+        QTest::addColumn<int>("holds");
+        QTest::addRow("q1 shifted east by one cell") << 1 << false << Damage() << NoGrid;
+        for (int q : {3, 4})
+            QTest::addRow("q%d with holes", q) << q << true << Damage([](QByteArray &) {}) << Intact;
+        for (int q : {1, 5}) {
+            const auto leaving = [q](const TestTiles::Holes &h) { return Damage([q, h](QByteArray &t) { t = TestTiles::withHoles(t, q, h); }); };
+            // At q = 1 the last cell's far x and y are whole degrees.
+            QTest::addRow("q%d only the last cell", q) << q << false << leaving([q](int i, int j) { return i <= 1200 - q || j <= 1200 - q; }) << AsItIs;
+            QTest::addRow("q%d a single cell", q) << q << false << leaving([](int i, int j) { return i != 601 || j != 301; }) << AsItIs;
+            QTest::addRow("q%d only the first column", q) << q << false << leaving([](int i, int) { return i > 1; }) << AsItIs;
+            if (q == 5) {
+                QTest::newRow("q5 north and east edges left out") << q << false << leaving([](int i, int j) { return i >= 1196 || j >= 1196; }) << AsItIs;
+                QTest::newRow("q5 first cell left out") << q << false << leaving([](int i, int j) { return i == 1 && j == 1; }) << AsItIs;
+            }
+        }
         for (const auto &[q, holes] : {std::pair{5, false}, {5, true}, {2, true}}) {
-            const auto row = [q = q, holes = holes](const char *name, bool regular, const Damage &d) {
-                if (holes && !d)
-                    return;
-                QTest::addRow("q%d%s %s", q, holes ? " with holes" : "", name) << q << holes << d << regular;
+            const auto row = [q = q, holes = holes](const char *name, int holds, const Damage &d) {
+                if (!holes || d)
+                    QTest::addRow("q%d%s %s", q, holes ? " with holes" : "", name) << q << holes << d << holds;
             };
-            row("intact", true, [](QByteArray &) {});
-            row("flipped low bit of a far x", false, [](QByteArray &t) { flipBits(t, middleOf(t) + 24, 1); });
-            row("flipped bit of a y in the last cell", false, [](QByteArray &t) { flipBits(t, t.size() - 44, 0x100); });
-            row("flipped exponent bit of the first x", false, [](QByteArray &t) { flipBits(t, 0, 0x00800000); });
-            row("z 1.0", false, [](QByteArray &t) { setWord(t, middleOf(t) + 3 * 24 + 8, bitsOf(1.0f)); });
-            // The same picture, not what is written.
-            row("z -0.0", false, [](QByteArray &t) { setWord(t, middleOf(t) + 5 * 24 + 8, 0x80000000u); });
-            row("colour not in the table", false, [](QByteArray &t) {
+            row("intact", Intact, [](QByteArray &) {});
+            row("flipped low bit of a far x", NoGrid, [](QByteArray &t) { flipBits(t, middleOf(t) + 24, 1); });
+            row("flipped bit of a y in the last cell", NoGrid, [](QByteArray &t) { flipBits(t, t.size() - 44, 0x100); });
+            row("flipped exponent bit of the first x", NoGrid, [](QByteArray &t) { flipBits(t, 0, 0x00800000); });
+            // The same picture, but not what is written.
+            row("z -0.0", NoGrid, [](QByteArray &t) { setWord(t, middleOf(t) + 5 * 24 + 8, 0x80000000u); });
+            row("colour not in the table", NoGrid, [](QByteArray &t) {
                 for (int v = 0; v < 6; ++v)
                     setWord(t, middleOf(t) + v * 24 + 12, bitsOf(0.5f));
             });
-            row("cell of mixed colours", false, [](QByteArray &t) {
+            row("cell of mixed colours", NoGrid, [](QByteArray &t) {
                 // Vertex 4 gets a band other than the cell's.
                 const qsizetype m = middleOf(t);
                 const int other = qFromLittleEndian<quint32>(t.constData() + m + 12) == bitsOf(float(heightColors[3].red / 255.0)) ? 7 : 3;
@@ -178,26 +189,25 @@ private slots:
                 for (int i = 0; i < 3; ++i)
                     setWord(t, m + 3 * 24 + 12 + 4 * i, bitsOf(rgb[i]));
             });
-            row("NaN colour", false, [](QByteArray &t) { setWord(t, middleOf(t) + 2 * 24 + 16, 0x7fc00000u); });
-            row("one cell short", true, [](QByteArray &t) { t.chop(144); });
-            row("NaN triangle appended", true, [](QByteArray &t) { t.append(TestTiles::nanTriangle()); });
-            row("NaN triangle in the middle", true, [](QByteArray &t) { t.insert(middleOf(t) + 72, TestTiles::nanTriangle()); });
-            row("triangle with infinite z appended", true, [](QByteArray &t) {
+            row("one cell short", AsItIs, [](QByteArray &t) { t.chop(144); });
+            row("NaN triangle appended", Intact, [](QByteArray &t) { t.append(TestTiles::nanTriangle()); });
+            row("NaN triangle in the middle", Intact, [](QByteArray &t) { t.insert(middleOf(t) + 72, TestTiles::nanTriangle()); });
+            row("triangle with infinite z appended", Intact, [](QByteArray &t) {
                 QByteArray triangle = TestTiles::nanTriangle();
                 setWord(triangle, 24, bitsOf(1.0f));
                 setWord(triangle, 32, bitsOf(INFINITY));
                 t.append(triangle);
             });
-            row("30 bytes appended", true, [](QByteArray &t) { t.append(QByteArray(30, '\0')); });
+            row("30 bytes appended", Intact, [](QByteArray &t) { t.append(QByteArray(30, '\0')); });
             // Half a cell is left when the reader drops it.
-            row("NaN x in a cell", false, [](QByteArray &t) { setWord(t, middleOf(t) + 72, 0x7fc00000u); });
-            row("first cell twice", false, [](QByteArray &t) { t.insert(0, t.left(144)); });
-            row("one byte short", false, [](QByteArray &t) { t.chop(1); });
-            row("one cell longer", false, [](QByteArray &t) { t.append(t.right(144)); });
-            row("empty", false, [](QByteArray &t) { t.clear(); });
-            row("shifted east by one cell", false, Damage());
-            row("cells rotated by one", false, [](QByteArray &t) { t = t.mid(144) + t.right(144); });
-            row("two cells swapped", false, [](QByteArray &t) {
+            row("NaN x in a cell", NoGrid, [](QByteArray &t) { setWord(t, middleOf(t) + 72, 0x7fc00000u); });
+            row("first cell twice", NoGrid, [](QByteArray &t) { t.insert(0, t.left(144)); });
+            row("one byte short", NoGrid, [](QByteArray &t) { t.chop(1); });
+            row("one cell longer", NoGrid, [](QByteArray &t) { t.append(t.right(144)); });
+            row("empty", NoGrid, [](QByteArray &t) { t.clear(); });
+            row("shifted east by one cell", NoGrid, Damage());
+            row("cells rotated by one", NoGrid, [](QByteArray &t) { t = t.mid(144) + t.right(144); });
+            row("two cells swapped", NoGrid, [](QByteArray &t) {
                 const qsizetype m = middleOf(t);
                 const QByteArray a = t.mid(m, 144);
                 t.replace(m, 144, t.mid(m + 144, 144));
@@ -206,12 +216,12 @@ private slots:
         }
     }
 
-    void rejectsDamage()
+    void recognition()
     {
         QFETCH(int, q);
         QFETCH(bool, holes);
         QFETCH(Damage, damage);
-        QFETCH(bool, regular);
+        QFETCH(int, holds);
         const int lat = 49, lon = 15;
         QByteArray tile = damage ? tiles.cells(Kind::Random, lat, lon, q, holes)
                                  : plainCells(tiles.hgt(Kind::Random, lat, lon), lon, lat, q, 1);
@@ -219,73 +229,32 @@ private slots:
         if (damage)
             damage(tile);
         const TileGrid grid = TileGrid::recognise(tile.constData(), tile.size());
-        QCOMPARE(!grid.isNull(), regular);
-        // What a regular one holds: the intact tile, or it with its last cell left out.
-        const bool short_ = tile.size() == intact.size() - 144;
-        if (regular) {
+        QCOMPARE(grid.isNull(), holds == NoGrid);
+        const QByteArray expected = holds == Intact ? intact : tile;
+        if (holds != NoGrid) {
+            QCOMPARE(grid.quantity(), q);
+            QCOMPARE(grid.lat(), lat);
+            QCOMPARE(grid.lon(), lon);
+            QCOMPARE(grid.side(), 1199 / q + 1);
+            // Holes cost what cells cost: a byte each.
+            QCOMPARE(grid.heldBytes(), qint64(grid.side()) * grid.side());
+            QCOMPARE(grid.cellCount(), expected.size() / 144);
+            QCOMPARE(grid.hasHoles(), expected.size() < TileGrid::fileBytes(q));
             const TileLevel stored(grid, q);
-            QCOMPARE(firstDifferentCell(levelCells(stored, stored.wholeTile()), short_ ? intact.chopped(144) : intact), -1);
-            QCOMPARE(grid.hasHoles(), holes || short_);
+            QCOMPARE(firstDifferentCell(levelCells(stored, stored.wholeTile()), expected), -1);
         }
-        // An unaligned copy reads the same.
+        // Unaligned, and with a NaN triangle appended to whole triangles, the same.
         if (q != 5)
             return;
-        QByteArray shifted = QByteArray(1, 'x') + tile;
-        QCOMPARE(!TileGrid::recognise(shifted.constData() + 1, tile.size()).isNull(), regular);
-    }
-
-    // Tiles with cells left out: a grid of the same size with the right
-    // cells missing, giving back the file byte for byte; the first cell
-    // present gives the quantity and the corner, wherever it lies.
-    void recognisesHoles_data()
-    {
-        QTest::addColumn<int>("q");
-        QTest::addColumn<TestTiles::Holes>("holes");
-        for (int q = 2; q <= 5; ++q)
-            QTest::addRow("q%d border", q) << q << TestTiles::Holes(TestTiles::borderHoles);
-        for (int q : {1, 5}) {
-            // At q = 1 the last cell's far x and y are whole degrees.
-            QTest::addRow("q%d only the last cell", q) << q << TestTiles::Holes([q](int i, int j) { return i <= 1200 - q || j <= 1200 - q; });
-            QTest::addRow("q%d a single cell", q) << q << TestTiles::Holes([](int i, int j) { return i != 601 || j != 301; });
-            QTest::addRow("q%d only the first column", q) << q << TestTiles::Holes([](int i, int) { return i > 1; });
+        const QByteArray shifted = QByteArray(1, 'x') + tile + TestTiles::nanTriangle();
+        const TileGrid again = TileGrid::recognise(shifted.constData() + 1, tile.size());
+        QCOMPARE(again.isNull(), holds == NoGrid);
+        const TileGrid withNan = TileGrid::recognise(shifted.constData() + 1, shifted.size() - 1);
+        if (holds != NoGrid && tile.size() % 72 == 0) {
+            QVERIFY(!withNan.isNull());
+            const TileLevel stored(withNan, q);
+            QCOMPARE(firstDifferentCell(levelCells(stored, stored.wholeTile()), expected), -1);
         }
-        QTest::newRow("q5 north and east edges left out") << 5 << TestTiles::Holes([](int i, int j) { return i >= 1196 || j >= 1196; });
-        QTest::newRow("q5 first cell left out") << 5 << TestTiles::Holes([](int i, int j) { return i == 1 && j == 1; });
-    }
-
-    void recognisesHoles()
-    {
-        QFETCH(int, q);
-        QFETCH(TestTiles::Holes, holes);
-        const int lat = 49, lon = 17;
-        const QByteArray tile = TestTiles::withHoles(tiles.cells(Kind::Random, lat, lon, q), q, holes);
-        QVERIFY(!tile.isEmpty());
-        const TileGrid grid = TileGrid::recognise(tile.constData(), tile.size());
-        QVERIFY(!grid.isNull());
-        QCOMPARE(grid.quantity(), q);
-        QCOMPARE(grid.lat(), lat);
-        QCOMPARE(grid.lon(), lon);
-        const int n = 1199 / q + 1;
-        QCOMPARE(grid.side(), n);
-        // Holes cost what cells cost: a byte each.
-        QCOMPARE(grid.heldBytes(), qint64(n) * n);
-        QCOMPARE(grid.cellCount(), tile.size() / 144);
-        QVERIFY(grid.hasHoles());
-        for (int c = 0; c < n; ++c) {
-            for (int r = 0; r < n; ++r) {
-                if (grid.hasCell(c, r) == TestTiles::leftOut(holes, q, c, r))
-                    QFAIL(qPrintable(QStringLiteral("cell %1,%2").arg(c).arg(r)));
-            }
-        }
-        const TileLevel stored(grid, q);
-        QCOMPARE(firstDifferentCell(levelCells(stored, stored.wholeTile()), tile), -1);
-        // Unaligned, and with a NaN triangle appended, the same grid.
-        QByteArray shifted = QByteArray(1, 'x') + tile + TestTiles::nanTriangle();
-        const TileGrid again = TileGrid::recognise(shifted.constData() + 1, shifted.size() - 1);
-        QVERIFY(!again.isNull());
-        const TileLevel storedAgain(again, q);
-        QCOMPARE(firstDifferentCell(levelCells(storedAgain, storedAgain.wholeTile()), tile), -1);
-        QVERIFY(TileGrid::recognise(tile.constData(), 0).isNull());
     }
 
     // Level k of a finer tile is the tile converted at quantity k, byte for
@@ -385,62 +354,6 @@ private slots:
         }
         QVERIFY(gaps > 0); // else this test shows nothing
         QCOMPARE(!same(tc.farEdge(n - 1), eastTile.nearEdge(0)), eastGap);
-
-        // The cells: only far x (vertices 1, 4, 5) and far y (2, 3, 4) move, all where there is a gap.
-        const QByteArray a = levelCells(stored, stored.wholeTile());
-        const QByteArray b = levelCells(shared, shared.wholeTile());
-        QCOMPARE(a.size(), b.size());
-        const quint32 *wa = reinterpret_cast<const quint32 *>(a.constData());
-        const quint32 *wb = reinterpret_cast<const quint32 *>(b.constData());
-        for (int c = 0; c < n; ++c) {
-            const bool xGap = !same(tc.farEdge(c), sc.farEdge(c));
-            for (int r = 0; r < n; ++r) {
-                const bool yGap = !same(tr.farEdge(r), sr.farEdge(r));
-                const qsizetype base = (qsizetype(c) * n + r) * Cell;
-                for (int w = 0; w < Cell; ++w) {
-                    const int v = w / 6, slot = w % 6;
-                    const bool moves = (slot == 0 && xGap && (v == 1 || v == 4 || v == 5))
-                                       || (slot == 1 && yGap && (v == 2 || v == 3 || v == 4));
-                    if ((wa[base + w] != wb[base + w]) != moves)
-                        QFAIL(qPrintable(QStringLiteral("cell %1,%2 word %3").arg(c).arg(r).arg(w)));
-                }
-            }
-        }
-    }
-
-    // The cell under a map point is the triangle the painter's own lookup
-    // finds there (the pointer readout's answer), and a cell's band is the
-    // colour it is drawn in.
-    void cellUnderPoint()
-    {
-        const int lat = 48, lon = 16;
-        const TileLevel level(*tiles.grid(Kind::Random, lat, lon, 5), 5);
-        Triangles triangles;
-        triangles.add(levelCells(level, level.wholeTile()));
-        MapPainter painter;
-        QRandomGenerator random(5);
-        int inside = 0;
-        for (int i = 0; i < 4000; ++i) {
-            // Around the tile, a little beyond it on every side.
-            const double x = lon - 0.01 + random.generateDouble() * 1.02;
-            const double y = lat - 0.01 + random.generateDouble() * 1.02;
-            const qsizetype triangle = painter.topmostAt(triangles.polygons, QPointF(100 * x, 100 * y));
-            const int column = level.columnEdges().cellAt(x), row = level.rowEdges().cellAt(y);
-            const qsizetype cell = column < 0 || row < 0 ? -1 : qsizetype(column) * level.side() + row;
-            QCOMPARE(cell, triangle < 0 ? -1 : triangle / 2);
-            if (cell >= 0) {
-                ++inside;
-                const HeightBand &c = heightColors[level.band(column, row)];
-                QCOMPARE(triangles.polygons[triangle].color,
-                         TilePolygons::colorOf(float(c.red / 255.0), float(c.green / 255.0), float(c.blue / 255.0)));
-            }
-        }
-        QVERIFY(inside > 3000 && inside < 4000);
-        // On the edge two cells share, the later one.
-        const CellEdges &columns = level.columnEdges();
-        QCOMPARE(columns.cellAt(columns.nearEdge(7)), 7);
-        QCOMPARE(columns.cellAt(columns.farEdge(columns.count() - 1)), columns.count() - 1);
-        QCOMPARE(columns.cellAt(std::nextafter(double(columns.nearEdge(0)), 0.0)), -1);
     }
 
     // The level a tile is drawn at for a view of width x height pixels
@@ -480,45 +393,6 @@ private slots:
         QFETCH(QRectF, extent);
         QFETCH(int, level);
         QCOMPARE(LevelChoice::levelFor(q, pixels.width() / extent.width(), pixels.height() / extent.height()), level);
-    }
-
-    // Painting only the cells a view can show gives the pixels of painting
-    // the whole level, through the painter view's own drawing.
-    void visibleCellsPaintTheSame_data()
-    {
-        QTest::addColumn<int>("q");       // of the three tiles
-        QTest::addColumn<QRect>("window"); // the painter's window, hundredths of a degree
-        QTest::addColumn<QSize>("size");
-        QTest::addColumn<int>("level");   // the rule's choice there
-        QTest::addColumn<int>("cells");   // 0: all, 1: some, -1: none
-        QTest::newRow("q1 start-up") << 1 << QRect(1100, 5130, 900, -300) << QSize(1280, 900) << 5 << 0;
-        QTest::newRow("q1 three degrees") << 1 << QRect(1400, 5050, 300, -150) << QSize(800, 600) << 3 << 1;
-        QTest::newRow("q2 corner of four cells") << 2 << QRect(1493, 5011, 14, -3) << QSize(701, 333) << 2 << 1;
-        QTest::newRow("q2 across the seam") << 2 << QRect(1480, 5030, 60, -70) << QSize(640, 480) << 2 << 1;
-        QTest::newRow("q2 beyond the tiles") << 2 << QRect(1700, 4930, 100, -50) << QSize(320, 240) << 2 << -1;
-    }
-
-    void visibleCellsPaintTheSame()
-    {
-        QFETCH(int, q);
-        QFETCH(QRect, window);
-        QFETCH(QSize, size);
-        QFETCH(int, level);
-        QFETCH(int, cells);
-        const GeoBox area = areaOf(window);
-        QCOMPARE(LevelChoice::levelFor(q, size.width() / (area.east - area.west), size.height() / (area.north - area.south)), level);
-        Triangles whole, part;
-        qint64 all = 0, visible = 0;
-        for (const auto &[lat, lon] : {std::pair{49, 14}, {49, 15}, {50, 14}}) {
-            const TileLevel l(*tiles.grid(Kind::Relief, lat, lon, q), level);
-            const CellRange range = l.visibleCells(area);
-            all += l.wholeTile().cellCount();
-            visible += range.cellCount();
-            whole.add(levelCells(l, l.wholeTile()));
-            part.add(levelCells(l, range));
-        }
-        QVERIFY(whole.painted(size, window) == part.painted(size, window));
-        QCOMPARE(visible == all ? 0 : visible > 0 ? 1 : -1, cells);
     }
 };
 
