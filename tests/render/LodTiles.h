@@ -74,12 +74,11 @@ public:
         if (QFile::exists(chgt))
             return chgt;
         QDir().mkpath(out.path());
-        const QString name = QStringLiteral("N%1E%2.hgt").arg(lat, 2, 10, QLatin1Char('0')).arg(lon, 3, 10, QLatin1Char('0'));
-        if (!TestTiles::writeBytes(out.filePath(name), hgt(kind, lat, lon))
-            || ConvertHgt::convertFile(out.filePath(name), out, q) != ConvertHgt::Outcome::Converted)
-            return {};
-        QFile::remove(out.filePath(name));
-        return chgt;
+        const QString hgtFile = out.filePath(QStringLiteral("N%1E%2.hgt").arg(lat, 2, 10, QLatin1Char('0')).arg(lon, 3, 10, QLatin1Char('0')));
+        const bool done = TestTiles::writeBytes(hgtFile, hgt(kind, lat, lon))
+                          && ConvertHgt::convertFile(hgtFile, out, q) == ConvertHgt::Outcome::Converted;
+        QFile::remove(hgtFile);
+        return done ? chgt : QString();
     }
 
 private:
