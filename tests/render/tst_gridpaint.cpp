@@ -218,6 +218,7 @@ private slots:
         QTest::newRow("q5 narrowest wheel window 1280x1024") << Sweep{5, 5, {1505, 4965, 90, -30}, 14, 1280, 1024};
         QTest::newRow("q1 start-up 1203x877") << Sweep{1, 5, startUp, 14, 1203, 877};
         QTest::newRow("q1 start-up 2400x800") << Sweep{1, 3, startUp, 14, 2400, 800};
+        QTest::newRow("q1 start-up 1280x300: the height decides") << Sweep{1, 6, startUp, 14, 1280, 300};
         QTest::newRow("q1 two tiles 1000x500") << Sweep{1, 2, {1400, 5000, 200, -100}, 14, 1000, 500};
         QTest::newRow("q1 inside a tile, 201 sizes") << Sweep{1, 1, {1450, 4920, 2, -2}, 14, 100, 0, 201};
         QTest::newRow("q3 the seam of E013 and E014, 201 sizes") << Sweep{3, 3, {1399, 4952, 2, -1}, 13, 1000, 24, 201};

@@ -174,6 +174,7 @@ private slots:
             row("flipped low bit of a far x", NoGrid, [](QByteArray &t) { flipBits(t, middleOf(t) + 24, 1); });
             row("flipped bit of a y in the last cell", NoGrid, [](QByteArray &t) { flipBits(t, t.size() - 44, 0x100); });
             row("flipped exponent bit of the first x", NoGrid, [](QByteArray &t) { flipBits(t, 0, 0x00800000); });
+            row("z 1.0", NoGrid, [](QByteArray &t) { setWord(t, middleOf(t) + 3 * 24 + 8, bitsOf(1.0f)); });
             // The same picture, but not what is written.
             row("z -0.0", NoGrid, [](QByteArray &t) { setWord(t, middleOf(t) + 5 * 24 + 8, 0x80000000u); });
             row("colour not in the table", NoGrid, [](QByteArray &t) {
@@ -189,6 +190,7 @@ private slots:
                 for (int i = 0; i < 3; ++i)
                     setWord(t, m + 3 * 24 + 12 + 4 * i, bitsOf(rgb[i]));
             });
+            row("NaN colour", NoGrid, [](QByteArray &t) { setWord(t, middleOf(t) + 2 * 24 + 16, 0x7fc00000u); });
             row("one cell short", AsItIs, [](QByteArray &t) { t.chop(144); });
             row("NaN triangle appended", Intact, [](QByteArray &t) { t.append(TestTiles::nanTriangle()); });
             row("NaN triangle in the middle", Intact, [](QByteArray &t) { t.insert(middleOf(t) + 72, TestTiles::nanTriangle()); });
