@@ -84,15 +84,6 @@ int differencesOnlyOnLines(const QImage &got, const QImage &reference)
     return lines;
 }
 
-QImage chgt2png(const QString &png, const QStringList &arguments)
-{
-    QProcess process;
-    process.start(QCoreApplication::applicationDirPath() + "/chgt2png", QStringList{"-o", png} + arguments);
-    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-        return {};
-    return QImage(png).convertToFormat(QImage::Format_RGB32);
-}
-
 } // namespace
 
 Q_DECLARE_METATYPE(Scene)
@@ -305,7 +296,10 @@ private slots:
             QCOMPARE(today.pixel(x, lineRow), White);
         QVERIFY(today.pixel(x0, lineRow - 1) != White && today.pixel(x0, lineRow + 1) != White);
 
-        const QImage picture = chgt2png(tiles.path("q1.png"), {"--size", "1203x877", "--no-border", file});
+        QProcess process;
+        process.start(QCoreApplication::applicationDirPath() + "/chgt2png", {"--size", "1203x877", "--no-border", "-o", tiles.path("q1.png"), file});
+        QVERIFY(process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0);
+        const QImage picture = QImage(tiles.path("q1.png")).convertToFormat(QImage::Format_RGB32);
         QCOMPARE(picture.size(), size);
         for (int y = lineRow - 2; y <= lineRow + 2; ++y) {
             for (int x = x0; x < x1; ++x)
