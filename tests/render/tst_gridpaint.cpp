@@ -11,6 +11,7 @@
 #include <QRandomGenerator>
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -244,11 +245,12 @@ private slots:
             const int lines = differencesOnlyOnLines(got, stored.painted(size, window, true));
             QVERIFY2(lines >= 0, qPrintable(QStringLiteral("width %1").arg(width)));
             sizesWithLines += lines > 0;
+            qsizetype whites = 0;
             for (int y = 0; y < got.height() && sizes > 1; ++y) {
                 const QRgb *row = reinterpret_cast<const QRgb *>(got.constScanLine(y));
-                QVERIFY2(std::find(row, row + got.width(), White) == row + got.width(),
-                         qPrintable(QStringLiteral("width %1: white in row %2").arg(width).arg(y)));
+                whites += std::count(row, row + got.width(), White);
             }
+            QVERIFY2(whites == 0, qPrintable(QStringLiteral("width %1: %2 white pixels").arg(width).arg(whites)));
         }
         QVERIFY(sizes == 1 || sizesWithLines > 0); // else the sizes tried show nothing
     }
