@@ -55,20 +55,20 @@ private slots:
         QVector<ColoredPolygon> polygons;
         TilePolygons::appendTriangles(f.constData(), f.size(), polygons);
         const QSize size(300, 200);
-        QImage plain(size, QImage::Format_RGB32), bands(size, QImage::Format_RGB32);
+        const QRect window(1100, 5130, 900, -300);
+        QImage plain(size, QImage::Format_RGB32);
         plain.fill(Qt::white);
-        bands.fill(Qt::white);
+        QImage bands = plain;
         {
             QPainter painter(&plain);
-            MapPainter::paintPlain(painter, size, QRect(1100, 5130, 900, -300), polygons, {}, false);
+            MapPainter::paintPlain(painter, size, window, polygons, {}, false);
         }
-        {
-            QPainter painter(&bands);
-            MapPainter renderer;
-            renderer.setMode(MapPainter::Mode::Bands);
-            renderer.setBandCount(4);
-            renderer.paint(painter, size, QRect(1100, 5130, 900, -300), polygons, {}, false);
-        }
+        QPainter painter(&bands);
+        MapPainter renderer;
+        renderer.setMode(MapPainter::Mode::Bands);
+        renderer.setBandCount(4);
+        renderer.paint(painter, size, window, polygons, {}, false);
+        painter.end();
         QCOMPARE(bands, plain);
     }
 
