@@ -1,5 +1,5 @@
 #include "TestRegistry.h"
-#include "AppTiles.h"
+#include "AppWindow.h"
 #include "ModalDriver.h"
 #include "OpenGate.h"
 
