@@ -561,33 +561,6 @@ private slots:
         }
     }
 
-    // The folder chosen with "Procházet..." is where the tiles go.
-    void browsedOutputFolder()
-    {
-        QTemporaryDir dir;
-        const QString hgt = dir.filePath("src/N49E014.hgt"), chosen = dir.filePath("chosen");
-        QVERIFY(QDir().mkpath(dir.filePath("src")) && QDir().mkpath(chosen));
-        QVERIFY(HgtTileGenerator(300).save(hgt));
-        WindowRZ w;
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QString shown;
-        {
-            ModalDriver driver({ModalDriver::chooseFiles({hgt}),
-                                [&](QWidget *d) {
-                                    d->findChild<QSlider *>("horizontalSliderQuantity")->setValue(5);
-                                    // Opens the chooser, answered below, and returns when it closes.
-                                    QTest::mouseClick(d->findChild<QPushButton *>("pushButtonBrowse"), Qt::LeftButton);
-                                    shown = d->findChild<QLineEdit *>("lineEditDirPath")->text();
-                                    QTest::mouseClick(d->findChild<QPushButton *>("pushButtonImport"), Qt::LeftButton);
-                                },
-                                ModalDriver::chooseDirectory(chosen)});
-            actionOf(w, "actionImportFiles")->trigger();
-            QCOMPARE(driver.seen, QStringList({"QFileDialog", "ImportDlg", "QFileDialog"}));
-        }
-        QCOMPARE(QDir(shown).canonicalPath(), QDir(chosen).canonicalPath());
-        QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(chosen + "/N49E014.chgt").size(), 8294400, Waits::Conversion);
-    }
-
     void importDuringRun_data()
     {
         QTest::addColumn<QString>("how");
@@ -684,7 +657,8 @@ private slots:
             QCOMPARE(fi.size(), qint64(207360000));
     }
 
-    // The whole program as a user drives it.
+    // The whole program as a user drives it: import, open, repaint, the
+    // border, close. (Wheel and drag: tst_views.)
     void wholeProgram()
     {
         QTemporaryDir dir;
@@ -782,24 +756,6 @@ private slots:
         actionOf(w, "actionBorder")->trigger();
         QVERIFY(borderCoverage(glView->grabFramebuffer(), DrawGLWdg::viewExtent()) < 0.05);
         QVERIFY(borderCoverage(qtView->grab().toImage(), qtDegrees) < 0.05);
-
-        // A wheel step in, then a left drag a quarter of the view left and down.
-        const QPointF centre(glView->width() / 2, glView->height() / 2);
-        QWheelEvent in(centre, glView->mapToGlobal(centre), QPoint(), QPoint(0, 120), Qt::NoButton,
-                       Qt::NoModifier, Qt::NoScrollPhase, false);
-        QApplication::sendEvent(glView, &in);
-        const ViewExtent z = DrawGLWdg::viewExtent();
-        QCOMPARE(z.left, float(11.0 + 0.45));
-        QCOMPARE(z.right, float(20.0 - 0.45));
-        QCOMPARE(z.bottom, float(48.3 + 0.15));
-        QCOMPARE(z.top, float(51.3 - 0.15));
-        const QPoint from(glView->width() / 2, glView->height() / 2);
-        const QPoint to = from + QPoint(-glView->width() / 4, glView->height() / 4);
-        QTest::mousePress(glView, Qt::LeftButton, {}, from);
-        QTest::mouseRelease(glView, Qt::LeftButton, {}, to);
-        const ViewExtent p = DrawGLWdg::viewExtent();
-        QVERIFY(qAbs((p.left - z.left) - (from.x() - to.x()) * (z.right - z.left) / glView->width()) < 1e-4);
-        QVERIFY(qAbs((p.top - z.top) - (to.y() - from.y()) * (z.top - z.bottom) / glView->height()) < 1e-4);
 
         actionOf(w, "actionClose")->trigger();
         QVERIFY(!w.isVisible());
