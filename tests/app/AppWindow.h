@@ -7,13 +7,6 @@
 #include "ModalDriver.h"
 #include "WindowRZ.h"
 
-#include <QAction>
-#include <QDir>
-#include <QDropEvent>
-#include <QMimeData>
-#include <QStackedWidget>
-#include <QUrl>
-
 // A q = 5 tile of one height everywhere, converted into dir.
 inline QString constantTile(const QString &dir, const QString &name, qint16 height)
 {

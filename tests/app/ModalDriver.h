@@ -1,16 +1,7 @@
 #pragma once
 
-#include <QApplication>
-#include <QDialog>
-#include <QElapsedTimer>
-#include <QFileDialog>
-#include <QLineEdit>
-#include <QPointer>
-#include <QPushButton>
-#include <QSlider>
-#include <QTest>
-#include <QTimer>
-#include <QWindow>
+#include <QtTest>
+#include <QtWidgets>
 
 #include "Waits.h"
 

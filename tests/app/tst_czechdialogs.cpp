@@ -7,20 +7,6 @@
 #include "QtCzechGaps.h"
 #include "WindowRZ.h"
 
-#include <QAbstractButton>
-#include <QDialogButtonBox>
-#include <QFileDialog>
-#include <QHeaderView>
-#include <QLabel>
-#include <QLibraryInfo>
-#include <QMenu>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QSet>
-#include <QTemporaryDir>
-#include <QToolButton>
-#include <QTreeView>
-
 #include <memory>
 
 namespace {

@@ -9,20 +9,6 @@
 #include "MapPicture.h"
 #include "ProgressDlg.h"
 
-#include <QAccessible>
-#include <QComboBox>
-#include <QDialogButtonBox>
-#include <QDockWidget>
-#include <QImageReader>
-#include <QLabel>
-#include <QListWidget>
-#include <QMessageBox>
-#include <QScopeGuard>
-#include <QSlider>
-#include <QStatusBar>
-#include <QTemporaryDir>
-#include <QTreeWidget>
-
 #include <csignal>
 #include <sys/resource.h>
 

@@ -4,11 +4,7 @@
 #include "FileDropFilter.h"
 #include "FileRouting.h"
 
-#include <QDir>
-#include <QMimeData>
-#include <QProcess>
-#include <QTest>
-#include <QUrl>
+#include <QtTest>
 
 // Which file goes where, and rzmap's own command line, by the parsing
 // function and by the real program.

@@ -1,9 +1,6 @@
 #include "TestRegistry.h"
 #include "AppWindow.h"
 
-#include <QStatusBar>
-#include <QTemporaryDir>
-
 // The state a program starts in, in a process of its own (its own ctest
 // entry) so no other test has moved the shared view windows before.
 class FreshStartTest : public QObject

@@ -2,12 +2,6 @@
 #include "ModalDriver.h"
 #include "TestRegistry.h"
 
-#include <QDir>
-#include <QListWidget>
-#include <QPushButton>
-#include <QSlider>
-#include <QWindow>
-
 static const QStringList files{"/data/N50E016.hgt", "/data/N48E012.hgt", "/other/N49E014.hgt"};
 static const QString defaultDir = QDir::homePath() + "/RZOutput";
 

@@ -1,10 +1,6 @@
 #include "TestRegistry.h"
 #include "AppWindow.h"
 
-#include <QLabel>
-#include <QProcess>
-#include <QTemporaryDir>
-
 // Runs on a platform without OpenGL (its own ctest entry sets "offscreen"
 // without GLX):
 // the program starts, the painter view works, the OpenGL page says why it

@@ -3,14 +3,6 @@
 #include "OpenGate.h"
 #include "Waits.h"
 
-#include <QMenuBar>
-#include <QProgressBar>
-#include <QRegularExpression>
-#include <QScreen>
-#include <QTemporaryDir>
-#include <QToolBar>
-#include <QWheelEvent>
-
 #include <memory>
 
 namespace {

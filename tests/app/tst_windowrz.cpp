@@ -11,25 +11,6 @@
 #include "TileGrid.h"
 #include "Waits.h"
 
-#include <QAbstractButton>
-#include <QAccessible>
-#include <QDeadlineTimer>
-#include <QDockWidget>
-#include <QLabel>
-#include <QLayout>
-#include <QListWidget>
-#include <QMenu>
-#include <QMenuBar>
-#include <QProgressBar>
-#include <QScreen>
-#include <QSignalSpy>
-#include <QStatusBar>
-#include <QTabBar>
-#include <QTemporaryDir>
-#include <QToolBar>
-#include <QTreeWidget>
-#include <QWheelEvent>
-
 namespace {
 
 // Pixel of a point in degrees in a picture of an extent in degrees.
