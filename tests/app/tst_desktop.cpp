@@ -10,6 +10,7 @@
 #include "ProgressDlg.h"
 
 #include <csignal>
+#include <memory>
 #include <sys/resource.h>
 
 namespace {
@@ -382,18 +383,20 @@ private slots:
 
     void stopConversion_data()
     {
-        QTest::addColumn<bool>("waiting"); // an import accepted during the run waits for it
-        QTest::newRow("the run alone") << false;
-        QTest::newRow("with an import waiting") << true;
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Přerušit import") << "stop";
+        QTest::newRow("Přerušit import, an import waiting") << "waiting";
+        QTest::newRow("window closed") << "close";
     }
 
-    // "Přerušit import" during a conversion: the tiles written are whole,
-    // the rest, and the files of imports waiting for the run, are listed as
-    // stopped; the progress dialog says so with its clock stopped and the
+    // "Přerušit import", or closing the window, during a conversion stops
+    // it after the tile in hand: the tiles written are whole. Stopped, the
+    // rest and the files of imports waiting for the run are listed as
+    // stopped, the progress dialog says so with its clock stopped and the
     // log gets no line. A later import runs to its end as usual.
     void stopConversion()
     {
-        QFETCH(bool, waiting);
+        QFETCH(QString, how);
         QTemporaryDir dir;
         QStringList tiles;
         for (int lon = 10; lon < 15; ++lon)
@@ -401,37 +404,44 @@ private slots:
         const QString later = dir.filePath("later/N50E016.hgt"), out = dir.filePath("out");
         QVERIFY(QDir().mkpath(dir.filePath("later")) && HgtTileGenerator(700).save(later));
         const int logBefore = logLines().size();
-        WindowRZ w;
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QAction *import = actionOf(w, "actionImportFiles"), *stop = actionOf(w, "actionStopImport");
-        auto *progress = w.findChild<ProgressDlg *>(QString(), Qt::FindDirectChildrenOnly);
-        auto *report = w.findChild<QDockWidget *>("dockImportReport");
+        auto w = std::make_unique<WindowRZ>();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QAction *import = actionOf(*w, "actionImportFiles"), *stop = actionOf(*w, "actionStopImport");
+        auto *progress = w->findChild<ProgressDlg *>(QString(), Qt::FindDirectChildrenOnly);
+        auto *report = w->findChild<QDockWidget *>("dockImportReport");
         auto *completed = progress->findChild<QLabel *>("labelCompleted");
-        // The run is held as it takes its third file, until stopped.
-        RunGate gate(*w.findChild<ConvertHgt *>("convertHgt"), 2, int(tiles.size()));
+        // The run is held as it takes its third file, until asked to stop.
+        RunGate gate(*w->findChild<ConvertHgt *>("convertHgt"), 2, int(tiles.size()), RunGate::UntilStopRequested);
         QVERIFY(!stop->isEnabled());
-        importByMenu(w, tiles, out, 5);
+        importByMenu(*w, tiles, out, 5);
         QVERIFY(stop->isEnabled() && !import->isEnabled());
         QVERIFY(progress->isTiming());
         QTRY_VERIFY_WITH_TIMEOUT(gate.isHolding() && QDir(out).entryList({"*.chgt"}, QDir::Files).size() == 2,
                                  Waits::Conversion);
         QStringList stopped = tiles.mid(3);
-        if (waiting) {
+        if (how == "waiting") {
             ModalDriver driver({ModalDriver::chooseFiles({later}), ModalDriver::answerImport(out, 5, "pushButtonImport")});
-            QVERIFY(QMetaObject::invokeMethod(&w, "importHgtFiles"));
+            QVERIFY(QMetaObject::invokeMethod(w.get(), "importHgtFiles"));
             QCOMPARE(driver.seen, QStringList({"QFileDialog", "ImportDlg"}));
             stopped << later;
         }
-        stop->trigger();
-        gate.open();
-        QTRY_VERIFY_WITH_TIMEOUT(import->isEnabled(), Waits::Conversion);
-        QVERIFY(!stop->isEnabled());
+        if (how == "close") {
+            w->close();
+            w.reset();
+            QCOMPARE(gate.filesTaken(), 3);
+        } else {
+            stop->trigger();
+            QTRY_VERIFY_WITH_TIMEOUT(import->isEnabled(), Waits::Conversion);
+            QVERIFY(!stop->isEnabled());
+        }
 
         // The tile in hand was finished; nothing after it was begun.
         const QFileInfoList left = QDir(out).entryInfoList(QDir::Files | QDir::Hidden);
         QCOMPARE(left.size(), 3);
         for (const QFileInfo &fi : left)
             QVERIFY2(fi.suffix() == "chgt" && fi.size() == 8294400, qPrintable(fi.fileName()));
+        if (how == "close")
+            return;
         QCOMPARE(completed->text(), QString("Přerušeno"));
         QVERIFY(!progress->isTiming());
         QCOMPARE(logLines().size(), logBefore);
@@ -451,7 +461,7 @@ private slots:
         QCOMPARE(completed->text(), QString("Přerušeno"));
 
         // The next import is not stopped by the last one's request.
-        importByMenu(w, {tiles.last()}, out, 5);
+        importByMenu(*w, {tiles.last()}, out, 5);
         QTRY_VERIFY_WITH_TIMEOUT(import->isEnabled(), Waits::Conversion);
         QCOMPARE(completed->text(), QString("Dokonceno!"));
         QCOMPARE(logLines().size(), logBefore + 1);

@@ -621,34 +621,6 @@ private slots:
         QCOMPARE(completedText(w), QString("Dokonceno!"));
     }
 
-    // Closing the window during a conversion stops it after the tiles in
-    // hand; every tile left behind is whole.
-    void closeDuringConversion()
-    {
-        QTemporaryDir src;
-        QStringList tiles;
-        HgtTileGenerator gen;
-        gen.fillRandom(7);
-        for (int lon = 10; lon < 16; ++lon)
-            QVERIFY(gen.save(tiles.emplace_back(src.filePath(QString("N49E0%1.hgt").arg(lon)))));
-        const QString out = src.filePath("out");
-        auto w = std::make_unique<WindowRZ>();
-        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-        // The run waits at its second file until the window asks it to stop,
-        // so the close certainly comes while tiles are still to come.
-        RunGate gate(*w->findChild<ConvertHgt *>("convertHgt"), 1, int(tiles.size()), RunGate::UntilStopRequested);
-        importByMenu(*w, tiles, out, 1);
-        QTRY_VERIFY2_WITH_TIMEOUT(gate.isHolding(), "the run reached its second file", Waits::Conversion);
-        w->close();
-        w.reset();
-        // Exactly the two files taken before it was asked to stop, whole.
-        QCOMPARE(gate.filesTaken(), 2);
-        const QFileInfoList left = QDir(out).entryInfoList(QDir::Files | QDir::Hidden);
-        QCOMPARE(left.size(), 2);
-        for (const QFileInfo &fi : left)
-            QCOMPARE(fi.size(), qint64(207360000));
-    }
-
     // Tiles opened while the painter page is shown load into the hidden
     // OpenGL view too; both pages show the band colours and the border;
     // "Překreslit" times the visible view only; "Hranice ČR" reaches the
