@@ -85,11 +85,6 @@ QString completedText(const WindowRZ &w)
     return w.findChild<ProgressDlg *>(QString(), Qt::FindDirectChildrenOnly)->findChild<QLabel *>("labelCompleted")->text();
 }
 
-QTreeWidget *reportOf(const WindowRZ &w)
-{
-    return w.findChild<QTreeWidget *>("treeImportReport");
-}
-
 } // namespace
 
 class WindowRZTest : public QObject
@@ -535,7 +530,7 @@ private slots:
         QCOMPARE(logLines().size(), logBefore + 1);
         QVERIFY(logLines().last().contains("\tKonverze HGT souboru\t"));
         QCOMPARE(report->isVisible(), !rows.isEmpty());
-        QTreeWidget *tree = reportOf(w);
+        auto *tree = report->findChild<QTreeWidget *>("treeImportReport");
         QCOMPARE(tree->topLevelItemCount(), rows.size());
         for (int i = 0; i < rows.size(); ++i) {
             const QStringList want = rows[i].replace("@", dir.path()).split('|');
