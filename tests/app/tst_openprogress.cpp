@@ -116,6 +116,7 @@ private slots:
 
         // Files 1 to 3 are held as they are read, each until the bar says
         // the files before it are in.
+        const auto barText = [](int k) { return QStringLiteral("Otevírání: %1 z 4 souborů").arg(k); };
         auto gate = std::make_unique<OpenGate>(QStringList{files[1], files[2], files[3]});
         QStringList shown;
         QImage first, held;
@@ -133,7 +134,7 @@ private slots:
             if (shown.isEmpty() || shown.constLast() != bar->text())
                 shown << bar->text();
             for (int k = 1; k < 4; ++k) {
-                if (!gate->isHolding(files[k]) || bar->text() != QStringLiteral("Otevírání: %1 z 4 souborů").arg(k))
+                if (!gate->isHolding(files[k]) || bar->text() != barText(k))
                     continue;
                 if (!inputTried) {
                     inputTried = true;
@@ -153,18 +154,12 @@ private slots:
         gate.reset();
 
         // The bar came, counted the files in one by one, and went.
-        QVERIFY2(shown.size() >= 3, qPrintable(shown.join(", ")));
-        int last = -1;
-        QList<int> counts;
-        for (const QString &text : std::as_const(shown)) {
-            const QRegularExpressionMatch m =
-                QRegularExpression(QStringLiteral("^Otevírání: (\\d) z 4 souborů$")).match(text);
-            QVERIFY2(m.hasMatch(), qPrintable(text));
-            QVERIFY2(m.captured(1).toInt() > last, qPrintable(shown.join(", ")));
-            last = m.captured(1).toInt();
-            counts << last;
-        }
-        QVERIFY2(counts.contains(1) && counts.contains(2) && counts.contains(3), qPrintable(shown.join(", ")));
+        QStringList counted = shown;
+        if (counted.value(0) == barText(0))
+            counted.removeFirst();
+        if (counted.value(counted.size() - 1) == barText(4))
+            counted.removeLast();
+        QCOMPARE(counted, (QStringList{barText(1), barText(2), barText(3)}));
         QVERIFY(!bar->isVisible());
         QVERIFY(!QApplication::overrideCursor());
         QVERIFY(waitCursor);

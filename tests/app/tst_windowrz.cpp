@@ -460,7 +460,7 @@ private slots:
     void importFailuresShown_data()
     {
         QTest::addColumn<QString>("output"); // "@" is the scratch directory
-        QTest::addColumn<int>("files");      // of N49E014.hgt, a short N50E014.hgt, tile.hgt, dmr.tif, scan.tif
+        QTest::addColumn<int>("files"); // how many of N49E014.hgt, a short N50E014.hgt, tile.hgt; -3: rasters
         QTest::addColumn<QStringList>("rows"); // file name | start of the reason
         QTest::addColumn<QString>("note");
         const QString shortTile = "N50E014.hgt|nemá velikost dlaždice HGT (2\u00a0884\u00a0802 nebo 25\u00a0934\u00a0402 "
@@ -495,7 +495,7 @@ private slots:
         QFile shortTile(sources[1]), file(dir.filePath("file")), older(dir.filePath("out/N50E014.chgt"));
         QVERIFY(shortTile.open(QIODevice::WriteOnly) && shortTile.write("short") == 5);
         QVERIFY(file.open(QIODevice::WriteOnly) && QDir().mkpath(dir.filePath("out")) && older.open(QIODevice::WriteOnly));
-        if (files < 0) { // the HGT tile and two rasters
+        if (files < 0) { // the HGT tile, a raster and one without a place
             sources = QStringList{sources[0], dir.filePath("dmr.tif"), dir.filePath("scan.tif")};
             // 3-second posts inside N49E015, 350 m.
             TestRasters::Raster raster = TestRasters::Raster::degrees(15.25, 49.75, 60, 40, 1200);
