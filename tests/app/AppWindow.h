@@ -95,3 +95,28 @@ inline void importByMenu(WindowRZ &w, const QStringList &files, const QString &o
     ModalDriver driver({ModalDriver::chooseFiles(files), ModalDriver::answerImport(out, q, "pushButtonImport")});
     actionOf(w, "actionImportFiles")->trigger();
 }
+
+// Tiles N49E010.hgt on, n of them, of one height in dir, and last the tile
+// later/N50E016.hgt: a run's files and one for a later import.
+inline QStringList runFiles(const QString &dir, int n, qint16 height)
+{
+    QStringList files;
+    for (int lon = 10; lon < 10 + n; ++lon)
+        files << QStringLiteral("%1/N49E0%2.hgt").arg(dir).arg(lon);
+    files << dir + "/later/N50E016.hgt";
+    if (!QDir(dir).mkpath("later"))
+        return {};
+    for (const QString &file : std::as_const(files))
+        if (!HgtTileGenerator(height).save(file))
+            return {};
+    return files;
+}
+
+// The import a user accepted just before a run made "Import..." wait for
+// it: the command as the menu would give it, answered by the handler.
+inline QStringList importDespiteRun(WindowRZ &w, const QStringList &files, const ModalDriver::Handler &answer)
+{
+    ModalDriver driver({ModalDriver::chooseFiles(files), answer});
+    QMetaObject::invokeMethod(&w, "importHgtFiles");
+    return driver.seen;
+}

@@ -398,11 +398,9 @@ private slots:
     {
         QFETCH(QString, how);
         QTemporaryDir dir;
-        QStringList tiles;
-        for (int lon = 10; lon < 15; ++lon)
-            QVERIFY(HgtTileGenerator(300).save(tiles.emplace_back(dir.filePath(QString("N49E0%1.hgt").arg(lon)))));
-        const QString later = dir.filePath("later/N50E016.hgt"), out = dir.filePath("out");
-        QVERIFY(QDir().mkpath(dir.filePath("later")) && HgtTileGenerator(700).save(later));
+        QStringList tiles = runFiles(dir.path(), 5, 300);
+        QVERIFY(!tiles.isEmpty());
+        const QString later = tiles.takeLast(), out = dir.filePath("out");
         const int logBefore = logLines().size();
         auto w = std::make_unique<WindowRZ>();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
@@ -420,9 +418,8 @@ private slots:
                                  Waits::Conversion);
         QStringList stopped = tiles.mid(3);
         if (how == "waiting") {
-            ModalDriver driver({ModalDriver::chooseFiles({later}), ModalDriver::answerImport(out, 5, "pushButtonImport")});
-            QVERIFY(QMetaObject::invokeMethod(w.get(), "importHgtFiles"));
-            QCOMPARE(driver.seen, QStringList({"QFileDialog", "ImportDlg"}));
+            QCOMPARE(importDespiteRun(*w, {later}, ModalDriver::answerImport(out, 5, "pushButtonImport")),
+                     QStringList({"QFileDialog", "ImportDlg"}));
             stopped << later;
         }
         if (how == "close") {
