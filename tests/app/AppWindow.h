@@ -104,12 +104,10 @@ inline QStringList runFiles(const QString &dir, int n, qint16 height)
     for (int lon = 10; lon < 10 + n; ++lon)
         files << QStringLiteral("%1/N49E0%2.hgt").arg(dir).arg(lon);
     files << dir + "/later/N50E016.hgt";
-    if (!QDir(dir).mkpath("later"))
-        return {};
+    bool saved = QDir(dir).mkpath("later");
     for (const QString &file : std::as_const(files))
-        if (!HgtTileGenerator(height).save(file))
-            return {};
-    return files;
+        saved = saved && HgtTileGenerator(height).save(file);
+    return saved ? files : QStringList();
 }
 
 // The import a user accepted just before a run made "Import..." wait for
