@@ -1,16 +1,7 @@
 #pragma once
 
-#include <QApplication>
-#include <QDialog>
-#include <QElapsedTimer>
-#include <QFileDialog>
-#include <QLineEdit>
-#include <QPointer>
-#include <QPushButton>
-#include <QSlider>
-#include <QTest>
-#include <QTimer>
-#include <QWindow>
+#include <QtTest>
+#include <QtWidgets>
 
 #include "Waits.h"
 
@@ -44,9 +35,10 @@ public:
 
     QStringList seen;
 
-    // Names the files in a (non-native) file dialog and accepts. The names go
-    // in as one edit, not typed key by key: typing opens the completer's
-    // popup, which outlives the dialog and then swallows the next clicks.
+    // Names the files in a (non-native) file dialog, or the one directory
+    // in a directory chooser, and accepts. The names go in as one edit, not
+    // typed key by key: typing opens the completer's popup, which outlives
+    // the dialog and then swallows the next clicks.
     static Handler chooseFiles(const QStringList &paths)
     {
         return [paths](QWidget *w) {
@@ -58,22 +50,9 @@ public:
             QStringList quoted;
             for (const QString &p : paths)
                 quoted << '"' + QFileInfo(p).fileName() + '"';
-            edit->setText(quoted.join(' '));
+            const bool directory = dialog->fileMode() == QFileDialog::Directory;
+            edit->setText(directory ? QFileInfo(paths.first()).absoluteFilePath() : quoted.join(' '));
             static_cast<QDialog *>(w)->accept(); // protected in QFileDialog
-        };
-    }
-
-    // Picks an existing directory in a directory chooser and accepts.
-    static Handler chooseDirectory(const QString &path)
-    {
-        return [path](QWidget *w) {
-            auto *dialog = qobject_cast<QFileDialog *>(w);
-            auto *edit = w->findChild<QLineEdit *>("fileNameEdit");
-            if (!dialog || !edit)
-                return qobject_cast<QDialog *>(w)->reject();
-            dialog->setDirectory(QFileInfo(path).absolutePath());
-            edit->setText(QFileInfo(path).absoluteFilePath());
-            static_cast<QDialog *>(w)->accept();
         };
     }
 

@@ -7,20 +7,6 @@
 #include "QtCzechGaps.h"
 #include "WindowRZ.h"
 
-#include <QAbstractButton>
-#include <QDialogButtonBox>
-#include <QFileDialog>
-#include <QHeaderView>
-#include <QLabel>
-#include <QLibraryInfo>
-#include <QMenu>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QSet>
-#include <QTemporaryDir>
-#include <QToolButton>
-#include <QTreeView>
-
 #include <memory>
 
 namespace {
@@ -44,30 +30,24 @@ public:
     mutable QList<Asked> asked;
 };
 
-// Texts of a file dialog as the user sees them: labels, buttons, column
-// heads, tool tips, and the type shown for a folder.
-struct FileDialogTexts
+// Texts of a file dialog as the user sees them, in the folder dir, which
+// holds the folder "mapy": labels, buttons, column heads, tool tips, and
+// the type shown for that folder.
+QStringList fileDialogTexts(QWidget *d, const QString &dir)
 {
-    QStringList labels, buttons, heads, tips;
-    QString folderType;
-};
-
-// In the folder dir, which holds the folder "mapy".
-FileDialogTexts readFileDialog(QWidget *d, const QString &dir)
-{
-    FileDialogTexts t;
+    QStringList t;
     qobject_cast<QFileDialog *>(d)->setDirectory(dir);
     for (const char *name : {"lookInLabel", "fileNameLabel", "fileTypeLabel"})
-        t.labels << d->findChild<QLabel *>(name)->text();
+        t << d->findChild<QLabel *>(name)->text();
     for (QAbstractButton *b : d->findChild<QDialogButtonBox *>("buttonBox")->buttons())
-        t.buttons << b->text();
+        t << b->text();
     for (const char *name : {"backButton", "forwardButton", "toParentButton", "newFolderButton", "listModeButton",
                              "detailModeButton"})
-        t.tips << d->findChild<QToolButton *>(name)->toolTip();
+        t << d->findChild<QToolButton *>(name)->toolTip();
     auto *tree = d->findChild<QTreeView *>("treeView");
     QAbstractItemModel *model = tree->model();
     for (int column = 0; column < 4; ++column)
-        t.heads << model->headerData(column, Qt::Horizontal).toString();
+        t << model->headerData(column, Qt::Horizontal).toString();
     // The folder's rows come from a thread of the file system model.
     const auto folderType = [&] {
         for (int row = 0; row < model->rowCount(tree->rootIndex()); ++row) {
@@ -76,9 +56,16 @@ FileDialogTexts readFileDialog(QWidget *d, const QString &dir)
         }
         return QString();
     };
-    if (QTest::qWaitFor([&] { return !folderType().isEmpty(); }, Waits::Event))
-        t.folderType = folderType();
-    return t;
+    const bool listed = QTest::qWaitFor([&] { return !folderType().isEmpty(); }, Waits::Event);
+    return t << (listed ? folderType() : QString());
+}
+
+// As the open and the save dialog show them, with their accept button.
+QStringList czechFileDialog(const QString &accept)
+{
+    return {"Hledat v:", "Název &souboru:", "Soubory typu:", accept, "Zrušit", "Zpět", "Dopředu", "Nadřazený adresář",
+            "Vytvořit novou složku", "Pohled se seznamem", "Podrobný pohled", "Název", "Velikost", "Typ",
+            "Datum změny", "Složka"};
 }
 
 } // namespace
@@ -133,21 +120,16 @@ private slots:
         QVERIFY(QDir(folders.path()).mkdir("mapy"));
         WindowRZ w;
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        FileDialogTexts open;
+        QStringList open;
         {
             ModalDriver driver({[&](QWidget *d) {
-                open = readFileDialog(d, folders.path());
+                open = fileDialogTexts(d, folders.path());
                 qobject_cast<QDialog *>(d)->reject();
             }});
             w.findChild<QAction *>("actionImportFiles")->trigger();
             QCOMPARE(driver.seen, QStringList{"QFileDialog"});
         }
-        QCOMPARE(open.labels, QStringList({"Hledat v:", "Název &souboru:", "Soubory typu:"}));
-        QCOMPARE(open.buttons, QStringList({"&Otevřít", "Zrušit"}));
-        QCOMPARE(open.heads, QStringList({"Název", "Velikost", "Typ", "Datum změny"}));
-        QCOMPARE(open.tips, QStringList({"Zpět", "Dopředu", "Nadřazený adresář", "Vytvořit novou složku",
-                                         "Pohled se seznamem", "Podrobný pohled"}));
-        QCOMPARE(open.folderType, QString("Složka"));
+        QCOMPARE(open, czechFileDialog("&Otevřít"));
 
         ImportDlg dlg(QStringList{"/nowhere/N49E014.hgt"});
         dlg.show();
@@ -186,12 +168,12 @@ private slots:
         old.close();
         WindowRZ w;
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        FileDialogTexts save;
+        QStringList save;
         QString question;
         QStringList answers;
         {
             ModalDriver driver({[&](QWidget *d) {
-                                    save = readFileDialog(d, dir.path());
+                                    save = fileDialogTexts(d, dir.path());
                                     d->findChild<QLineEdit *>("fileNameEdit")->setText("mapa.png");
                                     static_cast<QDialog *>(d)->accept();
                                 },
@@ -208,11 +190,7 @@ private slots:
             w.findChild<QAction *>("actionSaveImage")->trigger();
             QCOMPARE(driver.seen, QStringList({"QFileDialog", "QMessageBox", "QFileDialog"}));
         }
-        QCOMPARE(save.labels, QStringList({"Hledat v:", "Název &souboru:", "Soubory typu:"}));
-        QCOMPARE(save.buttons, QStringList({"&Uložit", "Zrušit"}));
-        QCOMPARE(save.heads, QStringList({"Název", "Velikost", "Typ", "Datum změny"}));
-        QCOMPARE(save.tips.value(3), QString("Vytvořit novou složku"));
-        QCOMPARE(save.folderType, QString("Složka"));
+        QCOMPARE(save, czechFileDialog("&Uložit"));
         QCOMPARE(question, QString("Soubor mapa.png již existuje.\nChcete jej nahradit?"));
         answers.sort();
         QCOMPARE(answers, QStringList({"&Ano", "&Ne"}));

@@ -4,29 +4,10 @@
 #include "FileDropFilter.h"
 #include "FileRouting.h"
 
-#include <QDir>
-#include <QMimeData>
-#include <QProcess>
-#include <QProcessEnvironment>
-#include <QTest>
-#include <QUrl>
+#include <QtTest>
 
 // Which file goes where, and rzmap's own command line, by the parsing
 // function and by the real program.
-namespace {
-
-// The environment of a system whose language is English.
-QProcessEnvironment englishSystem()
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"LC_ALL", "LC_MESSAGES", "LANGUAGE"})
-        env.remove(name);
-    env.insert("LANG", "C");
-    return env;
-}
-
-} // namespace
-
 class FileRoutingTest : public QObject
 {
     Q_OBJECT
@@ -132,16 +113,26 @@ private slots:
     }
 
     // The real program answers help and version without any display, and
-    // a mistake with exit code 2 on standard error.
+    // a mistake with exit code 2 on standard error; every line of the help
+    // is Czech on a system set to English, Qt's help options too.
     void realProgram_data()
     {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QString>("out");
+        QTest::addColumn<QString>("out"); // its start, lines simplified
         QTest::addColumn<QString>("err");
-        QTest::newRow("--help") << QStringList{"--help"} << 0 << "Použití: " RZMAP_PATH " [volby] [SOUBOR...]\n" << "";
-        QTest::newRow("-h with a file") << QStringList{"N49E014.chgt", "-h"} << 0 << "[SOUBOR...]" << "";
-        QTest::newRow("--help-all") << QStringList{"--help-all"} << 0 << "Použití: " RZMAP_PATH " [volby] [SOUBOR...]\n" << "";
+        const QString usage = "Použití: " RZMAP_PATH " [volby] [SOUBOR...]\n";
+        QTest::newRow("--help") << QStringList{"--help"} << 0
+            << usage + "Zobrazuje výšková data jako barevnou výškovou mapu a převádí dlaždice HGT na dlaždice CHGT.\n"
+                       "Zadané dlaždice CHGT otevře v obou mapových pohledech; dlaždice HGT a jejich archivy zip\n"
+                       "nabídne k importu.\n\nVolby:\n"
+                       "-h, --help Zobrazit nápovědu k volbám příkazového řádku.\n"
+                       "--help-all Zobrazit nápovědu včetně voleb knihovny Qt.\n"
+                       "-v, --version Zobrazit informace o verzi.\n\nArgumenty:\n"
+                       "soubory Dlaždice CHGT k otevření, HGT a archivy zip k importu.\n"
+            << "";
+        QTest::newRow("-h with a file") << QStringList{"N49E014.chgt", "-h"} << 0 << usage << "";
+        QTest::newRow("--help-all") << QStringList{"--help-all"} << 0 << usage << "";
         QTest::newRow("--version") << QStringList{"--version"} << 0 << "rzmap " RZMAP_VERSION "\n" << "";
         QTest::newRow("-v after a toolkit option") << QStringList{"-platform", "xcb", "-v"} << 0
                                                    << "rzmap " RZMAP_VERSION "\n" << "";
@@ -156,57 +147,26 @@ private slots:
         QFETCH(QString, out);
         QFETCH(QString, err);
         QProcess rzmap;
-        QProcessEnvironment env = englishSystem();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"LC_ALL", "LC_MESSAGES", "LANGUAGE"})
+            env.remove(name);
+        env.insert("LANG", "C");
         // No display at all, unless the mistake needs the window system.
         if (exitCode == 0) {
-            env.remove("DISPLAY");
-            env.remove("WAYLAND_DISPLAY");
-            env.remove("QT_QPA_PLATFORM");
+            for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+                env.remove(name);
         }
         rzmap.setProcessEnvironment(env);
         rzmap.start(RZMAP_PATH, args);
         QVERIFY(rzmap.waitForFinished(60000));
         QCOMPARE(rzmap.exitStatus(), QProcess::NormalExit);
         QCOMPARE(rzmap.exitCode(), exitCode);
-        const QString stdOut = QString::fromLocal8Bit(rzmap.readAllStandardOutput());
-        const QString stdErr = QString::fromLocal8Bit(rzmap.readAllStandardError());
-        QVERIFY2(out.isEmpty() ? stdOut.isEmpty() : stdOut.contains(out), qPrintable(stdOut));
-        QVERIFY2(stdErr.contains(err), qPrintable(stdErr));
-    }
-
-    // Every line of the help is Czech on a system set to English: the
-    // usage line and the help options' lines (Qt's) as well as our own.
-    void czechHelp()
-    {
-        QProcess rzmap;
-        QProcessEnvironment env = englishSystem();
-        env.remove("DISPLAY");
-        env.remove("WAYLAND_DISPLAY");
-        env.remove("QT_QPA_PLATFORM");
-        rzmap.setProcessEnvironment(env);
-        rzmap.start(RZMAP_PATH, {"--help"});
-        QVERIFY(rzmap.waitForFinished(60000));
-        QCOMPARE(rzmap.exitCode(), 0);
         QStringList lines;
         for (const QString &line : QString::fromUtf8(rzmap.readAllStandardOutput()).split('\n'))
             lines << line.simplified();
-        const QStringList expected{
-            "Použití: " RZMAP_PATH " [volby] [SOUBOR...]",
-            "Zobrazuje výšková data jako barevnou výškovou mapu a převádí dlaždice HGT na dlaždice CHGT.",
-            "Zadané dlaždice CHGT otevře v obou mapových pohledech; dlaždice HGT a jejich archivy zip",
-            "nabídne k importu.",
-            "",
-            "Volby:",
-            "-h, --help Zobrazit nápovědu k volbám příkazového řádku.",
-            "--help-all Zobrazit nápovědu včetně voleb knihovny Qt.",
-            "-v, --version Zobrazit informace o verzi.",
-            "",
-            "Argumenty:",
-            "soubory Dlaždice CHGT k otevření, HGT a archivy zip k importu.",
-            "",
-        };
-        QCOMPARE(lines, expected);
-        QCOMPARE(QString::fromUtf8(rzmap.readAllStandardError()), QString());
+        const QString stdOut = lines.join('\n'), stdErr = QString::fromUtf8(rzmap.readAllStandardError());
+        QVERIFY2(out.isEmpty() ? stdOut.isEmpty() : stdOut.startsWith(out), qPrintable(stdOut));
+        QVERIFY2(err.isEmpty() ? stdErr.isEmpty() : stdErr.contains(err), qPrintable(stdErr));
     }
 };
 

@@ -1,16 +1,5 @@
 #include "TestRegistry.h"
-#include "ModalDriver.h"
-
-#include "ConvertHgt.h"
-#include "DrawGLWdg.h"
-#include "DrawQtWdg.h"
-#include "HgtTileGenerator.h"
-#include "WindowRZ.h"
-
-#include <QAction>
-#include <QStackedWidget>
-#include <QStatusBar>
-#include <QTemporaryDir>
+#include "AppWindow.h"
 
 // The state a program starts in, in a process of its own (its own ctest
 // entry) so no other test has moved the shared view windows before.
@@ -27,23 +16,18 @@ private slots:
         QCOMPARE(ViewExtentMath::windowRect(DrawQtWdg::viewExtent()), QRect(1100, 5130, 900, -300));
 
         QTemporaryDir dir;
-        const QString hgt = dir.filePath("N49E014.hgt");
-        QVERIFY(HgtTileGenerator(150).save(hgt));
-        QCOMPARE(ConvertHgt::convertFile(hgt, QDir(dir.path()), 5), ConvertHgt::Outcome::Converted);
+        const QString chgt = constantTile(dir.path(), "N49E014", 150);
+        QVERIFY(!chgt.isEmpty());
         WindowRZ w;
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QCOMPARE(w.statusBar()->currentMessage(), QString("Zobrazeno kreslení pomocí OpenGL"));
-        {
-            ModalDriver opening({ModalDriver::chooseFiles({dir.filePath("N49E014.chgt")})});
-            w.findChild<QAction *>("actionOpenFiles")->trigger();
-        }
+        openByMenu(w, {chgt});
         // The tile covers 14..15° E, 49..50° N of the 11..20° E, 48.3..51.3° N
         // window, stretched over each view.
-        auto *stack = w.findChild<QStackedWidget *>("stackedWidget");
         for (int page : {0, 1}) {
-            QWidget *view = stack->widget(page);
+            QWidget *view = viewOf(w, page);
             view->resize(900, 300);
-            const QImage img = page == 0 ? view->grab().toImage() : qobject_cast<DrawGLWdg *>(view)->grabFramebuffer();
+            const QImage img = pictureOf(view);
             QCOMPARE(img.size(), QSize(900, 300));
             QCOMPARE(img.pixel(310, 140) | 0xff000000, qRgb(180, 220, 172));
             QCOMPARE(img.pixel(390, 210) | 0xff000000, qRgb(180, 220, 172));

@@ -2,12 +2,6 @@
 #include "ModalDriver.h"
 #include "TestRegistry.h"
 
-#include <QDir>
-#include <QListWidget>
-#include <QPushButton>
-#include <QSlider>
-#include <QWindow>
-
 static const QStringList files{"/data/N50E016.hgt", "/data/N48E012.hgt", "/other/N49E014.hgt"};
 static const QString defaultDir = QDir::homePath() + "/RZOutput";
 
@@ -28,6 +22,7 @@ private slots:
         QTest::newRow("max end") << "max" << true << 1 << defaultDir;
         QTest::newRow("min end") << "min" << true << 5 << defaultDir;
         QTest::newRow("browse cancelled") << "browse" << true << 2 << defaultDir;
+        QTest::newRow("browsed") << "browse" << true << 2 << QDir::tempPath();
         QTest::newRow("typed") << "type" << true << 2 << "  out b/../chgt/  ";
         QTest::newRow("Storno") << "Storno" << false << 2 << defaultDir;
         QTest::newRow("Escape") << "Escape" << false << 2 << defaultDir;
@@ -70,7 +65,7 @@ private slots:
                 QTest::mouseClick(dlg.findChild<QPushButton *>("pushButtonImport"), Qt::LeftButton);
         }, [&](QWidget *w) {
             chooser = w->windowTitle() + ' ' + qobject_cast<QFileDialog *>(w)->directory().absolutePath();
-            ModalDriver::rejectDialog()(w);
+            (dir == defaultDir ? ModalDriver::rejectDialog() : ModalDriver::chooseFiles({dir}))(w);
         }});
         dlg.exec();
         if (action == "browse")

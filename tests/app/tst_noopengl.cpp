@@ -1,16 +1,5 @@
 #include "TestRegistry.h"
-#include "ModalDriver.h"
-
-#include "ConvertHgt.h"
-#include "DrawQtWdg.h"
-#include "HgtTileGenerator.h"
-#include "WindowRZ.h"
-
-#include <QAction>
-#include <QLabel>
-#include <QProcess>
-#include <QStackedWidget>
-#include <QTemporaryDir>
+#include "AppWindow.h"
 
 // Runs on a platform without OpenGL (its own ctest entry sets "offscreen"
 // without GLX):
@@ -44,9 +33,8 @@ private slots:
     void painterViewWorks()
     {
         QTemporaryDir dir;
-        const QString hgt = dir.filePath("N49E014.hgt");
-        QVERIFY(HgtTileGenerator(150).save(hgt));
-        QCOMPARE(ConvertHgt::convertFile(hgt, QDir(dir.path()), 5), ConvertHgt::Outcome::Converted);
+        const QString chgt = constantTile(dir.path(), "N49E014", 150);
+        QVERIFY(!chgt.isEmpty());
         DrawQtWdg::resetViewExtent();
 
         WindowRZ w;
@@ -54,15 +42,10 @@ private slots:
         w.resize(900, 500);
         auto *stack = w.findChild<QStackedWidget *>("stackedWidget");
         auto *label = qobject_cast<QLabel *>(stack->currentWidget());
-        QVERIFY(label);
-        QVERIFY(label->text().contains("OpenGL není v tomto systému k dispozici"));
-        w.findChild<QAction *>("actionRepaint")->trigger(); // nothing to time there
-
-        {
-            ModalDriver opening({ModalDriver::chooseFiles({dir.filePath("N49E014.chgt")})});
-            w.findChild<QAction *>("actionOpenFiles")->trigger();
-        }
-        w.findChild<QAction *>("actionShowQtWdg")->trigger();
+        QVERIFY(label && label->text().contains("OpenGL není v tomto systému k dispozici"));
+        actionOf(w, "actionRepaint")->trigger(); // nothing to time there
+        openByMenu(w, {chgt});
+        actionOf(w, "actionShowQtWdg")->trigger();
         auto *view = qobject_cast<DrawQtWdg *>(stack->currentWidget());
         QVERIFY(view);
         QCOMPARE(view->mapContent().gridCount(), 1); // a regular tile, held as its grid

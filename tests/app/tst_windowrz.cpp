@@ -1,66 +1,17 @@
 #include "TestRegistry.h"
-#include "ModalDriver.h"
+#include "AppWindow.h"
 #include "RunGate.h"
-#include "AppTiles.h"
 
 #include "BorderOutline.h"
-#include "ConvertHgt.h"
-#include "DrawGLWdg.h"
-#include "DrawQtWdg.h"
-#include "HgtTileGenerator.h"
-#include "ProgressDlg.h"
 #include "HeightColors.h"
 #include "PointerReadout.h"
+#include "ProgressDlg.h"
 #include "TestRasters.h"
 #include "TestTiles.h"
 #include "TileGrid.h"
-#include "WindowRZ.h"
 #include "Waits.h"
 
-#include <QAbstractButton>
-#include <QAccessible>
-#include <QAction>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QSlider>
-#include <QScreen>
-#include <QDockWidget>
-#include <QTreeWidget>
-#include <QLabel>
-#include <QListWidget>
-#include <QLayout>
-#include <QMenu>
-#include <QMenuBar>
-#include <QStackedWidget>
-#include <QSignalSpy>
-#include <QStatusBar>
-#include <QTabBar>
-#include <QTemporaryDir>
-#include <QToolBar>
-#include <QWheelEvent>
-
-#include <QDeadlineTimer>
-
-#include <atomic>
-#include <memory>
-
 namespace {
-
-QStringList names(const QList<QAction *> &actions)
-{
-    QStringList out;
-    for (QAction *a : actions)
-        out << (a->isSeparator() ? QStringLiteral("|") : a->objectName());
-    return out;
-}
-
-QStringList logLines()
-{
-    QFile f("log.txt");
-    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
-        return {};
-    return QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts);
-}
 
 // Pixel of a point in degrees in a picture of an extent in degrees.
 QPoint pixelAt(const QImage &img, const ViewExtent &e, double lon, double lat)
@@ -79,29 +30,31 @@ double borderCoverage(const QImage &img, const ViewExtent &e)
         bool black = false;
         for (int dy = -1; dy <= 1; ++dy)
             for (int dx = -1; dx <= 1; ++dx)
-                black |= img.rect().contains(p + QPoint(dx, dy))
-                         && (img.pixel(p + QPoint(dx, dy)) & 0xffffff) == 0;
+                black |= img.rect().contains(p + QPoint(dx, dy)) && (img.pixel(p + QPoint(dx, dy)) & 0xffffff) == 0;
         hits += black;
     }
     return double(hits) / tried;
 }
 
-// Moves the pointer over a place of a view and reads the status bar's
-// readout: the band, and where the readout says the pointer is.
-QString readoutAt(QWidget *view, bool gl, QLabel *label, double lon, double lat, QPointF *at)
+// Moves the pointer over a place of the shown view and reads the status
+// bar's readout: the band, and where the readout says the pointer is.
+QString readoutAt(const WindowRZ &w, double lon, double lat, QPointF *at = nullptr)
 {
+    QWidget *view = w.findChild<QStackedWidget *>("stackedWidget")->currentWidget();
+    auto *label = w.findChild<QLabel *>("labelPointer");
+    const bool gl = view == viewOf(w, 1);
     const ViewExtent e = gl ? DrawGLWdg::viewExtent() : DrawQtWdg::viewExtent();
     const double k = gl ? 1.0 : 100.0;
-    const QPoint pixel(int((lon * k - e.left) / (e.right - e.left) * view->width()),
-                       int((e.top - lat * k) / (e.top - e.bottom) * view->height()));
     label->clear();
-    QTest::mouseMove(view, pixel);
+    QTest::mouseMove(view, QPoint(int((lon * k - e.left) / (e.right - e.left) * view->width()),
+                                  int((e.top - lat * k) / (e.top - e.bottom) * view->height())));
     if (!QTest::qWaitFor([&] { return !label->text().isEmpty(); }, Waits::Event))
         return QStringLiteral("(no readout)");
     const QStringList parts = label->text().split("   ");
     const QStringList numbers = parts[0].split("° ");
-    *at = QPointF(QString(numbers[1]).section(' ', -1).replace(',', '.').toDouble(),
-                  QString(numbers[0]).replace(',', '.').toDouble());
+    if (at)
+        *at = QPointF(QString(numbers[1]).section(' ', -1).replace(',', '.').toDouble(),
+                      QString(numbers[0]).replace(',', '.').toDouble());
     return parts.value(1);
 }
 
@@ -127,6 +80,11 @@ QString selectedBands(const QListWidget *list)
     return texts.join(", ");
 }
 
+QString completedText(const WindowRZ &w)
+{
+    return w.findChild<ProgressDlg *>(QString(), Qt::FindDirectChildrenOnly)->findChild<QLabel *>("labelCompleted")->text();
+}
+
 } // namespace
 
 class WindowRZTest : public QObject
@@ -136,123 +94,121 @@ class WindowRZTest : public QObject
 private slots:
     void initTestCase() { QApplication::setAttribute(Qt::AA_DontUseNativeDialogs); }
 
+    // Starts maximised on the OpenGL view; tool-bar clicks switch, and the
+    // checked view chosen again repeats its message. Menus and time do not
+    // take the message away.
     void startAndSwitch()
     {
         WindowRZ w;
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        auto *qt = w.findChild<QAction *>("actionShowQtWdg");
-        auto *gl = w.findChild<QAction *>("actionShowGLWdg");
+        QAction *qt = actionOf(w, "actionShowQtWdg"), *gl = actionOf(w, "actionShowGLWdg");
         auto *stack = w.findChild<QStackedWidget *>("stackedWidget");
         QVERIFY(gl->isChecked() && !qt->isChecked());
-        QVERIFY(w.findChild<QAction *>("actionBorder")->isChecked());
-        QCOMPARE(w.statusBar()->currentMessage(), QString("Zobrazeno kreslení pomocí OpenGL"));
+        QVERIFY(actionOf(w, "actionBorder")->isChecked());
         QCOMPARE(stack->currentWidget()->metaObject()->className(), "DrawGLWdg");
         QCOMPARE(stack->widget(0)->metaObject()->className(), "DrawQtWdg");
         QVERIFY(w.windowState() & Qt::WindowMaximized);
+        QCOMPARE(w.statusBar()->currentMessage(), QString("Zobrazeno kreslení pomocí OpenGL"));
 
-        // Tool-bar clicks switch; the checked view chosen again repeats its message.
         auto *bar = w.findChild<QToolBar *>("mainToolBar");
-        for (QAction *a : {qt, qt, gl}) {
+        auto *zobrazit = w.findChild<QMenu *>("menuZobrazit");
+        const QList<QAction *> clicks{qt, qt, gl};
+        for (int i = 0; i < clicks.size(); ++i) {
+            QAction *a = clicks[i];
             w.statusBar()->clearMessage();
             QTest::mouseClick(bar->widgetForAction(a), Qt::LeftButton);
-            QCOMPARE(w.statusBar()->currentMessage(),
-                     a == qt ? QString("Zobrazeno kreslení pomocí Qt")
-                             : QString("Zobrazeno kreslení pomocí OpenGL"));
+            const QString message = a == qt ? "Zobrazeno kreslení pomocí Qt" : "Zobrazeno kreslení pomocí OpenGL";
+            QCOMPARE(w.statusBar()->currentMessage(), message);
             QCOMPARE(stack->currentIndex(), a == qt ? 0 : 1);
             QVERIFY(a->isChecked() && qt->isChecked() != gl->isChecked());
-        }
-    }
-
-    // Menus and time do not take the view message away.
-    void statusMessageStays()
-    {
-        WindowRZ w;
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        auto *zobrazit = w.findChild<QMenu *>("menuZobrazit");
-        for (QAction *view : {w.findChild<QAction *>("actionShowQtWdg"), w.findChild<QAction *>("actionShowGLWdg")}) {
-            view->trigger();
-            const QString message = w.statusBar()->currentMessage();
-            QVERIFY(message.startsWith("Zobrazeno kreslení pomocí "));
+            if (i == 0)
+                continue; // each view once is enough for what follows
             zobrazit->popup(w.mapToGlobal(QPoint(20, 20)));
             QVERIFY(QTest::qWaitForWindowExposed(zobrazit));
             for (QAction *item : zobrazit->actions())
                 if (!item->isSeparator())
                     QTest::mouseMove(zobrazit, zobrazit->actionGeometry(item).center());
             zobrazit->hide();
-            // Waits on purpose: what is checked is that time does not take
-            // the message away, so time has to pass (beyond a second, the
-            // shortest timeout a status message would have).
+            // Time has to pass (beyond a second, the shortest timeout a
+            // status message would have) to show it takes nothing away.
             QTest::qWait(1200);
             QCOMPARE(w.statusBar()->currentMessage(), message);
         }
     }
 
-    // Each connection of the window on its own: the border reaches both
-    // views, the hidden one included; Open fills both; Repaint times the
-    // visible view only.
-    void wiring()
+    // Menus, tool bar, texts and tool tips as the user meets them; without
+    // a tip of its own an action shows its text less "...".
+    void formStructure()
     {
-        QTemporaryDir dir;
-        const QString hgt = dir.filePath("N49E014.hgt");
-        QVERIFY(HgtTileGenerator(150).save(hgt));
-        QCOMPARE(ConvertHgt::convertFile(hgt, QDir(dir.path()), 5), ConvertHgt::Outcome::Converted);
         WindowRZ w;
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        auto *stack = w.findChild<QStackedWidget *>("stackedWidget");
-        auto *qtView = qobject_cast<DrawQtWdg *>(stack->widget(0));
-        auto *glView = qobject_cast<DrawGLWdg *>(stack->widget(1));
-        QAction *border = w.findChild<QAction *>("actionBorder");
-        border->trigger();
-        QVERIFY(!qtView->isBorderShown() && !glView->isBorderShown());
-        border->trigger();
-        QVERIFY(qtView->isBorderShown() && glView->isBorderShown());
+        QCOMPARE(w.windowTitle(), QString("WindowRZ"));
+        auto *soubor = w.findChild<QMenu *>("menuSoubor");
+        auto *zobrazit = w.findChild<QMenu *>("menuZobrazit");
+        auto *napoveda = w.findChild<QMenu *>("menuNapoveda");
+        QCOMPARE(w.menuBar()->actions(),
+                 QList<QAction *>({soubor->menuAction(), zobrazit->menuAction(), napoveda->menuAction()}));
+        QCOMPARE(soubor->title() + zobrazit->title() + napoveda->title(), QString("SouborZobrazitNápověda"));
+        QCOMPARE(actionNames(soubor->actions()),
+                 QStringList({"actionOpenFiles", "actionImportFiles", "|", "actionClose", "|", "actionStopImport",
+                              "|", "actionSaveImage"}));
+        QCOMPARE(actionNames(zobrazit->actions()),
+                 QStringList({"actionBorder", "|", "actionShowQtWdg", "actionShowGLWdg", "|", "actionLegend"}));
+        QCOMPARE(actionNames(napoveda->actions()), QStringList({"actionAbout"}));
+        QCOMPARE(actionNames(w.findChild<QToolBar *>("mainToolBar")->actions()),
+                 QStringList({"actionShowQtWdg", "actionShowGLWdg", "|", "actionBorder", "|", "actionRepaint"}));
+        QLayout *layout = w.centralWidget()->layout();
+        QCOMPARE(layout->spacing(), 6);
+        QCOMPARE(layout->contentsMargins(), QMargins(11, 11, 11, 11));
+        QCOMPARE(layout->itemAt(0)->widget()->cursor().shape(), Qt::OpenHandCursor);
+        QVERIFY(!actionOf(w, "actionStopImport")->isEnabled());
 
-        {
-            ModalDriver opening({ModalDriver::chooseFiles({dir.filePath("N49E014.chgt")})});
-            w.findChild<QAction *>("actionOpenFiles")->trigger();
+        const QStringList expected = {
+            "actionShowQtWdg|Zobraz Qt|Zobrazí panel Qt-kreslení|1",
+            "actionShowGLWdg|Zobraz OpenGL|Zobrazí panel OpenGL-kreslení|1",
+            "actionClose|Zavřít|Zavře okno programu|0",
+            "actionOpenFiles|Otevřít...|Otevřít|0",
+            "actionImportFiles|Import...|Import|0",
+            "actionBorder|Hranice ČR|Hranice ČR|1",
+            "actionRepaint|Překreslit|Překreslení aktuálního panelu|0",
+            "actionLegend|Legenda|Legenda|1",
+            "actionStopImport|Přerušit import|Přerušit import|0",
+            "actionSaveImage|Uložit obrázek...|Uložit obrázek|0",
+            "actionAbout|O programu...|O programu|0",
+        };
+        for (const QString &row : expected) {
+            const QStringList f = row.split('|');
+            QAction *a = actionOf(w, qPrintable(f[0]));
+            QCOMPARE(a->text() + '|' + a->toolTip() + '|' + QString::number(a->isCheckable()), f.mid(1).join('|'));
         }
-        QCOMPARE(qtView->mapContent().gridCount(), 1); // a regular tile, held as its grid
-        QCOMPARE(glView->vertexCounts(), QVector<int>{345600});
-
-        QAction *repaint = w.findChild<QAction *>("actionRepaint");
-        for (QAction *page : {w.findChild<QAction *>("actionShowQtWdg"), w.findChild<QAction *>("actionShowGLWdg")}) {
-            page->trigger();
-            const bool qtShown = stack->currentIndex() == 0;
-            const int before = logLines().size();
-            repaint->trigger();
-            QTRY_COMPARE_WITH_TIMEOUT(logLines().size(), before + 1, Waits::Event);
-            QVERIFY(logLines().last().contains(qtShown ? "\tRepaint Qt widget\t" : "\tRepaint OpenGL widget\t"));
-            QCOMPARE(qtView->progressDialog()->isVisible(), qtShown);
-            QCOMPARE(glView->progressDialog()->isVisible(), !qtShown);
-            qtView->progressDialog()->hide();
-            glView->progressDialog()->hide();
-        }
+        // None has a shortcut, icon or status tip.
+        for (QAction *a : w.findChildren<QAction *>())
+            if (a->objectName().startsWith("action"))
+                QVERIFY2(a->icon().isNull() && a->shortcut().isEmpty() && a->statusTip().isEmpty(),
+                         qPrintable(a->objectName()));
     }
 
     // What the screen shows after "Hranice ČR", in each view as it is shown.
     void borderOnScreen()
     {
-        DrawQtWdg::resetViewExtent();
-        DrawGLWdg::resetViewExtent();
+        resetViews();
         WindowRZ w;
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         w.resize(1000, 700);
-        auto *stack = w.findChild<QStackedWidget *>("stackedWidget");
-        QAction *border = w.findChild<QAction *>("actionBorder");
-        const auto screenOf = [&](QWidget *view) {
-            const QImage whole = w.screen()->grabWindow(w.winId()).toImage();
-            return whole.copy(QRect(view->mapTo(&w, QPoint(0, 0)), view->size()));
-        };
-        for (QAction *page : {w.findChild<QAction *>("actionShowGLWdg"), w.findChild<QAction *>("actionShowQtWdg")}) {
-            page->trigger();
-            QWidget *view = stack->currentWidget();
+        QAction *border = actionOf(w, "actionBorder");
+        for (int page : {1, 0}) {
+            actionOf(w, page ? "actionShowGLWdg" : "actionShowQtWdg")->trigger();
+            QWidget *view = viewOf(w, page);
             QVERIFY(QTest::qWaitForWindowExposed(view));
-            const ViewExtent e = stack->currentIndex() == 1 ? DrawGLWdg::viewExtent() : DrawGLWdg::initialExtent;
-            QTRY_VERIFY_WITH_TIMEOUT(borderCoverage(screenOf(view), e) > 0.9, Waits::Event);
+            const ViewExtent e = page == 1 ? DrawGLWdg::viewExtent() : DrawGLWdg::initialExtent;
+            const auto coverage = [&] {
+                const QImage whole = w.screen()->grabWindow(w.winId()).toImage();
+                return borderCoverage(whole.copy(QRect(view->mapTo(&w, QPoint(0, 0)), view->size())), e);
+            };
+            QTRY_VERIFY_WITH_TIMEOUT(coverage() > 0.9, Waits::Event);
             border->trigger();
-            QTRY_VERIFY_WITH_TIMEOUT(borderCoverage(screenOf(view), e) < 0.05, Waits::Event);
+            QTRY_VERIFY_WITH_TIMEOUT(coverage() < 0.05, Waits::Event);
             border->trigger();
-            QTRY_VERIFY_WITH_TIMEOUT(borderCoverage(screenOf(view), e) > 0.9, Waits::Event);
+            QTRY_VERIFY_WITH_TIMEOUT(coverage() > 0.9, Waits::Event);
         }
     }
 
@@ -268,153 +224,109 @@ private slots:
         QCOMPARE(PointerReadout::text({-0.5, -1.25}, -1), QString("1,2500° j. š.  0,5000° z. d."));
     }
 
-    // Where the pointer is, in either view: the same place, the same band;
-    // nothing where no tile lies; right after zoom and pan too. The view
+    // Where the pointer is, in either view: the same place, the same band,
+    // selected in the legend; nothing where no tile lies; right after zoom
+    // and pan too; nothing once the pointer has left the view. The view
     // message stays beside it, and opening shows the wait cursor.
     void pointerReadout()
     {
         QTemporaryDir dir;
         QVERIFY(!quadrantTile(dir.path()).isEmpty());
-        DrawQtWdg::resetViewExtent();
-        DrawGLWdg::resetViewExtent();
+        resetViews();
         WindowRZ w;
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        auto *stack = w.findChild<QStackedWidget *>("stackedWidget");
-        auto *label = w.findChild<QLabel *>("labelPointer");
+        w.resize(1000, 700);
+        auto *list = w.findChild<QListWidget *>("listLegend");
+        actionOf(w, "actionLegend")->trigger();
+        QVERIFY(QTest::qWaitForWindowExposed(list));
         QList<int> cursors; // seen while the shown view repaints with the new tile
-        auto *glView = qobject_cast<DrawGLWdg *>(stack->widget(1));
+        auto *glView = qobject_cast<DrawGLWdg *>(viewOf(w, 1));
         connect(glView, &DrawGLWdg::sProgress, this, [&] {
             cursors << (QApplication::overrideCursor() ? int(QApplication::overrideCursor()->shape()) : -1);
         });
-        {
-            ModalDriver opening({ModalDriver::chooseFiles({dir.filePath("N49E016.chgt")})});
-            w.findChild<QAction *>("actionOpenFiles")->trigger();
-        }
+        openByMenu(w, {dir.filePath("N49E016.chgt")});
         QVERIFY(cursors.contains(int(Qt::WaitCursor)));
         QVERIFY(!QApplication::overrideCursor());
         disconnect(glView, &DrawGLWdg::sProgress, this, nullptr);
 
-        const auto readout = [&](QWidget *view, double lon, double lat, QPointF *at) {
-            return readoutAt(view, stack->indexOf(view) == 1, label, lon, lat, at);
-        };
         const struct { double lon, lat; QString band; } places[] = {
-            {16.25, 49.75, "1–200 m"}, {16.75, 49.75, "301–400 m"}, {16.25, 49.25, "601–800 m"},
-            {16.75, 49.25, "1401–1800 m"}, {15.5, 49.5, ""}, {17.5, 50.5, ""}};
+            {16.25, 49.75, "1–200 m"}, {16.75, 49.75, "301–400 m"}, {15.5, 49.5, ""},
+            {16.25, 49.25, "601–800 m"}, {16.75, 49.25, "1401–1800 m"}, {17.5, 50.5, ""}};
         for (int step = 0; step < 3; ++step) {
-            for (QAction *page : {w.findChild<QAction *>("actionShowQtWdg"), w.findChild<QAction *>("actionShowGLWdg")}) {
-                page->trigger();
-                QWidget *view = stack->currentWidget();
+            for (int page : {0, 1}) {
+                actionOf(w, page ? "actionShowGLWdg" : "actionShowQtWdg")->trigger();
+                QWidget *view = viewOf(w, page);
                 QVERIFY(QTest::qWaitForWindowExposed(view));
                 for (const auto &place : places) {
                     QPointF at;
-                    QCOMPARE(readout(view, place.lon, place.lat, &at), place.band);
+                    QCOMPARE(readoutAt(w, place.lon, place.lat, &at), place.band);
+                    QCOMPARE(selectedBands(list), place.band);
                     // Within a pixel of the place.
-                    QVERIFY2(qAbs(at.x() - place.lon) < 0.02 && qAbs(at.y() - place.lat) < 0.02, qPrintable(label->text()));
+                    QVERIFY2(qAbs(at.x() - place.lon) < 0.02 && qAbs(at.y() - place.lat) < 0.02,
+                             qPrintable(w.findChild<QLabel *>("labelPointer")->text()));
                 }
                 QVERIFY(w.statusBar()->currentMessage().startsWith("Zobrazeno kreslení pomocí "));
                 if (step == 1) { // a wheel step in
                     const QPointF c(view->width() / 2, view->height() / 2);
                     QWheelEvent in(c, view->mapToGlobal(c), {}, {0, 120}, {}, {}, Qt::NoScrollPhase, false);
                     QApplication::sendEvent(view, &in);
-                } else if (step == 2) { // a drag a little to the left
+                } else if (step == 2) { // a drag a little to the left, then off the view from a band
                     QTest::mousePress(view, Qt::LeftButton, {}, QPoint(300, 200));
                     QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(260, 210));
+                    QCOMPARE(readoutAt(w, 16.25, 49.75), QString("1–200 m"));
+                    QTest::mouseMove(w.statusBar(), QPoint(5, w.statusBar()->height() / 2));
+                    QTRY_VERIFY_WITH_TIMEOUT(w.findChild<QLabel *>("labelPointer")->text().isEmpty(), Waits::Event);
+                    QTRY_COMPARE_WITH_TIMEOUT(selectedBands(list), QString(), Waits::Event);
                 }
             }
         }
     }
 
-    // Leaving a view takes the readout away, in either view.
-    void readoutClearsOnLeave()
-    {
-        const QTemporaryDir dir;
-        const QString tile = constantTile(dir.path(), "N49E016", 350);
-        QVERIFY(!tile.isEmpty());
-        DrawQtWdg::resetViewExtent();
-        DrawGLWdg::resetViewExtent();
-        WindowRZ w;
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        auto *stack = w.findChild<QStackedWidget *>("stackedWidget");
-        auto *label = w.findChild<QLabel *>("labelPointer");
-        {
-            ModalDriver opening({ModalDriver::chooseFiles({tile})});
-            w.findChild<QAction *>("actionOpenFiles")->trigger();
-        }
-        for (QAction *page : {w.findChild<QAction *>("actionShowQtWdg"), w.findChild<QAction *>("actionShowGLWdg")}) {
-            page->trigger();
-            QWidget *view = stack->currentWidget();
-            QVERIFY(QTest::qWaitForWindowExposed(view));
-            QPointF at;
-            QCOMPARE(readoutAt(view, stack->currentIndex() == 1, label, 16.5, 49.5, &at), QString("301–400 m"));
-            // Onto the status bar, off the view but still in the window.
-            QTest::mouseMove(w.statusBar(), QPoint(5, w.statusBar()->height() / 2));
-            QTRY_VERIFY2_WITH_TIMEOUT(label->text().isEmpty(), qPrintable(page->text() + ": " + label->text()), Waits::Event);
-        }
-    }
-
     // "Legenda", the last item of "Zobrazit", shows a dock hidden at start:
-    // the bands of the colour table, highest first, each an item with the
-    // band's colour as its icon and the readout's words as its text, which
-    // is what a screen reader reads.
-    void legendContents()
+    // the bands, highest first, each with the band's colour as its icon and
+    // the readout's words as its text, which a screen reader reads. The
+    // action and the dock stay in step, whichever the user uses; hidden,
+    // the dock leaves the map area as it was.
+    void legend()
     {
         WindowRZ w;
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        auto *action = w.findChild<QAction *>("actionLegend");
-        QVERIFY(action);
-        QCOMPARE(w.findChild<QMenu *>("menuZobrazit")->actions().constLast(), action);
+        QAction *action = actionOf(w, "actionLegend");
         auto *dock = w.findChild<QDockWidget *>("dockLegend");
-        QVERIFY(dock && dock->isHidden() && !action->isChecked());
-        QCOMPARE(dock->windowTitle(), QString("Legenda"));
-        QCOMPARE(dock->accessibleName(), QString("Legenda"));
         auto *list = dock->findChild<QListWidget *>();
+        auto *stack = w.findChild<QStackedWidget *>("stackedWidget");
+        QCOMPARE(w.findChild<QMenu *>("menuZobrazit")->actions().constLast(), action);
+        QVERIFY(dock->isHidden() && !action->isChecked());
+        QCOMPARE(dock->windowTitle() + '|' + dock->accessibleName(), QString("Legenda|Legenda"));
         QCOMPARE(list->count(), HeightBandCount);
-        QCOMPARE(list->item(0)->text(), QString("od 1801 m"));
-        QCOMPARE(list->item(HeightBandCount - 1)->text(), QString("do 0 m"));
+        const QSize mapArea = stack->size();
         action->trigger();
         QVERIFY(QTest::qWaitForWindowExposed(list));
         QAccessibleInterface *listAccess = QAccessible::queryAccessibleInterface(list);
-        QVERIFY(listAccess);
         QStringList spoken;
         for (int i = 0; i < listAccess->childCount(); ++i)
             spoken << listAccess->child(i)->text(QAccessible::Name);
         for (int row = 0; row < list->count(); ++row) {
             const int band = HeightBandCount - 1 - row;
-            const QListWidgetItem *item = list->item(row);
-            QCOMPARE(item->text(), PointerReadout::bandText(band));
-            QVERIFY2(spoken.contains(item->text()), qPrintable(spoken.join(", ")));
-            const QImage swatch = item->icon().pixmap(list->iconSize()).toImage();
-            QVERIFY(!swatch.isNull());
+            QCOMPARE(list->item(row)->text(), PointerReadout::bandText(band));
+            QVERIFY2(spoken.contains(list->item(row)->text()), qPrintable(spoken.join(", ")));
+            const QImage swatch = list->item(row)->icon().pixmap(list->iconSize()).toImage();
             const QColor colour(int(heightColors[band].red), int(heightColors[band].green), int(heightColors[band].blue));
             QCOMPARE(QColor(swatch.pixel(swatch.width() / 2, swatch.height() / 2)), colour);
         }
         QCOMPARE(selectedBands(list), QString());
-    }
 
-    // The action and the dock stay in step, whichever the user uses; hidden,
-    // the dock leaves the map area as it was.
-    void legendActionAndDock()
-    {
-        WindowRZ w;
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        auto *action = w.findChild<QAction *>("actionLegend");
-        auto *dock = w.findChild<QDockWidget *>("dockLegend");
-        auto *stack = w.findChild<QStackedWidget *>("stackedWidget");
-        const QSize mapArea = stack->size();
         for (int round = 0; round < 2; ++round) {
-            action->trigger();
+            if (round == 1)
+                action->trigger();
             QVERIFY(action->isChecked());
             QVERIFY(QTest::qWaitForWindowExposed(dock));
             QTRY_VERIFY_WITH_TIMEOUT(stack->width() < mapArea.width(), Waits::Event);
-            if (round == 0) { // the dock's own close button
-                auto *close = dock->findChild<QAbstractButton *>("qt_dockwidget_closebutton");
-                QVERIFY(close);
-                QTest::mouseClick(close, Qt::LeftButton);
-            } else { // the menu item again
+            if (round == 0) // the dock's own close button, then the menu item
+                QTest::mouseClick(dock->findChild<QAbstractButton *>("qt_dockwidget_closebutton"), Qt::LeftButton);
+            else
                 action->trigger();
-            }
-            QVERIFY(dock->isHidden());
-            QVERIFY(!action->isChecked());
+            QVERIFY(dock->isHidden() && !action->isChecked());
             QTRY_COMPARE_WITH_TIMEOUT(stack->size(), mapArea, Waits::Event);
         }
 
@@ -432,48 +344,7 @@ private slots:
             tabs->setCurrentIndex(1 - tabs->currentIndex());
             // Qt tells the legend when its tab is left or chosen again.
             QTRY_VERIFY_WITH_TIMEOUT(visibility.size() > before, Waits::Event);
-            QVERIFY(action->isChecked());
-            QVERIFY(!dock->isHidden());
-        }
-    }
-
-    // The band under the pointer is the selected item, in either view;
-    // nothing where no tile lies, nothing once the pointer has left.
-    void legendFollowsPointer()
-    {
-        QTemporaryDir dir;
-        const QString tile = quadrantTile(dir.path());
-        QVERIFY(!tile.isEmpty());
-        DrawQtWdg::resetViewExtent();
-        DrawGLWdg::resetViewExtent();
-        WindowRZ w;
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        auto *stack = w.findChild<QStackedWidget *>("stackedWidget");
-        auto *label = w.findChild<QLabel *>("labelPointer");
-        auto *list = w.findChild<QListWidget *>("listLegend");
-        {
-            ModalDriver opening({ModalDriver::chooseFiles({tile})});
-            w.findChild<QAction *>("actionOpenFiles")->trigger();
-        }
-        w.findChild<QAction *>("actionLegend")->trigger();
-        const struct { double lon, lat; QString band; } places[] = {
-            {16.25, 49.75, "1–200 m"}, {16.75, 49.75, "301–400 m"}, {15.5, 49.5, ""},
-            {16.25, 49.25, "601–800 m"}, {16.75, 49.25, "1401–1800 m"}};
-        for (QAction *page : {w.findChild<QAction *>("actionShowQtWdg"), w.findChild<QAction *>("actionShowGLWdg")}) {
-            page->trigger();
-            QWidget *view = stack->currentWidget();
-            QVERIFY(QTest::qWaitForWindowExposed(view));
-            for (const auto &place : places) {
-                QPointF at;
-                QCOMPARE(readoutAt(view, stack->currentIndex() == 1, label, place.lon, place.lat, &at), place.band);
-                QCOMPARE(selectedBands(list), place.band);
-            }
-            // Off the view onto the status bar, from a band.
-            QPointF at;
-            QCOMPARE(readoutAt(view, stack->currentIndex() == 1, label, 16.25, 49.75, &at), QString("1–200 m"));
-            QCOMPARE(selectedBands(list), QString("1–200 m"));
-            QTest::mouseMove(w.statusBar(), QPoint(5, w.statusBar()->height() / 2));
-            QTRY_COMPARE_WITH_TIMEOUT(selectedBands(list), QString(), Waits::Event);
+            QVERIFY(action->isChecked() && !dock->isHidden());
         }
     }
 
@@ -507,84 +378,28 @@ private slots:
             tiles << dir.filePath(QStringLiteral("layer%1.chgt").arg(i));
             QVERIFY(!made.isEmpty() && QFile::rename(made, tiles.last()));
         }
-        if (holes) {
-            // No cells within 0.1 degree of the three places read.
-            const TestTiles::Holes near = [](int i, int j) {
-                for (const QPoint p : {QPoint(600, 600), QPoint(120, 1080), QPoint(1080, 120)}) {
-                    if (std::abs(i - p.x()) < 120 && std::abs(j - p.y()) < 120)
-                        return true;
-                }
-                return false;
-            };
-            const QByteArray full = TestTiles::fileBytes(tiles.last());
-            QVERIFY(TestTiles::writeBytes(tiles.last(), TestTiles::withHoles(full, 5, near)));
-        }
-        DrawQtWdg::resetViewExtent();
-        DrawGLWdg::resetViewExtent();
+        // No cells within 0.1 degree of the three places read.
+        const TestTiles::Holes near = [](int i, int j) {
+            for (const QPoint p : {QPoint(600, 600), QPoint(120, 1080), QPoint(1080, 120)})
+                if (std::abs(i - p.x()) < 120 && std::abs(j - p.y()) < 120)
+                    return true;
+            return false;
+        };
+        if (holes)
+            QVERIFY(TestTiles::writeBytes(tiles.last(), TestTiles::withHoles(TestTiles::fileBytes(tiles.last()), 5, near)));
+        resetViews();
         WindowRZ w;
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        auto *stack = w.findChild<QStackedWidget *>("stackedWidget");
-        auto *label = w.findChild<QLabel *>("labelPointer");
-        QList<QStringList> opens;
         if (oneOpen)
-            opens << tiles;
+            openByMenu(w, tiles);
         else
             for (const QString &tile : tiles)
-                opens << QStringList{tile};
-        for (const QStringList &files : opens) {
-            ModalDriver opening({ModalDriver::chooseFiles(files)});
-            w.findChild<QAction *>("actionOpenFiles")->trigger();
-        }
-        for (QAction *page : {w.findChild<QAction *>("actionShowQtWdg"), w.findChild<QAction *>("actionShowGLWdg")}) {
-            page->trigger();
-            QWidget *view = stack->currentWidget();
-            QVERIFY(QTest::qWaitForWindowExposed(view));
-            for (const QPointF place : {QPointF(16.5, 49.5), QPointF(16.1, 49.9), QPointF(16.9, 49.1)}) {
-                QPointF at;
-                QCOMPARE(readoutAt(view, stack->currentIndex() == 1, label, place.x(), place.y(), &at), band);
-            }
-        }
-    }
-
-    void formStructure()
-    {
-        WindowRZ w;
-        QCOMPARE(w.windowTitle(), QString("WindowRZ"));
-        auto *soubor = w.findChild<QMenu *>("menuSoubor");
-        auto *zobrazit = w.findChild<QMenu *>("menuZobrazit");
-        QCOMPARE(w.menuBar()->actions().mid(0, 2), QList<QAction *>({soubor->menuAction(), zobrazit->menuAction()}));
-        QCOMPARE(soubor->title(), QString("Soubor"));
-        QCOMPARE(zobrazit->title(), QString("Zobrazit"));
-        QCOMPARE(names(soubor->actions()).mid(0, 4),
-                 QStringList({"actionOpenFiles", "actionImportFiles", "|", "actionClose"}));
-        QCOMPARE(names(zobrazit->actions()),
-                 QStringList({"actionBorder", "|", "actionShowQtWdg", "actionShowGLWdg", "|", "actionLegend"}));
-        QCOMPARE(names(w.findChild<QToolBar *>("mainToolBar")->actions()),
-                 QStringList({"actionShowQtWdg", "actionShowGLWdg", "|", "actionBorder", "|",
-                              "actionRepaint"}));
-        QLayout *layout = w.centralWidget()->layout();
-        QCOMPARE(layout->spacing(), 6);
-        QCOMPARE(layout->contentsMargins(), QMargins(11, 11, 11, 11));
-        QCOMPARE(layout->itemAt(0)->widget()->cursor().shape(), Qt::OpenHandCursor);
-
-        // Texts and tool tips; without one of its own an action shows its text less "...".
-        const QStringList expected = {
-            "actionShowQtWdg|Zobraz Qt|Zobrazí panel Qt-kreslení|1",
-            "actionShowGLWdg|Zobraz OpenGL|Zobrazí panel OpenGL-kreslení|1",
-            "actionClose|Zavřít|Zavře okno programu|0",
-            "actionOpenFiles|Otevřít...|Otevřít|0",
-            "actionImportFiles|Import...|Import|0",
-            "actionBorder|Hranice ČR|Hranice ČR|1",
-            "actionRepaint|Překreslit|Překreslení aktuálního panelu|0",
-            "actionLegend|Legenda|Legenda|1",
-        };
-        for (const QString &row : expected) {
-            const QStringList f = row.split('|');
-            auto *a = w.findChild<QAction *>(f[0]);
-            QCOMPARE(a->text(), f[1]);
-            QCOMPARE(a->toolTip(), f[2]);
-            QCOMPARE(a->isCheckable(), f[3] == "1");
-            QVERIFY(a->icon().isNull() && a->shortcut().isEmpty() && a->statusTip().isEmpty());
+                openByMenu(w, {tile});
+        for (int page : {0, 1}) {
+            actionOf(w, page ? "actionShowGLWdg" : "actionShowQtWdg")->trigger();
+            QVERIFY(QTest::qWaitForWindowExposed(viewOf(w, page)));
+            for (const QPointF place : {QPointF(16.5, 49.5), QPointF(16.1, 49.9), QPointF(16.9, 49.1)})
+                QCOMPARE(readoutAt(w, place.x(), place.y()), band);
         }
     }
 
@@ -592,7 +407,7 @@ private slots:
     {
         WindowRZ w;
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QTimer::singleShot(100, w.findChild<QAction *>("actionClose"), &QAction::trigger);
+        QTimer::singleShot(100, actionOf(w, "actionClose"), &QAction::trigger);
         // Safety net; it goes with the window, or it would end the event
         // loops of whichever test runs ten seconds later.
         QTimer::singleShot(10000, &w, [] { QApplication::exit(99); });
@@ -627,7 +442,7 @@ private slots:
                                             selected = files->selectedNameFilter();
                                             files->reject();
                                         }});
-        w.findChild<QAction *>("actionImportFiles")->trigger();
+        actionOf(w, "actionImportFiles")->trigger();
         QCOMPARE(driver.seen, dialogs);
         if (!chooseFile) { // tiles first, archives as a second choice
             QCOMPARE(filters, (QStringList{"Výšková data (*.hgt)", "Archivy výškových dat (*.zip)",
@@ -637,7 +452,7 @@ private slots:
         // A started conversion would have shown its dialog and held the
         // action back before the command returned.
         QVERIFY(!w.findChild<ProgressDlg *>(QString(), Qt::FindDirectChildrenOnly)->isVisible());
-        QVERIFY(w.findChild<QAction *>("actionImportFiles")->isEnabled());
+        QVERIFY(actionOf(w, "actionImportFiles")->isEnabled());
         QVERIFY(!w.findChild<ConvertHgt *>("convertHgt")->isRunning());
         QVERIFY(!QFileInfo::exists(out));
     }
@@ -645,21 +460,24 @@ private slots:
     void importFailuresShown_data()
     {
         QTest::addColumn<QString>("output"); // "@" is the scratch directory
+        QTest::addColumn<int>("files"); // how many of N49E014.hgt, a short N50E014.hgt, tile.hgt; -3: rasters
         QTest::addColumn<QStringList>("rows"); // file name | start of the reason
         QTest::addColumn<QString>("note");
-        QTest::newRow("some files") << "@/out"
-            << QStringList{"N50E014.hgt|nemá velikost dlaždice HGT (2\u00a0884\u00a0802 nebo 25\u00a0934\u00a0402 bajtů), dlaždice @/out/N50E014.chgt zůstala beze změny",
-                           "tile.hgt|název neodpovídá dlaždici HGT"}
-            << "Dokonceno! Nepřevedeno: 2 z 3";
-        QTest::newRow("output below a file") << "@/file/out"
+        const QString shortTile = "N50E014.hgt|nemá velikost dlaždice HGT (2\u00a0884\u00a0802 nebo 25\u00a0934\u00a0402 "
+                                  "bajtů), dlaždice @/out/N50E014.chgt zůstala beze změny";
+        QTest::newRow("some files") << "@/out" << 3 << QStringList{shortTile, "tile.hgt|název neodpovídá dlaždici HGT"}
+                                    << "Dokonceno! Nepřevedeno: 2 z 3";
+        QTest::newRow("output below a file") << "@/file/out" << 3
             << QStringList{"N49E014.hgt|dlaždici @/file/out/N49E014.chgt nelze zapsat: část cesty není složka",
                            "N50E014.hgt|dlaždici @/file/out/N50E014.chgt nelze zapsat: část cesty není složka",
                            "tile.hgt|název neodpovídá dlaždici HGT"}
             << "Dokonceno! Nepřevedeno: 3 z 3";
-        QTest::newRow("all converted") << "@/out" << QStringList() << "Dokonceno!";
-        QTest::newRow("exactly one file") << "@/out"
-            << QStringList{"N50E014.hgt|nemá velikost dlaždice HGT (2\u00a0884\u00a0802 nebo 25\u00a0934\u00a0402 bajtů), dlaždice @/out/N50E014.chgt zůstala beze změny"}
-            << "Dokonceno! Nepřevedeno: 1 z 2";
+        QTest::newRow("all converted, into new folders") << "@/nested/out put" << 1 << QStringList() << "Dokonceno!";
+        QTest::newRow("exactly one file") << "@/out" << 2 << QStringList{shortTile} << "Dokonceno! Nepřevedeno: 1 z 2";
+        // The good raster's tile holds only its cells; the one without a
+        // place on the Earth is listed with its reason.
+        QTest::newRow("rasters") << "@/out" << -3
+            << QStringList{"scan.tif|rastr nelze převést: rastr nemá georeferenci"} << "Dokonceno! Nepřevedeno: 1 z 3";
     }
 
     // The files that gave no full tile are listed in the window with their
@@ -667,6 +485,7 @@ private slots:
     void importFailuresShown()
     {
         QFETCH(QString, output);
+        QFETCH(int, files);
         QFETCH(QStringList, rows);
         QFETCH(QString, note);
         QTemporaryDir dir;
@@ -676,23 +495,38 @@ private slots:
         QFile shortTile(sources[1]), file(dir.filePath("file")), older(dir.filePath("out/N50E014.chgt"));
         QVERIFY(shortTile.open(QIODevice::WriteOnly) && shortTile.write("short") == 5);
         QVERIFY(file.open(QIODevice::WriteOnly) && QDir().mkpath(dir.filePath("out")) && older.open(QIODevice::WriteOnly));
-        if (rows.isEmpty())
-            sources = sources.mid(0, 1);
-        else if (rows.size() == 1)
-            sources = sources.mid(0, 2);
+        if (files < 0) { // the HGT tile, a raster and one without a place
+            sources = QStringList{sources[0], dir.filePath("dmr.tif"), dir.filePath("scan.tif")};
+            // 3-second posts inside N49E015, 350 m.
+            TestRasters::Raster raster = TestRasters::Raster::degrees(15.25, 49.75, 60, 40, 1200);
+            raster.value = [](int, int) { return 350.0; };
+            QVERIFY(raster.write(sources[1]));
+            TestRasters::Raster unplaced;
+            unplaced.width = unplaced.height = 8;
+            unplaced.hasGeoTransform = false;
+            unplaced.crs.clear();
+            QVERIFY(unplaced.write(sources[2]));
+        } else {
+            sources = sources.mid(0, files);
+        }
         const int logBefore = logLines().size();
 
         WindowRZ w;
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         auto *report = w.findChild<QDockWidget *>("dockImportReport");
         auto *progress = w.findChild<ProgressDlg *>(QString(), Qt::FindDirectChildrenOnly);
-        QVERIFY(report && !report->isVisible());
-        {
-            ModalDriver driver({ModalDriver::chooseFiles(sources), ModalDriver::answerImport(output, 5, "pushButtonImport")});
-            w.findChild<QAction *>("actionImportFiles")->trigger();
-        }
-        QTRY_VERIFY_WITH_TIMEOUT(w.findChild<QAction *>("actionImportFiles")->isEnabled(), Waits::Conversion);
-        QCOMPARE(progress->findChild<QLabel *>("labelCompleted")->text(), note);
+        QAction *import = actionOf(w, "actionImportFiles");
+        QVERIFY(!report->isVisible());
+        // "Import..." is held back at every step of the run.
+        QList<bool> enabledAt;
+        connect(progress->findChild<QProgressBar *>("progressBar"), &QProgressBar::valueChanged, this,
+                [&](int) { enabledAt << import->isEnabled(); });
+        importByMenu(w, sources, output, 5);
+        QVERIFY(!import->isEnabled() && progress->isVisible());
+        QCOMPARE(progress->currentActionText(), QString("Konverze HGT souboru"));
+        QTRY_VERIFY_WITH_TIMEOUT(import->isEnabled(), Waits::Conversion);
+        QVERIFY(!enabledAt.isEmpty() && !enabledAt.contains(true));
+        QCOMPARE(completedText(w), note);
         QCOMPARE(logLines().size(), logBefore + 1);
         QVERIFY(logLines().last().contains("\tKonverze HGT souboru\t"));
         QCOMPARE(report->isVisible(), !rows.isEmpty());
@@ -700,274 +534,106 @@ private slots:
         QCOMPARE(tree->topLevelItemCount(), rows.size());
         for (int i = 0; i < rows.size(); ++i) {
             const QStringList want = rows[i].replace("@", dir.path()).split('|');
-            QCOMPARE(QFileInfo(tree->topLevelItem(i)->text(0)).fileName(), want[0]);
+            QCOMPARE(tree->topLevelItem(i)->text(0), dir.filePath(want[0]));
             QVERIFY2(tree->topLevelItem(i)->text(1).startsWith(want[1]), qPrintable(tree->topLevelItem(i)->text(1)));
         }
         QCOMPARE(older.size(), 0); // the stored tile was not replaced
-    }
-
-    // An import of an HGT tile and two rasters: the HGT tile converted, the
-    // good raster's tile written with only its cells, the raster without a
-    // place on the Earth listed with its reason; one log line as always.
-    void rasterImport()
-    {
-        QTemporaryDir dir;
-        const QString hgt = dir.filePath("N49E014.hgt"), good = dir.filePath("dmr.tif"),
-                      bad = dir.filePath("scan.tif"), out = dir.filePath("out");
-        QVERIFY(HgtTileGenerator(300).save(hgt));
-        // 3-second posts inside N49E015, 350 m.
-        TestRasters::Raster raster = TestRasters::Raster::degrees(15.25, 49.75, 60, 40, 1200);
-        raster.value = [](int, int) { return 350.0; };
-        QVERIFY(raster.write(good));
-        TestRasters::Raster unplaced;
-        unplaced.width = unplaced.height = 8;
-        unplaced.hasGeoTransform = false;
-        unplaced.crs.clear();
-        QVERIFY(unplaced.write(bad));
-        const int logBefore = logLines().size();
-
-        WindowRZ w;
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        auto *progress = w.findChild<ProgressDlg *>(QString(), Qt::FindDirectChildrenOnly);
-        {
-            ModalDriver driver({ModalDriver::chooseFiles({hgt, good, bad}),
-                                ModalDriver::answerImport(out, 5, "pushButtonImport")});
-            w.findChild<QAction *>("actionImportFiles")->trigger();
+        if (rows.isEmpty())
+            QCOMPARE(QFileInfo(output + "/N49E014.chgt").size(), 8294400);
+        if (files < 0) {
+            QCOMPARE(QFileInfo(dir.filePath("out/N49E014.chgt")).size(), TileGrid::fileBytes(5));
+            // Every fifth post of the raster's 60 x 40 holds a cell, in a band of 301-400 m.
+            QCOMPARE(QFileInfo(dir.filePath("out/N49E015.chgt")).size(), 12 * 8 * 144);
+            QCOMPARE(QDir(dir.filePath("out")).entryList(QDir::Files).size(), 3); // with the stored one
         }
-        QTRY_VERIFY_WITH_TIMEOUT(w.findChild<QAction *>("actionImportFiles")->isEnabled(), Waits::Conversion);
-        QCOMPARE(progress->findChild<QLabel *>("labelCompleted")->text(), QString("Dokonceno! Nepřevedeno: 1 z 3"));
-        QCOMPARE(logLines().size(), logBefore + 1);
-        auto *tree = w.findChild<QDockWidget *>("dockImportReport")->findChild<QTreeWidget *>("treeImportReport");
-        QCOMPARE(tree->topLevelItemCount(), 1);
-        QCOMPARE(tree->topLevelItem(0)->text(0), bad);
-        QCOMPARE(tree->topLevelItem(0)->text(1), QString("rastr nelze převést: rastr nemá georeferenci"));
-
-        QCOMPARE(QFileInfo(out + "/N49E014.chgt").size(), TileGrid::fileBytes(5));
-        // Every fifth post of the raster's 60 x 40 holds a cell, in a band of 301-400 m.
-        const qint64 rasterTile = QFileInfo(out + "/N49E015.chgt").size();
-        QVERIFY2(rasterTile == 12 * 8 * 144, qPrintable(QString::number(rasterTile)));
-        QCOMPARE(QDir(out).entryList(QDir::Files).size(), 2);
     }
 
-    // The folder chosen with "Procházet..." is where the tiles go.
-    void browsedOutputFolder()
+    void importDuringRun_data()
     {
-        QTemporaryDir dir;
-        const QString hgt = dir.filePath("src/N49E014.hgt");
-        const QString chosen = dir.filePath("chosen");
-        QVERIFY(QDir().mkpath(dir.filePath("src")) && QDir().mkpath(chosen));
-        QVERIFY(HgtTileGenerator(300).save(hgt));
-        WindowRZ w;
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QString shown;
-        {
-            ModalDriver driver({ModalDriver::chooseFiles({hgt}),
-                                [&](QWidget *d) {
-                                    d->findChild<QSlider *>("horizontalSliderQuantity")->setValue(5);
-                                    // Opens the chooser, answered below, and returns when it closes.
-                                    QTest::mouseClick(d->findChild<QPushButton *>("pushButtonBrowse"), Qt::LeftButton);
-                                    shown = d->findChild<QLineEdit *>("lineEditDirPath")->text();
-                                    QTest::mouseClick(d->findChild<QPushButton *>("pushButtonImport"), Qt::LeftButton);
-                                },
-                                ModalDriver::chooseDirectory(chosen)});
-            w.findChild<QAction *>("actionImportFiles")->trigger();
-            QCOMPARE(driver.seen, QStringList({"QFileDialog", "ImportDlg", "QFileDialog"}));
-        }
-        QCOMPARE(QDir(shown).canonicalPath(), QDir(chosen).canonicalPath());
-        QTRY_VERIFY_WITH_TIMEOUT(w.findChild<QAction *>("actionImportFiles")->isEnabled(), Waits::Conversion);
-        QCOMPARE(QFileInfo(chosen + "/N49E014.chgt").size(), 8294400);
+        QTest::addColumn<QString>("how");
+        QTest::newRow("accepted from the menu") << "menu";
+        QTest::newRow("dropped on the window") << "drop";
+        // Before the window has heard of the run's end.
+        QTest::newRow("accepted as the run ends") << "ends";
     }
 
-    // An import accepted while the worker is still busy runs after it
-    // instead of being dropped.
-    void importDuringRunIsDeferred()
+    // An import accepted while a conversion is under way, whether from the
+    // menu or by a drop (the dialog still asks), runs after it instead of
+    // being dropped: both runs complete and log their line.
+    void importDuringRun()
     {
+        QFETCH(QString, how);
         QTemporaryDir dir;
-        QStringList first, second;
-        HgtTileGenerator gen(500);
-        QVERIFY(QDir().mkpath(dir.filePath("a")) && QDir().mkpath(dir.filePath("b")));
-        for (int lon = 10; lon < 13; ++lon)
-            QVERIFY(gen.save(first.emplace_back(dir.filePath(QString("a/N49E0%1.hgt").arg(lon)))));
-        QVERIFY(gen.save(second.emplace_back(dir.filePath("b/N50E014.hgt"))));
+        QStringList first = runFiles(dir.path(), 3, 500);
+        QVERIFY(!first.isEmpty());
+        const QString later = first.takeLast(), out = dir.filePath("out");
         const int logBefore = logLines().size();
         WindowRZ w;
         QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto *worker = w.findChild<ConvertHgt *>("convertHgt");
+        QAction *import = actionOf(w, "actionImportFiles");
         // The first run is held at its first file until the second import
-        // has been accepted, so it is certainly still running then.
-        auto *worker = w.findChild<ConvertHgt *>("convertHgt");
-        QVERIFY(worker);
+        // has been accepted, so it certainly still runs then.
         RunGate gate(*worker, 0, int(first.size()));
-        {
-            ModalDriver driver({ModalDriver::chooseFiles(first), ModalDriver::answerImport(dir.filePath("out"), 5, "pushButtonImport")});
-            w.findChild<QAction *>("actionImportFiles")->trigger();
-        }
+        importByMenu(w, first, out, 5);
         QTRY_VERIFY2_WITH_TIMEOUT(gate.isHolding(), "the first run reached its first file", Waits::Conversion);
-        QAction *import = w.findChild<QAction *>("actionImportFiles");
-        bool busyWhenAccepted = false;
-        {
-            const ModalDriver::Handler accept = ModalDriver::answerImport(dir.filePath("out"), 5, "pushButtonImport");
-            ModalDriver driver({ModalDriver::chooseFiles(second), [&](QWidget *d) {
-                                    busyWhenAccepted = !import->isEnabled() && worker->isRunning();
-                                    accept(d);
-                                }});
-            QVERIFY(QMetaObject::invokeMethod(&w, "importHgtFiles"));
+        bool asWanted = false; // the run's state when the second import was accepted
+        const ModalDriver::Handler accept = [&](QWidget *d) {
+            if (how == "ends") {
+                // The run ends while this thread handles no events, so its
+                // last value and its end wait in the queue; polled without
+                // the event loop on purpose.
+                gate.open();
+                const QDeadlineTimer bound(Waits::Conversion);
+                while (!worker->isFinished() && !bound.hasExpired())
+                    QThread::msleep(1);
+                asWanted = worker->isFinished();
+            } else {
+                asWanted = !import->isEnabled() && worker->isRunning();
+            }
+            ModalDriver::answerImport(out, 5, "pushButtonImport")(d);
+        };
+        if (how == "drop") {
+            ModalDriver driver({accept});
+            QVERIFY(dropOn(&w, urlsOf({later})));
+            QTRY_COMPARE_WITH_TIMEOUT(driver.seen, QStringList{"ImportDlg"}, Waits::Event);
+        } else {
+            QCOMPARE(importDespiteRun(w, {later}, accept), QStringList({"QFileDialog", "ImportDlg"}));
         }
-        QVERIFY(busyWhenAccepted);
-        QVERIFY(!QFileInfo::exists(dir.filePath("out/N50E014.chgt"))); // waits for the first run
+        QVERIFY(asWanted);
+        if (how != "ends")
+            QVERIFY(!QFileInfo::exists(out + "/N50E016.chgt")); // waits for the first run
         gate.open();
-        QTRY_COMPARE_WITH_TIMEOUT(logLines().size(), logBefore + 2, Waits::Conversion);
-        for (const char *tile : {"N49E010", "N49E011", "N49E012", "N50E014"})
-            QCOMPARE(QFileInfo(dir.filePath(QString("out/%1.chgt").arg(tile))).size(), 8294400);
-        QTRY_VERIFY_WITH_TIMEOUT(import->isEnabled(), Waits::Event);
-    }
-
-    // An import accepted the moment a run ends, before the window has heard
-    // of the end, waits for that end: both runs complete and log their line.
-    void importAcceptedAsRunEnds()
-    {
-        QTemporaryDir dir;
-        QStringList first, second;
-        QVERIFY(QDir().mkpath(dir.filePath("a")) && QDir().mkpath(dir.filePath("b")));
-        for (int lon = 10; lon < 12; ++lon)
-            QVERIFY(HgtTileGenerator(500).save(first.emplace_back(dir.filePath(QString("a/N49E0%1.hgt").arg(lon)))));
-        QVERIFY(HgtTileGenerator(900).save(second.emplace_back(dir.filePath("b/N50E014.hgt"))));
-        const int logBefore = logLines().size();
-        WindowRZ w;
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        auto *worker = w.findChild<ConvertHgt *>("convertHgt");
-        QVERIFY(worker);
-        RunGate gate(*worker, 0, int(first.size()));
-        {
-            ModalDriver driver({ModalDriver::chooseFiles(first), ModalDriver::answerImport(dir.filePath("out"), 5, "pushButtonImport")});
-            w.findChild<QAction *>("actionImportFiles")->trigger();
-        }
-        QTRY_VERIFY2_WITH_TIMEOUT(gate.isHolding(), "the first run reached its first file", Waits::Conversion);
-        bool endedWhenAccepted = false;
-        {
-            const ModalDriver::Handler accept = ModalDriver::answerImport(dir.filePath("out"), 5, "pushButtonImport");
-            ModalDriver driver({ModalDriver::chooseFiles(second), [&](QWidget *d) {
-                                    // The run ends while this thread handles no events, so
-                                    // its last value and its end wait in the queue.
-                                    gate.open();
-                                    // Polled without the event loop on purpose: handling
-                                    // events here would deliver the end this test holds back.
-                                    const QDeadlineTimer bound(Waits::Conversion);
-                                    while (!worker->isFinished() && !bound.hasExpired())
-                                        QThread::msleep(1);
-                                    endedWhenAccepted = worker->isFinished();
-                                    accept(d);
-                                }});
-            QVERIFY(QMetaObject::invokeMethod(&w, "importHgtFiles"));
-        }
-        QVERIFY(endedWhenAccepted);
         QTRY_COMPARE_WITH_TIMEOUT(logLines().size(), logBefore + 2, Waits::Conversion);
         QVERIFY(logLines().at(logBefore).contains("\tKonverze HGT souboru\t"));
         QVERIFY(logLines().at(logBefore + 1).contains("\tKonverze HGT souboru\t"));
-        for (const char *tile : {"N49E010", "N49E011", "N50E014"})
-            QCOMPARE(QFileInfo(dir.filePath(QString("out/%1.chgt").arg(tile))).size(), 8294400);
-        QTRY_VERIFY_WITH_TIMEOUT(w.findChild<QAction *>("actionImportFiles")->isEnabled(), Waits::Event);
-        auto *progress = w.findChild<ProgressDlg *>(QString(), Qt::FindDirectChildrenOnly);
-        QCOMPARE(progress->findChild<QLabel *>("labelCompleted")->text(), QString("Dokonceno!"));
+        for (const char *tile : {"N49E010", "N49E011", "N49E012", "N50E016"})
+            QCOMPARE(QFileInfo(QString("%1/%2.chgt").arg(out, tile)).size(), 8294400);
+        QTRY_VERIFY_WITH_TIMEOUT(import->isEnabled(), Waits::Event);
+        QCOMPARE(completedText(w), QString("Dokonceno!"));
     }
 
-    // Closing the window during a conversion stops it after the tiles in
-    // hand; every tile left behind is whole.
-    void closeDuringConversion()
-    {
-        QTemporaryDir src;
-        QStringList tiles;
-        HgtTileGenerator gen;
-        gen.fillRandom(7);
-        for (int lon = 10; lon < 16; ++lon) {
-            tiles << src.filePath(QString("N49E0%1.hgt").arg(lon));
-            QVERIFY(gen.save(tiles.last()));
-        }
-        const QString out = src.filePath("out");
-        auto w = std::make_unique<WindowRZ>();
-        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-        // The run waits at its second file until the window asks it to stop,
-        // so the close certainly comes while tiles are still to come.
-        auto *worker = w->findChild<ConvertHgt *>("convertHgt");
-        QVERIFY(worker);
-        RunGate gate(*worker, 1, int(tiles.size()), RunGate::UntilStopRequested);
-        {
-            ModalDriver driver({ModalDriver::chooseFiles(tiles), ModalDriver::answerImport(out, 1, "pushButtonImport")});
-            w->findChild<QAction *>("actionImportFiles")->trigger();
-        }
-        QTRY_VERIFY2_WITH_TIMEOUT(gate.isHolding(), "the run reached its second file", Waits::Conversion);
-        w->close();
-        w.reset();
-
-        // The run stopped early and every tile left behind is whole.
-        // Exactly the two files taken before it was asked to stop.
-        QCOMPARE(gate.filesTaken(), 2);
-        const QFileInfoList left = QDir(out).entryInfoList(QDir::Files | QDir::Hidden);
-        QCOMPARE(left.size(), 2);
-        for (const QFileInfo &fi : left)
-            QCOMPARE(fi.size(), qint64(207360000));
-    }
-
-    // The whole program as a user drives it.
-    void wholeProgram()
+    // Tiles opened while the painter page is shown load into the hidden
+    // OpenGL view too; both pages show the band colours and the border;
+    // "Překreslit" times the visible view only; "Hranice ČR" reaches the
+    // hidden view.
+    void openRepaintAndBorder()
     {
         QTemporaryDir dir;
-        const QStringList hgt = {dir.filePath("N49E014.hgt"), dir.filePath("N49E015.hgt")};
-        QVERIFY(HgtTileGenerator(150).save(hgt[0]));  // band 1..200 m
-        QVERIFY(HgtTileGenerator(1500).save(hgt[1])); // band 1401..1800 m
-        const QString out = dir.filePath("nested/out put");
-        DrawQtWdg::resetViewExtent();
-        DrawGLWdg::resetViewExtent();
-        int logBefore = logLines().size();
-
+        const QStringList chgt{constantTile(dir.path(), "N49E014", 150), constantTile(dir.path(), "N49E015", 1500)};
+        QVERIFY(!chgt.contains(QString()));
+        resetViews();
         WindowRZ w;
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         w.resize(1200, 800); // no window manager maximises it under Xvfb
-        auto *stack = w.findChild<QStackedWidget *>("stackedWidget");
-        auto *qtView = qobject_cast<DrawQtWdg *>(stack->widget(0));
-        auto *glView = qobject_cast<DrawGLWdg *>(stack->widget(1));
-        auto *progress = w.findChild<ProgressDlg *>(QString(), Qt::FindDirectChildrenOnly);
-        QAction *import = w.findChild<QAction *>("actionImportFiles");
-
-        // Import at q = 5 through the real dialogs; "Import..." is held back
-        // at every step of the run.
-        QList<bool> enabledAt;
-        connect(progress->findChild<QProgressBar *>("progressBar"), &QProgressBar::valueChanged, this,
-                [&](int) { enabledAt << import->isEnabled(); });
-        QStringList listed;
-        {
-            ModalDriver importing({ModalDriver::chooseFiles(hgt), [&](QWidget *d) {
-                                       auto *list = d->findChild<QListWidget *>("listWidgetFiles");
-                                       for (int i = 0; i < list->count(); ++i)
-                                           listed << list->item(i)->text();
-                                       ModalDriver::answerImport(out, 5, "pushButtonImport")(d);
-                                   }});
-            import->trigger();
-        }
-        QCOMPARE(listed, hgt);
-        QVERIFY(!import->isEnabled());
-        QVERIFY(progress->isVisible());
-        QCOMPARE(progress->currentActionText(), QString("Konverze HGT souboru"));
-        QTRY_VERIFY_WITH_TIMEOUT(import->isEnabled(), Waits::Conversion);
-        QCOMPARE(enabledAt, (QList<bool>{false, false}));
-        QCOMPARE(progress->findChild<QLabel *>("labelCompleted")->text(), QString("Dokonceno!"));
-        QCOMPARE(logLines().size(), logBefore + 1);
-        QVERIFY(logLines().last().contains("\tKonverze HGT souboru\t"));
-        const QStringList chgt = {out + "/N49E014.chgt", out + "/N49E015.chgt"};
-        QCOMPARE(QFileInfo(chgt[0]).size(), 8294400);
-        QCOMPARE(QFileInfo(chgt[1]).size(), 8294400);
-
-        // Open them while the painter page is shown: the hidden OpenGL view loads them too.
-        w.findChild<QAction *>("actionShowQtWdg")->trigger();
-        {
-            ModalDriver opening({ModalDriver::chooseFiles(chgt)});
-            w.findChild<QAction *>("actionOpenFiles")->trigger();
-            QCOMPARE(opening.seen, QStringList({"QFileDialog"}));
-        }
-        QCOMPARE(qtView->mapContent().gridCount(), 2);
+        auto *qtView = qobject_cast<DrawQtWdg *>(viewOf(w, 0));
+        auto *glView = qobject_cast<DrawGLWdg *>(viewOf(w, 1));
+        actionOf(w, "actionShowQtWdg")->trigger();
+        openByMenu(w, chgt);
+        QCOMPARE(qtView->mapContent().gridCount(), 2); // regular tiles, held as grids
         QCOMPARE(glView->tileCount(), 2);
 
-        // Both pages show the band colours and the black border; around the
-        // tiles the OpenGL view is white, the painter view shows its background.
+        // Around the tiles the OpenGL view is white, the painter view shows its background.
         const ViewExtent q = DrawQtWdg::viewExtent();
         const ViewExtent qtDegrees{q.left / 100, q.right / 100, q.bottom / 100, q.top / 100};
         auto checkMap = [](const QImage &img, const ViewExtent &e, QRgb background) {
@@ -980,22 +646,20 @@ private slots:
         if (QTest::currentTestFailed())
             return;
 
-        // "Překreslit" times the visible view only; then the same on the OpenGL page.
-        // An exposed painter view repaints, and so logs, before the action returns.
-        QAction *repaint = w.findChild<QAction *>("actionRepaint");
+        // An exposed painter view repaints, and so logs, before the action
+        // returns; again at once, within a frame of the last composition of
+        // the window (which holds OpenGL content), too.
+        const int logBefore = logLines().size();
+        QAction *repaint = actionOf(w, "actionRepaint");
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QVERIFY(qtView->isVisible());
-        repaint->trigger();
-        QCOMPARE(logLines().size(), logBefore + 2);
-        QVERIFY(logLines().last().contains("\tRepaint Qt widget\t"));
-        // Again at once, within a frame of the last composition of the
-        // window (which holds OpenGL content): still done on return.
-        repaint->trigger();
-        QCOMPARE(logLines().size(), logBefore + 3);
-        QVERIFY(logLines().last().contains("\tRepaint Qt widget\t"));
-        logBefore += 1;
-        QVERIFY(!glView->progressDialog()->isVisible());
-        w.findChild<QAction *>("actionShowGLWdg")->trigger();
+        for (int times = 1; times <= 2; ++times) {
+            repaint->trigger();
+            QCOMPARE(logLines().size(), logBefore + times);
+            QVERIFY(logLines().last().contains("\tRepaint Qt widget\t"));
+        }
+        QVERIFY(qtView->progressDialog()->isVisible() && !glView->progressDialog()->isVisible());
+        qtView->progressDialog()->hide();
+        actionOf(w, "actionShowGLWdg")->trigger();
         QVERIFY(QTest::qWaitForWindowExposed(glView));
         checkMap(glView->grabFramebuffer(), DrawGLWdg::viewExtent(), qRgb(255, 255, 255));
         if (QTest::currentTestFailed())
@@ -1003,32 +667,11 @@ private slots:
         repaint->trigger();
         QTRY_COMPARE_WITH_TIMEOUT(logLines().size(), logBefore + 3, Waits::Event);
         QVERIFY(logLines().last().contains("\tRepaint OpenGL widget\t"));
+        QVERIFY(!qtView->progressDialog()->isVisible() && glView->progressDialog()->isVisible());
 
-        // "Hranice ČR" off takes the border out of both views.
-        w.findChild<QAction *>("actionBorder")->trigger();
+        actionOf(w, "actionBorder")->trigger();
         QVERIFY(borderCoverage(glView->grabFramebuffer(), DrawGLWdg::viewExtent()) < 0.05);
         QVERIFY(borderCoverage(qtView->grab().toImage(), qtDegrees) < 0.05);
-
-        // A wheel step in, then a left drag a quarter of the view left and down.
-        const QPointF centre(glView->width() / 2, glView->height() / 2);
-        QWheelEvent in(centre, glView->mapToGlobal(centre), QPoint(), QPoint(0, 120), Qt::NoButton,
-                       Qt::NoModifier, Qt::NoScrollPhase, false);
-        QApplication::sendEvent(glView, &in);
-        const ViewExtent z = DrawGLWdg::viewExtent();
-        QCOMPARE(z.left, float(11.0 + 0.45));
-        QCOMPARE(z.right, float(20.0 - 0.45));
-        QCOMPARE(z.bottom, float(48.3 + 0.15));
-        QCOMPARE(z.top, float(51.3 - 0.15));
-        const QPoint from(glView->width() / 2, glView->height() / 2);
-        const QPoint to = from + QPoint(-glView->width() / 4, glView->height() / 4);
-        QTest::mousePress(glView, Qt::LeftButton, {}, from);
-        QTest::mouseRelease(glView, Qt::LeftButton, {}, to);
-        const ViewExtent p = DrawGLWdg::viewExtent();
-        QVERIFY(qAbs((p.left - z.left) - (from.x() - to.x()) * (z.right - z.left) / glView->width()) < 1e-4);
-        QVERIFY(qAbs((p.top - z.top) - (to.y() - from.y()) * (z.top - z.bottom) / glView->height()) < 1e-4);
-
-        w.findChild<QAction *>("actionClose")->trigger();
-        QVERIFY(!w.isVisible());
     }
 };
 

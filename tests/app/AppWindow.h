@@ -1,0 +1,120 @@
+#pragma once
+
+#include "ConvertHgt.h"
+#include "DrawGLWdg.h"
+#include "DrawQtWdg.h"
+#include "HgtTileGenerator.h"
+#include "ModalDriver.h"
+#include "WindowRZ.h"
+
+// A q = 5 tile of one height everywhere, converted into dir.
+inline QString constantTile(const QString &dir, const QString &name, qint16 height)
+{
+    QDir().mkpath(dir);
+    const QString hgt = dir + '/' + name + ".hgt";
+    if (!HgtTileGenerator(height).save(hgt)
+        || ConvertHgt::convertFile(hgt, QDir(dir), 5) != ConvertHgt::Outcome::Converted)
+        return QString();
+    return dir + '/' + name + ".chgt";
+}
+
+inline QStringList logLines()
+{
+    QFile f("log.txt");
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    return QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts);
+}
+
+// What a view paints now, in either view.
+inline QImage pictureOf(QWidget *view)
+{
+    if (auto *gl = qobject_cast<DrawGLWdg *>(view))
+        return gl->grabFramebuffer().convertToFormat(QImage::Format_RGB32);
+    return view->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+inline QStringList actionNames(const QList<QAction *> &actions)
+{
+    QStringList out;
+    for (QAction *a : actions)
+        out << (a->isSeparator() ? QStringLiteral("|") : a->objectName());
+    return out;
+}
+
+inline QList<QUrl> urlsOf(const QStringList &paths)
+{
+    QList<QUrl> urls;
+    for (const QString &p : paths)
+        urls << QUrl::fromLocalFile(p);
+    return urls;
+}
+
+// Drags the URLs over the window and drops them there; whether both were taken.
+inline bool dropOn(QWidget *window, const QList<QUrl> &urls)
+{
+    QMimeData mime;
+    mime.setUrls(urls);
+    const QPoint at(window->width() / 2, window->height() / 2);
+    QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window, &enter);
+    if (!enter.isAccepted())
+        return false;
+    QDropEvent drop(QPointF(at), Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window, &drop);
+    return drop.isAccepted();
+}
+
+inline QAction *actionOf(const QWidget &w, const char *name)
+{
+    return w.findChild<QAction *>(name);
+}
+
+// Page 0 is the painter view, page 1 the OpenGL view.
+inline QWidget *viewOf(const QWidget &w, int page)
+{
+    return w.findChild<QStackedWidget *>("stackedWidget")->widget(page);
+}
+
+inline void resetViews()
+{
+    DrawQtWdg::resetViewExtent();
+    DrawGLWdg::resetViewExtent();
+}
+
+// "Otevřít..." with the files named in its dialog.
+inline void openByMenu(WindowRZ &w, const QStringList &files)
+{
+    ModalDriver opening({ModalDriver::chooseFiles(files)});
+    actionOf(w, "actionOpenFiles")->trigger();
+}
+
+// "Import..." of the files into out at quantity q, accepted.
+inline void importByMenu(WindowRZ &w, const QStringList &files, const QString &out, int q)
+{
+    ModalDriver driver({ModalDriver::chooseFiles(files), ModalDriver::answerImport(out, q, "pushButtonImport")});
+    actionOf(w, "actionImportFiles")->trigger();
+}
+
+// Tiles N49E010.hgt on, n of them, of one height in dir, and last the tile
+// later/N50E016.hgt: a run's files and one for a later import.
+inline QStringList runFiles(const QString &dir, int n, qint16 height)
+{
+    QStringList files;
+    for (int lon = 10; lon < 10 + n; ++lon)
+        files << QStringLiteral("%1/N49E0%2.hgt").arg(dir).arg(lon);
+    files << dir + "/later/N50E016.hgt";
+    bool saved = QDir(dir).mkpath("later");
+    for (const QString &file : std::as_const(files))
+        saved = saved && HgtTileGenerator(height).save(file);
+    return saved ? files : QStringList();
+}
+
+// The import a user accepted just before a run made "Import..." wait for
+// it: the command as the menu would give it, answered by the handler.
+inline QStringList importDespiteRun(WindowRZ &w, const QStringList &files, const ModalDriver::Handler &answer)
+{
+    ModalDriver driver({ModalDriver::chooseFiles(files), answer});
+    QMetaObject::invokeMethod(&w, "importHgtFiles");
+    return driver.seen;
+}
