@@ -196,11 +196,10 @@ private slots:
         r.driver = driver;
         r.hasNoData = noData != 0;
         r.noData = noData;
-        // Spaces, diacritics and a character XML escapes: a scaled raster
-        // is read through a VRT description that names the file.
-        const QString path = tmp.filePath(driver == "AAIGrid" ? "výšky & data/heights.asc"
-                                          : driver == "HFA"    ? "výšky & data/heights.img"
-                                                               : "výšky & data/heights.tif");
+        // A character XML escapes: a scaled raster is read through a VRT
+        // description that names the file.
+        const char *suffix = driver == "AAIGrid" ? "asc" : driver == "HFA" ? "img" : "tif";
+        const QString path = tmp.filePath(QString("výšky & data/heights.") + suffix);
         QVERIFY(QDir().mkpath(QFileInfo(path).path()) && r.write(path));
         DemRaster raster;
         QVERIFY(raster.open(path));
@@ -376,8 +375,8 @@ private slots:
     void progressAndInterruption_data()
     {
         QTest::addColumn<int>("jobs");
-        QTest::newRow("one job") << 1;
-        QTest::newRow("two jobs") << 2;
+        for (int jobs : {1, 2})
+            QTest::addRow("%d jobs", jobs) << jobs;
     }
 
     // A stop after the tiles in hand, each whole, the raster not handled.

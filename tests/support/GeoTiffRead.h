@@ -32,8 +32,7 @@ struct GeoTiffRead
                                                OSRGetAuthorityCode(srs, nullptr));
         r.copyright = QString::fromUtf8(GDALGetMetadataItem(ds, "TIFFTAG_COPYRIGHT", nullptr));
         r.compression = QString::fromUtf8(GDALGetMetadataItem(ds, "COMPRESSION", "IMAGE_STRUCTURE"));
-        // Bands 3, 2, 1 into the blue, green and red bytes of a (little-
-        // endian) RGB32 pixel.
+        // Bands 3, 2, 1 into the blue, green and red bytes of an RGB32 pixel.
         const int w = GDALGetRasterXSize(ds), h = GDALGetRasterYSize(ds);
         QImage image(w, h, QImage::Format_RGB32);
         image.fill(0xff000000);
