@@ -103,25 +103,20 @@ private slots:
     void overOlderTile_data()
     {
         QTest::addColumn<qint64>("size"); // -1: no source, -2: a fifo
-        QTest::addColumn<bool>("older");
-        QTest::addColumn<QString>("failure");
         QTest::addColumn<Outcome>("outcome");
         QTest::addColumn<FileFailure>("reason");
         const qint64 full = HgtTile::FileSize;
         const FileFailure none;
-        QTest::newRow("q5 tile replaced at q1") << full << true << "" << Outcome::Converted << none;
+        QTest::newRow("q5 tile replaced at q1") << full << Outcome::Converted << none;
         for (qint64 size : {qint64(0), qint64(1), full / 2, full - 1, full + 1, qint64(5) << 30})
-            QTest::addRow("%lld bytes, older kept", size) << size << true << "" << Outcome::WrongSizeKept << none;
-        QTest::newRow("1000 bytes, no older") << qint64(1000) << false << "" << Outcome::WrongSizeEmptyWritten << none;
-        QTest::newRow("missing") << qint64(-1) << true << "" << Outcome::Missing << none;
-        QTest::newRow("fifo source") << qint64(-2) << true << "" << Outcome::Unreadable
-                                     << FileFailure::of(FileFailure::NotRegularFile);
-        QTest::newRow("read-only tile") << full << true << "read-only" << Outcome::Unwritable
-                                        << FileFailure::of(FileFailure::ReadOnlyTarget);
-        QTest::newRow("disk full while writing") << full << true << "disk full" << Outcome::Unwritable
-                                                 << FileFailure::system(EFBIG);
-        QTest::newRow("tile is a directory") << full << true << "directory" << Outcome::Unwritable
-                                             << FileFailure::system(EISDIR);
+            QTest::addRow("%lld bytes, older kept", size) << size << Outcome::WrongSizeKept << none;
+        QTest::newRow("1000 bytes, no older") << qint64(1000) << Outcome::WrongSizeEmptyWritten << none;
+        QTest::newRow("missing") << qint64(-1) << Outcome::Missing << none;
+        QTest::newRow("fifo source") << qint64(-2) << Outcome::Unreadable << FileFailure::of(FileFailure::NotRegularFile);
+        // The row's name is the failure made.
+        QTest::newRow("read-only") << full << Outcome::Unwritable << FileFailure::of(FileFailure::ReadOnlyTarget);
+        QTest::newRow("disk full") << full << Outcome::Unwritable << FileFailure::system(EFBIG);
+        QTest::newRow("directory") << full << Outcome::Unwritable << FileFailure::system(EISDIR);
     }
 
     // The older tile or the new one whole, with the older one's permissions;
@@ -129,9 +124,9 @@ private slots:
     void overOlderTile()
     {
         QFETCH(qint64, size);
-        QFETCH(bool, older);
-        QFETCH(QString, failure);
         QFETCH(Outcome, outcome);
+        const QString failure = QTest::currentDataTag();
+        const bool older = !failure.endsWith("no older");
         QFETCH(FileFailure, reason);
         QTemporaryDir tmp;
         const QString src = tmp.filePath("N49E014.hgt"), out = tmp.filePath("out"), tile = out + "/N49E014.chgt";
