@@ -31,16 +31,17 @@ QByteArray gdalwarpPosts(const QStringList &files, TileCorner tile, const QStrin
 {
     const double half = 0.5 / 1200;
     const auto n = [](double v) { return QString::number(v, 'g', 17); };
-    const QString out = scratch + "/oracle.tif";
+    const QString out = scratch + "/oracle.bil"; // raw 16-bit posts in the host's order
     QFile::remove(out);
     QProcess process;
-    process.start("gdalwarp", QStringList{"-q", "-t_srs", "EPSG:4326", "-te", n(tile.lon - half), n(tile.lat - half),
-                                        n(tile.lon + 1 + half), n(tile.lat + 1 + half), "-ts", "1201", "1201",
-                                        "-r", "bilinear", "-ot", "Int16", "-et", "0", "-dstnodata", "-32768"}
+    process.start("gdalwarp", QStringList{"-q", "-of", "EHdr", "-t_srs", "EPSG:4326", "-te", n(tile.lon - half),
+                                        n(tile.lat - half), n(tile.lon + 1 + half), n(tile.lat + 1 + half), "-ts",
+                                        "1201", "1201", "-r", "bilinear", "-ot", "Int16", "-et", "0", "-dstnodata",
+                                        "-32768"}
                                 + files + QStringList{out});
-    if (!process.waitForFinished(120000) || process.exitCode() != 0)
-        return {};
-    return TestRasters::readAsHgt(out);
+    QByteArray posts = process.waitForFinished(120000) && process.exitCode() == 0 ? readFile(out) : QByteArray();
+    qToBigEndian<qint16>(posts.constData(), posts.size() / 2, posts.data());
+    return posts;
 }
 
 // Every band, negative heights too, never the void.

@@ -8,7 +8,6 @@
 #include <QByteArray>
 #include <QFile>
 #include <QString>
-#include <QtEndian>
 
 #include <gdal.h>
 #include <ogr_srs_api.h>
@@ -94,25 +93,5 @@ struct Raster
         return out != nullptr;
     }
 };
-
-// The first band of a raster as HGT bytes (16-bit big-endian), for the
-// 1201 x 1201 rasters gdalwarp writes for a tile; empty on failure.
-inline QByteArray readAsHgt(const QString &path)
-{
-    GdalSetup::ensure();
-    GDALDatasetH ds = GDALOpen(QFile::encodeName(path).constData(), GA_ReadOnly);
-    if (!ds)
-        return {};
-    const int w = GDALGetRasterXSize(ds);
-    const int h = GDALGetRasterYSize(ds);
-    std::vector<qint16> posts(size_t(w) * size_t(h));
-    const CPLErr read = GDALRasterIO(GDALGetRasterBand(ds, 1), GF_Read, 0, 0, w, h, posts.data(), w, h, GDT_Int16, 0, 0);
-    GDALClose(ds);
-    if (read != CE_None)
-        return {};
-    QByteArray bytes(qsizetype(posts.size()) * 2, Qt::Uninitialized);
-    qToBigEndian<qint16>(posts.data(), qsizetype(posts.size()), bytes.data());
-    return bytes;
-}
 
 } // namespace TestRasters
