@@ -327,6 +327,7 @@ private slots:
         QCOMPARE(refused.failure.czech(), czech);
         QCOMPARE(refused.failure.english().isEmpty(), failure == FileFailure::None);
         QCOMPARE(refused.tile, outcome == Outcome::RasterRefused || !reaches ? QString() : older);
+        QCOMPARE(converted.path, good);
         QCOMPARE(converted.outcome, Outcome::Converted);
         QCOMPARE(readFile(older), QByteArray("older"));
         QCOMPARE(QDir(tmp.filePath("out")).entryList(QDir::Files | QDir::Hidden, QDir::Name),
