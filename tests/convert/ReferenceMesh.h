@@ -12,11 +12,9 @@
 
 #include <zip.h>
 
-// A deliberately plain second implementation of the CHGT content of one HGT
-// tile, written straight from the format rules, to compare output against.
-// With holes, the cells whose height is the void -32768 are left out, as
-// from rasters; past the last sample row or column a cell takes the height
-// read last.
+// A plain second implementation of the CHGT content of one HGT tile, from
+// the format rules. With holes, cells of the void -32768 are left out; past
+// the last sample row or column a cell takes the height read last.
 inline QByteArray referenceMesh(const QByteArray &hgt, int lon, int lat, int q, bool holes = false)
 {
     static const int bands[12][4] = {
@@ -62,13 +60,12 @@ inline bool writeBytes(const QString &path, const QByteArray &bytes)
            && file.write(bytes) == bytes.size();
 }
 
-// The CHGT bytes expected from the HGT file at path (empty if not a tile).
+// The CHGT bytes expected from the HGT file at path.
 inline QByteArray expectedTile(const QString &hgtPath, int q)
 {
     int lat = 0, lon = 0;
-    const QByteArray hgt = readFile(hgtPath);
-    const bool full = HgtTile::parseName(hgtPath, &lat, &lon) && hgt.size() == HgtTile::FileSize;
-    return full ? referenceMesh(hgt, lon, lat, q) : QByteArray();
+    HgtTile::parseName(hgtPath, &lat, &lon);
+    return referenceMesh(readFile(hgtPath), lon, lat, q);
 }
 
 // Makes the directories; a random tile, or `size` zero bytes (sparse).
@@ -82,8 +79,7 @@ inline bool writeTile(const QString &path, qint64 size = HgtTile::FileSize)
     return size == HgtTile::FileSize ? file.write(tile.bytes()) == size : file.resize(size);
 }
 
-// A zip archive of named members; stored (not compressed) members keep
-// their bytes where they can be found and patched.
+// A zip archive; stored (not compressed) members can be found and patched.
 inline bool writeZip(const QString &path, const QList<std::pair<QString, QByteArray>> &members, bool store = false)
 {
     int error = 0;

@@ -10,8 +10,8 @@
 using TestTiles::addTriangle;
 using TestTiles::writeFloats;
 
-// Reading CHGT records: whole files only, host floats, damaged triangles
-// dropped, colours clamped, the caller's block reused.
+// Reading CHGT records: whole triangles only, bad colour components clamped,
+// triangles with a non-finite coordinate dropped, no 2 GiB file read.
 class ChgtRecordsTest : public QObject
 {
     Q_OBJECT
@@ -19,10 +19,7 @@ class ChgtRecordsTest : public QObject
     QTemporaryDir dir;
 
     QString path(const QString &name) const { return dir.filePath(name); }
-
 private slots:
-    // Whole triangles only; bad colour components are clamped, triangles
-    // with a non-finite coordinate dropped; a 2 GiB file is not read.
     void decoding_data()
     {
         QTest::addColumn<int>("floats"); // -1: a sparse 2 GiB file
@@ -64,12 +61,11 @@ private slots:
     // Fields of a record are little-endian floats.
     void recordFields()
     {
-        const char record[24] = {0, 0, 0x60, 0x41, 0, 0, 0x44, 0x42, 0, 0, 0, 0,
-                                 0, 0, (char)0x80, 0x3f, 0, 0, 0, 0x3f, 0, 0, 0, 0};
-        QCOMPARE(ChgtTileReader::recordField(record, 0), 14.0f);
-        QCOMPARE(ChgtTileReader::recordField(record, 1), 49.0f);
-        QCOMPARE(ChgtTileReader::recordField(record, 3), 1.0f);
-        QCOMPARE(ChgtTileReader::recordField(record, 4), 0.5f);
+        const float fields[6] = {14, 49, 0, 1, 0.5f, 0.25f};
+        char record[24];
+        qToLittleEndian<float>(fields, 6, record);
+        for (int f = 0; f < 6; ++f)
+            QCOMPARE(ChgtTileReader::recordField(record, f), fields[f]);
     }
 
     // A read goes into the block the caller's array already has, when that

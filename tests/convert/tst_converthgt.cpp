@@ -103,36 +103,30 @@ private slots:
     void overOlderTile_data()
     {
         QTest::addColumn<qint64>("size"); // -1: no source, -2: a fifo
-        QTest::addColumn<bool>("older");
-        QTest::addColumn<QString>("failure");
         QTest::addColumn<Outcome>("outcome");
         QTest::addColumn<FileFailure>("reason");
         const qint64 full = HgtTile::FileSize;
         const FileFailure none;
-        QTest::newRow("q5 tile replaced at q1") << full << true << "" << Outcome::Converted << none;
-        for (qint64 size : {qint64(0), qint64(1), full / 2, full - 1, full + 1, qint64(5) << 30})
-            QTest::addRow("%lld bytes, older kept", size) << size << true << "" << Outcome::WrongSizeKept << none;
-        QTest::newRow("1000 bytes, no older") << qint64(1000) << false << "" << Outcome::WrongSizeEmptyWritten << none;
-        QTest::newRow("missing") << qint64(-1) << true << "" << Outcome::Missing << none;
-        QTest::newRow("fifo source") << qint64(-2) << true << "" << Outcome::Unreadable
-                                     << FileFailure::of(FileFailure::NotRegularFile);
-        QTest::newRow("read-only tile") << full << true << "read-only" << Outcome::Unwritable
-                                        << FileFailure::of(FileFailure::ReadOnlyTarget);
-        QTest::newRow("disk full while writing") << full << true << "disk full" << Outcome::Unwritable
-                                                 << FileFailure::system(EFBIG);
-        QTest::newRow("tile is a directory") << full << true << "directory" << Outcome::Unwritable
-                                             << FileFailure::system(EISDIR);
+        QTest::newRow("q5 tile replaced at q1") << full << Outcome::Converted << none;
+        for (qint64 size : {qint64(0), full - 1, full + 1, qint64(5) << 30})
+            QTest::addRow("%lld bytes, older kept", size) << size << Outcome::WrongSizeKept << none;
+        QTest::newRow("1000 bytes, no older") << qint64(1000) << Outcome::WrongSizeEmptyWritten << none;
+        QTest::newRow("missing") << qint64(-1) << Outcome::Missing << none;
+        QTest::newRow("fifo source") << qint64(-2) << Outcome::Unreadable << FileFailure::of(FileFailure::NotRegularFile);
+        // The row's name is the failure made.
+        QTest::newRow("read-only") << full << Outcome::Unwritable << FileFailure::of(FileFailure::ReadOnlyTarget);
+        QTest::newRow("disk full") << full << Outcome::Unwritable << FileFailure::system(EFBIG);
+        QTest::newRow("directory") << full << Outcome::Unwritable << FileFailure::system(EISDIR);
     }
 
-    // Only the older tile or the new one, whole, with the permissions the
-    // older one had, and no temporary file. Leftovers of a killed run are
-    // removed, files of other names are not.
+    // The older tile or the new one whole, with the older one's permissions;
+    // leftovers of a killed run removed, files of other names not.
     void overOlderTile()
     {
         QFETCH(qint64, size);
-        QFETCH(bool, older);
-        QFETCH(QString, failure);
         QFETCH(Outcome, outcome);
+        const QString failure = QTest::currentDataTag();
+        const bool older = !failure.endsWith("no older");
         QFETCH(FileFailure, reason);
         QTemporaryDir tmp;
         const QString src = tmp.filePath("N49E014.hgt"), out = tmp.filePath("out"), tile = out + "/N49E014.chgt";
@@ -177,9 +171,8 @@ private slots:
                  QStringList{"N49E014.chgt"} + (wrote ? QStringList() : QStringList{"N49E014.chgt.Ab12Z9"}) + others);
     }
 
-    // A source cut to half its size at a random moment of its conversion:
-    // each time the complete tile, the older one kept, or the file reported
-    // unreadable; never a tile made of what was not there.
+    // A source cut to half at a random moment: the whole tile, the older
+    // one kept, or the file unreadable; never a tile of what was not there.
     void sourceTruncatedDuringRun()
     {
         QTemporaryDir tmp;
@@ -217,12 +210,10 @@ private slots:
                 wrong << QStringLiteral("run %1: outcome %2, %3 bytes").arg(run).arg(int(outcome)).arg(now.size());
         }
         QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join("; ")));
-        qInfo() << "outcomes:" << seen.value(Outcome::Converted) << "converted," << seen.value(Outcome::WrongSizeKept)
-                << "cut before the read," << seen.value(Outcome::Unreadable) << "cut while read";
     }
 
-    // The file under way is finished with the old parameters, nothing after
-    // it is touched and no final 100; the new parameters serve the next run.
+    // The file under way finished with the old parameters, nothing after it
+    // and no 100; the new parameters serve the next run.
     void interruptionAndSetParamsDuringRun()
     {
         QTemporaryDir tmp;
@@ -268,14 +259,12 @@ private slots:
         QTest::newRow("quantity 6") << QStringList{"--quantity=6", "@/N49E014.hgt"} << 2
                                     << QStringList{"hgt2chgt: the quantity must be a whole number from 1 to 5, not '6'"}
                                     << QStringList();
-        QTest::newRow("raster and a text file")
-            << QStringList{"--quiet", "-q", "5", "-o", "@/out", "@/good.tif", "@/text.asc"} << 1
-            << QStringList{"GDAL error", "hgt2chgt: @/text.asc: raster not converted: not a raster GDAL can read"}
-            << QStringList{"out/N49E015.chgt 8294400"};
-        QTest::newRow("two bands") << QStringList{"--quiet", "-o", "@/out", "@/bands.img"} << 1
-                                   << QStringList{"hgt2chgt: @/bands.img: raster not converted: the raster has 2 "
-                                                  "bands, not exactly one"}
-                                   << QStringList();
+        QTest::newRow("rasters") << QStringList{"--quiet", "-q", "5", "-o", "@/out", "@/good.tif", "@/text.asc", "@/bands.img"}
+                                 << 1
+                                 << QStringList{"GDAL error", "hgt2chgt: @/text.asc: raster not converted: not a raster GDAL can read",
+                                                "hgt2chgt: @/bands.img: raster not converted: the raster has 2 bands, not exactly one"}
+                                 << QStringList{"out/N49E015.chgt 8294400"};
+        QTest::newRow("help") << QStringList{"--help"} << 0 << QStringList() << QStringList();
     }
 
     void commandLine()
@@ -302,6 +291,7 @@ private slots:
         process.start(HGT2CHGT_PATH, args.replaceInStrings("@/", tmp.path() + '/'));
         QVERIFY(process.waitForFinished(120000));
         QCOMPARE(process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, exitCode);
+        QCOMPARE(process.readAllStandardOutput().contains(".tif .tiff .vrt .asc .img"), args == QStringList{"--help"});
         QStringList err = QString::fromUtf8(process.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
         err.replaceInStrings(QRegularExpression("^GDAL error: .*"), "GDAL error").removeDuplicates();
         QCOMPARE(err, errLines.replaceInStrings("@/", tmp.path() + '/'));
@@ -312,14 +302,6 @@ private slots:
         }
         got.sort();
         QCOMPARE(got, written);
-    }
-
-    void commandLineHelp()
-    {
-        QProcess help;
-        help.start(HGT2CHGT_PATH, {"--help"});
-        QVERIFY(help.waitForFinished(30000));
-        QVERIFY(help.readAllStandardOutput().contains(".tif .tiff .vrt .asc .img"));
     }
 };
 

@@ -19,7 +19,6 @@ namespace {
 
 constexpr int Side = 1201;
 
-// HGT bytes of heights given per post (row north to south, column).
 QByteArray hgtOf(const std::function<qint16(int, int)> &height)
 {
     HgtTileGenerator tile;
@@ -30,41 +29,28 @@ QByteArray hgtOf(const std::function<qint16(int, int)> &height)
 // GDAL's own gdalwarp with the rule's options, the tile's posts as HGT bytes.
 QByteArray gdalwarpPosts(const QStringList &files, TileCorner tile, const QString &scratch)
 {
-    const QString gdalwarp = QStandardPaths::findExecutable("gdalwarp");
-    if (gdalwarp.isEmpty())
-        return {};
     const double half = 0.5 / 1200;
     const auto n = [](double v) { return QString::number(v, 'g', 17); };
-    const QString out = scratch + "/oracle.tif";
+    const QString out = scratch + "/oracle.bil"; // raw 16-bit posts in the host's order
     QFile::remove(out);
     QProcess process;
-    process.start(gdalwarp, QStringList{"-q", "-t_srs", "EPSG:4326", "-te", n(tile.lon - half), n(tile.lat - half),
-                                        n(tile.lon + 1 + half), n(tile.lat + 1 + half), "-ts", "1201", "1201",
-                                        "-r", "bilinear", "-ot", "Int16", "-et", "0", "-dstnodata", "-32768"}
+    process.start("gdalwarp", QStringList{"-q", "-of", "EHdr", "-t_srs", "EPSG:4326", "-te", n(tile.lon - half),
+                                        n(tile.lat - half), n(tile.lon + 1 + half), n(tile.lat + 1 + half), "-ts",
+                                        "1201", "1201", "-r", "bilinear", "-ot", "Int16", "-et", "0", "-dstnodata",
+                                        "-32768"}
                                 + files + QStringList{out});
-    if (!process.waitForFinished(120000) || process.exitCode() != 0)
-        return {};
-    return TestRasters::readAsHgt(out);
+    QByteArray posts = process.waitForFinished(120000) && process.exitCode() == 0 ? readFile(out) : QByteArray();
+    qToBigEndian<qint16>(posts.constData(), posts.size() / 2, posts.data());
+    return posts;
 }
 
-int voidCount(const QByteArray &posts, bool innerOnly = false)
-{
-    int count = 0;
-    const int from = innerOnly ? 1 : 0;
-    for (int row = from; row < Side - from; ++row)
-        for (int col = from; col < Side - from; ++col)
-            count += HgtTile::sample(posts.constData(), row, col) == TileMeshBuilder::Void;
-    return count;
-}
-
-// Integer heights over every band, negative ones included, never the void.
+// Every band, negative heights too, never the void.
 qint16 testHeight(int row, int col)
 {
     return qint16((row * 37 + col * 11) % 2300 - 150 + (row % 7 == 3 ? 1 : 0));
 }
 
-// The raster whose pixel centres sit on the posts of N49E015; value(row,
-// column) as the posts are counted.
+// Pixel centres on the posts of N49E015; value(row, column).
 Raster onPosts(const std::function<double(int, int)> &value)
 {
     Raster r = Raster::degrees(15, 50, Side, Side, 1200);
@@ -72,9 +58,8 @@ Raster onPosts(const std::function<double(int, int)> &value)
     return r;
 }
 
-// Copernicus-like: 1 arc-second, 3600 x 3600, the tile's east column and
-// south row left out; smooth heights defined over whole degrees, so
-// neighbours meet.
+// Copernicus-like: 3600 x 3600 without the east column and south row;
+// heights defined over whole degrees, so neighbours meet.
 Raster copernicusTile(int lat, int lon)
 {
     Raster r = Raster::degrees(lon, lat + 1, 3600, 3600, 3600);
@@ -85,9 +70,7 @@ Raster copernicusTile(int lat, int lon)
     return r;
 }
 
-// A projected raster of width x height 100 m pixels centred on (x, y)
-// of the crs, with heights that are a smooth function of the pixel and a
-// hole.
+// 100 m pixels centred on (x, y) of the crs, smooth heights and a hole.
 Raster projected(const char *crs, double x, double y, int width, int height, double base)
 {
     Raster r;
@@ -120,10 +103,7 @@ class RasterImportTest : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY2(!QStandardPaths::findExecutable("gdalwarp").isEmpty(),
-                 "gdalwarp (gdal-bin, scripts/install-deps) is the oracle of these tests");
-        // The Copernicus-like tiles (52 MB each) serve several rows. The
-        // projected ones lie around (15.0, 49.45) and (15.05, 49.5).
+        QVERIFY2(!QStandardPaths::findExecutable("gdalwarp").isEmpty(), "gdalwarp (gdal-bin) is the oracle");
         QVERIFY(copernicusTile(48, 15).write(shared.filePath("N48E015.tif")));
         QVERIFY(copernicusTile(49, 15).write(shared.filePath("N49E015.tif")));
         QVERIFY(projected("EPSG:5514", -710883, -1118806, 400, 300, 300).write(shared.filePath("krovak.tif")));
@@ -148,7 +128,6 @@ private slots:
         QTest::addColumn<QByteArray>("driver");
         QTest::addColumn<double>("noData"); // 0: none
         const QByteArray tiff("GTiff");
-        QTest::newRow("metres, q5") << QByteArray() << 1.0 << 0.0 << 1.0 << 5 << tiff << 0.0;
         QTest::newRow("ASCII grid, q5") << QByteArray() << 1.0 << 0.0 << 1.0 << 5 << QByteArray("AAIGrid") << 0.0;
         QTest::newRow("Erdas Imagine, q4") << QByteArray() << 1.0 << 0.0 << 1.0 << 4 << QByteArray("HFA") << 0.0;
         QTest::newRow("metre, q2") << QByteArray("metre") << 1.0 << 0.0 << 1.0 << 2 << tiff << 0.0;
@@ -159,17 +138,15 @@ private slots:
         QTest::newRow("decimetres by scale and offset, q5") << QByteArray("m") << 0.1 << -20.0 << 1.0 << 5 << tiff << 0.0;
         // No-data with an irregular edge, as a national model cut along the
         // state border; a scaled raster is read through a VRT in metres.
-        for (int q : {1, 2, 5})
+        for (int q : {1, 5})
             QTest::addRow("masked, q%d", q) << QByteArray() << 1.0 << 0.0 << 1.0 << q << tiff << -1.0e6;
         QTest::newRow("masked by NaN, q5") << QByteArray() << 1.0 << 0.0 << 1.0 << 5 << tiff << double(NAN);
         QTest::newRow("masked, scaled, q5") << QByteArray() << 0.5 << 0.0 << 1.0 << 5 << tiff << -1.0e6;
         QTest::newRow("masked by NaN, scaled, q5") << QByteArray() << 0.5 << 0.0 << 1.0 << 5 << tiff << double(NAN);
     }
 
-    // Pixel centres on the posts: each post is its pixel's height in
-    // metres, rounded half away from zero, checked here by hand, and the
-    // tile is byte for byte the HGT conversion of those heights, less the
-    // cells whose height is no data.
+    // Each post is its pixel's height in metres rounded half away from
+    // zero; the tile is the reference mesh of those posts, no-data cells out.
     void heightsOnPosts()
     {
         QFETCH(QByteArray, unit);
@@ -209,130 +186,93 @@ private slots:
         r.driver = driver;
         r.hasNoData = noData != 0;
         r.noData = noData;
-        // Spaces, diacritics and a character XML escapes: a scaled raster
-        // is read through a VRT description that names the file.
-        const QString path = tmp.filePath(driver == "AAIGrid" ? "výšky & data/heights.asc"
-                                          : driver == "HFA"    ? "výšky & data/heights.img"
-                                                               : "výšky & data/heights.tif");
-        QVERIFY(QDir().mkpath(QFileInfo(path).path()));
-        QVERIFY(r.write(path));
+        // A character XML escapes: a scaled raster is read through a VRT
+        // description that names the file.
+        const char *suffix = driver == "AAIGrid" ? "asc" : driver == "HFA" ? "img" : "tif";
+        const QString path = tmp.filePath(QString("výšky & data/heights.") + suffix);
+        QVERIFY(QDir().mkpath(QFileInfo(path).path()) && r.write(path));
         DemRaster raster;
-        FileFailure why;
-        QVERIFY2(raster.open(path, &why), qPrintable(why.english()));
+        QVERIFY(raster.open(path));
         QCOMPARE(raster.isPlain(), metres == 1.0 && scale == 1.0 && offset == 0.0);
-        QCOMPARE(raster.tiles(), (QVector<TileCorner>{{49, 15}}));
-        QByteArray posts;
-        MosaicWarper warper({raster});
-        QVERIFY(warper.warp({49, 15}, posts));
-        QVERIFY(posts == byHand);
 
         ConvertHgt worker({path}, tmp.filePath("out"), q);
         QCOMPARE(runWorker(worker), (QList<int>{0, 100}));
         QCOMPARE(worker.outcomes().size(), 1);
-        QCOMPARE(worker.outcomes().at(0).outcome, Outcome::Converted);
         QCOMPARE(worker.outcomes().at(0).tile, tmp.filePath("out/N49E015.chgt"));
         QCOMPARE(chgtFiles(tmp.filePath("out")), QStringList{"N49E015.chgt"});
-        const QByteArray tile = readFile(tmp.filePath("out/N49E015.chgt"));
-        const qsizetype full = 36 * 4 * qsizetype(1199 / q + 1) * (1199 / q + 1);
-        QVERIFY(noData == 0 ? tile.size() == full : tile.size() > 0 && tile.size() < full * 3 / 4);
-        QVERIFY(tile == referenceMesh(byHand, 15, 49, q, true));
+        QVERIFY(readFile(tmp.filePath("out/N49E015.chgt")) == referenceMesh(byHand, 15, 49, q, true));
     }
 
     void againstGdalwarp_data()
     {
         QTest::addColumn<QStringList>("rasters"); // of initTestCase
         QTest::addColumn<QStringList>("tiles");    // written
-        QTest::addColumn<QStringList>("whole");    // with their south row; none: holes inside
-        const QStringList two{"N49E014", "N49E015"};
-        QTest::newRow("S-JTSK Krovak") << QStringList{"krovak"} << two << QStringList();
-        QTest::newRow("UTM 33N") << QStringList{"utm"} << two << QStringList();
-        // Later on top where the two overlap.
-        QTest::newRow("mosaic Krovak, UTM") << QStringList{"krovak", "utm"} << two << QStringList();
-        QTest::newRow("mosaic UTM, Krovak") << QStringList{"utm", "krovak"} << two << QStringList();
-        // Copernicus-like: alone each lacks its south row: N48E015 reaches
-        // N49E015 only in the row at exactly 49 degrees, which does not
-        // write it. Together the northern tile gets its south row.
-        QTest::newRow("N49E015 alone") << QStringList{"N49E015"} << QStringList{"N49E015"} << QStringList{"-"};
-        QTest::newRow("N48E015 alone") << QStringList{"N48E015"} << QStringList{"N48E015"} << QStringList{"-"};
-        const QStringList both{"N48E015", "N49E015"};
-        QTest::newRow("mosaic") << both << both << QStringList{"N49E015"};
-        QTest::newRow("mosaic, other order") << QStringList{"N49E015", "N48E015"} << both << QStringList{"N49E015"};
+        // S-JTSK Krovak and UTM 33N, the later on top where they overlap.
+        const QStringList two{"N49E014.chgt", "N49E015.chgt"};
+        QTest::newRow("mosaic Krovak, UTM") << QStringList{"krovak", "utm"} << two;
+        QTest::newRow("mosaic UTM, Krovak") << QStringList{"utm", "krovak"} << two;
+        // Copernicus-like: N48E015 lacks its south row, N49E015 gets it
+        // from N48E015.
+        const QStringList both{"N48E015", "N49E015"}, tiles{"N48E015.chgt", "N49E015.chgt"};
+        QTest::newRow("mosaic") << both << tiles;
+        QTest::newRow("mosaic, other order") << QStringList{"N49E015", "N48E015"} << tiles;
     }
 
-    // Rasters across a tile edge, alone and as mosaics: each tile is the
-    // conversion of what GDAL's gdalwarp gives with the rule's options.
+    // Each tile is the conversion of what gdalwarp gives with the rule's options.
     void againstGdalwarp()
     {
         QFETCH(QStringList, rasters);
         QFETCH(QStringList, tiles);
-        QFETCH(QStringList, whole);
         QTemporaryDir tmp;
         QStringList paths;
         for (const QString &name : rasters)
             paths << shared.filePath(name + ".tif");
         ConvertHgt worker(paths, tmp.filePath("out"), 5);
         worker.setJobs(2);
-        QCOMPARE(runWorker(worker), tiles.size() == 1 ? (QList<int>{0, 100}) : (QList<int>{0, 50, 100}));
-        QStringList written;
-        for (const QString &name : tiles)
-            written << name + ".chgt";
-        QCOMPARE(chgtFiles(tmp.filePath("out")), written);
+        QCOMPARE(runWorker(worker), (QList<int>{0, 50, 100}));
+        QCOMPARE(chgtFiles(tmp.filePath("out")), tiles);
         for (const QString &name : tiles) {
             const TileCorner tile{name.mid(1, 2).toInt(), name.mid(4, 3).toInt()};
             const QByteArray posts = gdalwarpPosts(paths, tile, tmp.path());
             QCOMPARE(posts.size(), HgtTile::FileSize);
-            const QByteArray chgt = readFile(tmp.filePath("out/" + name + ".chgt"));
+            const QByteArray chgt = readFile(tmp.filePath("out/" + name));
             QVERIFY2(chgt == referenceMesh(posts, tile.lon, tile.lat, 5, true), qPrintable(name));
-            // Not a vacuous comparison: data, and holes inside the tile or
-            // without its south row a tile loses its bottom row of cells.
-            QVERIFY(voidCount(posts) < Side * Side - 50000);
-            if (whole.isEmpty())
-                QVERIFY(voidCount(posts, true) > 100000);
-            else
-                QCOMPARE(chgt.size(), 36 * 4 * 240 * (whole.contains(name) ? 240 : 239));
+            QVERIFY(chgt.size() > 50000); // not vacuous
         }
     }
 
     void failures_data()
     {
-        QTest::addColumn<QString>("kind");
+        // The row's name is the kind of raster.
         QTest::addColumn<Outcome>("outcome");
         QTest::addColumn<int>("failure"); // FileFailure::Kind
         QTest::addColumn<QString>("czech");
         const Outcome refused = Outcome::RasterRefused;
-        QTest::newRow("missing") << "missing" << Outcome::Missing << int(FileFailure::None) << "";
-        QTest::newRow("fifo") << "fifo" << Outcome::Unreadable << int(FileFailure::NotRegularFile)
-                              << "není běžný soubor";
-        QTest::newRow("text") << "text" << refused << int(FileFailure::NotRaster) << "není rastr, který lze přečíst";
-        QTest::newRow("no georeference") << "no georeference" << refused << int(FileFailure::NoGeoreference)
-                                         << "rastr nemá georeferenci";
         const QString unknownCrs = "neznámý souřadnicový systém rastru";
-        QTest::newRow("no CRS") << "no crs" << refused << int(FileFailure::UnknownCrs) << unknownCrs;
-        QTest::newRow("local CRS") << "local crs" << refused << int(FileFailure::UnknownCrs) << unknownCrs;
-        QTest::newRow("two bands") << "two bands" << refused << int(FileFailure::NotOneBand)
-                                   << "rastr nemá právě jedno pásmo (má 2)";
-        QTest::newRow("unit km") << "km" << refused << int(FileFailure::UnknownUnit)
-                                 << "výšky v neznámé jednotce „km“, ne v metrech ani stopách";
         const QString noTile = "nemá data uvnitř žádné dlaždice N00E000 až N89E099";
-        QTest::newRow("south of the equator") << "south" << refused << int(FileFailure::CoversNoTile) << noTile;
-        QTest::newRow("only on a tile edge") << "edge" << refused << int(FileFailure::CoversNoTile) << noTile;
-        QTest::newRow("all no data") << "all no data" << refused << int(FileFailure::CoversNoTile) << noTile;
-        // Data on the posts of the tile's four edges only, none inside.
-        QTest::newRow("data on the edge posts") << "edge posts" << refused << int(FileFailure::CoversNoTile) << noTile;
-        // A tile that cannot be warped or written is reported for the
-        // raster that reaches it.
-        QTest::newRow("raster cut short") << "truncated" << Outcome::Unreadable << int(FileFailure::RasterRead)
-                                          << "výšky rastru nelze přečíst";
-        QTest::newRow("read-only older tile") << "read-only" << Outcome::Unwritable
-                                              << int(FileFailure::ReadOnlyTarget)
-                                              << "dlaždice je jen pro čtení, zůstala beze změny";
+        QTest::newRow("missing") << Outcome::Missing << int(FileFailure::None) << "";
+        QTest::newRow("fifo") << Outcome::Unreadable << int(FileFailure::NotRegularFile) << "není běžný soubor";
+        QTest::newRow("text") << refused << int(FileFailure::NotRaster) << "není rastr, který lze přečíst";
+        QTest::newRow("no georeference") << refused << int(FileFailure::NoGeoreference) << "rastr nemá georeferenci";
+        QTest::newRow("no crs") << refused << int(FileFailure::UnknownCrs) << unknownCrs;
+        QTest::newRow("local crs") << refused << int(FileFailure::UnknownCrs) << unknownCrs;
+        QTest::newRow("two bands") << refused << int(FileFailure::NotOneBand) << "rastr nemá právě jedno pásmo (má 2)";
+        QTest::newRow("km") << refused << int(FileFailure::UnknownUnit)
+                            << "výšky v neznámé jednotce „km“, ne v metrech ani stopách";
+        QTest::newRow("south") << refused << int(FileFailure::CoversNoTile) << noTile;
+        QTest::newRow("edge") << refused << int(FileFailure::CoversNoTile) << noTile;
+        QTest::newRow("all no data") << refused << int(FileFailure::CoversNoTile) << noTile;
+        QTest::newRow("edge posts") << refused << int(FileFailure::CoversNoTile) << noTile;
+        // A tile that cannot be warped or written: reported for its raster.
+        QTest::newRow("truncated") << Outcome::Unreadable << int(FileFailure::RasterRead) << "výšky rastru nelze přečíst";
+        QTest::newRow("read-only") << Outcome::Unwritable << int(FileFailure::ReadOnlyTarget)
+                                   << "dlaždice je jen pro čtení, zůstala beze změny";
     }
 
-    // Each refused raster is an outcome with its reason, the older tile is
-    // kept, and the rasters beside it are converted.
+    // The reason, the older tile kept, the raster beside it converted.
     void failures()
     {
-        QFETCH(QString, kind);
+        const QString kind = QTest::currentDataTag();
         QFETCH(Outcome, outcome);
         QFETCH(int, failure);
         QFETCH(QString, czech);
@@ -355,7 +295,7 @@ private slots:
             r.unit = kind == "km" ? "km" : "";
             if (kind == "south")
                 r = Raster::degrees(15, -10, 100, 100, 100);
-            if (kind == "edge") // one row of pixels centred on 50 degrees north
+            if (kind == "edge") // pixel centres on 50 degrees north
                 r = Raster::degrees(15, 50, Side, 1, 1200);
             if (kind == "all no data" || kind == "edge posts") {
                 r.hasNoData = true;
@@ -372,8 +312,7 @@ private slots:
         const QString good = tmp.filePath("good.tif");
         QVERIFY(Raster::degrees(17, 50, Side, Side, 1200).write(good));
         ConvertHgt worker({bad, good}, tmp.filePath("out"), 5);
-        // A raster that reaches a tile counts it in the progress; refused,
-        // it is found out after the mosaic.
+        // A raster that reaches a tile is found out after the mosaic.
         const bool reaches = QStringList{"all no data", "edge posts", "truncated", "read-only"}.contains(kind);
         QCOMPARE(runWorker(worker), reaches ? (QList<int>{0, 50, 100}) : (QList<int>{0, 100}));
         QCOMPARE(worker.sourcesHandled(), 2);
@@ -395,9 +334,7 @@ private slots:
                  (QStringList{"N49E015.chgt", "N49E017.chgt"}));
     }
 
-    // HGT files first, then the mosaic, whatever the order given: where
-    // both give a tile the mosaic's is kept. Progress steps over the HGT
-    // files and the mosaic's tiles.
+    // HGT files first, then the mosaic, whose tile wins.
     void withHgtFiles()
     {
         QTemporaryDir tmp;
@@ -422,13 +359,11 @@ private slots:
     void progressAndInterruption_data()
     {
         QTest::addColumn<int>("jobs");
-        QTest::newRow("one job") << 1;
-        QTest::newRow("two jobs") << 2;
+        for (int jobs : {1, 2})
+            QTest::addRow("%d jobs", jobs) << jobs;
     }
 
-    // Tile by tile: the values of one at a time whatever the jobs, and a
-    // stop after the tiles in hand, each written whole, the raster not
-    // handled and no 100.
+    // A stop after the tiles in hand, each whole, the raster not handled.
     void progressAndInterruption()
     {
         QFETCH(int, jobs);

@@ -1,6 +1,5 @@
 #include "ReferenceMesh.h"
 
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 
 #include <sys/stat.h>
@@ -9,33 +8,17 @@ using Outcome = ConvertHgt::Outcome;
 
 namespace {
 
-// A 3601 x 3601 tile of random heights and the 1201 x 1201 tile of every
-// third sample in both directions.
-struct FineTile
+// A 1-second tile whose every third sample is the 3-second tile's; other
+// heights between.
+QByteArray fineOf(const HgtTileGenerator &coarse)
 {
-    QByteArray fine;
-    QByteArray coarse;
-
-    explicit FineTile(quint32 seed)
-        : fine(HgtTile::FineFileSize, Qt::Uninitialized), coarse(HgtTile::FileSize, Qt::Uninitialized)
-    {
-        QRandomGenerator random(seed);
-        for (int row = 0; row < HgtTile::FineSide; ++row)
-            for (int col = 0; col < HgtTile::FineSide; ++col) {
-                const qint16 h = qint16(random.bounded(-100, 2200));
-                qToBigEndian(h, fine.data() + 2 * (qsizetype(row) * HgtTile::FineSide + col));
-                if (row % 3 == 0 && col % 3 == 0)
-                    qToBigEndian(h, coarse.data() + 2 * (qsizetype(row / 3) * HgtTile::Side + col / 3));
-            }
-    }
-};
-
-// Rewrites the uncompressed size the archive declares for its members.
-void declareSize(QByteArray &zipBytes, quint32 size)
-{
-    for (const auto &[signature, offset] : {std::pair{"PK\x03\x04", 22}, {"PK\x01\x02", 24}})
-        for (qsizetype at = zipBytes.indexOf(signature); at >= 0; at = zipBytes.indexOf(signature, at + 4))
-            qToLittleEndian(size, zipBytes.data() + at + offset);
+    QByteArray fine(HgtTile::FineFileSize, Qt::Uninitialized);
+    for (int row = 0; row < HgtTile::FineSide; ++row)
+        for (int col = 0; col < HgtTile::FineSide; ++col) {
+            const qint16 h = row % 3 || col % 3 ? qint16(row * 7 - col) : coarse.sample(row / 3, col / 3);
+            qToBigEndian(h, fine.data() + 2 * (qsizetype(row) * HgtTile::FineSide + col));
+        }
+    return fine;
 }
 
 } // namespace
@@ -79,45 +62,44 @@ private slots:
         QTemporaryDir tmp;
         const QString out = tmp.filePath("out");
         QString zip = tmp.filePath(source);
-        HgtTileGenerator coarse;
-        coarse.fillRandom(3);
-        static const FineTile fine{4};
-        QByteArray bytes;
+        static const HgtTileGenerator coarse = [] {
+            HgtTileGenerator tile;
+            tile.fillRandom(3);
+            return tile;
+        }();
+        static const QByteArray c = coarse.bytes(), fine = fineOf(coarse);
+        const QList<std::pair<QString, QByteArray>> block{{"M33/", {}}, {"M33/N48E012.hgt", c}, {"M33/readme.txt", "tiles"},
+                                                          {"M33/N49E012.hgt", fine}, {"M33/N49E012.hgt.md5", "0123"}};
+        const QMap<QString, QList<std::pair<QString, QByteArray>>> zips{
+            {"N50E014.SRTMGL3.hgt.zip", {{"N50E014.hgt", c}}},
+            {"N50E015.SRTMGL1.hgt.zip", {{"N50E015.hgt", fine}}},
+            {"N49E016.SRTMGL1.hgt.zip", {{"N49E016.SRTMGL1.hgt", fine}}},
+            {"M33.zip", block},
+            {"cut.zip", block},
+            {"short.zip", {{"N49E014.hgt", QByteArray(1000, '\1')}}},
+            {"crc.zip", {{"N49E018.hgt", c}}},
+            {"docs.zip", {{"readme.txt", "no tiles here"}, {"N49E014.txt", "nor here"}}}};
         if (source.startsWith("fine/"))
-            QVERIFY(writeBytes(zip, fine.fine));
+            QVERIFY(writeBytes(zip, fine));
         else if (source.startsWith("N50E014.hgt")) {
             zip.chop(2);
             QVERIFY(writeTile(zip, HgtTile::FineFileSize + (source.endsWith("+2") ? 2 : -2)));
-        } else if (source.startsWith("N50E014"))
-            QVERIFY(writeZip(zip, {{"N50E014.hgt", coarse.bytes()}}));
-        else if (source.startsWith("N50E015"))
-            QVERIFY(writeZip(zip, {{"N50E015.hgt", fine.fine}}));
-        else if (source.startsWith("N49E016"))
-            QVERIFY(writeZip(zip, {{"N49E016.SRTMGL1.hgt", fine.fine}}));
-        else if (source == "M33.zip" || source == "cut.zip")
-            QVERIFY(writeZip(zip, {{"M33/", {}}, {"M33/N48E012.hgt", coarse.bytes()}, {"M33/readme.txt", "tiles"},
-                                   {"M33/N49E012.hgt", fine.fine}, {"M33/N49E012.hgt.md5", "0123"}}));
-        else if (source == "short.zip")
-            QVERIFY(writeZip(zip, {{"N49E014.hgt", QByteArray(1000, '\1')}}));
-        else if (source == "bomb.zip") {
-            // A hundred megabytes of zeros said to be one tile.
-            QVERIFY(writeZip(zip, {{"N49E017.hgt", QByteArray(100 << 20, '\0')}}));
-            bytes = readFile(zip);
-            declareSize(bytes, HgtTile::FileSize);
-            QVERIFY(writeBytes(zip, bytes));
-        } else if (source == "crc.zip") {
-            QVERIFY(writeZip(zip, {{"N49E018.hgt", coarse.bytes()}}, true));
-            bytes = readFile(zip);
-            bytes[bytes.indexOf("N49E018.hgt") + 2000] ^= 0x55;
-            QVERIFY(writeBytes(zip, bytes));
-        } else if (source == "docs.zip")
-            QVERIFY(writeZip(zip, {{"readme.txt", "no tiles here"}, {"N49E014.txt", "nor here"}}));
-        else if (source == "fifo.zip")
+        } else if (source == "fifo.zip")
             QVERIFY(mkfifo(QFile::encodeName(zip), 0600) == 0);
-        if (source == "cut.zip") {
-            bytes = readFile(zip);
-            QVERIFY(writeBytes(zip, bytes.left(bytes.size() / 2)));
-        }
+        else if (source == "bomb.zip") // a hundred megabytes of zeros said to be one tile
+            QVERIFY(writeZip(zip, {{"N49E017.hgt", QByteArray(100 << 20, '\0')}}));
+        else
+            QVERIFY(writeZip(zip, zips[source], source == "crc.zip"));
+        QByteArray bytes = source == "fifo.zip" ? QByteArray() : readFile(zip);
+        if (source == "bomb.zip") // both headers declare the size of a tile
+            for (const auto &[signature, offset] : {std::pair{"PK\x03\x04", 22}, {"PK\x01\x02", 24}})
+                for (qsizetype at = bytes.indexOf(signature); at >= 0; at = bytes.indexOf(signature, at + 4))
+                    qToLittleEndian(quint32(HgtTile::FileSize), bytes.data() + at + offset);
+        if (source == "crc.zip")
+            bytes[bytes.indexOf("N49E018.hgt") + 2000] ^= 0x55;
+        if (source == "cut.zip")
+            bytes.truncate(bytes.size() / 2);
+        QVERIFY(source == "fifo.zip" || writeBytes(zip, bytes));
 
         QVERIFY(QDir().mkpath(out));
         const QVector<ConvertHgt::FileOutcome> outcomes = ConvertHgt::convertSource(zip, QDir(out), 5);
@@ -134,12 +116,8 @@ private slots:
             const QString tile = out + '/' + want[2] + ".chgt";
             QCOMPARE(outcomes[i].tile, tile);
             written << QFileInfo(tile).fileName();
-            // N50E014 and N48E012 were made at 3 seconds, the others at 1 second.
-            const QByteArray posts = want[1] != "Converted" ? QByteArray()
-                                     : want[2] == "N50E014" || want[2] == "N48E012" ? coarse.bytes()
-                                                                                    : fine.coarse;
             const int lat = want[2].mid(1, 2).toInt(), lon = want[2].mid(4, 3).toInt();
-            QVERIFY(readFile(tile) == (posts.isEmpty() ? QByteArray() : referenceMesh(posts, lon, lat, 5)));
+            QVERIFY(readFile(tile) == (want[1] != "Converted" ? QByteArray() : referenceMesh(c, lon, lat, 5)));
         }
         QCOMPARE(QDir(out).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), written);
     }

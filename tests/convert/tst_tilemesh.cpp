@@ -43,12 +43,8 @@ private slots:
             QTest::addRow("%d m", h) << 5 << h;
     }
 
-    // Byte for byte (on a little-endian host) the reference: coordinates,
-    // vertex order, one colour per cell (the void's that of 0 m), band
-    // edges, the sample each cell reads, column count; at q = 1 the top row
-    // and the last column repeat the height read last. With holes the void
-    // cells are left out, built in two ranges of columns as the writer
-    // builds them in batches.
+    // Byte for byte (on a little-endian host) the reference; with holes
+    // built in two ranges of columns, as the writer builds them in batches.
     void meshes()
     {
         QFETCH(int, q);
@@ -58,19 +54,12 @@ private slots:
         if (height == 9999)
             tile.fillRandom(quint32(q));
         const TileMeshBuilder builder(tile.bytes().constData(), lon, lat, q);
-        QCOMPARE(builder.columnCount(), (QList<int>{1200, 600, 400, 300, 240}).at(q - 1));
         QVector<float> v(builder.floatCount());
         QCOMPARE(builder.buildColumns(v.data(), 0, builder.columnCount()), builder.floatCount());
-        QCOMPARE(v.mid(0, 3), (QVector<float>{float(1 / 1200.0 + lon), float(1 / 1200.0 + lat), 0.0f}));
         const auto bytes = [&v](qint64 floats) {
             return QByteArray::fromRawData(reinterpret_cast<const char *>(v.constData()), floats * 4);
         };
         QVERIFY(bytes(v.size()) == referenceMesh(tile.bytes(), lon, lat, q));
-        auto rgb = [&](int c, int r) { return v.mid((qsizetype(c - 1) * 1200 + (r - 1)) * 36 + 3, 3); };
-        for (int i = 1; q == 1 && i <= 1200; ++i) {
-            QCOMPARE(rgb(i, 1200), rgb(i, 1199));
-            QCOMPARE(rgb(1200, i), rgb(1199, 1199));
-        }
         const TileMeshBuilder holed(tile.bytes().constData(), lon, lat, q, TileMeshBuilder::Voids::Holes);
         const int half = holed.columnCount() / 2;
         const qint64 first = holed.buildColumns(v.data(), 0, half);

@@ -16,7 +16,6 @@ struct GeoTiffRead
     QString authority;                  // "EPSG:4326"
     QString copyright;                  // TIFFTAG_COPYRIGHT
     QString compression;                // IMAGE_STRUCTURE COMPRESSION
-    int bands = 0;
 
     static GeoTiffRead of(const QString &path)
     {
@@ -25,20 +24,18 @@ struct GeoTiffRead
         GDALDatasetH ds = GDALOpen(path.toUtf8().constData(), GA_ReadOnly);
         if (!ds)
             return r;
-        r.bands = GDALGetRasterCount(ds);
         GDALGetGeoTransform(ds, r.transform.data());
         if (OGRSpatialReferenceH srs = GDALGetSpatialRef(ds))
             r.authority = QString("%1:%2").arg(OSRGetAuthorityName(srs, nullptr),
                                                OSRGetAuthorityCode(srs, nullptr));
         r.copyright = QString::fromUtf8(GDALGetMetadataItem(ds, "TIFFTAG_COPYRIGHT", nullptr));
         r.compression = QString::fromUtf8(GDALGetMetadataItem(ds, "COMPRESSION", "IMAGE_STRUCTURE"));
-        // Bands 3, 2, 1 into the blue, green and red bytes of a (little-
-        // endian) RGB32 pixel.
+        // Bands 3, 2, 1 into the blue, green and red bytes of an RGB32 pixel.
         const int w = GDALGetRasterXSize(ds), h = GDALGetRasterYSize(ds);
         QImage image(w, h, QImage::Format_RGB32);
         image.fill(0xff000000);
         int bandMap[3] = {3, 2, 1};
-        const bool ok = r.bands == 3
+        const bool ok = GDALGetRasterCount(ds) == 3
                         && GDALDatasetRasterIO(ds, GF_Read, 0, 0, w, h, image.bits(), w, h, GDT_Byte, 3, bandMap, 4,
                                                image.bytesPerLine(), 1) == CE_None;
         GDALClose(ds);

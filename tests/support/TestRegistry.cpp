@@ -14,10 +14,7 @@ static std::vector<Entry> &entries()
     return list;
 }
 
-void add(const Entry &entry)
-{
-    entries().push_back(entry);
-}
+void add(const Entry &entry) { entries().push_back(entry); }
 
 int runAll(int argc, char **argv)
 {

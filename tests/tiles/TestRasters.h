@@ -8,7 +8,6 @@
 #include <QByteArray>
 #include <QFile>
 #include <QString>
-#include <QtEndian>
 
 #include <gdal.h>
 #include <ogr_srs_api.h>
@@ -50,18 +49,13 @@ struct Raster
         return r;
     }
 
+    // Made in memory, then copied: some drivers (ASCII grids) only copy.
     bool write(const QString &path) const
     {
         GdalSetup::ensure();
         GDALDriverH drv = GDALGetDriverByName(driver.constData());
-        if (!drv)
-            return false;
-        const QByteArray name = QFile::encodeName(path);
-        // Drivers that only copy (ASCII grids) get a copy of one in memory.
-        const bool copy = !GDALGetMetadataItem(drv, GDAL_DCAP_CREATE, nullptr);
-        GDALDatasetH ds = GDALCreate(copy ? GDALGetDriverByName("MEM") : drv, copy ? "" : name.constData(), width,
-                                     height, bands, type, nullptr);
-        if (!ds)
+        GDALDatasetH ds = GDALCreate(GDALGetDriverByName("MEM"), "", width, height, bands, type, nullptr);
+        if (!drv || !ds)
             return false;
         if (hasGeoTransform)
             GDALSetGeoTransform(ds, const_cast<double *>(geoTransform));
@@ -90,37 +84,14 @@ struct Raster
                      == CE_None;
             }
         }
-        if (copy && ok) {
-            GDALDatasetH out = GDALCreateCopy(drv, name.constData(), ds, FALSE, nullptr, nullptr, nullptr);
-            ok = out != nullptr;
-            if (out)
-                GDALClose(out);
-        }
+        GDALDatasetH out = ok ? GDALCreateCopy(drv, QFile::encodeName(path).constData(), ds, FALSE, nullptr, nullptr,
+                                               nullptr)
+                              : nullptr;
+        if (out)
+            GDALClose(out);
         GDALClose(ds);
-        return ok;
+        return out != nullptr;
     }
 };
-
-// The first band of a raster as HGT bytes (16-bit big-endian), for the
-// 1201 x 1201 rasters gdalwarp writes for a tile; empty on failure.
-inline QByteArray readAsHgt(const QString &path)
-{
-    GdalSetup::ensure();
-    GDALDatasetH ds = GDALOpen(QFile::encodeName(path).constData(), GA_ReadOnly);
-    if (!ds)
-        return {};
-    const int w = GDALGetRasterXSize(ds);
-    const int h = GDALGetRasterYSize(ds);
-    std::vector<qint16> posts(size_t(w) * size_t(h));
-    const bool ok = GDALRasterIO(GDALGetRasterBand(ds, 1), GF_Read, 0, 0, w, h, posts.data(), w, h, GDT_Int16,
-                                 0, 0)
-                    == CE_None;
-    GDALClose(ds);
-    if (!ok)
-        return {};
-    QByteArray bytes(qsizetype(posts.size()) * 2, Qt::Uninitialized);
-    qToBigEndian<qint16>(posts.data(), qsizetype(posts.size()), bytes.data());
-    return bytes;
-}
 
 } // namespace TestRasters
