@@ -4,10 +4,8 @@
 #include "LodTiles.h"
 #include "MapContent.h"
 #include "TestRegistry.h"
-#include "TileReading.h"
 #include "ViewExtent.h"
 
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QTest>
 
@@ -253,104 +251,6 @@ private slots:
             QVERIFY2(whites == 0, qPrintable(QStringLiteral("width %1: %2 white pixels").arg(width).arg(whites)));
         }
         QVERIFY(sizes == 1 || sizesWithLines > 0); // else the sizes tried show nothing
-    }
-
-    // chgt2png --size 1203x877 --no-border of a quantity-1 tile at the
-    // start-up window: its stored edges leave a white row where a row
-    // boundary's gap lies over a pixel centre; chgt2png's picture none.
-    void chgt2pngNoWhiteRow()
-    {
-        const QSize size(1203, 877);
-        const QRect window = startUpWindow();
-        QImage probe = blank(size);
-        QPainter painter(&probe);
-        painter.setWindow(window);
-        painter.setViewport(QRect(QPoint(0, 0), size));
-        const QTransform t = painter.combinedTransform();
-        painter.end();
-        // The pixel row whose centre lies in a gap of the stored q = 1 edges.
-        int lineLat = 0, lineRow = -1;
-        for (int lat = 48; lat <= 50 && lineRow < 0; ++lat) {
-            const CellEdges rows(lat, 1), next(lat + 1, 1);
-            for (int r = 0; r < rows.count() && lineRow < 0; ++r) {
-                const float near = r + 1 < rows.count() ? rows.nearEdge(r + 1) : next.nearEdge(0);
-                const qint64 top = qRound((t.m22() * (100.0 * double(near)) + t.dy()) * 64);
-                const qint64 bottom = qRound((t.m22() * (100.0 * double(rows.farEdge(r))) + t.dy()) * 64);
-                const qint64 row = (top + 32) >> 6; // the first centre below the next cell
-                if (64 * row + 32 <= bottom && row < 877) {
-                    lineLat = lat;
-                    lineRow = int(row);
-                }
-            }
-        }
-        QVERIFY(lineRow >= 0);
-        const QString file = tiles.converted(Kind::Relief, lineLat, 14, 1);
-        QVERIFY(!file.isEmpty());
-        const int x0 = int(t.map(QPointF(1401, 0)).x()) + 1, x1 = int(t.map(QPointF(1499, 0)).x()) - 1;
-
-        // The stored triangles near the line leave the row white.
-        const TileReading::OpenedTile tile = TileReading::open(file, false);
-        QVERIFY(tile.grid);
-        const TileLevel stored(*tile.grid, 1);
-        const double lat = (t.inverted().map(QPointF(0, lineRow + 0.5)).y()) / 100.0;
-        Triangles near;
-        near.add(levelCells(stored, stored.visibleCells(GeoBox{14, 15, lat - 0.01, lat + 0.01})));
-        const QImage today = near.painted(size, window, true);
-        for (int x = x0; x < x1; ++x)
-            QCOMPARE(today.pixel(x, lineRow), White);
-        QVERIFY(today.pixel(x0, lineRow - 1) != White && today.pixel(x0, lineRow + 1) != White);
-
-        QProcess process;
-        process.start(QCoreApplication::applicationDirPath() + "/chgt2png", {"--size", "1203x877", "--no-border", "-o", tiles.path("q1.png"), file});
-        QVERIFY(process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0);
-        const QImage picture = QImage(tiles.path("q1.png")).convertToFormat(QImage::Format_RGB32);
-        QCOMPARE(picture.size(), size);
-        for (int y = lineRow - 2; y <= lineRow + 2; ++y) {
-            for (int x = x0; x < x1; ++x)
-                QVERIFY2(picture.pixel(x, y) != White, qPrintable(QStringLiteral("white at %1,%2").arg(x).arg(y)));
-        }
-        QFile::remove(file);
-    }
-
-    // Opening a file whose records are a regular tile's cells with some left
-    // out, or with triangles a reader drops among them, gives that grid (a
-    // byte per cell, no floats kept); one with a bit changed, or its cells
-    // out of order, is read into triangles as before.
-    void openAsGridOrTriangles()
-    {
-        const QByteArray bytes = TestTiles::fileBytes(tiles.converted(Kind::Relief, 48, 16, 5));
-        QCOMPARE(bytes.size(), TileGrid::fileBytes(5));
-        const QByteArray holed = TestTiles::withHoles(bytes, 5, TestTiles::borderHoles);
-        const QByteArray nan = TestTiles::nanTriangle();
-        QByteArray damaged = bytes;
-        damaged[qsizetype(144) * 1000 + 24] = char(damaged.at(qsizetype(144) * 1000 + 24) ^ 1); // an x of cell 1000
-        const qint64 all = 240 * 240;
-        // Name, bytes, and the cells of its grid (0: triangles).
-        const std::tuple<const char *, QByteArray, qint64> files[] = {
-            {"short", bytes.chopped(144), all - 1},
-            {"holes-nan", nan + holed.left(144 * 777) + nan + nan + holed.mid(144 * 777) + nan, holed.size() / 144},
-            {"damaged", damaged, 0},
-            {"twice-nan", holed.left(144 * 301) + nan + holed.mid(144 * 300), 0},
-        };
-        for (const auto &[name, content, cells] : files) {
-            const QString path = tiles.path(QString::fromLatin1(name) + ".chgt");
-            QVERIFY(TestTiles::writeBytes(path, content));
-            const TileReading::OpenedTile opened = TileReading::open(path, true);
-            QVERIFY2(bool(opened.grid) == (cells > 0), name);
-            if (opened.grid) {
-                QCOMPARE(opened.grid->cellCount(), cells);
-                QCOMPARE(opened.grid->heldBytes(), all);
-                QVERIFY(opened.triangles.polygons.isEmpty() && opened.triangles.floats.isEmpty());
-                continue;
-            }
-            QVERIFY(opened.triangles.ok);
-            const bool withNan = content.contains(nan);
-            QCOMPARE(opened.triangles.polygons.size(), content.size() / 72 - withNan);
-            if (!withNan)
-                QCOMPARE(opened.triangles.floats, content);
-        }
-        TileReading::OpenedTile missing = TileReading::open(tiles.path("none.chgt"), false);
-        QVERIFY(!missing.grid && !missing.triangles.ok);
     }
 
     // The pointer readout: the topmost entry at the point; for a grid the

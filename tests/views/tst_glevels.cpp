@@ -109,14 +109,15 @@ class TestGlLevels : public QObject
 {
     Q_OBJECT
 
+    LodTiles tiles;
     QTemporaryDir dir;
-    // N49E014 and N49E015 of generated relief, converted at q = 1 and 5.
+    // N49E014 and N49E015 of relief, converted at q = 1 and 5.
     QStringList q1Files, q5Files;
     // The q = 5 tiles drawn as today, triangle by triangle.
     std::unique_ptr<DrawGLWdg> today;
 
-    // The tiles with the border's cells left out, and an earlier tile of
-    // slanted triangles in two colours under them; written once.
+    // An earlier tile of slanted triangles in two colours, then the tiles
+    // with the border's cells left out; written once.
     QStringList holedFiles(int q)
     {
         QStringList files{dir.filePath(QStringLiteral("under.chgt"))};
@@ -128,10 +129,9 @@ class TestGlLevels : public QObject
         }
         if (!QFile::exists(files.first()) && !TestTiles::writeFloats(files.first(), f))
             return {};
-        for (const QString &full : q == 1 ? q1Files : q5Files) {
-            files << dir.filePath(QStringLiteral("holes-q%1-").arg(q) + QFileInfo(full).fileName());
-            const auto holed = [&] { return TestTiles::withHoles(TestTiles::fileBytes(full), q, TestTiles::borderHoles); };
-            if (!QFile::exists(files.last()) && !TestTiles::writeBytes(files.last(), holed()))
+        for (int lon : {14, 15}) {
+            files << dir.filePath(QStringLiteral("holes-q%1-N49E0%2.chgt").arg(q).arg(lon));
+            if (!QFile::exists(files.last()) && !TestTiles::writeBytes(files.last(), tiles.cells(Kind::Relief, 49, lon, q, true)))
                 return {};
         }
         return files;
@@ -140,8 +140,8 @@ class TestGlLevels : public QObject
 private slots:
     void initTestCase()
     {
-        q1Files = ViewTesting::reliefTiles(dir.filePath("q1"), 1);
-        q5Files = ViewTesting::reliefTiles(dir.filePath("q5"), 5);
+        q1Files = ViewTesting::reliefTiles(tiles, 1);
+        q5Files = ViewTesting::reliefTiles(tiles, 5);
         QVERIFY(!q1Files.contains(QString()) && !q5Files.contains(QString()));
         today = std::make_unique<DrawGLWdg>();
         QVERIFY(showAt(today.get(), QSize(1200, 600)));
@@ -221,16 +221,10 @@ private slots:
             holed.viewBorder(false);
             QVERIFY(addAsTriangles(holed, files.mid(0, 1)));
             for (int i = 1; i < 3; ++i) {
-                const QByteArray bytes = TestTiles::fileBytes(files[i]);
-                const TileGrid grid = TileGrid::recognise(bytes.constData(), bytes.size());
-                QVERIFY(grid.hasHoles());
                 if (levels[i - 1] == 0) // not in sight
                     continue;
-                const TileLevel level(grid, levels[i - 1], CellEdges::FarEdge::Shared);
-                QByteArray floats(qsizetype(level.wholeTile().cellCount()) * 144, Qt::Uninitialized);
-                const qint64 cells = level.writeCells(level.wholeTile(), reinterpret_cast<float *>(floats.data()));
-                floats.truncate(qsizetype(cells) * 144);
-                holed.addTile(files[i], floats);
+                const TileLevel level(*tiles.grid(Kind::Relief, 49, 13 + i, q, true), levels[i - 1], CellEdges::FarEdge::Shared);
+                holed.addTile(files[i], levelCells(level, level.wholeTile()));
             }
         }
         DrawGLWdg &reference = holes ? holed : *today;

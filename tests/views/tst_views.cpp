@@ -42,15 +42,6 @@ bool blackNear(const QImage &img, QPoint p)
     return anyNear(img, p, [](QRgb c) { return sameColor(c, Qt::black, 40); });
 }
 
-// A picture of size logical pixels at ratio, white where nothing is drawn.
-QImage blank(QSize size, qreal ratio = 1.0)
-{
-    QImage image(size * ratio, QImage::Format_RGB32);
-    image.setDevicePixelRatio(ratio);
-    image.fill(Qt::white);
-    return image;
-}
-
 // chgt2png's exit code (-1: it crashed or hung); squeezed, in 300 MB of address space.
 int runChgt2png(const QStringList &arguments, QString *err = nullptr, bool squeezed = false)
 {
@@ -91,9 +82,10 @@ class TestViews : public QObject
 {
     Q_OBJECT
 
+    LodTiles tiles;
     QTemporaryDir dir;
     QString quadrants; // N49E016 of four flat quadrants
-    QStringList relief; // N49E014 and N49E015 of generated relief
+    QStringList relief; // N49E014 and N49E015 of relief
     std::unique_ptr<DrawQtWdg> qtView; // both views of the relief tiles
     std::unique_ptr<DrawGLWdg> glView;
 
@@ -102,11 +94,14 @@ class TestViews : public QObject
 private slots:
     void initTestCase()
     {
-        quadrants = ViewTesting::convertedTile(dir.path(), 16, 5, [](HgtTileGenerator &t) {
-            t.fillWith([](int row, int col) { return qint16(QuadrantHeights[(row >= 600) * 2 + (col >= 600)]); });
-        });
-        relief = ViewTesting::reliefTiles(dir.path(), 5);
-        QVERIFY(!quadrants.isEmpty() && !relief.contains(QString()));
+        HgtTileGenerator flat;
+        flat.fillWith([](int row, int col) { return qint16(QuadrantHeights[(row >= 600) * 2 + (col >= 600)]); });
+        QVERIFY(flat.save(path("N49E016.hgt")));
+        QCOMPARE(ConvertHgt::convertFile(path("N49E016.hgt"), QDir(dir.path()), 5), ConvertHgt::Outcome::Converted);
+        quadrants = path("N49E016.chgt");
+        relief = ViewTesting::reliefTiles(tiles, 5);
+        for (const QString &f : relief) // by name beside the other files
+            QVERIFY(QFile::link(f, path(QFileInfo(f).fileName())));
         QVERIFY(writeFloats(path("loose.chgt"), ViewTesting::looseTriangles(19, 4000)));
         QVector<float> far;
         addTriangle(far, -1.6746942e34, -3.697314e28, 48.57, 48.56, 48.56, 3.94e33, Qt::darkCyan);
