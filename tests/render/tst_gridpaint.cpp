@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 // Regular tiles drawn as grids: the painter's pictures against the plain
 // painting of the drawn level's triangles, and against the tiles converted
@@ -339,10 +338,15 @@ private slots:
             const QByteArray floats = levelCells(l, range);
             cells.add(floats);
             const LevelMesh mesh(l, inRows ? LevelMesh::Runs::InRows : LevelMesh::Runs::InColumns);
-            const QByteArray runFloats = mesh.vertices(range);
-            QCOMPARE(runFloats.size(), qsizetype(mesh.rectangleCount(range) * LevelMesh::BytesPerRectangle));
+            const qint64 n = mesh.rectangleCount(range);
+            // Written into room for twice as many: the rest stays untouched.
+            QByteArray runFloats(2 * n * LevelMesh::BytesPerRectangle, '\x55');
+            mesh.write(range, reinterpret_cast<float *>(runFloats.data()));
+            QCOMPARE(runFloats.mid(n * LevelMesh::BytesPerRectangle), QByteArray(n * LevelMesh::BytesPerRectangle, '\x55'));
+            runFloats.truncate(n * LevelMesh::BytesPerRectangle);
+            QCOMPARE(mesh.vertices(range), runFloats);
             runs.add(runFloats);
-            rectangles += mesh.rectangleCount(range);
+            rectangles += n;
             holesSeen += range.cellCount() - floats.size() / 144;
         }
         QVERIFY(!cells.polygons.isEmpty());
@@ -352,66 +356,6 @@ private slots:
         QVERIFY2(rectangles < cells.polygons.size() / 4,
                  qPrintable(QStringLiteral("%1 rectangles of %2 cells").arg(rectangles).arg(cells.polygons.size() / 2)));
         QVERIFY(runs.painted(size, window) == cells.painted(size, window));
-    }
-
-    // The records themselves: a run's corners are its first and last cells'
-    // outer corners, its colour theirs, in a cell's vertex order.
-    void recordsOfARun_data()
-    {
-        QTest::addColumn<bool>("inRows");
-        QTest::addColumn<bool>("holes");
-        QTest::newRow("a column") << false << false;
-        QTest::newRow("a row") << true << false;
-        QTest::newRow("a column with holes") << false << true;
-        QTest::newRow("a row with holes") << true << true;
-    }
-
-    void recordsOfARun()
-    {
-        QFETCH(bool, inRows);
-        QFETCH(bool, holes);
-        const TileLevel l(*tiles.grid(Kind::Relief, 49, 14, 5, holes), 5, CellEdges::FarEdge::Shared);
-        const int line = 100;
-        const CellRange range = inRows ? CellRange{0, l.side(), line, line + 1} : CellRange{line, line + 1, 0, l.side()};
-        // The line's cells one by one, in their order along it; where each one's floats begin.
-        const QByteArray floats = levelCells(l, range);
-        const auto *cell = reinterpret_cast<const float *>(floats.constData());
-        const auto band = [&](int i) { return inRows ? l.band(i, line) : l.band(line, i); };
-        std::vector<int> at(size_t(l.side()), -1);
-        int present = 0;
-        for (int i = 0; i < l.side(); ++i) {
-            if (band(i) != TileGrid::NoCell)
-                at[size_t(i)] = 36 * present++;
-        }
-        QCOMPARE(qsizetype(present) * 144, floats.size());
-        QCOMPARE(present < l.side(), holes);
-        const QByteArray runFloats =
-            LevelMesh(l, inRows ? LevelMesh::Runs::InRows : LevelMesh::Runs::InColumns).vertices(range);
-        const auto *run = reinterpret_cast<const float *>(runFloats.constData());
-        const int rectangles = int(runFloats.size() / LevelMesh::BytesPerRectangle);
-        int i = 0;
-        for (int n = 0; n < rectangles; ++n, run += 36) {
-            while (i < l.side() && band(i) == TileGrid::NoCell)
-                ++i;
-            QVERIFY(i < l.side());
-            int end = i + 1;
-            while (end < l.side() && band(end) == band(i))
-                ++end;
-            const float *first = cell + at[size_t(i)], *last = cell + at[size_t(end - 1)];
-            // Vertices SW, SE, NW, NW, NE, SE: in a column the south ones come from
-            // the first cell, the north ones from the last; in a row the west
-            // ones from the first, the east ones from the last.
-            const bool fromLast[6] = {false, inRows, !inRows, !inRows, true, inRows};
-            for (int v = 0; v < 6; ++v) {
-                // Bit for bit: the shared edges are the very floats of the cells.
-                QVERIFY2(std::memcmp(run + 6 * v, (fromLast[v] ? last : first) + 6 * v, 6 * sizeof(float)) == 0,
-                         qPrintable(QStringLiteral("rectangle %1 vertex %2").arg(n).arg(v)));
-            }
-            i = end;
-        }
-        while (i < l.side() && band(i) == TileGrid::NoCell)
-            ++i;
-        QCOMPARE(i, l.side());
     }
 };
 
