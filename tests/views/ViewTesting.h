@@ -11,7 +11,6 @@
 #include <QTest>
 #include <QWidget>
 
-#include <atomic>
 #include <cmath>
 
 namespace ViewTesting {
@@ -61,27 +60,26 @@ inline bool sameColor(QRgb a, QColor b, int tolerance = 2)
         && qAbs(qBlue(a) - b.blue()) <= tolerance;
 }
 
-// A driver that refuses the uploads whose first vertex passes refuse, as it
-// does when out of memory: a size of -1 is refused with a GL error just the same.
-// Uploads may come from several threads, each looking the function up itself.
-inline std::atomic<GlBufferFunctions::BufferData> realBufferData = nullptr;
-inline std::atomic<bool (*)(const float *firstVertex)> refuseUpload = nullptr;
+// A driver that refuses the uploads whose first vertex passes refuse, as
+// when out of memory: a size of -1 is refused with a GL error just the same.
+inline GlBufferFunctions::BufferData realBufferData = nullptr;
+inline bool (*refuseUpload)(const float *firstVertex) = nullptr;
 
 inline void QOPENGLF_APIENTRY refusingBufferData(GLenum target, GLsizeiptr size, const void *data, GLenum usage)
 {
     const auto *f = static_cast<const float *>(data);
-    realBufferData.load()(target, f && size >= 24 && refuseUpload.load()(f) ? -1 : size, data, usage);
+    realBufferData(target, f && size >= 24 && refuseUpload(f) ? -1 : size, data, usage);
 }
 
 inline GlBufferFunctions::Lookup refusingUploads(bool (*refuse)(const float *firstVertex))
 {
     const GlBufferFunctions::Lookup real = GlBufferFunctions::currentContextLookup();
-    return [real, refuse](const char *name) {
+    refuseUpload = refuse;
+    return [real](const char *name) {
         const QFunctionPointer f = real(name);
         if (qstrcmp(name, "glBufferData") != 0)
             return f;
         realBufferData = reinterpret_cast<GlBufferFunctions::BufferData>(f);
-        refuseUpload = refuse;
         return reinterpret_cast<QFunctionPointer>(&refusingBufferData);
     };
 }
