@@ -45,33 +45,6 @@ private slots:
         QCOMPARE(polygons[2].color, QColor(Qt::blue));
     }
 
-    // Triangles far beyond any map (a damaged tile) paint in bands as in
-    // the plain paint.
-    void hugeTrianglesInBands()
-    {
-        QVector<float> f;
-        addTriangle(f, -1.6746942e34, -3.697314e28, 48.57, 48.56, 48.56, 3.94e33, Qt::darkCyan);
-        addTriangle(f, 14.0, 49.0, 16.0, 49.0, 15.0, 50.5, Qt::red);
-        QVector<ColoredPolygon> polygons;
-        TilePolygons::appendTriangles(f.constData(), f.size(), polygons);
-        const QSize size(300, 200);
-        const QRect window(1100, 5130, 900, -300);
-        QImage plain(size, QImage::Format_RGB32);
-        plain.fill(Qt::white);
-        QImage bands = plain;
-        {
-            QPainter painter(&plain);
-            MapPainter::paintPlain(painter, size, window, polygons, {}, false);
-        }
-        QPainter painter(&bands);
-        MapPainter renderer;
-        renderer.setMode(MapPainter::Mode::Bands);
-        renderer.setBandCount(4);
-        renderer.paint(painter, size, window, polygons, {}, false);
-        painter.end();
-        QCOMPARE(bands, plain);
-    }
-
     void outOfMemoryReadAgain_data()
     {
         QTest::addColumn<int>("failure"); // FileFailure::Kind of the first reading

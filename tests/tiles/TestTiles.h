@@ -22,18 +22,10 @@ inline void addTriangle(QVector<float> &f, double x0, double y0, double x1, doub
         f << float(p.x()) << float(p.y()) << 0.0f << float(c.redF()) << float(c.greenF()) << float(c.blueF());
 }
 
-// CHGT bytes of the floats (the host is little-endian, as the format).
-inline bool writeFloats(const QString &path, const QVector<float> &floats, const QByteArray &tail = {})
-{
-    const QByteArray bytes = QByteArray(reinterpret_cast<const char *>(floats.data()), floats.size() * 4) + tail;
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
-// Posts without a height, as a raster import meets them: i east and j north
-// of the tile's corner, in 1/1200 degree (1 .. 1200). West of a wavy border
-// (a tile cut along a state border), a lake, every third post of part of
-// the north edge, and single posts scattered over the tile.
+// Posts without a height (i east, j north of the corner, 1 .. 1200): west
+// of a wavy border, a lake, every third of part of the north edge, and
+// single posts scattered over the tile.
 inline bool borderHoles(int i, int j)
 {
     const double border = 260 + 110 * std::sin(j / 97.0) + 35 * std::sin(j / 13.0);
@@ -54,9 +46,7 @@ inline bool leftOut(const Holes &holes, int q, int column, int row)
     return holes(1 + column * q, 1 + row * q);
 }
 
-// A full tile of quantity q (its bytes as the conversion writes them) with
-// the cells whose post has no height left out: the rest byte for byte, in
-// the same order.
+// A full tile of quantity q with the cells of holes left out.
 inline QByteArray withHoles(const QByteArray &tile, int q, const Holes &holes)
 {
     const int n = 1199 / q + 1;
@@ -84,6 +74,12 @@ inline bool writeBytes(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// CHGT bytes of the floats (the host is little-endian, as the format).
+inline bool writeFloats(const QString &path, const QVector<float> &floats, const QByteArray &tail = {})
+{
+    return writeBytes(path, QByteArray(reinterpret_cast<const char *>(floats.data()), floats.size() * 4) + tail);
 }
 
 // One triangle with a NaN longitude (a reader drops it), as bytes.

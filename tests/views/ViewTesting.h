@@ -3,43 +3,22 @@
 // Tiles and stand-in drivers shared by the suites of the two map views.
 
 #include "ChgtTileReader.h"
-#include "ConvertHgt.h"
 #include "DrawGLWdg.h"
 #include "GlBufferFunctions.h"
-#include "HgtTileGenerator.h"
-#include "TestTiles.h"
+#include "LodTiles.h"
 
-#include <QDir>
 #include <QRandomGenerator>
 #include <QTest>
 #include <QWidget>
 
-#include <atomic>
 #include <cmath>
-#include <functional>
 
 namespace ViewTesting {
 
-// Converts a generated tile N49E<lon> into dir at quantity q; the CHGT path, or "".
-inline QString convertedTile(const QString &dir, int lon, int q, const std::function<void(HgtTileGenerator &)> &fill)
+// N49E014 and N49E015 of relief converted at quantity q.
+inline QStringList reliefTiles(LodTiles &tiles, int q)
 {
-    HgtTileGenerator tile;
-    fill(tile);
-    QDir().mkpath(dir);
-    const QString hgt = QDir(dir).filePath(QStringLiteral("N49E%1.hgt").arg(lon, 3, 10, QLatin1Char('0')));
-    if (!tile.save(hgt) || ConvertHgt::convertFile(hgt, QDir(dir), q) != ConvertHgt::Outcome::Converted)
-        return {};
-    QFile::remove(hgt);
-    return hgt.chopped(4) + QStringLiteral(".chgt");
-}
-
-// N49E014 and N49E015 of generated relief at quantity q.
-inline QStringList reliefTiles(const QString &dir, int q)
-{
-    QStringList files;
-    for (int lon : {14, 15})
-        files << convertedTile(dir, lon, q, [lon](HgtTileGenerator &t) { t.fillRelief(49, lon, 11); });
-    return files;
+    return {tiles.converted(Kind::Relief, 49, 14, q), tiles.converted(Kind::Relief, 49, 15, q)};
 }
 
 // Loose triangles from slivers to larger than a tile, over the country and beyond.
@@ -81,27 +60,26 @@ inline bool sameColor(QRgb a, QColor b, int tolerance = 2)
         && qAbs(qBlue(a) - b.blue()) <= tolerance;
 }
 
-// A driver that refuses the uploads whose first vertex passes refuse, as it
-// does when out of memory: a size of -1 is refused with a GL error just the same.
-// Uploads may come from several threads, each looking the function up itself.
-inline std::atomic<GlBufferFunctions::BufferData> realBufferData = nullptr;
-inline std::atomic<bool (*)(const float *firstVertex)> refuseUpload = nullptr;
+// A driver that refuses the uploads whose first vertex passes refuse, as
+// when out of memory: a size of -1 is refused with a GL error just the same.
+inline GlBufferFunctions::BufferData realBufferData = nullptr;
+inline bool (*refuseUpload)(const float *firstVertex) = nullptr;
 
 inline void QOPENGLF_APIENTRY refusingBufferData(GLenum target, GLsizeiptr size, const void *data, GLenum usage)
 {
     const auto *f = static_cast<const float *>(data);
-    realBufferData.load()(target, f && size >= 24 && refuseUpload.load()(f) ? -1 : size, data, usage);
+    realBufferData(target, f && size >= 24 && refuseUpload(f) ? -1 : size, data, usage);
 }
 
 inline GlBufferFunctions::Lookup refusingUploads(bool (*refuse)(const float *firstVertex))
 {
     const GlBufferFunctions::Lookup real = GlBufferFunctions::currentContextLookup();
-    return [real, refuse](const char *name) {
+    refuseUpload = refuse;
+    return [real](const char *name) {
         const QFunctionPointer f = real(name);
         if (qstrcmp(name, "glBufferData") != 0)
             return f;
         realBufferData = reinterpret_cast<GlBufferFunctions::BufferData>(f);
-        refuseUpload = refuse;
         return reinterpret_cast<QFunctionPointer>(&refusingBufferData);
     };
 }

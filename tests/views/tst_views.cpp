@@ -37,20 +37,6 @@ bool anyNear(const QImage &img, QPoint p, const std::function<bool(QRgb)> &ok)
     return false;
 }
 
-bool blackNear(const QImage &img, QPoint p)
-{
-    return anyNear(img, p, [](QRgb c) { return sameColor(c, Qt::black, 40); });
-}
-
-// A picture of size logical pixels at ratio, white where nothing is drawn.
-QImage blank(QSize size, qreal ratio = 1.0)
-{
-    QImage image(size * ratio, QImage::Format_RGB32);
-    image.setDevicePixelRatio(ratio);
-    image.fill(Qt::white);
-    return image;
-}
-
 // chgt2png's exit code (-1: it crashed or hung); squeezed, in 300 MB of address space.
 int runChgt2png(const QStringList &arguments, QString *err = nullptr, bool squeezed = false)
 {
@@ -78,22 +64,16 @@ GlBufferFunctions::Lookup withoutBufferObjects()
 
 const float QuadrantHeights[] = {120, 350, 700, 1500}; // NW, NE, SW, SE
 
-QRgb bandColor(float height)
-{
-    float r, g, b;
-    heightColor(height, r, g, b);
-    return QColor::fromRgbF(r, g, b).rgb();
-}
-
 } // namespace
 
 class TestViews : public QObject
 {
     Q_OBJECT
 
+    LodTiles tiles;
     QTemporaryDir dir;
     QString quadrants; // N49E016 of four flat quadrants
-    QStringList relief; // N49E014 and N49E015 of generated relief
+    QStringList relief; // N49E014 and N49E015 of relief
     std::unique_ptr<DrawQtWdg> qtView; // both views of the relief tiles
     std::unique_ptr<DrawGLWdg> glView;
 
@@ -102,11 +82,14 @@ class TestViews : public QObject
 private slots:
     void initTestCase()
     {
-        quadrants = ViewTesting::convertedTile(dir.path(), 16, 5, [](HgtTileGenerator &t) {
-            t.fillWith([](int row, int col) { return qint16(QuadrantHeights[(row >= 600) * 2 + (col >= 600)]); });
-        });
-        relief = ViewTesting::reliefTiles(dir.path(), 5);
-        QVERIFY(!quadrants.isEmpty() && !relief.contains(QString()));
+        HgtTileGenerator flat;
+        flat.fillWith([](int row, int col) { return qint16(QuadrantHeights[(row >= 600) * 2 + (col >= 600)]); });
+        QVERIFY(flat.save(path("N49E016.hgt")));
+        QCOMPARE(ConvertHgt::convertFile(path("N49E016.hgt"), QDir(dir.path()), 5), ConvertHgt::Outcome::Converted);
+        quadrants = path("N49E016.chgt");
+        relief = ViewTesting::reliefTiles(tiles, 5);
+        for (const QString &f : relief) // by name beside the other files
+            QVERIFY(QFile::link(f, path(QFileInfo(f).fileName())));
         QVERIFY(writeFloats(path("loose.chgt"), ViewTesting::looseTriangles(19, 4000)));
         QVector<float> far;
         addTriangle(far, -1.6746942e34, -3.697314e28, 48.57, 48.56, 48.56, 3.94e33, Qt::darkCyan);
@@ -147,8 +130,7 @@ private slots:
         DrawQtWdg w;
         QSignalSpy progress(&w, &DrawQtWdg::sProgress);
         QVERIFY(showAt(&w));
-        // Painted once, so exposed: from now on a repaint is done before the
-        // call returns, and no pass of showing can come between.
+        // Painted once: from now on a repaint is done before the call returns.
         QTRY_VERIFY_WITH_TIMEOUT(!progress.isEmpty(), Waits::Event);
         const auto onePass = [&](const std::function<void()> &action) {
             progress.clear();
@@ -162,7 +144,9 @@ private slots:
         QCOMPARE(w.storedPolygons().size(), 0);
         for (int i = 0; i < 4; ++i) {
             const QPointF at(16.25 + 0.5 * (i % 2), 49.75 - 0.5 * (i / 2)); // index: south * 2 + east
-            QCOMPARE(w.colorAt(at).rgb(), bandColor(QuadrantHeights[i]));
+            float rgb[3];
+            heightColor(QuadrantHeights[i], rgb[0], rgb[1], rgb[2]);
+            QCOMPARE(w.colorAt(at).rgb(), QColor::fromRgbF(rgb[0], rgb[1], rgb[2]).rgb());
         }
         QVERIFY(onePass([&] { w.viewBorder(false); }));
         QVERIFY(onePass([&] { w.repaintQtWdg(); }));
@@ -173,9 +157,8 @@ private slots:
         QCOMPARE(lines.first().section('\t', 1, 1), QStringLiteral("Repaint Qt widget"));
     }
 
-    // The painter view rendered in bands into a picture of its ratio (at an
-    // offset, as a page) is the plain paint of every tile and triangle; at
-    // ratio 1 chgt2png gives the same picture.
+    // The painter view rendered in bands into a page of its ratio is the
+    // plain paint of every tile and triangle, and so is chgt2png's picture.
     void painterPictures_data()
     {
         QTest::addColumn<qreal>("ratio");
@@ -349,9 +332,8 @@ private slots:
             QVERIFY(sameColor(img.pixel(100, 150), Qt::white) && sameColor(img.pixel(350, 180), Qt::red));
     }
 
-    // Files that are not tiles, or hold damaged triangles, are left out of
-    // both views and chgt2png without hanging: the pictures are those of
-    // the good triangles alone.
+    // Files that are not tiles, and damaged triangles, are left out of both
+    // views and chgt2png without hanging.
     void hostileFiles()
     {
         QVector<float> good, bad;
@@ -393,8 +375,7 @@ private slots:
         QCOMPARE(QImage(path("hostile.png")), QImage(path("good.png")));
     }
 
-    // A tile whose triangles do not fit in memory is left out and the rest
-    // is drawn: chgt2png with its address space cut to 300 MB.
+    // Triangles that do not fit in memory are left out, the rest drawn.
     void allocationFailure()
     {
 #ifdef RZMAP_SANITIZED
@@ -406,8 +387,7 @@ private slots:
         QTemporaryDir fine;
         QCOMPARE(ConvertHgt::convertFile(hgt, QDir(fine.path()), 1), ConvertHgt::Outcome::Converted);
         const QString big = fine.filePath("N48E013.chgt");
-        // One triangle more makes it no regular tile, so it is read as
-        // triangles, which do not fit (a regular tile would, as its grid).
+        // One triangle more: no regular tile (whose grid would fit).
         QFile file(big);
         QVERIFY(file.open(QIODevice::ReadWrite));
         const QByteArray first = file.read(72);
@@ -421,9 +401,8 @@ private slots:
         QCOMPARE(QImage(path("squeezed.png")), QImage(path("alone.png")));
     }
 
-    // "Otevřít..." reads each file once for both views; they must end as if
-    // each had read the list itself, also when the OpenGL view has no
-    // context yet and reads its files when first shown.
+    // "Otevřít..." reads each file once for both views, which end as if each
+    // had read the list, also when the OpenGL view gets its context later.
     void openIntoBothViews_data()
     {
         QTest::addColumn<bool>("glShown");
@@ -434,10 +413,8 @@ private slots:
     void openIntoBothViews()
     {
         QFETCH(bool, glShown);
-        // Loose triangles under the regular tiles and on top of them: the
-        // order opened holds across grids and triangles. The tiles have
-        // cells left out (one a damaged triangle among its records too):
-        // the earlier triangles show through the holes.
+        // Loose triangles under and over tiles with holes (one with a
+        // damaged triangle among its records): the order holds.
         QVector<float> under, over;
         addTriangle(under, 14.0, 49.0, 14.5, 49.0, 14.0, 49.5, Qt::red);
         addTriangle(under, 14.2, 49.1, 14.6, 49.2, 14.3, 49.7, Qt::blue);
@@ -462,8 +439,7 @@ private slots:
         if (glShown)
             QVERIFY(showAt(&gl));
         OpenTiles::intoViews(files, qt, gl);
-        // Regular tiles are held as grids even without a context; the loose
-        // triangles wait for one.
+        // Grids are held without a context; the triangles wait for one.
         QCOMPARE(gl.tileCount(), glShown ? 5 : 3);
         if (!glShown)
             QVERIFY(showAt(&gl));
@@ -471,7 +447,6 @@ private slots:
         QCOMPARE(gl.grabFramebuffer(), referenceGl.grabFramebuffer());
 
         QCOMPARE(qt.mapContent().gridCount(), 3);
-        // A byte per cell, present or not.
         QCOMPARE(qt.mapContent().gridBytes(), qint64(3) * 240 * 240);
         QCOMPARE(qt.mapContent().entries().size(), referenceQt.mapContent().entries().size());
         const QVector<ColoredPolygon> &got = qt.storedPolygons(), &expected = referenceQt.storedPolygons();
@@ -486,8 +461,8 @@ private slots:
         QCOMPARE(qt.grab().toImage(), referenceQt.grab().toImage());
     }
 
-    // The same wheel turns (at 450,150) and drag (pressed at 500,150) from
-    // the whole country: the same window in both views, and the same picture.
+    // The same wheel turns (at 450,150) and drags (from 500,150): the same
+    // window in both views, and the same picture.
     void viewsAgree_data()
     {
         QTest::addColumn<QList<QPoint>>("angles"); // one wheel event each
@@ -574,19 +549,19 @@ private slots:
         for (int y = tiles.top(); y < tiles.bottom(); y += 5)
             for (int x = tiles.left(); x < tiles.right(); x += 5) {
                 const QRgb c = qtImg.pixel(x, y);
-                QVERIFY2(anyNear(glImg, {x, y}, [&](QRgb g) { return sameColor(g, c); }),
-                         qPrintable(QString("at %1,%2").arg(x).arg(y)));
+                QVERIFY(anyNear(glImg, {x, y}, [&](QRgb g) { return sameColor(g, c); }));
             }
 
         // Outline points in sight and the middles of the pieces are black exactly when the border is shown.
         const QVector<QPointF> &outline = qtView->borderPoints();
+        const auto black = [](QRgb c) { return sameColor(c, Qt::black, 40); };
         int inSight = 0;
         for (int i = 0; i + 1 < outline.size(); ++i)
             for (const QPointF &pt : {outline[i], (outline[i] + outline[i + 1]) / 2}) {
                 const QPoint p = toPixel(pt);
                 if (QRect(1, 1, 898, 298).contains(p)) {
                     ++inSight;
-                    QVERIFY(blackNear(qtImg, p) == border && blackNear(glImg, p) == border);
+                    QVERIFY(anyNear(qtImg, p, black) == border && anyNear(glImg, p, black) == border);
                 }
             }
         QVERIFY(inSight > 100 || expected.width() < 900);

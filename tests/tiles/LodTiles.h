@@ -18,6 +18,7 @@
 #include <QPainter>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <tuple>
@@ -109,6 +110,18 @@ inline QImage blank(QSize size, qreal ratio = 1.0)
     image.setDevicePixelRatio(ratio);
     image.fill(Qt::white);
     return image;
+}
+
+// How many pixels are colour (opaque).
+inline qsizetype countOf(const QImage &image, QRgb colour)
+{
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+    qsizetype n = 0;
+    for (int y = 0; y < rgb.height(); ++y) {
+        const QRgb *row = reinterpret_cast<const QRgb *>(rgb.constScanLine(y));
+        n += std::count(row, row + rgb.width(), colour | 0xff000000u);
+    }
+    return n;
 }
 
 // Triangles in the polygons the painter draws.
