@@ -160,25 +160,6 @@ bool dropsTriangle(const char *data, qint64 size)
 
 } // namespace
 
-int TileGrid::quantityOfSize(qint64 bytes)
-{
-    for (int q = 1; q <= MaxQuantity; ++q) {
-        if (bytes == fileBytes(q))
-            return q;
-    }
-    return 0;
-}
-
-std::vector<int> TileGrid::levelsOf(int q)
-{
-    std::vector<int> levels;
-    for (int k = q; q > 0 && k <= 1200; k += q) {
-        if (1200 % k == 0)
-            levels.push_back(k);
-    }
-    return levels;
-}
-
 template<class Cells>
 TileGrid TileGrid::recogniseCells(Cells &cells)
 {

@@ -25,8 +25,6 @@ public:
     static constexpr int sideAt(int k) { return 1199 / k + 1; }
     // Bytes of a tile converted at quantity q.
     static constexpr qint64 fileBytes(int q) { return qint64(sideAt(q)) * sideAt(q) * 144; }
-    // The quantity (1 .. MaxQuantity) a tile of this size was converted at, or 0.
-    static int quantityOfSize(qint64 bytes);
 
     // A null grid: not a tile.
     TileGrid() = default;
@@ -70,8 +68,6 @@ public:
     // without a gap); cell (column, row) at level k is stored cell
     // (column * m, row * m), and missing where that one is.
     bool hasLevel(int k) const { return q > 0 && k >= q && k % q == 0 && 1200 % k == 0; }
-    // The levels of quantity q, finest first (q itself first, 1200 last).
-    static std::vector<int> levelsOf(int q);
     int bandAt(int level, int column, int row) const
     {
         const int m = level / q;
