@@ -70,8 +70,7 @@ public:
     QVector<int> drawnLevels() const;
 
     // How the view finds GL entry points by name, in the context current
-    // on the calling thread: by default that context's getProcAddress. The
-    // upload threads of an open are given the same lookup when they start.
+    // on the calling thread: by default that context's getProcAddress.
     // Takes effect with the next context (set it before the view is shown);
     // a driver without buffer objects, or one that refuses uploads, can be
     // stood in for this way.

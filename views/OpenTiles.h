@@ -22,16 +22,15 @@ public:
 // Opens CHGT files in both map views, reading each file once: the files
 // are fetched from the disk ahead of the worker threads, which recognise
 // each regular tile as a grid (given to both views, held once) and read any
-// other file into polygons; upload threads with contexts shared with the
-// OpenGL view put such a file into a buffer (the calling thread does, where
-// contexts cannot share), and the calling thread joins each file to the
-// painter view's map as it arrives. Both views end as if given the list
+// other file into polygons; the calling thread puts each file into the
+// OpenGL view (such a file into a buffer) and joins it to the painter
+// view's map as it arrives, in the order of the list. Both views end as if given the list
 // through createHeightsBuffer and createHeightsGenBuffer, the painter view
 // repainted and the OpenGL view redrawn.
 //
 // With progress, the calling thread waits for each file through it instead
-// of reading any itself, and the painter view keeps the picture it had
-// until the end, whatever is repainted meanwhile.
+// of reading any itself, and both views keep the picture they had until
+// the end, whatever is repainted meanwhile.
 void intoViews(const QStringList &files, DrawQtWdg &qtView, DrawGLWdg &glView,
                Progress *progress = nullptr);
 
