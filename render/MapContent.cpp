@@ -32,19 +32,27 @@ void MapContent::addRun(qsizetype first, qsizetype end)
     // One run per file: a file's triangles lie together, so its box culls them.
     if (end <= first)
         return;
+    Box b = Box::around(QPolygonF());
+    for (qsizetype i = first; i < end; ++i)
+        b = b.united(Box::around(polygonList.at(i).polygon));
+    list.push_back(Entry{nullptr, first, end, b});
+}
+
+MapContent::Box MapContent::Box::around(const QPolygonF &polygon)
+{
     constexpr double Inf = std::numeric_limits<double>::infinity();
     Box b{Inf, Inf, -Inf, -Inf};
-    for (qsizetype i = first; i < end; ++i) {
-        for (const QPointF &p : polygonList.at(i).polygon) {
-            if (!std::isfinite(p.x()) || !std::isfinite(p.y())) {
-                list.push_back(Entry{nullptr, first, end, Box{-Inf, -Inf, Inf, Inf}});
-                return;
-            }
-            b = Box{std::min(b.minX, p.x()), std::min(b.minY, p.y()), std::max(b.maxX, p.x()),
-                    std::max(b.maxY, p.y())};
-        }
+    for (const QPointF &p : polygon) {
+        if (!std::isfinite(p.x()) || !std::isfinite(p.y()))
+            return Box{-Inf, -Inf, Inf, Inf};
+        b = b.united(Box{p.x(), p.y(), p.x(), p.y()});
     }
-    list.push_back(Entry{nullptr, first, end, b});
+    return b;
+}
+
+MapContent::Box MapContent::Box::united(const Box &o) const
+{
+    return Box{std::min(minX, o.minX), std::min(minY, o.minY), std::max(maxX, o.maxX), std::max(maxY, o.maxY)};
 }
 
 qint64 MapContent::gridBytes() const

@@ -20,6 +20,11 @@ public:
     struct Box
     {
         double minX, minY, maxX, maxY;
+        // The box of a polygon's points (from the points: a QRectF loses a
+        // right edge beside a far left one), and of two boxes.
+        static Box around(const QPolygonF &polygon);
+        Box united(const Box &other) const;
+        bool holds(QPointF p) const { return p.x() >= minX && p.x() <= maxX && p.y() >= minY && p.y() <= maxY; }
     };
     struct Entry
     {

@@ -395,11 +395,11 @@ void MapPainter::paint(QPainter &painter, const QSize &deviceSize, const QRect &
 QColor MapPainter::colorAt(const MapContent &content, QPointF lonLat)
 {
     const std::vector<MapContent::Entry> &entries = content.entries();
+    const QPointF p = lonLat * 100.0;
     for (size_t i = entries.size(); i-- > 0;) {
         const MapContent::Entry &e = entries[i];
-        const QPointF p = lonLat * 100.0;
         if (!e.grid) {
-            if (p.x() < e.box.minX || p.x() > e.box.maxX || p.y() < e.box.minY || p.y() > e.box.maxY)
+            if (!e.box.holds(p))
                 continue;
             const qsizetype t = topmostAt(content.polygons(), p, e.first, e.end);
             if (t >= 0)
@@ -438,11 +438,7 @@ bool MapPainter::hasHugeTriangles(const MapContent &content, const QTransform &t
         if (!std::isfinite(e.box.minX))
             return true;
         for (qsizetype i = e.first; i < e.end; ++i) {
-            // From the points: a QRectF's right edge is lost beside a far left one.
-            MapContent::Box t{Inf, Inf, -Inf, -Inf};
-            for (const QPointF &p : content.polygons().at(i).polygon)
-                t = MapContent::Box{std::min(t.minX, p.x()), std::min(t.minY, p.y()), std::max(t.maxX, p.x()),
-                                    std::max(t.maxY, p.y())};
+            const MapContent::Box t = MapContent::Box::around(content.polygons().at(i).polygon);
             if (!outside(t, c) && huge(t.maxX - t.minX, t.maxY - t.minY))
                 return true;
         }
@@ -459,17 +455,19 @@ std::vector<int> MapPainter::bandTops(const MapContent &content, const QTransfor
     const int h = deviceSize.height();
     std::vector<double> perRow(size_t(h), 0.0);
     double total = 0;
+    const bool even = content.gridCount() > 0;
     for (const MapContent::Entry &e : content.entries()) {
-        if (content.gridCount() > 0)
+        if (even)
             break;
         const QRectF r = toDevice.mapRect(QRectF(QPointF(e.box.minX, e.box.minY), QPointF(e.box.maxX, e.box.maxY)));
         const double top = std::max(0.0, r.top()), bottom = std::min(double(h), r.bottom());
         if (!(bottom > top && r.right() > 0.0 && r.left() < deviceSize.width()))
             continue;
         const double perPixelRow = double(e.end - e.first) / std::max(1.0, r.height());
-        for (int y = int(top); y < int(std::ceil(bottom)); ++y)
+        const int first = int(top), end = int(std::ceil(bottom));
+        for (int y = first; y < end; ++y)
             perRow[size_t(y)] += perPixelRow;
-        total += perPixelRow * (int(std::ceil(bottom)) - int(top));
+        total += perPixelRow * (end - first);
     }
     std::vector<int> tops(size_t(bandCount) + 1, h);
     tops[0] = 0;
