@@ -8,6 +8,7 @@
 #include "PoolTask.h"
 #include "RegularFile.h"
 #include "TileMeshBuilder.h"
+#include "TileWalk.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -258,41 +259,34 @@ ConvertHgt::FileOutcome ConvertHgt::convertMosaicTile(MosaicWarper &warper, Tile
 
 namespace {
 
-// Runs work(i, job) for i = 0 .. count - 1 on up to jobs threads, taking
-// the items in order, each after take(i) (called in order, under a lock)
-// has agreed; a refusal ends the run after the items under way. job tells
-// which of the jobs runs the item, for what a job keeps. The extra jobs
-// are pool tasks, like all short work of the program; a pool of their
-// own, so exactly jobs items run at once whatever the machine's pool holds.
-void inOrder(int count, int jobs, const std::function<bool(int)> &take,
-             const std::function<void(int, int)> &work)
+// Runs work(i, job) on up to jobs threads for each item i that take(job)
+// hands out (called under a lock; -1 ends that job's run, the items under
+// way still finishing). job tells which of the jobs runs the item, for what
+// a job keeps. The extra jobs are pool tasks, like all short work of the
+// program; a pool of their own, so exactly jobs items run at once whatever
+// the machine's pool holds.
+void onJobs(int jobs, const std::function<int(int)> &take, const std::function<void(int, int)> &work)
 {
     QMutex order;
-    int next = 0;
-    jobs = qBound(1, jobs, qMax(1, count));
     auto loop = [&](int job) {
         for (;;) {
             int i;
             {
                 QMutexLocker lock(&order);
-                if (next >= count || !take(next))
-                    return;
-                i = next++;
+                i = take(job);
             }
+            if (i < 0)
+                return;
             work(i, job);
         }
     };
-    if (jobs > 1) {
-        QThreadPool helperThreads;
-        helperThreads.setMaxThreadCount(jobs - 1);
-        std::vector<PoolTask<void>> helpers;
-        helpers.reserve(size_t(jobs - 1));
-        for (int j = 1; j < jobs; ++j)
-            helpers.emplace_back([&loop, j] { loop(j); }, &helperThreads);
-        loop(0);
-    } else {
-        loop(0);
-    }
+    QThreadPool helperThreads;
+    helperThreads.setMaxThreadCount(qMax(1, jobs - 1));
+    std::vector<PoolTask<void>> helpers;
+    helpers.reserve(size_t(qMax(0, jobs - 1)));
+    for (int j = 1; j < jobs; ++j)
+        helpers.emplace_back([&loop, j] { loop(j); }, &helperThreads);
+    loop(0);
 }
 
 } // namespace
@@ -309,14 +303,15 @@ void ConvertHgt::convertSources(const QStringList &sources, const QDir &dir, int
     int published = 0;
     QVector<QVector<FileOutcome>> results(n);
     QVector<bool> done(n, false);
-    inOrder(
-        n, jobs,
-        [&](int i) {
+    int next = 0;
+    onJobs(
+        qBound(1, jobs, qMax(1, n)),
+        [&](int) {
             // Stopping between files keeps every written tile whole.
-            if (isInterruptionRequested())
-                return false;
-            emit sProgress(int(100 * qint64(i) / total));
-            return true;
+            if (next >= n || isInterruptionRequested())
+                return -1;
+            emit sProgress(int(100 * qint64(next) / total));
+            return next++;
         },
         [&](int i, int) {
             QVector<FileOutcome> outcome = convertSource(sources.at(i), dir, q);
@@ -346,21 +341,31 @@ void ConvertHgt::convertMosaic(const QDir &dir, int q, int jobs, int first,
     // an import of the whole country under 1 GB on any machine.
     constexpr int MosaicJobLimit = 6;
     jobs = qBound(1, qMin(jobs, MosaicJobLimit), qMax(1, n));
-    // Each job warps with datasets of its own, opened as it needs them.
+    // Each job warps with datasets of its own, opened as it needs them, and
+    // walks from tile to neighbour, so the blocks it decoded for one tile
+    // are still cached for the next.
     std::vector<std::unique_ptr<MosaicWarper>> warpers(static_cast<size_t>(jobs));
+    TileWalk walk(tiles);
     QMutex order;
     int published = 0;
     QVector<FileOutcome> results(n);
     QVector<bool> done(n, false);
     QVector<bool> written(n, false);
-    inOrder(
-        n, jobs,
-        [&](int i) {
+    // Outcomes are published in the tiles' order, each once all before it
+    // are done; after a stop, the tiles done beyond a gap follow.
+    const auto publishTile = [&](int i) {
+        // A tile left alone for want of data inside it is no outcome.
+        if (written[i] || results[i].outcome != Outcome::Converted)
+            publish({results[i]}, {});
+    };
+    onJobs(
+        jobs,
+        [&](int job) {
             // Stopping between tiles keeps every written tile whole.
-            if (isInterruptionRequested())
-                return false;
-            emit sProgress(int(100 * qint64(first + i) / total));
-            return true;
+            if (walk.taken() == n || isInterruptionRequested())
+                return -1;
+            emit sProgress(int(100 * qint64(first + walk.taken()) / total));
+            return walk.next(job);
         },
         [&](int i, int job) {
             std::unique_ptr<MosaicWarper> &warper = warpers[size_t(job)];
@@ -375,15 +380,16 @@ void ConvertHgt::convertMosaic(const QDir &dir, int q, int jobs, int first,
             results[i] = std::move(outcome);
             written[i] = wrote;
             done[i] = true;
-            while (published < n && done[published]) {
-                // A tile left alone for want of data inside it is no outcome.
-                if (written[published] || results[published].outcome != Outcome::Converted)
-                    publish({results[published]}, {});
-                ++published;
-            }
+            for (; published < n && done[published]; ++published)
+                publishTile(published);
         });
-    if (published < n)
+    if (published < n) {
+        for (int i = published; i < n; ++i) {
+            if (done[i])
+                publishTile(i);
+        }
         return;
+    }
 
     // Each raster with no tile written or failed in its own reach gave
     // nothing; a failed tile has been reported already.

@@ -84,7 +84,9 @@ public:
     // How many files or mosaic tiles may be converted at once (1 by
     // default; at most 6 mosaic tiles, for memory). Progress values, their
     // order and the outcomes stay those of one at a time; HGT sources that
-    // could write the same tile are always taken one by one.
+    // could write the same tile are always taken one by one. Mosaic tiles
+    // are taken neighbour after neighbour (TileWalk), so which of them a
+    // stop leaves unwritten depends on the number of jobs.
     void setJobs(int jobs);
 
     // Warps one tile of a mosaic and writes it when a post inside it has

@@ -7,7 +7,7 @@
 namespace GdalSetup {
 
 // The cap of GDAL's block cache, in bytes.
-constexpr long long CacheBytes = 256LL * 1024 * 1024;
+constexpr long long CacheBytes = 512LL * 1024 * 1024;
 
 // Safe to call from any thread, any number of times.
 void ensure();

@@ -1,7 +1,7 @@
 // The country's 21 tiles (N48-N50, E012-E018) imported from Copernicus-like
 // GeoTIFFs (float32, 1 arc-second, 3600 columns south of 50 N and 2400 from
 // 50 N, each tile's east column and south row left out, deflate-compressed
-// in 512-pixel blocks), two ways, in turns:
+// in blocks of 1024 pixels as the Copernicus tiles are), two ways, in turns:
 //   pipeline: one gdalwarp per tile with the import's rule, as many at once
 //             as there are processors, writing HGT tiles; then hgt2chgt -j
 //   rzmap:    hgt2chgt -j with the GeoTIFFs themselves
@@ -9,7 +9,7 @@
 // each process, and whether both give the same bytes (the pipeline's HGT
 // voids coloured, the import's no-data cells left out). Then the peak memory
 // of rzmap's import at every quantity (goal: under 1 GB).
-//   bench_rasterimport [--runs N] [--quantity Q] [--keep DIR]
+//   bench_rasterimport [--runs N] [--quantity Q] [--block B] [--keep DIR]
 #include "BenchSupport.h"
 
 #include <QCommandLineParser>
@@ -47,7 +47,7 @@ float reliefAt(double lon, double lat)
 
 // One Copernicus-like tile: posts from the west edge on and from the north
 // edge down, the east column and the south row belonging to neighbours.
-bool makeRaster(const QString &path, int lat, int lon)
+bool makeRaster(const QString &path, int lat, int lon, int block)
 {
     const int rows = 3600;
     const int columns = lat >= 50 ? 2400 : 3600;
@@ -56,8 +56,9 @@ bool makeRaster(const QString &path, int lat, int lon)
     options = CSLSetNameValue(options, "COMPRESS", "DEFLATE");
     options = CSLSetNameValue(options, "PREDICTOR", "3");
     options = CSLSetNameValue(options, "TILED", "YES");
-    options = CSLSetNameValue(options, "BLOCKXSIZE", "512");
-    options = CSLSetNameValue(options, "BLOCKYSIZE", "512");
+    const QByteArray side = QByteArray::number(block);
+    options = CSLSetNameValue(options, "BLOCKXSIZE", side.constData());
+    options = CSLSetNameValue(options, "BLOCKYSIZE", side.constData());
     GDALDatasetH ds = GDALCreate(tiff, path.toUtf8().constData(), columns, rows, 1, GDT_Float32, options);
     CSLDestroy(options);
     if (!ds)
@@ -205,12 +206,14 @@ int main(int argc, char **argv)
     parser.addHelpOption();
     const QCommandLineOption runsOption("runs", "Runs of each (default 3).", "N", "3");
     const QCommandLineOption quantityOption("quantity", "Quantity (default 2).", "Q", "2");
+    const QCommandLineOption blockOption("block", "Side of the rasters' blocks (default 1024).", "B", "1024");
     const QCommandLineOption keepOption("keep", "Folder to keep the rasters in between runs.", "DIR");
-    parser.addOptions({runsOption, quantityOption, keepOption});
+    parser.addOptions({runsOption, quantityOption, blockOption, keepOption});
     parser.process(app);
     const int runs = std::max(1, parser.value(runsOption).toInt());
     const QString q = QString::number(std::clamp(parser.value(quantityOption).toInt(), 1, 5));
     const int jobs = QThread::idealThreadCount();
+    const int block = std::clamp(parser.value(blockOption).toInt() / 16 * 16, 16, 4096);
 
     const QString hgt2chgt = QCoreApplication::applicationDirPath() + "/hgt2chgt";
     if (QStandardPaths::findExecutable("gdalwarp").isEmpty()) {
@@ -219,7 +222,8 @@ int main(int argc, char **argv)
     }
     GDALAllRegister();
     QTemporaryDir work;
-    const QDir rasterDir(parser.isSet(keepOption) ? parser.value(keepOption) : work.filePath("rasters"));
+    const QDir rasterDir((parser.isSet(keepOption) ? parser.value(keepOption) : work.path())
+                         + QString("/blocks%1").arg(block));
     QDir().mkpath(rasterDir.path());
     QStringList rasters;
     QElapsedTimer made;
@@ -227,13 +231,13 @@ int main(int argc, char **argv)
     for (int lat = 48; lat <= 50; ++lat)
         for (int lon = 12; lon <= 18; ++lon) {
             const QString path = rasterDir.filePath(BenchSupport::tileName(lat, lon, "tif"));
-            if (!QFileInfo::exists(path) && !makeRaster(path, lat, lon)) {
+            if (!QFileInfo::exists(path) && !makeRaster(path, lat, lon, block)) {
                 out << "bench_rasterimport: cannot write " << path << "\n";
                 return 1;
             }
             rasters << path;
         }
-    out << "21 Copernicus-like GeoTIFFs ready in " << made.elapsed() << " ms, jobs " << jobs
+    out << "21 Copernicus-like GeoTIFFs (blocks of " << block << ") ready in " << made.elapsed() << " ms, jobs " << jobs
         << ", quantity " << q << Qt::endl;
 
     std::vector<double> pipelineMs, warpMs, oursMs;
