@@ -212,7 +212,7 @@ int child(const QStringList &files, bool painter, bool old)
         glFinishIn(*gl);
     const double openMs = clock.nsecsElapsed() / 1e6;
     watch.stop();
-    QTest::qWait(300); // the freed memory handed back after the open
+    QTest::qWait(300); // what the open left queued (deferred deletes, repaints) runs first
     std::printf("open=%.1f empty=%lld held=%lld peak=%lld bar=%.1f grids=%d\n", openMs, emptyKb,
                 BenchSupport::statusKb("VmRSS"), BenchSupport::statusKb("VmHWM"), barMs,
                 qt->mapContent().gridCount());

@@ -207,7 +207,7 @@ int child(const QString &set, const QStringList &files)
         glFinishIn(*gl);
     const double openMs = clock.nsecsElapsed() / 1e6;
     QCoreApplication::processEvents();
-    QTest::qWait(300); // the freed memory handed back after the open
+    QTest::qWait(300); // what the open left queued (deferred deletes, repaints) runs first
     const qint64 heldKb = BenchSupport::statusKb("VmRSS");
     const qint64 peakKb = BenchSupport::statusKb("VmHWM");
 
