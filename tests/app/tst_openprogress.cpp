@@ -71,10 +71,8 @@ private slots:
         auto *stack = w.findChild<QStackedWidget *>("stackedWidget");
         auto *qtView = qobject_cast<DrawQtWdg *>(viewOf(w, 0));
         auto *glView = qobject_cast<DrawGLWdg *>(viewOf(w, 1));
-        if (painter)
-            actionOf(w, "actionShowQtWdg")->trigger();
-        QWidget *view = stack->currentWidget();
-        QVERIFY(QTest::qWaitForWindowExposed(view));
+        QWidget *view = showPage(w, painter ? 0 : 1);
+        QVERIFY(view);
         auto *bar = w.findChild<QProgressBar *>("progressBarOpen");
         QVERIFY(!bar->isVisible());
         auto *toolBar = w.findChild<QToolBar *>("mainToolBar");
@@ -144,8 +142,10 @@ private slots:
         gate.reset();
 
         // The bar came, counted the files in one by one, and went.
-        shown.removeAll(barText(0));
-        shown.removeAll(barText(4));
+        if (shown.value(0) == barText(0))
+            shown.removeFirst();
+        if (shown.value(shown.size() - 1) == barText(4))
+            shown.removeLast();
         QCOMPARE(shown, (QStringList{barText(1), barText(2), barText(3)}));
         QVERIFY(!bar->isVisible() && !QApplication::overrideCursor() && waitCursor);
 
