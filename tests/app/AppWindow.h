@@ -51,18 +51,14 @@ inline QStringList actionNames(const QList<QAction *> &actions)
     return out;
 }
 
-inline QList<QUrl> urlsOf(const QStringList &paths)
-{
-    QList<QUrl> urls;
-    for (const QString &p : paths)
-        urls << QUrl::fromLocalFile(p);
-    return urls;
-}
-
-// Drags the URLs over the window and drops them there; whether both were taken.
-inline bool dropOn(QWidget *window, const QList<QUrl> &urls)
+// Drags the files (or URLs) over the window and drops them there; whether
+// both were taken.
+inline bool dropOn(QWidget *window, const QStringList &places)
 {
     QMimeData mime;
+    QList<QUrl> urls;
+    for (const QString &p : places)
+        urls << QUrl::fromUserInput(p);
     mime.setUrls(urls);
     const QPoint at(window->width() / 2, window->height() / 2);
     QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);

@@ -109,11 +109,13 @@ private slots:
     }
 
     // "Import...": the open dialog's labels, buttons, column heads, tool
-    // tips and the type of a folder; the chooser behind "Procházet...".
-    void importDialogs()
+    // tips and the type of a folder; the chooser behind "Procházet...";
+    // then "Uložit obrázek...".
+    void importAndSaveDialogs()
     {
         QTemporaryDir folders;
-        QVERIFY(QDir(folders.path()).mkdir("mapy"));
+        QFile old(folders.filePath("mapa.png"));
+        QVERIFY(QDir(folders.path()).mkdir("mapy") && old.open(QIODevice::WriteOnly));
         WindowRZ w;
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QStringList open, filters;
@@ -155,24 +157,14 @@ private slots:
             if (!a->isSeparator())
                 items << a->text().section('\t', 0, 0);
         QCOMPARE(items, QStringList({"&Zpět", "&Znovu", "&Vyjmout", "&Kopírovat", "&Vložit", "Smazat", "Vybrat vše"}));
-    }
 
-    // "Uložit obrázek...": the save dialog and its question before a file
-    // is replaced.
-    void saveDialog()
-    {
-        QTemporaryDir dir;
-        QVERIFY(QDir(dir.path()).mkdir("mapy"));
-        QFile old(dir.filePath("mapa.png"));
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        WindowRZ w;
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QStringList save;
+        // "Uložit obrázek...": the save dialog and its question before a
+        // file is replaced.
+        QStringList save, answers;
         QString question;
-        QStringList answers;
         {
             ModalDriver driver({[&](QWidget *d) {
-                                    save = fileDialogTexts(d, dir.path());
+                                    save = fileDialogTexts(d, folders.path());
                                     d->findChild<QLineEdit *>("fileNameEdit")->setText("mapa.png");
                                     static_cast<QDialog *>(d)->accept();
                                 },

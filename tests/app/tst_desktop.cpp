@@ -5,8 +5,6 @@
 
 #include "CommandLine.h"
 #include "GeoTiffRead.h"
-#include "ImportDlg.h"
-#include "MapPicture.h"
 #include "ProgressDlg.h"
 
 #include <csignal>
@@ -53,9 +51,9 @@ private slots:
         }});
         if (dropped) {
             // Nothing the window can use: the drag is refused.
-            QVERIFY(!dropOn(&w, urlsOf({notes})));
-            QVERIFY(!dropOn(&w, {QUrl("https://example.org/N49E014.chgt")}));
-            QVERIFY(dropOn(&w, urlsOf(given)));
+            QVERIFY(!dropOn(&w, {notes}));
+            QVERIFY(!dropOn(&w, {"https://example.org/N49E014.chgt"}));
+            QVERIFY(dropOn(&w, given));
         } else {
             // As main() hands them over, from "rzmap N49E014.chgt notes.txt N50E015.hgt".
             const CommandLine command = CommandLine::parse(QStringList{"rzmap"} + given);
@@ -148,23 +146,6 @@ private slots:
         QCOMPARE(DrawQtWdg::viewExtent(), DrawQtWdg::initialExtent);
         QCOMPARE(DrawGLWdg::viewExtent(), DrawGLWdg::initialExtent);
         QCOMPARE(pictureOf(glView), glAtStart);
-    }
-
-    // What a screen reader says about the map, the slider and the readout.
-    void accessibleNames()
-    {
-        WindowRZ w;
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        ImportDlg dlg({"/x/N49E014.hgt"}, &w);
-        QStringList names;
-        for (QWidget *widget : {viewOf(w, 0), viewOf(w, 1), static_cast<QWidget *>(w.findChild<QLabel *>("labelPointer")),
-                                static_cast<QWidget *>(dlg.findChild<QSlider *>("horizontalSliderQuantity"))}) {
-            QAccessibleInterface *a = QAccessible::queryAccessibleInterface(widget);
-            names << a->text(QAccessible::Name);
-            QVERIFY2(a->text(QAccessible::Description).size() > 20, qPrintable(names.last()));
-        }
-        QCOMPARE(names, (QStringList{"Mapa kreslená pomocí Qt", "Mapa kreslená pomocí OpenGL", "Poloha ukazatele",
-                                     "Množství výšek"}));
     }
 
     // "O programu..." shows our own dialog: version, licence, the credit.
@@ -310,7 +291,6 @@ private slots:
         const QString credit = border ? QString("Border: © OpenStreetMap contributors, ODbL 1.0") : QString();
         if (suffix == "tif") {
             const GeoTiffRead tiff = GeoTiffRead::of(target);
-            QVERIFY(!tiff.image.isNull());
             QCOMPARE(tiff.image, shown);
             QCOMPARE(tiff.authority, QString("EPSG:4326"));
             QCOMPARE(tiff.copyright, credit);
@@ -324,7 +304,6 @@ private slots:
         QImageReader reader(target);
         QCOMPARE(reader.format(), QByteArray("png"));
         QCOMPARE(reader.text("Copyright"), credit);
-        QCOMPARE(MapPicture::creditText(), QString("Border: © OpenStreetMap contributors, ODbL 1.0"));
         QCOMPARE(reader.read().convertToFormat(QImage::Format_RGB32), shown);
     }
 

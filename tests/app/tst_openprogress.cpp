@@ -97,7 +97,7 @@ private slots:
             const QPointF c(view->width() / 2, view->height() / 2);
             QWheelEvent in(c, view->mapToGlobal(c), {}, {0, 120}, {}, {}, Qt::NoScrollPhase, false);
             QApplication::sendEvent(view, &in);
-            dropOn(&w, urlsOf({files[0]}));
+            dropOn(&w, {files[0]});
             // Reason enough to paint the view again.
             view->update();
         };

@@ -4,6 +4,7 @@
 
 #include "BorderOutline.h"
 #include "HeightColors.h"
+#include "ImportDlg.h"
 #include "PointerReadout.h"
 #include "ProgressDlg.h"
 #include "TestRasters.h"
@@ -111,8 +112,8 @@ private slots:
         }
     }
 
-    // Menus, tool bar, texts and tool tips as the user meets them; without
-    // a tip of its own an action shows its text less "...".
+    // Menus, tool bar, texts, tool tips and accessible names as the user
+    // meets them; without a tip of its own an action shows its text less "...".
     void formStructure()
     {
         WindowRZ w;
@@ -153,6 +154,18 @@ private slots:
             if (a->objectName().startsWith("action"))
                 QVERIFY2(a->icon().isNull() && a->shortcut().isEmpty() && a->statusTip().isEmpty(),
                          qPrintable(a->objectName()));
+
+        // What a screen reader says about the map, the readout and the slider.
+        ImportDlg dlg({"/x/N49E014.hgt"}, &w);
+        QStringList names;
+        for (QWidget *widget : {viewOf(w, 0), viewOf(w, 1), static_cast<QWidget *>(w.findChild<QLabel *>("labelPointer")),
+                                static_cast<QWidget *>(dlg.findChild<QSlider *>("horizontalSliderQuantity"))}) {
+            QAccessibleInterface *a = QAccessible::queryAccessibleInterface(widget);
+            names << a->text(QAccessible::Name);
+            QVERIFY2(a->text(QAccessible::Description).size() > 20, qPrintable(names.last()));
+        }
+        QCOMPARE(names, (QStringList{"Mapa kreslená pomocí Qt", "Mapa kreslená pomocí OpenGL", "Poloha ukazatele",
+                                     "Množství výšek"}));
     }
 
     // What the screen shows after "Hranice ČR", in each view as it is shown
@@ -536,7 +549,7 @@ private slots:
         };
         if (how == "drop") {
             ModalDriver driver({accept});
-            QVERIFY(dropOn(&w, urlsOf({later})));
+            QVERIFY(dropOn(&w, {later}));
             QTRY_COMPARE_WITH_TIMEOUT(driver.seen, QStringList{"ImportDlg"}, Waits::Event);
         } else {
             QCOMPARE(importDespiteRun(w, {later}, accept), QStringList({"QFileDialog", "ImportDlg"}));
