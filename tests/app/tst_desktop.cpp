@@ -3,7 +3,6 @@
 #include "RunGate.h"
 #include "Waits.h"
 
-#include "CommandLine.h"
 #include "GeoTiffRead.h"
 #include "ProgressDlg.h"
 
@@ -21,18 +20,12 @@ class DesktopTest : public QObject
 private slots:
     void initTestCase() { QApplication::setAttribute(Qt::AA_DontUseNativeDialogs); }
 
-    void filesFromOutside_data()
-    {
-        QTest::addColumn<bool>("dropped");
-        QTest::newRow("command line") << false;
-        QTest::newRow("dropped on the window") << true;
-    }
-
-    // CHGT tiles open in both views, HGT tiles go to the import dialog with
-    // its list filled and are converted, other files are named.
+    // Files dropped on the window (or named on the command line, which
+    // main() hands to the same openPaths): CHGT tiles open in both views,
+    // HGT tiles go to the import dialog with its list filled and are
+    // converted, other files are named.
     void filesFromOutside()
     {
-        QFETCH(bool, dropped);
         QTemporaryDir dir;
         const QString chgt = constantTile(dir.path(), "N49E014", 150), hgt = dir.filePath("src/N50E015.hgt");
         const QString notes = dir.filePath("notes.txt"), out = dir.filePath("out");
@@ -49,17 +42,10 @@ private slots:
                 listed << list->item(i)->text();
             ModalDriver::answerImport(out, 5, "pushButtonImport")(d);
         }});
-        if (dropped) {
-            // Nothing the window can use: the drag is refused.
-            QVERIFY(!dropOn(&w, {notes}));
-            QVERIFY(!dropOn(&w, {"https://example.org/N49E014.chgt"}));
-            QVERIFY(dropOn(&w, given));
-        } else {
-            // As main() hands them over, from "rzmap N49E014.chgt notes.txt N50E015.hgt".
-            const CommandLine command = CommandLine::parse(QStringList{"rzmap"} + given);
-            QCOMPARE(int(command.action), int(CommandLine::Action::Run));
-            w.openPaths(command.files);
-        }
+        // Nothing the window can use: the drag is refused.
+        QVERIFY(!dropOn(&w, {notes}));
+        QVERIFY(!dropOn(&w, {"https://example.org/N49E014.chgt"}));
+        QVERIFY(dropOn(&w, given));
         QTRY_COMPARE_WITH_TIMEOUT(driver.seen, QStringList{"ImportDlg"}, Waits::Event);
         QCOMPARE(qobject_cast<DrawQtWdg *>(viewOf(w, 0))->mapContent().gridCount(), 1);
         QCOMPARE(qobject_cast<DrawGLWdg *>(viewOf(w, 1))->tileCount(), 1);
