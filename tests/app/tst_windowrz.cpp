@@ -321,7 +321,6 @@ private slots:
         QTest::newRow("low, then high") << QList<int>{150, 1500} << true << "1401–1800 m" << false;
         QTest::newRow("three, opened apart") << QList<int>{150, 1500, 450} << false << "401–500 m" << false;
         // Where the topmost tile has no cell, the one below it; or nothing.
-        QTest::newRow("low, then high with holes") << QList<int>{150, 1500} << true << "1–200 m" << true;
         QTest::newRow("three, the last with holes") << QList<int>{150, 1500, 450} << false << "1401–1800 m" << true;
         QTest::newRow("one with holes") << QList<int>{450} << true << "" << true;
     }
