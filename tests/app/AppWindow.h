@@ -7,15 +7,24 @@
 #include "ModalDriver.h"
 #include "WindowRZ.h"
 
-// A q = 5 tile of one height everywhere, converted into dir.
-inline QString constantTile(const QString &dir, const QString &name, qint16 height)
+// A q = 5 tile of one height everywhere, or of heightAt, converted into dir.
+inline QString constantTile(const QString &dir, const QString &name, qint16 height,
+                            const std::function<qint16(int row, int col)> &heightAt = nullptr)
 {
     QDir().mkpath(dir);
     const QString hgt = dir + '/' + name + ".hgt";
-    if (!HgtTileGenerator(height).save(hgt)
-        || ConvertHgt::convertFile(hgt, QDir(dir), 5) != ConvertHgt::Outcome::Converted)
+    HgtTileGenerator tile(height);
+    if (heightAt)
+        tile.fillWith(heightAt);
+    if (!tile.save(hgt) || ConvertHgt::convertFile(hgt, QDir(dir), 5) != ConvertHgt::Outcome::Converted)
         return QString();
     return dir + '/' + name + ".chgt";
+}
+
+inline bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
 inline QStringList logLines()
@@ -42,18 +51,14 @@ inline QStringList actionNames(const QList<QAction *> &actions)
     return out;
 }
 
-inline QList<QUrl> urlsOf(const QStringList &paths)
-{
-    QList<QUrl> urls;
-    for (const QString &p : paths)
-        urls << QUrl::fromLocalFile(p);
-    return urls;
-}
-
-// Drags the URLs over the window and drops them there; whether both were taken.
-inline bool dropOn(QWidget *window, const QList<QUrl> &urls)
+// Drags the files (or URLs) over the window and drops them there; whether
+// both were taken.
+inline bool dropOn(QWidget *window, const QStringList &places)
 {
     QMimeData mime;
+    QList<QUrl> urls;
+    for (const QString &p : places)
+        urls << QUrl::fromUserInput(p);
     mime.setUrls(urls);
     const QPoint at(window->width() / 2, window->height() / 2);
     QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
@@ -74,6 +79,26 @@ inline QAction *actionOf(const QWidget &w, const char *name)
 inline QWidget *viewOf(const QWidget &w, int page)
 {
     return w.findChild<QStackedWidget *>("stackedWidget")->widget(page);
+}
+
+// Shows page 0 (painter) or 1 (OpenGL) by its action; the view once exposed.
+inline QWidget *showPage(WindowRZ &w, int page)
+{
+    actionOf(w, page ? "actionShowGLWdg" : "actionShowQtWdg")->trigger();
+    return QTest::qWaitForWindowExposed(viewOf(w, page)) ? viewOf(w, page) : nullptr;
+}
+
+// The window a view shows, in degrees (the painter view counts hundredths).
+inline ViewExtent degreesOf(int page)
+{
+    return page ? DrawGLWdg::viewExtent() : ViewExtentMath::scaled(DrawQtWdg::viewExtent(), 0.01);
+}
+
+// Pixel of a point in degrees in a picture of that size showing e.
+inline QPoint pixelAt(const QSize &size, const ViewExtent &e, double lon, double lat)
+{
+    return QPoint(int((lon - e.left) / (e.right - e.left) * size.width()),
+                  int((e.top - lat) / (e.top - e.bottom) * size.height()));
 }
 
 inline void resetViews()

@@ -17,10 +17,6 @@ class ModalDriver : public QObject
 public:
     using Handler = std::function<void(QWidget *)>;
 
-    // How long a dialog may stay open after its handler before it counts as
-    // unanswered: far beyond what closing takes on a busy machine.
-    static constexpr int CloseBoundMs = Waits::Event;
-
     explicit ModalDriver(QList<Handler> handlers) : pending(std::move(handlers))
     {
         connect(&poll, &QTimer::timeout, this, &ModalDriver::check);
@@ -76,10 +72,10 @@ private:
     {
         QWidget *modal = QApplication::activeModalWidget();
         if (modal && modal == answered && modal->isVisible()) {
-            if (sinceAnswer.elapsed() > CloseBoundMs) {
-                problems << QStringLiteral("%1 \"%2\" still open %3 s after its handler ran")
-                                .arg(modal->metaObject()->className(), modal->windowTitle())
-                                .arg(CloseBoundMs / 1000);
+            // Far beyond what closing takes on a busy machine.
+            if (sinceAnswer.elapsed() > Waits::Event) {
+                problems << QStringLiteral("%1 \"%2\" still open after its handler ran")
+                                .arg(modal->metaObject()->className(), modal->windowTitle());
                 answered = nullptr;
                 qobject_cast<QDialog *>(modal)->reject();
             }

@@ -19,13 +19,13 @@ class OpenGate
 {
 public:
     explicit OpenGate(const QStringList &held)
-        : state(std::make_shared<State>())
+        : files(std::make_shared<Files>())
     {
         for (const QString &path : held)
-            state->files[path];
-        TileReading::setOpenHook([s = state](const QString &path) {
-            const auto it = s->files.find(path);
-            if (it == s->files.end())
+            (*files)[path];
+        TileReading::setOpenHook([f = files](const QString &path) {
+            const auto it = f->find(path);
+            if (it == f->end())
                 return;
             it->second.holding = true;
             const QDeadlineTimer bound(Waits::Conversion);
@@ -37,7 +37,7 @@ public:
     ~OpenGate()
     {
         TileReading::setOpenHook(nullptr);
-        for (auto &file : state->files)
+        for (auto &file : *files)
             file.second.gate.release();
     }
     OpenGate(const OpenGate &) = delete;
@@ -45,13 +45,13 @@ public:
 
     bool isHolding(const QString &path) const
     {
-        const auto it = state->files.find(path);
-        return it != state->files.end() && it->second.holding;
+        const auto it = files->find(path);
+        return it != files->end() && it->second.holding;
     }
     void release(const QString &path)
     {
-        const auto it = state->files.find(path);
-        if (it != state->files.end())
+        const auto it = files->find(path);
+        if (it != files->end())
             it->second.gate.release();
     }
 
@@ -62,9 +62,6 @@ private:
         std::atomic<bool> holding{false};
     };
     // Made whole before the hook is set, read-only afterwards.
-    struct State
-    {
-        std::map<QString, File> files;
-    };
-    std::shared_ptr<State> state;
+    using Files = std::map<QString, File>;
+    std::shared_ptr<Files> files;
 };

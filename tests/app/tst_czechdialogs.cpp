@@ -50,14 +50,10 @@ QStringList fileDialogTexts(QWidget *d, const QString &dir)
         t << model->headerData(column, Qt::Horizontal).toString();
     // The folder's rows come from a thread of the file system model.
     const auto folderType = [&] {
-        for (int row = 0; row < model->rowCount(tree->rootIndex()); ++row) {
-            if (model->index(row, 0, tree->rootIndex()).data().toString() == "mapy")
-                return model->index(row, 2, tree->rootIndex()).data().toString();
-        }
-        return QString();
+        const QModelIndexList found = model->match(model->index(0, 0, tree->rootIndex()), Qt::DisplayRole, "mapy");
+        return found.isEmpty() ? QString() : found[0].siblingAtColumn(2).data().toString();
     };
-    const bool listed = QTest::qWaitFor([&] { return !folderType().isEmpty(); }, Waits::Event);
-    return t << (listed ? folderType() : QString());
+    return t << (QTest::qWaitFor([&] { return !folderType().isEmpty(); }, Waits::Event) ? folderType() : QString());
 }
 
 // As the open and the save dialog show them, with their accept button.
@@ -113,23 +109,29 @@ private slots:
     }
 
     // "Import...": the open dialog's labels, buttons, column heads, tool
-    // tips and the type of a folder; the chooser behind "Procházet...".
-    void importDialogs()
+    // tips and the type of a folder; the chooser behind "Procházet...";
+    // then "Uložit obrázek...".
+    void importAndSaveDialogs()
     {
         QTemporaryDir folders;
-        QVERIFY(QDir(folders.path()).mkdir("mapy"));
+        QFile old(folders.filePath("mapa.png"));
+        QVERIFY(QDir(folders.path()).mkdir("mapy") && old.open(QIODevice::WriteOnly));
         WindowRZ w;
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QStringList open;
+        QStringList open, filters;
         {
             ModalDriver driver({[&](QWidget *d) {
                 open = fileDialogTexts(d, folders.path());
+                filters = qobject_cast<QFileDialog *>(d)->nameFilters() << qobject_cast<QFileDialog *>(d)->selectedNameFilter();
                 qobject_cast<QDialog *>(d)->reject();
             }});
             w.findChild<QAction *>("actionImportFiles")->trigger();
             QCOMPARE(driver.seen, QStringList{"QFileDialog"});
         }
         QCOMPARE(open, czechFileDialog("&Otevřít"));
+        // Tiles first, archives as a second choice; the tiles chosen.
+        QCOMPARE(filters, (QStringList{"Výšková data (*.hgt)", "Archivy výškových dat (*.zip)",
+                                       "Rastrové výškové modely (*.tif *.tiff *.vrt *.asc *.img)", "Výšková data (*.hgt)"}));
 
         ImportDlg dlg(QStringList{"/nowhere/N49E014.hgt"});
         dlg.show();
@@ -155,32 +157,19 @@ private slots:
             if (!a->isSeparator())
                 items << a->text().section('\t', 0, 0);
         QCOMPARE(items, QStringList({"&Zpět", "&Znovu", "&Vyjmout", "&Kopírovat", "&Vložit", "Smazat", "Vybrat vše"}));
-    }
 
-    // "Uložit obrázek...": the save dialog and its question before a file
-    // is replaced.
-    void saveDialog()
-    {
-        QTemporaryDir dir;
-        QVERIFY(QDir(dir.path()).mkdir("mapy"));
-        QFile old(dir.filePath("mapa.png"));
-        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
-        old.close();
-        WindowRZ w;
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QStringList save;
+        // "Uložit obrázek...": the save dialog and its question before a
+        // file is replaced.
+        QStringList save, answers;
         QString question;
-        QStringList answers;
         {
             ModalDriver driver({[&](QWidget *d) {
-                                    save = fileDialogTexts(d, dir.path());
+                                    save = fileDialogTexts(d, folders.path());
                                     d->findChild<QLineEdit *>("fileNameEdit")->setText("mapa.png");
                                     static_cast<QDialog *>(d)->accept();
                                 },
                                 [&](QWidget *d) {
                                     auto *box = qobject_cast<QMessageBox *>(d);
-                                    if (!box)
-                                        return qobject_cast<QDialog *>(d)->reject();
                                     question = box->text();
                                     for (QAbstractButton *b : box->buttons())
                                         answers << b->text();

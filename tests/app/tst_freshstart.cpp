@@ -20,7 +20,6 @@ private slots:
         QVERIFY(!chgt.isEmpty());
         WindowRZ w;
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QCOMPARE(w.statusBar()->currentMessage(), QString("Zobrazeno kreslení pomocí OpenGL"));
         openByMenu(w, {chgt});
         // The tile covers 14..15° E, 49..50° N of the 11..20° E, 48.3..51.3° N
         // window, stretched over each view.

@@ -18,29 +18,19 @@ QImage onScreen(QWidget *view)
 }
 
 // Lines of the files' paths in the list of this process's mappings, and
-// descriptors open on them.
+// descriptors open on them (where the system lists them in /proc).
 QStringList heldOpen(const QString &dir)
 {
     QStringList held;
-#ifdef Q_OS_LINUX
     QFile maps(QStringLiteral("/proc/self/maps"));
     if (maps.open(QIODevice::ReadOnly))
         for (const QByteArray &line : maps.readAll().split('\n'))
             if (line.contains(QFile::encodeName(dir)))
                 held << QString::fromLocal8Bit(line);
-    const QDir fds(QStringLiteral("/proc/self/fd"));
-    for (const QFileInfo &fd : fds.entryInfoList(QDir::System | QDir::NoDotAndDotDot))
+    for (const QFileInfo &fd : QDir("/proc/self/fd").entryInfoList(QDir::System | QDir::NoDotAndDotDot))
         if (fd.symLinkTarget().startsWith(dir))
             held << fd.symLinkTarget();
-#else
-    Q_UNUSED(dir);
-#endif
     return held;
-}
-
-qint64 logSize()
-{
-    return QFileInfo(QStringLiteral("log.txt")).size();
 }
 
 } // namespace
@@ -72,7 +62,7 @@ private slots:
             files << constantTile(dir.path(), QStringLiteral("N49E0%1").arg(14 + files.size()), height);
         QVERIFY(!files.contains(QString()));
         resetViews();
-        const qint64 logBefore = logSize();
+        const qsizetype logBefore = logLines().size();
 
         WindowRZ w;
         QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -81,10 +71,8 @@ private slots:
         auto *stack = w.findChild<QStackedWidget *>("stackedWidget");
         auto *qtView = qobject_cast<DrawQtWdg *>(viewOf(w, 0));
         auto *glView = qobject_cast<DrawGLWdg *>(viewOf(w, 1));
-        if (painter)
-            actionOf(w, "actionShowQtWdg")->trigger();
-        QWidget *view = stack->currentWidget();
-        QVERIFY(QTest::qWaitForWindowExposed(view));
+        QWidget *view = showPage(w, painter ? 0 : 1);
+        QVERIFY(view);
         auto *bar = w.findChild<QProgressBar *>("progressBarOpen");
         QVERIFY(!bar->isVisible());
         auto *toolBar = w.findChild<QToolBar *>("mainToolBar");
@@ -109,7 +97,7 @@ private slots:
             const QPointF c(view->width() / 2, view->height() / 2);
             QWheelEvent in(c, view->mapToGlobal(c), {}, {0, 120}, {}, {}, Qt::NoScrollPhase, false);
             QApplication::sendEvent(view, &in);
-            dropOn(&w, urlsOf({files[0]}));
+            dropOn(&w, {files[0]});
             // Reason enough to paint the view again.
             view->update();
         };
@@ -154,25 +142,19 @@ private slots:
         gate.reset();
 
         // The bar came, counted the files in one by one, and went.
-        QStringList counted = shown;
-        if (counted.value(0) == barText(0))
-            counted.removeFirst();
-        if (counted.value(counted.size() - 1) == barText(4))
-            counted.removeLast();
-        QCOMPARE(counted, (QStringList{barText(1), barText(2), barText(3)}));
-        QVERIFY(!bar->isVisible());
-        QVERIFY(!QApplication::overrideCursor());
-        QVERIFY(waitCursor);
+        if (shown.value(0) == barText(0))
+            shown.removeFirst();
+        if (shown.value(shown.size() - 1) == barText(4))
+            shown.removeLast();
+        QCOMPARE(shown, (QStringList{barText(1), barText(2), barText(3)}));
+        QVERIFY(!bar->isVisible() && !QApplication::overrideCursor() && waitCursor);
 
         // Meanwhile the map stayed as it was, and nothing started.
-        QVERIFY(inputTried);
-        QVERIFY(!held.isNull());
+        QVERIFY(inputTried && !held.isNull() && sizeKept && !popupSeen);
         QVERIFY(held == first);
-        QVERIFY(sizeKept);
-        QVERIFY(!popupSeen);
         QCOMPARE(stack->currentWidget(), view);
         QVERIFY(DrawQtWdg::viewExtent() == extent);
-        QCOMPARE(logSize(), logBefore);
+        QCOMPARE(logLines().size(), logBefore);
         QCOMPARE(qtView->mapContent().gridCount(), 4); // the drop opened nothing
         QCOMPARE(glView->tileCount(), 4);
 

@@ -2,13 +2,8 @@
 #include "ProgressDlg.h"
 #include "TestRegistry.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QLabel>
-#include <QProgressBar>
-#include <QTest>
-#include <QTimeEdit>
+#include <QtTest>
+#include <QtWidgets>
 
 struct ManualClock : ActionClock
 {
