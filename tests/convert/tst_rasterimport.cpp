@@ -15,6 +15,16 @@
 using Outcome = ConvertHgt::Outcome;
 using TestRasters::Raster;
 
+struct Units
+{
+    QByteArray unit;
+    double scale, offset, metres; // metres per unit of the raster's values
+    int q;
+    QByteArray driver = "GTiff";
+    double noData = 0; // 0: none
+};
+Q_DECLARE_METATYPE(Units)
+
 namespace {
 
 constexpr int Side = 1201;
@@ -120,44 +130,33 @@ private slots:
 
     void heightsOnPosts_data()
     {
-        QTest::addColumn<QByteArray>("unit");
-        QTest::addColumn<double>("scale");
-        QTest::addColumn<double>("offset");
-        QTest::addColumn<double>("metres"); // per unit of the raster's values
-        QTest::addColumn<int>("q");
-        QTest::addColumn<QByteArray>("driver");
-        QTest::addColumn<double>("noData"); // 0: none
-        const QByteArray tiff("GTiff");
-        QTest::newRow("ASCII grid, q5") << QByteArray() << 1.0 << 0.0 << 1.0 << 5 << QByteArray("AAIGrid") << 0.0;
-        QTest::newRow("Erdas Imagine, q4") << QByteArray() << 1.0 << 0.0 << 1.0 << 4 << QByteArray("HFA") << 0.0;
-        QTest::newRow("metre, q2") << QByteArray("metre") << 1.0 << 0.0 << 1.0 << 2 << tiff << 0.0;
-        QTest::newRow("feet, q5") << QByteArray("ft") << 1.0 << 0.0 << 0.3048 << 5 << tiff << 0.0;
-        QTest::newRow("feet spelled out, q4") << QByteArray("feet") << 1.0 << 0.0 << 0.3048 << 4 << tiff << 0.0;
-        QTest::newRow("US survey feet, q3") << QByteArray("us-ft") << 1.0 << 0.0 << 1200.0 / 3937 << 3 << tiff << 0.0;
-        QTest::newRow("feet by scale and offset, q5") << QByteArray("foot") << 2.0 << 10.0 << 0.3048 << 5 << tiff << 0.0;
-        QTest::newRow("decimetres by scale and offset, q5") << QByteArray("m") << 0.1 << -20.0 << 1.0 << 5 << tiff << 0.0;
+        QTest::addColumn<Units>("units");
+        const auto row = [](const char *name, Units units) { QTest::newRow(name) << units; };
+        row("ASCII grid, q5", {"", 1, 0, 1, 5, "AAIGrid"});
+        row("Erdas Imagine, q4", {"", 1, 0, 1, 4, "HFA"});
+        row("metre, q2", {"metre", 1, 0, 1, 2});
+        row("feet, q5", {"ft", 1, 0, 0.3048, 5});
+        row("feet spelled out, q4", {"feet", 1, 0, 0.3048, 4});
+        row("US survey feet, q3", {"us-ft", 1, 0, 1200.0 / 3937, 3});
+        row("feet by scale and offset, q5", {"foot", 2, 10, 0.3048, 5});
+        row("decimetres by scale and offset, q5", {"m", 0.1, -20, 1, 5});
         // No-data with an irregular edge, as a national model cut along the
         // state border; a scaled raster is read through a VRT in metres.
-        for (int q : {1, 5})
-            QTest::addRow("masked, q%d", q) << QByteArray() << 1.0 << 0.0 << 1.0 << q << tiff << -1.0e6;
-        QTest::newRow("masked by NaN, q5") << QByteArray() << 1.0 << 0.0 << 1.0 << 5 << tiff << double(NAN);
-        QTest::newRow("masked, scaled, q5") << QByteArray() << 0.5 << 0.0 << 1.0 << 5 << tiff << -1.0e6;
-        QTest::newRow("masked by NaN, scaled, q5") << QByteArray() << 0.5 << 0.0 << 1.0 << 5 << tiff << double(NAN);
+        row("masked, q1", {"", 1, 0, 1, 1, "GTiff", -1.0e6});
+        row("masked, q5", {"", 1, 0, 1, 5, "GTiff", -1.0e6});
+        row("masked by NaN, q5", {"", 1, 0, 1, 5, "GTiff", NAN});
+        row("masked, scaled, q5", {"", 0.5, 0, 1, 5, "GTiff", -1.0e6});
+        row("masked by NaN, scaled, q5", {"", 0.5, 0, 1, 5, "GTiff", NAN});
     }
 
     // Each post is its pixel's height in metres rounded half away from
     // zero; the tile is the reference mesh of those posts, no-data cells out.
     void heightsOnPosts()
     {
-        QFETCH(QByteArray, unit);
-        QFETCH(double, scale);
-        QFETCH(double, offset);
-        QFETCH(double, metres);
-        QFETCH(int, q);
-        QFETCH(QByteArray, driver);
-        QFETCH(double, noData);
+        QFETCH(Units, units);
+        const auto [unit, scale, offset, metres, q, driver, noData] = units;
         QTemporaryDir tmp;
-        const auto masked = [noData](int row, int col) {
+        const auto masked = [noData = noData](int row, int col) {
             return noData != 0
                    && (row + 40 * std::sin(col / 37.0) > 700 || std::hypot(col - 300, row - 400) < 150
                        || (row == 2 && col > 900) || (col == 1199 && row < 5));
@@ -334,28 +333,6 @@ private slots:
                  (QStringList{"N49E015.chgt", "N49E017.chgt"}));
     }
 
-    // HGT files first, then the mosaic, whose tile wins.
-    void withHgtFiles()
-    {
-        QTemporaryDir tmp;
-        const QString raster = tmp.filePath("model.tif");
-        QVERIFY(onPosts([](int row, int col) { return double(testHeight(row, col)); }).write(raster));
-        const QString hgt15 = tmp.filePath("N49E015.hgt"), hgt16 = tmp.filePath("N49E016.hgt");
-        QVERIFY(writeTile(hgt15) && writeTile(hgt16));
-        ConvertHgt worker({raster, hgt15, hgt16}, tmp.filePath("out"), 5);
-        worker.setJobs(2);
-        QCOMPARE(runWorker(worker), (QList<int>{0, 33, 66, 100}));
-        QStringList paths;
-        for (const ConvertHgt::FileOutcome &outcome : worker.outcomes()) {
-            QCOMPARE(outcome.outcome, Outcome::Converted);
-            paths << outcome.path;
-        }
-        QCOMPARE(paths, (QStringList{hgt15, hgt16, raster}));
-        QCOMPARE(chgtFiles(tmp.filePath("out")), (QStringList{"N49E015.chgt", "N49E016.chgt"}));
-        QVERIFY(readFile(tmp.filePath("out/N49E015.chgt")) == referenceMesh(hgtOf(testHeight), 15, 49, 5, true));
-        QVERIFY(readFile(tmp.filePath("out/N49E016.chgt")) == expectedTile(hgt16, 5));
-    }
-
     void progressAndInterruption_data()
     {
         QTest::addColumn<int>("jobs");
@@ -363,7 +340,8 @@ private slots:
             QTest::addRow("%d jobs", jobs) << jobs;
     }
 
-    // A stop after the tiles in hand, each whole, the raster not handled.
+    // HGT files first, then the mosaic, whose tile wins. A stop after the
+    // tiles in hand, each whole, the raster not handled.
     void progressAndInterruption()
     {
         QFETCH(int, jobs);
@@ -371,27 +349,36 @@ private slots:
         const QString path = tmp.filePath("four tiles.tif");
         Raster r = Raster::degrees(15 + 1 / 240.0, 51 - 1 / 240.0, 240, 240, 120);
         r.value = [](int x, int y) { return 100.0 + x * 3 + y * 2; };
-        QVERIFY(r.write(path));
-        ConvertHgt whole({path}, tmp.filePath("whole"), 5);
+        const QString hgt48 = tmp.filePath("N48E015.hgt"), hgt49 = tmp.filePath("N49E015.hgt");
+        QVERIFY(r.write(path) && writeTile(hgt48) && writeTile(hgt49));
+        const QStringList sources{path, hgt48, hgt49};
+        ConvertHgt whole(sources, tmp.filePath("whole"), 5);
         whole.setJobs(jobs);
-        QCOMPARE(runWorker(whole), (QList<int>{0, 25, 50, 75, 100}));
-        QCOMPARE(chgtFiles(tmp.filePath("whole")),
-                 (QStringList{"N49E015.chgt", "N49E016.chgt", "N50E015.chgt", "N50E016.chgt"}));
-        QCOMPARE(whole.outcomes().size(), 4);
-        QCOMPARE(whole.sourcesHandled(), 1);
+        QCOMPARE(runWorker(whole), (QList<int>{0, 16, 33, 50, 66, 83, 100}));
+        const QStringList four{"N49E015.chgt", "N49E016.chgt", "N50E015.chgt", "N50E016.chgt"};
+        QCOMPARE(chgtFiles(tmp.filePath("whole")), QStringList{"N48E015.chgt"} + four);
+        QStringList paths;
+        for (const ConvertHgt::FileOutcome &outcome : whole.outcomes()) {
+            QCOMPARE(outcome.outcome, Outcome::Converted);
+            paths << outcome.path;
+        }
+        QCOMPARE(paths, (QStringList{hgt48, hgt49, path, path, path, path}));
+        QCOMPARE(whole.sourcesHandled(), 3);
+        QVERIFY(readFile(tmp.filePath("whole/N48E015.chgt")) == expectedTile(hgt48, 5));
+        QVERIFY(readFile(tmp.filePath("whole/N49E015.chgt")) != expectedTile(hgt49, 5));
 
-        ConvertHgt stopped({path}, tmp.filePath("stopped"), 5);
+        ConvertHgt stopped(sources, tmp.filePath("stopped"), 5);
         stopped.setJobs(jobs);
         connect(&stopped, &ConvertHgt::sProgress, &stopped, [&](int percent) {
-            if (percent == 25)
+            if (percent == 50)
                 stopped.requestInterruption();
         }, Qt::DirectConnection);
-        QCOMPARE(runWorker(stopped), (QList<int>{0, 25}));
-        QCOMPARE(chgtFiles(tmp.filePath("stopped")), (QStringList{"N49E015.chgt", "N49E016.chgt"}));
+        QCOMPARE(runWorker(stopped), (QList<int>{0, 16, 33, 50}));
+        QCOMPARE(chgtFiles(tmp.filePath("stopped")), (QStringList{"N48E015.chgt", "N49E015.chgt", "N49E016.chgt"}));
         for (const QString &name : chgtFiles(tmp.filePath("stopped")))
             QVERIFY(readFile(tmp.filePath("stopped/" + name)) == readFile(tmp.filePath("whole/" + name)));
-        QCOMPARE(stopped.outcomes().size(), 2);
-        QCOMPARE(stopped.sourcesHandled(), 0);
+        QCOMPARE(stopped.outcomes().size(), 4);
+        QCOMPARE(stopped.sourcesHandled(), 2);
         QCOMPARE(stopped.sourcesNotHandled(), QStringList{path});
     }
 
