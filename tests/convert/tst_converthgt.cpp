@@ -139,8 +139,8 @@ private slots:
         else if (older)
             QVERIFY(writeBytes(tile, old));
         QVERIFY(size == -1 || (size == -2 ? mkfifo(QFile::encodeName(src), 0600) == 0 : writeTile(src, size)));
-        QVERIFY(!older || QFile::setPermissions(tile, failure == "read-only" ? QFile::ReadOwner | QFile::ReadGroup
-                                                                           : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+        const QFile::Permissions write = failure == "read-only" ? QFile::Permissions() : QFile::WriteOwner;
+        QVERIFY(!older || QFile::setPermissions(tile, QFile::ReadOwner | QFile::ReadGroup | write));
         const QFile::Permissions permissions = modeOf(tile);
         rlimit saved;
         getrlimit(RLIMIT_FSIZE, &saved);
@@ -279,9 +279,8 @@ private slots:
         QVERIFY(writeTile(tmp.filePath("short/N50E014.hgt"), 1000));
         QVERIFY(writeZip(tmp.filePath("M33.zip"), {{"M33/N48E012.hgt", readFile(tmp.filePath("N49E014.hgt"))},
                                                    {"M33/N48E013.hgt", "x"}}));
-        TestRasters::Raster good = TestRasters::Raster::degrees(15, 50, 1201, 1201, 1200);
+        auto good = TestRasters::Raster::degrees(15, 50, 1201, 1201, 1200), bands = good;
         good.value = [](int x, int y) { return 100.0 + x + y; };
-        TestRasters::Raster bands = good;
         bands.bands = 2;
         bands.driver = "HFA";
         QVERIFY(good.write(tmp.filePath("good.tif")) && bands.write(tmp.filePath("bands.img")));

@@ -86,8 +86,7 @@ Raster projected(const char *crs, double x, double y, int width, int height, dou
     Raster r;
     r.width = width;
     r.height = height;
-    const double gt[6] = {x - width * 50, 100, 0, y + height * 50, 0, -100};
-    std::copy(gt, gt + 6, r.geoTransform);
+    r.geoTransform = {x - width * 50, 100, 0, y + height * 50, 0, -100};
     r.crs = crs;
     r.hasNoData = true;
     r.noData = -9999;
