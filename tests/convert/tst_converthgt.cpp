@@ -49,8 +49,6 @@ private slots:
                                          << 2 << thirds << QList<int>();
         // Works for root too: none of these depends on permissions.
         const QStringList three{"N49E014.hgt", "N49E015.hgt", "N49E016.hgt"};
-        QTest::newRow("output below a regular file") << three << "file/out" << 1 << thirds
-                                                     << QList<int>{ENOTDIR, ENOTDIR, ENOTDIR};
         QTest::newRow("output a regular file") << three << "file" << 1 << thirds << QList<int>{ENOTDIR, ENOTDIR, ENOTDIR};
         QTest::newRow("output removed during the run") << three << "gone" << 1 << thirds << QList<int>{0, ENOENT, ENOENT};
     }

@@ -1,7 +1,7 @@
 #pragma once
 
 // Elevation rasters made with GDAL's API for the tests: any size, grid,
-// coordinate system, data type, no-data value, unit, scale and offset.
+// coordinate system, no-data value, unit, scale and offset.
 #include "GdalSetup.h"
 
 #include <QByteArray>
@@ -24,7 +24,6 @@ struct Raster
     std::array<double, 6> geoTransform{0, 1, 0, 0, 0, -1};
     bool hasGeoTransform = true;
     QByteArray crs = "EPSG:4326"; // anything OSRSetFromUserInput takes; empty: none
-    GDALDataType type = GDT_Float32;
     int bands = 1;
     bool hasNoData = false;
     double noData = 0;
@@ -52,7 +51,7 @@ struct Raster
     {
         GdalSetup::ensure();
         GDALDriverH drv = GDALGetDriverByName(driver.constData());
-        GDALDatasetH ds = GDALCreate(GDALGetDriverByName("MEM"), "", width, height, bands, type, nullptr);
+        GDALDatasetH ds = GDALCreate(GDALGetDriverByName("MEM"), "", width, height, bands, GDT_Float32, nullptr);
         if (!drv || !ds)
             return false;
         if (hasGeoTransform)
