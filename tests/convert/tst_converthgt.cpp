@@ -178,8 +178,7 @@ private slots:
         QVERIFY(writeTile(src) && writeBytes(tile, "old"));
         const QByteArray full = readFile(src), expected = expectedTile(src, 5);
         QRandomGenerator random(11);
-        QMap<Outcome, int> seen;
-        QStringList wrong;
+        bool converted = false;
         for (int run = 0; run < 40; ++run) {
             QVERIFY(writeBytes(src, full));
             // The read of a cached tile takes a fraction of a millisecond.
@@ -200,14 +199,11 @@ private slots:
             go = true;
             const Outcome outcome = ConvertHgt::convertFile(src, QDir(tmp.path()), 5);
             cutter.join();
-            ++seen[outcome];
+            converted = converted || outcome == Outcome::Converted;
+            QVERIFY(outcome == Outcome::Converted || outcome == Outcome::WrongSizeKept || outcome == Outcome::Unreadable);
             const QByteArray now = readFile(tile);
-            const bool allowed = outcome == Outcome::Converted || outcome == Outcome::WrongSizeKept
-                                 || outcome == Outcome::Unreadable;
-            if (!allowed || !(now == expected || (now == "old" && !seen.contains(Outcome::Converted))))
-                wrong << QStringLiteral("run %1: outcome %2, %3 bytes").arg(run).arg(int(outcome)).arg(now.size());
+            QVERIFY(now == expected || (now == "old" && !converted));
         }
-        QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join("; ")));
     }
 
     // The file under way finished with the old parameters, nothing after it
@@ -244,21 +240,16 @@ private slots:
                                         << QStringList{"0%", "50%", "100%"}
                                         << QStringList{"RZOutput/N49E014.chgt 51840000", "RZOutput/N50E014.chgt 51840000"};
         // Archives are sources too, with one reason per member.
-        QTest::newRow("partly bad")
-            << QStringList{"--quiet", "-q", "4", "-o", "@/out", "@/N49E014.hgt", "@/N51E014.hgt", "@/tile.hgt",
-                           "@/short/N50E014.hgt", "@/M33.zip"}
-            << 1
+        QTest::newRow("partly bad") << QStringList{"--quiet", "-q", "4", "-o", "@/out", "@/N49E014.hgt", "@/N51E014.hgt",
+                                                   "@/tile.hgt", "@/short/N50E014.hgt", "@/M33.zip"} << 1
             << QStringList{"hgt2chgt: @/N51E014.hgt: no such file",
                            "hgt2chgt: @/tile.hgt: name does not end like N49E014.hgt, skipped",
                            "hgt2chgt: @/short/N50E014.hgt: not 2884802 or 25934402 bytes long, wrote an empty tile @/out/N50E014.chgt",
                            "hgt2chgt: @/M33.zip/M33/N48E013.hgt: not 2884802 or 25934402 bytes long, wrote an empty tile @/out/N48E013.chgt"}
-            << QStringList{"out/N48E012.chgt 12960000", "out/N48E013.chgt 0", "out/N49E014.chgt 12960000",
-                           "out/N50E014.chgt 0"};
+            << QStringList{"out/N48E012.chgt 12960000", "out/N48E013.chgt 0", "out/N49E014.chgt 12960000", "out/N50E014.chgt 0"};
         QTest::newRow("quantity 6") << QStringList{"--quantity=6", "@/N49E014.hgt"} << 2
-                                    << QStringList{"hgt2chgt: the quantity must be a whole number from 1 to 5, not '6'"}
-                                    << QStringList();
-        QTest::newRow("rasters") << QStringList{"--quiet", "-q", "5", "-o", "@/out", "@/good.tif", "@/text.asc", "@/bands.img"}
-                                 << 1
+            << QStringList{"hgt2chgt: the quantity must be a whole number from 1 to 5, not '6'"} << QStringList();
+        QTest::newRow("rasters") << QStringList{"--quiet", "-q", "5", "-o", "@/out", "@/good.tif", "@/text.asc", "@/bands.img"} << 1
                                  << QStringList{"GDAL error", "hgt2chgt: @/text.asc: raster not converted: not a raster GDAL can read",
                                                 "hgt2chgt: @/bands.img: raster not converted: the raster has 2 bands, not exactly one"}
                                  << QStringList{"out/N49E015.chgt 8294400"};
