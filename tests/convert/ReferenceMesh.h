@@ -6,9 +6,7 @@
 #include "HgtTileGenerator.h"
 #include "TestRegistry.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTest>
+#include <QtTest>
 
 #include <zip.h>
 

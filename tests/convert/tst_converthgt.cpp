@@ -1,12 +1,6 @@
 #include "ReferenceMesh.h"
 #include "TestRasters.h"
 
-#include <QDirIterator>
-#include <QElapsedTimer>
-#include <QProcess>
-#include <QRandomGenerator>
-#include <QTemporaryDir>
-
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -18,12 +12,6 @@
 
 using Outcome = ConvertHgt::Outcome;
 Q_DECLARE_METATYPE(FileFailure)
-
-// Owner, group and other bits: the "user" bits depend on who asks.
-static QFile::Permissions modeOf(const QString &path)
-{
-    return QFileInfo(path).permissions() & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
-}
 
 class ConvertHgtTest : public QObject
 {
@@ -139,7 +127,10 @@ private slots:
         QVERIFY(size == -1 || (size == -2 ? mkfifo(QFile::encodeName(src), 0600) == 0 : writeTile(src, size)));
         const QFile::Permissions write = failure == "read-only" ? QFile::Permissions() : QFile::WriteOwner;
         QVERIFY(!older || QFile::setPermissions(tile, QFile::ReadOwner | QFile::ReadGroup | write));
-        const QFile::Permissions permissions = modeOf(tile);
+        // Owner, group and other bits: the "user" bits depend on who asks.
+        const QFile::Permissions user = QFile::ReadUser | QFile::WriteUser | QFile::ExeUser;
+        const auto mode = [&tile, user] { return QFileInfo(tile).permissions() & ~user; };
+        const QFile::Permissions permissions = mode();
         rlimit saved;
         getrlimit(RLIMIT_FSIZE, &saved);
         const rlimit small{1 << 20, saved.rlim_max};
@@ -160,7 +151,7 @@ private slots:
                                      : outcome == Outcome::WrongSizeEmptyWritten ? QByteArray()
                                                                                  : old);
             if (older)
-                QCOMPARE(modeOf(tile), permissions);
+                QCOMPARE(mode(), permissions);
         }
         // The writer clears leftovers of its tile when it starts a write.
         const bool wrote = outcome == Outcome::Converted || outcome == Outcome::WrongSizeEmptyWritten

@@ -4,10 +4,6 @@
 #include "TestRasters.h"
 #include "TileMeshBuilder.h"
 
-#include <QProcess>
-#include <QStandardPaths>
-#include <QTemporaryDir>
-
 #include <cmath>
 
 #include <sys/stat.h>

@@ -1,7 +1,5 @@
 #include "ReferenceMesh.h"
 
-#include <QTemporaryDir>
-
 #include <sys/stat.h>
 
 using Outcome = ConvertHgt::Outcome;
