@@ -36,8 +36,6 @@ private slots:
         // Only the two exact sizes are tiles.
         QTest::newRow("2 bytes short of 1 second") << "N50E014.hgt-2" << QStringList{"|WrongSizeEmptyWritten|N50E014"};
         QTest::newRow("2 bytes over 1 second") << "N50E014.hgt+2" << QStringList{"|WrongSizeEmptyWritten|N50E014"};
-        QTest::newRow("one 3-second tile") << "N50E014.SRTMGL3.hgt.zip" << QStringList{"N50E014.hgt|Converted|N50E014"};
-        QTest::newRow("one 1-second tile") << "N50E015.SRTMGL1.hgt.zip" << QStringList{"N50E015.hgt|Converted|N50E015"};
         QTest::newRow("product suffix") << "N49E016.SRTMGL1.hgt.zip" << QStringList{"N49E016.SRTMGL1.hgt|Converted|N49E016"};
         QTest::newRow("block with a folder")
             << "M33.zip" << QStringList{"M33/N48E012.hgt|Converted|N48E012", "M33/N49E012.hgt|Converted|N49E012"};
@@ -62,8 +60,6 @@ private slots:
         const QList<std::pair<QString, QByteArray>> block{{"M33/", {}}, {"M33/N48E012.hgt", c}, {"M33/readme.txt", "tiles"},
                                                           {"M33/N49E012.hgt", fine}, {"M33/N49E012.hgt.md5", "0123"}};
         const QMap<QString, QList<std::pair<QString, QByteArray>>> zips{
-            {"N50E014.SRTMGL3.hgt.zip", {{"N50E014.hgt", c}}},
-            {"N50E015.SRTMGL1.hgt.zip", {{"N50E015.hgt", fine}}},
             {"N49E016.SRTMGL1.hgt.zip", {{"N49E016.SRTMGL1.hgt", fine}}},
             {"M33.zip", block}, {"cut.zip", block}, {"crc.zip", {{"N49E018.hgt", c}}},
             {"short.zip", {{"N49E014.hgt", QByteArray(1000, '\1')}}},
