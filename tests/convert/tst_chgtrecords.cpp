@@ -52,16 +52,6 @@ private slots:
             QCOMPARE(QVector<float>(g + 18, g + 36), f.mid(36, 18));
     }
 
-    // Fields of a record are little-endian floats.
-    void recordFields()
-    {
-        const float fields[6] = {14, 49, 0, 1, 0.5f, 0.25f};
-        char record[24];
-        qToLittleEndian<float>(fields, 6, record);
-        for (int f = 0; f < 6; ++f)
-            QCOMPARE(ChgtTileReader::recordField(record, f), fields[f]);
-    }
-
     // A read goes into the block the caller's array already has, when that
     // is its own; a block shared with another array is left alone.
     void readBufferReuse()

@@ -108,14 +108,6 @@ private slots:
         QVERIFY(projected("EPSG:32633", 503620, 5483042, 300, 400, 900).write(shared.filePath("utm.tif")));
     }
 
-    void rasterPaths()
-    {
-        for (const char *name : {"a.tif", "b.TIFF", "dir.x/c.vrt", "d.asc", "N49E014.img", "výšky.Tif"})
-            QVERIFY2(DemRaster::isRasterPath(name), name);
-        for (const char *name : {"N49E014.hgt", "a.zip", "a.tif.zip", "tif", "a.tifx", "a.chgt", "a.png"})
-            QVERIFY2(!DemRaster::isRasterPath(name), name);
-    }
-
     void heightsOnPosts_data()
     {
         QTest::addColumn<Units>("units");
