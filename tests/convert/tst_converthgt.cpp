@@ -94,7 +94,9 @@ private slots:
         const qint64 full = HgtTile::FileSize;
         const FileFailure none;
         QTest::newRow("q5 tile replaced at q1") << full << Outcome::Converted << none;
-        for (qint64 size : {qint64(0), full - 1, full + 1, qint64(5) << 30})
+        // Only the two exact sizes are tiles.
+        const qint64 fine = HgtTile::FineFileSize;
+        for (qint64 size : {qint64(0), full - 1, full + 1, fine - 2, fine + 2, qint64(5) << 30})
             QTest::addRow("%lld bytes, older kept", size) << size << Outcome::WrongSizeKept << none;
         QTest::newRow("1000 bytes, no older") << qint64(1000) << Outcome::WrongSizeEmptyWritten << none;
         QTest::newRow("missing") << qint64(-1) << Outcome::Missing << none;
