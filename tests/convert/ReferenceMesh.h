@@ -6,9 +6,7 @@
 #include "HgtTileGenerator.h"
 #include "TestRegistry.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTest>
+#include <QtTest>
 
 #include <zip.h>
 
@@ -68,15 +66,21 @@ inline QByteArray expectedTile(const QString &hgtPath, int q)
     return referenceMesh(readFile(hgtPath), lon, lat, q);
 }
 
+// Heights drawn at random in every band.
+inline QByteArray randomTile(quint32 seed)
+{
+    HgtTileGenerator tile;
+    tile.fillRandom(seed);
+    return tile.bytes();
+}
+
 // Makes the directories; a random tile, or `size` zero bytes (sparse).
 inline bool writeTile(const QString &path, qint64 size = HgtTile::FileSize)
 {
-    HgtTileGenerator tile;
-    tile.fillRandom(quint32(qHash(path.right(11))));
     QFile file(path);
     if (!QDir().mkpath(QFileInfo(path).path()) || !file.open(QIODevice::WriteOnly))
         return false;
-    return size == HgtTile::FileSize ? file.write(tile.bytes()) == size : file.resize(size);
+    return size == HgtTile::FileSize ? file.write(randomTile(quint32(qHash(path.right(11))))) == size : file.resize(size);
 }
 
 // A zip archive; stored (not compressed) members can be found and patched.

@@ -1,12 +1,6 @@
 #include "ReferenceMesh.h"
 #include "TestRasters.h"
 
-#include <QDirIterator>
-#include <QElapsedTimer>
-#include <QProcess>
-#include <QRandomGenerator>
-#include <QTemporaryDir>
-
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -18,12 +12,6 @@
 
 using Outcome = ConvertHgt::Outcome;
 Q_DECLARE_METATYPE(FileFailure)
-
-// Owner, group and other bits: the "user" bits depend on who asks.
-static QFile::Permissions modeOf(const QString &path)
-{
-    return QFileInfo(path).permissions() & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
-}
 
 class ConvertHgtTest : public QObject
 {
@@ -49,8 +37,6 @@ private slots:
                                          << 2 << thirds << QList<int>();
         // Works for root too: none of these depends on permissions.
         const QStringList three{"N49E014.hgt", "N49E015.hgt", "N49E016.hgt"};
-        QTest::newRow("output below a regular file") << three << "file/out" << 1 << thirds
-                                                     << QList<int>{ENOTDIR, ENOTDIR, ENOTDIR};
         QTest::newRow("output a regular file") << three << "file" << 1 << thirds << QList<int>{ENOTDIR, ENOTDIR, ENOTDIR};
         QTest::newRow("output removed during the run") << three << "gone" << 1 << thirds << QList<int>{0, ENOENT, ENOENT};
     }
@@ -108,7 +94,9 @@ private slots:
         const qint64 full = HgtTile::FileSize;
         const FileFailure none;
         QTest::newRow("q5 tile replaced at q1") << full << Outcome::Converted << none;
-        for (qint64 size : {qint64(0), full - 1, full + 1, qint64(5) << 30})
+        // Only the two exact sizes are tiles.
+        const qint64 fine = HgtTile::FineFileSize;
+        for (qint64 size : {qint64(0), full - 1, full + 1, fine - 2, fine + 2, qint64(5) << 30})
             QTest::addRow("%lld bytes, older kept", size) << size << Outcome::WrongSizeKept << none;
         QTest::newRow("1000 bytes, no older") << qint64(1000) << Outcome::WrongSizeEmptyWritten << none;
         QTest::newRow("missing") << qint64(-1) << Outcome::Missing << none;
@@ -139,9 +127,12 @@ private slots:
         else if (older)
             QVERIFY(writeBytes(tile, old));
         QVERIFY(size == -1 || (size == -2 ? mkfifo(QFile::encodeName(src), 0600) == 0 : writeTile(src, size)));
-        QVERIFY(!older || QFile::setPermissions(tile, failure == "read-only" ? QFile::ReadOwner | QFile::ReadGroup
-                                                                           : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
-        const QFile::Permissions permissions = modeOf(tile);
+        const QFile::Permissions write = failure == "read-only" ? QFile::Permissions() : QFile::WriteOwner;
+        QVERIFY(!older || QFile::setPermissions(tile, QFile::ReadOwner | QFile::ReadGroup | write));
+        // Owner, group and other bits: the "user" bits depend on who asks.
+        const QFile::Permissions user = QFile::ReadUser | QFile::WriteUser | QFile::ExeUser;
+        const auto mode = [&tile, user] { return QFileInfo(tile).permissions() & ~user; };
+        const QFile::Permissions permissions = mode();
         rlimit saved;
         getrlimit(RLIMIT_FSIZE, &saved);
         const rlimit small{1 << 20, saved.rlim_max};
@@ -162,7 +153,7 @@ private slots:
                                      : outcome == Outcome::WrongSizeEmptyWritten ? QByteArray()
                                                                                  : old);
             if (older)
-                QCOMPARE(modeOf(tile), permissions);
+                QCOMPARE(mode(), permissions);
         }
         // The writer clears leftovers of its tile when it starts a write.
         const bool wrote = outcome == Outcome::Converted || outcome == Outcome::WrongSizeEmptyWritten
@@ -180,8 +171,7 @@ private slots:
         QVERIFY(writeTile(src) && writeBytes(tile, "old"));
         const QByteArray full = readFile(src), expected = expectedTile(src, 5);
         QRandomGenerator random(11);
-        QMap<Outcome, int> seen;
-        QStringList wrong;
+        bool converted = false;
         for (int run = 0; run < 40; ++run) {
             QVERIFY(writeBytes(src, full));
             // The read of a cached tile takes a fraction of a millisecond.
@@ -202,14 +192,11 @@ private slots:
             go = true;
             const Outcome outcome = ConvertHgt::convertFile(src, QDir(tmp.path()), 5);
             cutter.join();
-            ++seen[outcome];
+            converted = converted || outcome == Outcome::Converted;
+            QVERIFY(outcome == Outcome::Converted || outcome == Outcome::WrongSizeKept || outcome == Outcome::Unreadable);
             const QByteArray now = readFile(tile);
-            const bool allowed = outcome == Outcome::Converted || outcome == Outcome::WrongSizeKept
-                                 || outcome == Outcome::Unreadable;
-            if (!allowed || !(now == expected || (now == "old" && !seen.contains(Outcome::Converted))))
-                wrong << QStringLiteral("run %1: outcome %2, %3 bytes").arg(run).arg(int(outcome)).arg(now.size());
+            QVERIFY(now == expected || (now == "old" && !converted));
         }
-        QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join("; ")));
     }
 
     // The file under way finished with the old parameters, nothing after it
@@ -246,21 +233,16 @@ private slots:
                                         << QStringList{"0%", "50%", "100%"}
                                         << QStringList{"RZOutput/N49E014.chgt 51840000", "RZOutput/N50E014.chgt 51840000"};
         // Archives are sources too, with one reason per member.
-        QTest::newRow("partly bad")
-            << QStringList{"--quiet", "-q", "4", "-o", "@/out", "@/N49E014.hgt", "@/N51E014.hgt", "@/tile.hgt",
-                           "@/short/N50E014.hgt", "@/M33.zip"}
-            << 1
+        QTest::newRow("partly bad") << QStringList{"--quiet", "-q", "4", "-o", "@/out", "@/N49E014.hgt", "@/N51E014.hgt",
+                                                   "@/tile.hgt", "@/short/N50E014.hgt", "@/M33.zip"} << 1
             << QStringList{"hgt2chgt: @/N51E014.hgt: no such file",
                            "hgt2chgt: @/tile.hgt: name does not end like N49E014.hgt, skipped",
                            "hgt2chgt: @/short/N50E014.hgt: not 2884802 or 25934402 bytes long, wrote an empty tile @/out/N50E014.chgt",
                            "hgt2chgt: @/M33.zip/M33/N48E013.hgt: not 2884802 or 25934402 bytes long, wrote an empty tile @/out/N48E013.chgt"}
-            << QStringList{"out/N48E012.chgt 12960000", "out/N48E013.chgt 0", "out/N49E014.chgt 12960000",
-                           "out/N50E014.chgt 0"};
+            << QStringList{"out/N48E012.chgt 12960000", "out/N48E013.chgt 0", "out/N49E014.chgt 12960000", "out/N50E014.chgt 0"};
         QTest::newRow("quantity 6") << QStringList{"--quantity=6", "@/N49E014.hgt"} << 2
-                                    << QStringList{"hgt2chgt: the quantity must be a whole number from 1 to 5, not '6'"}
-                                    << QStringList();
-        QTest::newRow("rasters") << QStringList{"--quiet", "-q", "5", "-o", "@/out", "@/good.tif", "@/text.asc", "@/bands.img"}
-                                 << 1
+            << QStringList{"hgt2chgt: the quantity must be a whole number from 1 to 5, not '6'"} << QStringList();
+        QTest::newRow("rasters") << QStringList{"--quiet", "-q", "5", "-o", "@/out", "@/good.tif", "@/text.asc", "@/bands.img"} << 1
                                  << QStringList{"GDAL error", "hgt2chgt: @/text.asc: raster not converted: not a raster GDAL can read",
                                                 "hgt2chgt: @/bands.img: raster not converted: the raster has 2 bands, not exactly one"}
                                  << QStringList{"out/N49E015.chgt 8294400"};
@@ -279,9 +261,8 @@ private slots:
         QVERIFY(writeTile(tmp.filePath("short/N50E014.hgt"), 1000));
         QVERIFY(writeZip(tmp.filePath("M33.zip"), {{"M33/N48E012.hgt", readFile(tmp.filePath("N49E014.hgt"))},
                                                    {"M33/N48E013.hgt", "x"}}));
-        TestRasters::Raster good = TestRasters::Raster::degrees(15, 50, 1201, 1201, 1200);
+        auto good = TestRasters::Raster::degrees(15, 50, 1201, 1201, 1200), bands = good;
         good.value = [](int x, int y) { return 100.0 + x + y; };
-        TestRasters::Raster bands = good;
         bands.bands = 2;
         bands.driver = "HFA";
         QVERIFY(good.write(tmp.filePath("good.tif")) && bands.write(tmp.filePath("bands.img")));

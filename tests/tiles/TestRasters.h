@@ -1,8 +1,7 @@
 #pragma once
 
 // Elevation rasters made with GDAL's API for the tests: any size, grid,
-// coordinate system, data type, no-data value, unit, scale and offset.
-
+// coordinate system, no-data value, unit, scale and offset.
 #include "GdalSetup.h"
 
 #include <QByteArray>
@@ -12,7 +11,7 @@
 #include <gdal.h>
 #include <ogr_srs_api.h>
 
-#include <algorithm>
+#include <array>
 #include <functional>
 #include <vector>
 
@@ -22,10 +21,9 @@ struct Raster
 {
     int width = 1;
     int height = 1;
-    double geoTransform[6] = {0, 1, 0, 0, 0, -1};
+    std::array<double, 6> geoTransform{0, 1, 0, 0, 0, -1};
     bool hasGeoTransform = true;
     QByteArray crs = "EPSG:4326"; // anything OSRSetFromUserInput takes; empty: none
-    GDALDataType type = GDT_Float32;
     int bands = 1;
     bool hasNoData = false;
     double noData = 0;
@@ -40,12 +38,11 @@ struct Raster
     // pixel centre lies at (west, north).
     static Raster degrees(double west, double north, int width, int height, double perDegree)
     {
+        const double d = 1.0 / perDegree;
         Raster r;
         r.width = width;
         r.height = height;
-        const double d = 1.0 / perDegree;
-        const double gt[6] = {west - d / 2, d, 0, north + d / 2, 0, -d};
-        std::copy(gt, gt + 6, r.geoTransform);
+        r.geoTransform = {west - d / 2, d, 0, north + d / 2, 0, -d};
         return r;
     }
 
@@ -54,11 +51,11 @@ struct Raster
     {
         GdalSetup::ensure();
         GDALDriverH drv = GDALGetDriverByName(driver.constData());
-        GDALDatasetH ds = GDALCreate(GDALGetDriverByName("MEM"), "", width, height, bands, type, nullptr);
+        GDALDatasetH ds = GDALCreate(GDALGetDriverByName("MEM"), "", width, height, bands, GDT_Float32, nullptr);
         if (!drv || !ds)
             return false;
         if (hasGeoTransform)
-            GDALSetGeoTransform(ds, const_cast<double *>(geoTransform));
+            GDALSetGeoTransform(ds, const_cast<double *>(geoTransform.data()));
         if (!crs.isEmpty()) {
             OGRSpatialReferenceH srs = OSRNewSpatialReference(nullptr);
             OSRSetFromUserInput(srs, crs.constData());
@@ -84,9 +81,7 @@ struct Raster
                      == CE_None;
             }
         }
-        GDALDatasetH out = ok ? GDALCreateCopy(drv, QFile::encodeName(path).constData(), ds, FALSE, nullptr, nullptr,
-                                               nullptr)
-                              : nullptr;
+        GDALDatasetH out = ok ? GDALCreateCopy(drv, QFile::encodeName(path), ds, FALSE, nullptr, nullptr, nullptr) : nullptr;
         if (out)
             GDALClose(out);
         GDALClose(ds);
