@@ -13,8 +13,6 @@
 namespace {
 
 constexpr QRgb White = 0xffffffff;
-constexpr QRgb UnderColour = 0xff20c0a0;
-constexpr QRgb UnderColour2 = 0xffc020a0;
 
 // Three grids (N49E014, N49E015, N50E015) of quantity q, painted so.
 struct Scene
@@ -77,9 +75,13 @@ int differencesOnlyOnLines(const QImage &got, const QImage &reference)
     return lines;
 }
 
+// q, level, window (hundredths of a degree), size, holes, runs laid in rows
+using Runs = std::tuple<int, int, QRect, QSize, bool, bool>;
+
 } // namespace
 
 Q_DECLARE_METATYPE(Scene)
+Q_DECLARE_METATYPE(Runs)
 Q_DECLARE_METATYPE(Sweep)
 
 class GridPaintTest : public QObject
@@ -94,20 +96,6 @@ class GridPaintTest : public QObject
             return false;
         TilePolygons::FileTriangles read = TilePolygons::readFile(tiles.path(name));
         return content.addTriangles(read);
-    }
-
-    // An earlier tile: slanted triangles of two colours.
-    bool addUnderTile(MapContent &content)
-    {
-        QVector<float> f;
-        for (int i = 0; i < 60; ++i) {
-            for (int j = 0; j < 50; ++j) {
-                const double x = 12.0 + i * 0.1, y = 47.0 + j * 0.1;
-                TestTiles::addTriangle(f, x, y, x + 0.1, y, x, y + 0.1, UnderColour);
-                TestTiles::addTriangle(f, x, y + 0.1, x + 0.1, y + 0.1, x + 0.1, y, UnderColour2);
-            }
-        }
-        return addTriangles(content, QStringLiteral("under.chgt"), f);
     }
 
 private slots:
@@ -152,7 +140,7 @@ private slots:
         const QRect window = scene.window;
         MapContent content;
         if (holes)
-            QVERIFY(addUnderTile(content));
+            QVERIFY(addTriangles(content, QStringLiteral("under.chgt"), underTile(12, 47, 60, 50)));
         content.addGrid(tiles.grid(Kind::Relief, 49, 14, q, holes));
         if (scene.loose) {
             QVector<float> f;
@@ -267,17 +255,12 @@ private slots:
     // Merged runs paint the pixels of their cells, and are fewer.
     void runsPaintTheirCells_data()
     {
-        QTest::addColumn<int>("q");
-        QTest::addColumn<int>("level");
-        QTest::addColumn<QRect>("window"); // hundredths of a degree
-        QTest::addColumn<QSize>("size");
-        QTest::addColumn<bool>("holes");
-        QTest::addColumn<bool>("inRows");
+        QTest::addColumn<Runs>("runs");
         const QRect twoTiles(1390, 5010, 220, -120), cut(1420, 4990, 130, -60);
         for (bool rows : {false, true}) {
             const auto row = [rows](const char *name, int q, int level, QRect window, QSize size, bool holes) {
                 QTest::addRow("%sq%d level %d, %s, %s", holes ? "holes " : "", q, level, name, rows ? "rows" : "columns")
-                    << q << level << window << size << holes << rows;
+                    << Runs{q, level, window, size, holes, rows};
             };
             row("two whole tiles", 5, 5, twoTiles, QSize(1280, 700), true);
             row("up close", 1, 1, QRect(1420, 4975, 3, -2), QSize(900, 600), true);
@@ -293,13 +276,9 @@ private slots:
 
     void runsPaintTheirCells()
     {
-        QFETCH(int, q);
-        QFETCH(int, level);
-        QFETCH(QRect, window);
-        QFETCH(QSize, size);
-        QFETCH(bool, holes);
-        QFETCH(bool, inRows);
-        Triangles cells, runs;
+        QFETCH(Runs, runs);
+        const auto &[q, level, window, size, holes, inRows] = runs;
+        Triangles cells, merged;
         qint64 rectangles = 0, holesSeen = 0;
         for (int lon : {14, 15}) {
             const TileGrid &g = *tiles.grid(Kind::Relief, 49, lon, q, holes);
@@ -316,16 +295,16 @@ private slots:
             QCOMPARE(runFloats.mid(n * LevelMesh::BytesPerRectangle), QByteArray(n * LevelMesh::BytesPerRectangle, '\x55'));
             runFloats.truncate(n * LevelMesh::BytesPerRectangle);
             QCOMPARE(mesh.vertices(range), runFloats);
-            runs.add(runFloats);
+            merged.add(runFloats);
             rectangles += n;
             holesSeen += range.cellCount() - floats.size() / 144;
         }
         QVERIFY(!cells.polygons.isEmpty());
         QCOMPARE(holesSeen > 0, holes);
-        QCOMPARE(qint64(runs.polygons.size()), 2 * rectangles);
+        QCOMPARE(qint64(merged.polygons.size()), 2 * rectangles);
         // Relief lies in bands: many cells of a column share one.
         QVERIFY(rectangles < cells.polygons.size() / 4);
-        QVERIFY(runs.painted(size, window) == cells.painted(size, window));
+        QVERIFY(merged.painted(size, window) == cells.painted(size, window));
     }
 };
 
