@@ -149,9 +149,9 @@ struct Triangles
                                       polygons);
     }
     // Through the painter view's drawing (plain: one drawPolygon each).
-    QImage painted(QSize size, const QRect &window, bool plain = false) const
+    QImage painted(QSize size, const QRect &window, bool plain = false, qreal ratio = 1.0) const
     {
-        QImage image = blank(size);
+        QImage image = blank(size, ratio);
         QPainter painter(&image);
         if (plain)
             MapPainter::paintPlain(painter, size, window, polygons, {}, false);
