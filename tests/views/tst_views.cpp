@@ -62,6 +62,8 @@ const float QuadrantHeights[] = {120, 350, 700, 1500}; // NW, NE, SW, SE
 
 // ratio, size, extent, border, bands, offset, chgt2png's options, its exit code, huge
 using Picture = std::tuple<qreal, QSize, ViewExtent, bool, int, QPoint, QStringList, int, bool>;
+// variant, files, vertex counts, probe, its colour, progress
+using GlLoad = std::tuple<int, QStringList, QVector<int>, QPointF, QColor, QList<int>>;
 // angles, pixels, phase, button, release, expected
 using Steering = std::tuple<QList<QPoint>, QPoint, int, int, QPoint, QRectF>;
 
@@ -69,6 +71,7 @@ using Steering = std::tuple<QList<QPoint>, QPoint, int, int, QPoint, QRectF>;
 
 Q_DECLARE_METATYPE(Picture)
 Q_DECLARE_METATYPE(Steering)
+Q_DECLARE_METATYPE(GlLoad)
 
 class TestViews : public QObject
 {
@@ -251,35 +254,23 @@ private slots:
 
     void glLoadsAndDraws_data()
     {
-        QTest::addColumn<int>("variant"); // 0 shown view, 1 files opened before showing, 2 no buffer objects
-        QTest::addColumn<QStringList>("files");
-        QTest::addColumn<QVector<int>>("counts");
-        QTest::addColumn<QPointF>("probe");
-        QTest::addColumn<QColor>("expected");
-        QTest::addColumn<QList<int>>("progress"); // of the first paint after opening; each tile counts
-        const QColor white(Qt::white);
-        QTest::newRow("no files") << 0 << QStringList() << QVector<int>() << QPointF(14.5, 49.5) << white
-                                  << QList<int>{100};
+        // variant 0: shown view, 1: files opened before showing, 2: no buffer
+        // objects; progress: of the first paint after opening, each tile counts.
+        QTest::addColumn<GlLoad>("load");
+        const QColor white(Qt::white), red(Qt::red);
+        QTest::newRow("no files") << GlLoad{0, {}, {}, {14.5, 49.5}, white, {100}};
         QTest::newRow("four tiles, later covers earlier; unreadable, 2 GiB and partial triangle")
-            << 0 << QStringList{"red", "missing", "huge", "empty", "blue", "partial"} << QVector<int>{6, 0, 6, 6}
-            << QPointF(14.7, 49.7) << QColor(Qt::blue) << QList<int>{0, 25, 50, 75, 100};
-        QTest::newRow("grids, then triangles") << 0 << QStringList{"N49E014", "N49E015", "red"}
-                                               << QVector<int>{345600, 345600, 6} << QPointF(14.5, 49.5)
-                                               << QColor(Qt::red) << QList<int>{0, 33, 66, 100};
-        QTest::newRow("opened before shown") << 1 << QStringList{"red"} << QVector<int>{6} << QPointF(14.9, 49.4)
-                                             << QColor(Qt::red) << QList<int>();
-        QTest::newRow("no buffer objects") << 2 << QStringList{"red"} << QVector<int>() << QPointF(14.5, 49.5) << white
-                                           << QList<int>{100};
+            << GlLoad{0, {"red", "missing", "huge", "empty", "blue", "partial"}, {6, 0, 6, 6}, {14.7, 49.7}, Qt::blue, {0, 25, 50, 75, 100}};
+        QTest::newRow("grids, then triangles")
+            << GlLoad{0, {"N49E014", "N49E015", "red"}, {345600, 345600, 6}, {14.5, 49.5}, red, {0, 33, 66, 100}};
+        QTest::newRow("opened before shown") << GlLoad{1, {"red"}, {6}, {14.9, 49.4}, red, {}};
+        QTest::newRow("no buffer objects") << GlLoad{2, {"red"}, {}, {14.5, 49.5}, white, {100}};
     }
 
     void glLoadsAndDraws()
     {
-        QFETCH(int, variant);
-        QFETCH(QStringList, files);
-        QFETCH(QVector<int>, counts);
-        QFETCH(QPointF, probe);
-        QFETCH(QColor, expected);
-        QFETCH(QList<int>, progress);
+        QFETCH(GlLoad, load);
+        auto [variant, files, counts, probe, expected, progress] = load;
         for (QString &f : files)
             f = path(f + ".chgt");
         if (variant == 2)
