@@ -55,7 +55,8 @@ int runChgt2png(const QStringList &arguments, QString *err = nullptr, bool squee
     return process.exitCode();
 }
 
-// Finds no buffer-object entry point, like a GL 1.1 driver without them.
+// The driver's glBindBuffer, kept aside when the view is made to find none,
+// like a GL 1.1 driver without buffer objects.
 GlBufferFunctions::BindBuffer noBind = nullptr;
 
 const float QuadrantHeights[] = {120, 350, 700, 1500}; // NW, NE, SW, SE
