@@ -13,10 +13,10 @@
 namespace {
 
 constexpr QRgb White = 0xffffffff;
-constexpr QRgb UnderColour = 0xff20c0a0;
-constexpr QRgb UnderColour2 = 0xffc020a0;
 
-// Three grids (N49E014, N49E015, N50E015) of quantity q, painted so.
+// Three grids (N49E014, N49E015, N50E015) of quantity q, painted so, in
+// sizes each 3 pixels wider than the one before (height 0: four thirds of
+// the width).
 struct Scene
 {
     int q;
@@ -26,18 +26,7 @@ struct Scene
     qreal ratio = 1.0;
     int mode = 0; // MapPainter::Mode
     int bands = 0;
-};
-
-// Grids N49 westLon and east of it, at widths width0, width0 + 3, ...
-// (height 0: four thirds of the width).
-struct Sweep
-{
-    int q;
-    int level; // the rule's choice
-    QRect window;
-    int westLon;
-    int width0;
-    int height;
+    int level = 0; // the rule's choice; 0: not checked
     int sizes = 1;
 };
 
@@ -77,10 +66,13 @@ int differencesOnlyOnLines(const QImage &got, const QImage &reference)
     return lines;
 }
 
+// q, level, window (hundredths of a degree), size, holes, runs laid in rows
+using Runs = std::tuple<int, int, QRect, QSize, bool, bool>;
+
 } // namespace
 
 Q_DECLARE_METATYPE(Scene)
-Q_DECLARE_METATYPE(Sweep)
+Q_DECLARE_METATYPE(Runs)
 
 class GridPaintTest : public QObject
 {
@@ -96,25 +88,13 @@ class GridPaintTest : public QObject
         return content.addTriangles(read);
     }
 
-    // An earlier tile: slanted triangles of two colours.
-    bool addUnderTile(MapContent &content)
-    {
-        QVector<float> f;
-        for (int i = 0; i < 60; ++i) {
-            for (int j = 0; j < 50; ++j) {
-                const double x = 12.0 + i * 0.1, y = 47.0 + j * 0.1;
-                TestTiles::addTriangle(f, x, y, x + 0.1, y, x, y + 0.1, UnderColour);
-                TestTiles::addTriangle(f, x, y + 0.1, x + 0.1, y + 0.1, x + 0.1, y, UnderColour2);
-            }
-        }
-        return addTriangles(content, QStringLiteral("under.chgt"), f);
-    }
-
 private slots:
     void initTestCase() { QVERIFY(tiles.isValid()); }
 
     // Grids give exactly the pixels of the level's triangles (shared edges)
-    // painted one polygon each.
+    // painted one polygon each; at a given level, those of the tiles
+    // converted at that level but for their hairlines. Sweeps of sizes leave
+    // no white at all.
     void gridsPaintAsTheirTriangles_data()
     {
         QTest::addColumn<Scene>("scene");
@@ -137,10 +117,23 @@ private slots:
         QTest::newRow("q1 seam, big cells 640x480") << Scene{1, {1499, 5001, 2, -3}, {640, 480}, true} << false;
         QTest::newRow("q5 map edge 500x17") << Scene{5, {1350, 4925, 200, -50}, {500, 17}} << false;
         QTest::newRow("q5 two pixels wide") << Scene{5, {1480, 4960, 40, -20}, {2, 93}} << false;
-        QTest::newRow("q5 narrowest wheel window 1280x1024") << Scene{5, {1505, 4995, 90, -30}, {1280, 1024}} << false;
         QTest::newRow("holes q1 start-up 1203x877, level 5") << Scene{1, startUp, {1203, 877}, true} << true;
         QTest::newRow("holes q1 north-east corner 700x500") << Scene{1, {1496, 5004, 8, -8}, {700, 500}} << true;
         QTest::newRow("holes q1 coarsest, 2 pixels wide") << Scene{1, {1300, 5100, 300, -300}, {2, 93}} << true;
+        // At the level the rule picks, nothing beneath to show in the hairlines.
+        const auto atLevel = [](const char *name, int q, QRect window, QSize size, int level, int sizes = 1) {
+            QTest::newRow(name) << Scene{q, window, size, false, 1.0, 0, 0, level, sizes} << false;
+        };
+        atLevel("q5 start-up 1080x360", 5, startUp, {1080, 360}, 5);
+        atLevel("q5 one tile 1080x700", 5, {1400, 5000, 100, -100}, {1080, 700}, 5);
+        atLevel("q5 narrowest wheel window 1280x1024", 5, {1505, 4965, 90, -30}, {1280, 1024}, 5);
+        atLevel("q1 start-up 1203x877", 1, startUp, {1203, 877}, 5);
+        atLevel("q1 start-up 2400x800", 1, startUp, {2400, 800}, 3);
+        atLevel("q1 start-up 1280x300: the height decides", 1, startUp, {1280, 300}, 6);
+        atLevel("q1 two tiles 1000x500", 1, {1400, 5000, 200, -100}, {1000, 500}, 2);
+        atLevel("q1 inside a tile, 201 sizes", 1, {1450, 4920, 2, -2}, {100, 0}, 1, 201);
+        atLevel("q3 the seam of E014 and E015, 201 sizes", 3, {1499, 4952, 2, -1}, {1000, 24}, 3, 201);
+        atLevel("q5 the seam of E014 and E015, 201 sizes", 5, {1499, 4952, 2, -2}, {300, 0}, 5, 201);
     }
 
     void gridsPaintAsTheirTriangles()
@@ -148,11 +141,11 @@ private slots:
         QFETCH(Scene, scene);
         QFETCH(bool, holes);
         const int q = scene.q;
-        const QSize size = scene.size;
         const QRect window = scene.window;
+        const GeoBox area = areaOf(window);
         MapContent content;
         if (holes)
-            QVERIFY(addUnderTile(content));
+            QVERIFY(addTriangles(content, QStringLiteral("under.chgt"), underTile(12, 47, 60, 50)));
         content.addGrid(tiles.grid(Kind::Relief, 49, 14, q, holes));
         if (scene.loose) {
             QVector<float> f;
@@ -163,67 +156,43 @@ private slots:
         content.addGrid(tiles.grid(Kind::Relief, 49, 15, q, holes));
         content.addGrid(tiles.grid(Kind::Relief, 50, 15, q, holes));
         QVERIFY(!holes || content.entries()[1].grid->hasHoles());
-        std::vector<int> levels;
-        const QImage got = drawn(content, size, window, &levels, MapPainter::Mode(scene.mode), scene.bands, scene.ratio);
-        QCOMPARE(int(levels.size()), 3);
-        QImage expected = blank(size, scene.ratio);
-        {
-            QPainter painter(&expected);
-            MapPainter::paintPlain(painter, size, window, content, {}, false);
-        }
-        QCOMPARE(got, expected);
-        // Something of the map shows, and the earlier tile through the holes.
-        QVERIFY(got != blank(size, scene.ratio));
-        QCOMPARE(countOf(got, UnderColour) + countOf(got, UnderColour2) > 0, holes);
-    }
-
-    // Grids at a level give the picture of the tiles converted at that
-    // level but for its hairlines; sweeps of sizes leave no white at all.
-    void levelsAsConverted_data()
-    {
-        QTest::addColumn<Sweep>("sweep");
-        const QRect startUp = startUpWindow();
-        QTest::newRow("q5 start-up 1080x360") << Sweep{5, 5, startUp, 14, 1080, 360};
-        QTest::newRow("q5 one tile 1080x700") << Sweep{5, 5, {1400, 5000, 100, -100}, 14, 1080, 700};
-        QTest::newRow("q5 narrowest wheel window 1280x1024") << Sweep{5, 5, {1505, 4965, 90, -30}, 14, 1280, 1024};
-        QTest::newRow("q1 start-up 1203x877") << Sweep{1, 5, startUp, 14, 1203, 877};
-        QTest::newRow("q1 start-up 2400x800") << Sweep{1, 3, startUp, 14, 2400, 800};
-        QTest::newRow("q1 start-up 1280x300: the height decides") << Sweep{1, 6, startUp, 14, 1280, 300};
-        QTest::newRow("q1 two tiles 1000x500") << Sweep{1, 2, {1400, 5000, 200, -100}, 14, 1000, 500};
-        QTest::newRow("q1 inside a tile, 201 sizes") << Sweep{1, 1, {1450, 4920, 2, -2}, 14, 100, 0, 201};
-        QTest::newRow("q3 the seam of E013 and E014, 201 sizes") << Sweep{3, 3, {1399, 4952, 2, -1}, 13, 1000, 24, 201};
-        QTest::newRow("q5 the seam of E014 and E015, 201 sizes") << Sweep{5, 5, {1499, 4952, 2, -2}, 14, 300, 0, 201};
-    }
-
-    void levelsAsConverted()
-    {
-        QFETCH(Sweep, sweep);
-        const auto &[q, level, window, westLon, width0, height, sizes] = sweep;
-        const GeoBox area = areaOf(window);
-        Triangles stored;
-        MapContent content;
-        for (int lon = westLon; lon <= westLon + 1; ++lon) {
-            const std::shared_ptr<const TileGrid> g = tiles.grid(Kind::Relief, 49, lon, q);
-            const TileLevel l(*g, level);
-            // Only the cells that can show: none of a tile beyond the window.
-            const CellRange range = l.visibleCells(area);
-            QCOMPARE(range.isEmpty(), area.east <= lon || area.west > lon + 1.002); // cells reach 1/1200 degree past it
-            QVERIFY(sizes == 1 || range.cellCount() < l.wholeTile().cellCount() / 100);
-            stored.add(levelCells(l, range));
-            content.addGrid(g);
-        }
         int sizesWithLines = 0;
-        for (int width = width0; width < width0 + 3 * sizes; width += 3) {
-            const QSize size(width, height > 0 ? height : width + width / 3);
+        for (int width = scene.size.width(); width < scene.size.width() + 3 * scene.sizes; width += 3) {
+            const QSize size(width, scene.size.height() > 0 ? scene.size.height() : width + width / 3);
             std::vector<int> levels;
-            const QImage got = drawn(content, size, window, &levels);
-            QCOMPARE(levels, std::vector<int>(2, level));
-            const int lines = differencesOnlyOnLines(got, stored.painted(size, window, true));
+            const QImage got = drawn(content, size, window, &levels, MapPainter::Mode(scene.mode), scene.bands, scene.ratio);
+            QCOMPARE(int(levels.size()), 3);
+            QVERIFY(scene.level == 0 || levels == std::vector<int>(3, scene.level));
+            if (width == scene.size.width()) { // the plain paint is slow: one size
+                QImage expected = blank(size, scene.ratio);
+                QPainter painter(&expected);
+                MapPainter::paintPlain(painter, size, window, content, {}, false);
+                painter.end();
+                QCOMPARE(got, expected);
+            }
+            // Something of the map shows, and the earlier tile through the holes.
+            QVERIFY(got != blank(size, scene.ratio));
+            QCOMPARE(countOf(got, UnderColour) + countOf(got, UnderColour2) > 0, holes);
+            if (scene.level == 0)
+                continue;
+            Triangles converted;
+            for (size_t i = 0; i < 3; ++i) {
+                const TileGrid &g = *content.entries()[i].grid;
+                const TileLevel l(g, levels[i]);
+                // Only the cells that can show: none of a tile beyond the window
+                // (cells reach 1/1200 degree past it).
+                const CellRange range = l.visibleCells(area);
+                QCOMPARE(range.isEmpty(), area.east <= g.lon() || area.west > g.lon() + 1.002 || area.north <= g.lat()
+                                              || area.south > g.lat() + 1.002);
+                QVERIFY(scene.sizes == 1 || range.cellCount() < l.wholeTile().cellCount() / 100);
+                converted.add(levelCells(l, range));
+            }
+            const int lines = differencesOnlyOnLines(got, converted.painted(size, window, true, scene.ratio));
             QVERIFY(lines >= 0);
             sizesWithLines += lines > 0;
-            QVERIFY(sizes == 1 || countOf(got, White) == 0);
+            QVERIFY(scene.sizes == 1 || countOf(got, White) == 0);
         }
-        QVERIFY(sizes == 1 || sizesWithLines > 0); // else the sizes tried show nothing
+        QVERIFY(scene.sizes == 1 || sizesWithLines > 0); // else the sizes tried show nothing
     }
 
     // The pointer readout: the topmost entry's colour, for a grid its stored
@@ -267,17 +236,12 @@ private slots:
     // Merged runs paint the pixels of their cells, and are fewer.
     void runsPaintTheirCells_data()
     {
-        QTest::addColumn<int>("q");
-        QTest::addColumn<int>("level");
-        QTest::addColumn<QRect>("window"); // hundredths of a degree
-        QTest::addColumn<QSize>("size");
-        QTest::addColumn<bool>("holes");
-        QTest::addColumn<bool>("inRows");
+        QTest::addColumn<Runs>("runs");
         const QRect twoTiles(1390, 5010, 220, -120), cut(1420, 4990, 130, -60);
         for (bool rows : {false, true}) {
             const auto row = [rows](const char *name, int q, int level, QRect window, QSize size, bool holes) {
                 QTest::addRow("%sq%d level %d, %s, %s", holes ? "holes " : "", q, level, name, rows ? "rows" : "columns")
-                    << q << level << window << size << holes << rows;
+                    << Runs{q, level, window, size, holes, rows};
             };
             row("two whole tiles", 5, 5, twoTiles, QSize(1280, 700), true);
             row("up close", 1, 1, QRect(1420, 4975, 3, -2), QSize(900, 600), true);
@@ -293,13 +257,9 @@ private slots:
 
     void runsPaintTheirCells()
     {
-        QFETCH(int, q);
-        QFETCH(int, level);
-        QFETCH(QRect, window);
-        QFETCH(QSize, size);
-        QFETCH(bool, holes);
-        QFETCH(bool, inRows);
-        Triangles cells, runs;
+        QFETCH(Runs, runs);
+        const auto &[q, level, window, size, holes, inRows] = runs;
+        Triangles cells, merged;
         qint64 rectangles = 0, holesSeen = 0;
         for (int lon : {14, 15}) {
             const TileGrid &g = *tiles.grid(Kind::Relief, 49, lon, q, holes);
@@ -316,16 +276,16 @@ private slots:
             QCOMPARE(runFloats.mid(n * LevelMesh::BytesPerRectangle), QByteArray(n * LevelMesh::BytesPerRectangle, '\x55'));
             runFloats.truncate(n * LevelMesh::BytesPerRectangle);
             QCOMPARE(mesh.vertices(range), runFloats);
-            runs.add(runFloats);
+            merged.add(runFloats);
             rectangles += n;
             holesSeen += range.cellCount() - floats.size() / 144;
         }
         QVERIFY(!cells.polygons.isEmpty());
         QCOMPARE(holesSeen > 0, holes);
-        QCOMPARE(qint64(runs.polygons.size()), 2 * rectangles);
+        QCOMPARE(qint64(merged.polygons.size()), 2 * rectangles);
         // Relief lies in bands: many cells of a column share one.
         QVERIFY(rectangles < cells.polygons.size() / 4);
-        QVERIFY(runs.painted(size, window) == cells.painted(size, window));
+        QVERIFY(merged.painted(size, window) == cells.painted(size, window));
     }
 };
 

@@ -89,9 +89,19 @@ using Damage = std::function<void(QByteArray &tile)>;
 // What a recognised tile holds.
 constexpr int NoGrid = 0, Intact = 1, AsItIs = 2;
 
+// kind, quantity, corner latitude, corner longitude
+using Tile = std::tuple<Kind, int, int, int>;
+// kind, quantity, level, border's cells left out
+using Level = std::tuple<Kind, int, int, bool>;
+// quantity, view's pixels, extent (west, south, width, height), the level chosen
+using Rule = std::tuple<int, QSize, QRectF, int>;
+
 } // namespace
 
 Q_DECLARE_METATYPE(Damage)
+Q_DECLARE_METATYPE(Tile)
+Q_DECLARE_METATYPE(Level)
+Q_DECLARE_METATYPE(Rule)
 
 class TileGridTest : public QObject
 {
@@ -108,29 +118,24 @@ private slots:
     // without floats that give the file back byte for byte.
     void recognisesConversions_data()
     {
-        QTest::addColumn<Kind>("kind");
-        QTest::addColumn<int>("q");
-        QTest::addColumn<int>("lat");
-        QTest::addColumn<int>("lon");
+        QTest::addColumn<Tile>("tile");
         for (int q = 1; q <= 5; ++q)
-            QTest::addRow("relief q%d", q) << Kind::Relief << q << 49 << 14;
-        QTest::newRow("random q3") << Kind::Random << 3 << 50 << 17;
-        QTest::newRow("corner 0 0") << Kind::Relief << 2 << 0 << 0;
-        QTest::newRow("corner 99 99") << Kind::Random << 4 << 99 << 99;
+            QTest::addRow("relief q%d", q) << Tile{Kind::Relief, q, 49, 14};
+        QTest::newRow("random q3") << Tile{Kind::Random, 3, 50, 17};
+        QTest::newRow("corner 0 0") << Tile{Kind::Relief, 2, 0, 0};
+        QTest::newRow("corner 99 99") << Tile{Kind::Random, 4, 99, 99};
     }
 
     void recognisesConversions()
     {
-        QFETCH(Kind, kind);
-        QFETCH(int, q);
-        QFETCH(int, lat);
-        QFETCH(int, lon);
+        QFETCH(Tile, tile);
+        const auto &[kind, q, lat, lon] = tile;
         const QString path = tiles.converted(kind, lat, lon, q);
         QVERIFY(!path.isEmpty());
-        const TileReading::OpenedTile tile = TileReading::open(path, true);
-        QVERIFY(tile.grid);
-        QVERIFY(tile.triangles.polygons.isEmpty() && tile.triangles.floats.isEmpty());
-        checkGrid(*tile.grid, q, lat, lon, TestTiles::fileBytes(path));
+        const TileReading::OpenedTile opened = TileReading::open(path, true);
+        QVERIFY(opened.grid);
+        QVERIFY(opened.triangles.polygons.isEmpty() && opened.triangles.floats.isEmpty());
+        checkGrid(*opened.grid, q, lat, lon, TestTiles::fileBytes(path));
         if (QTest::currentTestFailed())
             return;
         QFile::remove(path);
@@ -242,50 +247,41 @@ private slots:
     // (above 5 by the same rule); with holes, the same posts' cells left out.
     void levelsMatchConversion_data()
     {
-        QTest::addColumn<Kind>("kind");
-        QTest::addColumn<int>("q");
-        QTest::addColumn<int>("k");
-        QTest::addColumn<bool>("holes");
+        QTest::addColumn<Level>("level");
         for (int k : {1, 2, 3, 4, 5, 6, 8, 25, 48, 1200})
-            QTest::addRow("relief q1 k%d", k) << Kind::Relief << 1 << k << false;
-        QTest::newRow("random q1 k5") << Kind::Random << 1 << 5 << false;
-        QTest::newRow("relief q2 k4") << Kind::Relief << 2 << 4 << false;
-        QTest::newRow("random q2 k4") << Kind::Random << 2 << 4 << false;
-        QTest::newRow("relief q3 k3") << Kind::Relief << 3 << 3 << false;
-        QTest::newRow("random q5 k10") << Kind::Random << 5 << 10 << false;
-        QTest::newRow("random q5 k600") << Kind::Random << 5 << 600 << false;
-        QTest::newRow("random q4 k12") << Kind::Random << 4 << 12 << false;
+            QTest::addRow("relief q1 k%d", k) << Level{Kind::Relief, 1, k, false};
+        for (const auto &[kind, q, k] : {std::tuple{Kind::Random, 1, 5}, {Kind::Relief, 2, 4}, {Kind::Random, 2, 4},
+                                         {Kind::Relief, 3, 3}, {Kind::Random, 5, 10}, {Kind::Random, 5, 600}, {Kind::Random, 4, 12}})
+            QTest::addRow("%s q%d k%d", kind == Kind::Relief ? "relief" : "random", q, k) << Level{kind, q, k, false};
         for (const auto &[q, k] : {std::pair{1, 1}, {1, 5}, {1, 6}, {1, 1200}, {2, 4}, {5, 10}, {4, 12}})
-            QTest::addRow("relief q%d k%d with holes", q, k) << Kind::Relief << q << k << true;
+            QTest::addRow("relief q%d k%d with holes", q, k) << Level{Kind::Relief, q, k, true};
     }
 
     void levelsMatchConversion()
     {
-        QFETCH(Kind, kind);
-        QFETCH(int, q);
-        QFETCH(int, k);
-        QFETCH(bool, holes);
+        QFETCH(Level, level);
+        const auto &[kind, q, k, holes] = level;
         const int lat = 50, lon = 13;
         const TileGrid &g = *tiles.grid(kind, lat, lon, q, holes);
         QVERIFY(g.hasLevel(k));
         QCOMPARE(g.hasHoles(), holes);
-        const TileLevel level(g, k);
-        QCOMPARE(level.side(), 1199 / k + 1);
+        const TileLevel l(g, k);
+        QCOMPARE(l.side(), 1199 / k + 1);
         const QByteArray full = k <= 5 ? tiles.cells(kind, lat, lon, k) : plainCells(tiles.hgt(kind, lat, lon), lon, lat, k);
         const auto present = [&](int c, int r) { return !holes || !TestTiles::leftOut(TestTiles::borderHoles, k, c, r); };
         // The whole level, and a part of it: the same cells, in the same order.
-        for (const CellRange &range : {level.wholeTile(), CellRange{level.side() / 3, level.side() / 2 + 1, level.side() / 4, level.side() - 1}}) {
+        for (const CellRange &range : {l.wholeTile(), CellRange{l.side() / 3, l.side() / 2 + 1, l.side() / 4, l.side() - 1}}) {
             QByteArray expected;
             expected.reserve(range.cellCount() * 144);
             for (int c = range.column0; c < range.column1; ++c) {
                 for (int r = range.row0; r < range.row1; ++r) {
                     if (present(c, r))
-                        expected += full.mid((qsizetype(c) * level.side() + r) * 144, 144);
+                        expected += full.mid((qsizetype(c) * l.side() + r) * 144, 144);
                 }
             }
-            if (range == level.wholeTile())
+            if (range == l.wholeTile())
                 QCOMPARE(expected.size() < full.size(), holes);
-            QCOMPARE(firstDifferentCell(levelCells(level, range), expected), -1);
+            QCOMPARE(firstDifferentCell(levelCells(l, range), expected), -1);
         }
     }
 
@@ -321,38 +317,44 @@ private slots:
         }
         QVERIFY(gaps > 0); // else this shows nothing
         QCOMPARE(bitsOf(stored.farEdge(n - 1)) != bitsOf(nextTile.nearEdge(0)), endGap);
+        // The cells reaching into a span and one more each way, within the tile.
+        const auto reaching = [&](double low, double high) {
+            QPoint cells;
+            stored.reaching(low, high, &cells.rx(), &cells.ry());
+            return cells;
+        };
+        const auto middle = [&](int i) { return (double(stored.nearEdge(i)) + stored.farEdge(i)) / 2; };
+        QCOMPARE(reaching(middle(3), middle(n / 2)), QPoint(2, n / 2 + 2));
+        QCOMPARE(reaching(corner - 1.0, middle(0)), QPoint(0, 2));
+        QCOMPARE(reaching(middle(n - 1), corner + 2.0), QPoint(n - 2, n));
+        QCOMPARE(reaching(corner + 1.5, corner + 2.0), QPoint());
     }
 
     void levelRule_data()
     {
-        QTest::addColumn<int>("q");
-        QTest::addColumn<QSize>("pixels");
-        QTest::addColumn<QRectF>("extent"); // west, south, width, height
-        QTest::addColumn<int>("level");
+        QTest::addColumn<Rule>("rule");
         // The start-up extent, and the narrowest one the wheel reaches.
         const QRectF s(QPointF(11.0, 48.3), QPointF(20.0, 51.3));
         const QRectF z(QPointF(15.05, 49.65), QPointF(15.95, 49.95));
-        QTest::newRow("q1 start-up 1280x900") << 1 << QSize(1280, 900) << s << 5;
-        QTest::newRow("q1 start-up 1280x400 (the width still decides)") << 1 << QSize(1280, 400) << s << 5;
-        QTest::newRow("q1 start-up 1280x300 (the height decides)") << 1 << QSize(1280, 300) << s << 6;
-        QTest::newRow("q1 start-up 1800x600 (chgt2png)") << 1 << QSize(1800, 600) << s << 3;
-        QTest::newRow("q1 nine steps in 1280x900") << 1 << QSize(1280, 900) << z << 1;
-        QTest::newRow("q3 start-up 1280x900") << 3 << QSize(1280, 900) << s << 6;
-        QTest::newRow("q4 start-up 1280x900") << 4 << QSize(1280, 900) << s << 8;
-        QTest::newRow("q5 start-up 1080x900 (cells half a pixel)") << 5 << QSize(1080, 900) << s << 5;
-        QTest::newRow("q5 start-up 1079x900") << 5 << QSize(1079, 900) << s << 10;
-        QTest::newRow("q5 nine steps in 1080x700") << 5 << QSize(1080, 700) << z << 5;
-        QTest::newRow("q1 a 100 px view") << 1 << QSize(100, 100) << s << 60;
-        QTest::newRow("q1 a 2 px view: coarsest") << 1 << QSize(2, 2) << s << 1200;
-        QTest::newRow("q5 a 1 px view: coarsest") << 5 << QSize(1, 1) << s << 1200;
+        QTest::newRow("q1 start-up 1280x900") << Rule{1, QSize(1280, 900), s, 5};
+        QTest::newRow("q1 start-up 1280x400 (the width still decides)") << Rule{1, QSize(1280, 400), s, 5};
+        QTest::newRow("q1 start-up 1280x300 (the height decides)") << Rule{1, QSize(1280, 300), s, 6};
+        QTest::newRow("q1 start-up 1800x600 (chgt2png)") << Rule{1, QSize(1800, 600), s, 3};
+        QTest::newRow("q1 nine steps in 1280x900") << Rule{1, QSize(1280, 900), z, 1};
+        QTest::newRow("q3 start-up 1280x900") << Rule{3, QSize(1280, 900), s, 6};
+        QTest::newRow("q4 start-up 1280x900") << Rule{4, QSize(1280, 900), s, 8};
+        QTest::newRow("q5 start-up 1080x900 (cells half a pixel)") << Rule{5, QSize(1080, 900), s, 5};
+        QTest::newRow("q5 start-up 1079x900") << Rule{5, QSize(1079, 900), s, 10};
+        QTest::newRow("q5 nine steps in 1080x700") << Rule{5, QSize(1080, 700), z, 5};
+        QTest::newRow("q1 a 100 px view") << Rule{1, QSize(100, 100), s, 60};
+        QTest::newRow("q1 a 2 px view: coarsest") << Rule{1, QSize(2, 2), s, 1200};
+        QTest::newRow("q5 a 1 px view: coarsest") << Rule{5, QSize(1, 1), s, 1200};
     }
 
     void levelRule()
     {
-        QFETCH(int, q);
-        QFETCH(QSize, pixels);
-        QFETCH(QRectF, extent);
-        QFETCH(int, level);
+        QFETCH(Rule, rule);
+        const auto &[q, pixels, extent, level] = rule;
         QCOMPARE(LevelChoice::levelFor(q, pixels.width() / extent.width(), pixels.height() / extent.height()), level);
     }
 };

@@ -112,6 +112,20 @@ inline QImage blank(QSize size, qreal ratio = 1.0)
     return image;
 }
 
+// An earlier tile to show through holes: slanted triangles of two colours
+// in cells of 0.1 degree from (west, south).
+constexpr QRgb UnderColour = 0xff20c0a0, UnderColour2 = 0xffc020a0;
+inline QVector<float> underTile(double west, double south, int columns, int rows)
+{
+    QVector<float> f;
+    for (int i = 0; i < columns * rows; ++i) {
+        const double x = west + i / rows * 0.1, y = south + i % rows * 0.1;
+        TestTiles::addTriangle(f, x, y, x + 0.1, y, x, y + 0.1, QColor(UnderColour));
+        TestTiles::addTriangle(f, x, y + 0.1, x + 0.1, y + 0.1, x + 0.1, y, QColor(UnderColour2));
+    }
+    return f;
+}
+
 // How many pixels are colour (opaque).
 inline qsizetype countOf(const QImage &image, QRgb colour)
 {
@@ -135,9 +149,9 @@ struct Triangles
                                       polygons);
     }
     // Through the painter view's drawing (plain: one drawPolygon each).
-    QImage painted(QSize size, const QRect &window, bool plain = false) const
+    QImage painted(QSize size, const QRect &window, bool plain = false, qreal ratio = 1.0) const
     {
-        QImage image = blank(size);
+        QImage image = blank(size, ratio);
         QPainter painter(&image);
         if (plain)
             MapPainter::paintPlain(painter, size, window, polygons, {}, false);

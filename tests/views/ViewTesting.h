@@ -60,6 +60,21 @@ inline bool sameColor(QRgb a, QColor b, int tolerance = 2)
         && qAbs(qBlue(a) - b.blue()) <= tolerance;
 }
 
+// The current context's lookup, but name gives replacement; the driver's
+// own function goes to *real first.
+template <typename F>
+GlBufferFunctions::Lookup replacing(const char *name, F replacement, F *real)
+{
+    const GlBufferFunctions::Lookup lookup = GlBufferFunctions::currentContextLookup();
+    return [=](const char *n) {
+        const QFunctionPointer f = lookup(n);
+        if (qstrcmp(n, name) != 0)
+            return f;
+        *real = reinterpret_cast<F>(f);
+        return reinterpret_cast<QFunctionPointer>(replacement);
+    };
+}
+
 // A driver that refuses the uploads whose first vertex passes refuse, as
 // when out of memory: a size of -1 is refused with a GL error just the same.
 inline GlBufferFunctions::BufferData realBufferData = nullptr;
@@ -73,15 +88,8 @@ inline void QOPENGLF_APIENTRY refusingBufferData(GLenum target, GLsizeiptr size,
 
 inline GlBufferFunctions::Lookup refusingUploads(bool (*refuse)(const float *firstVertex))
 {
-    const GlBufferFunctions::Lookup real = GlBufferFunctions::currentContextLookup();
     refuseUpload = refuse;
-    return [real](const char *name) {
-        const QFunctionPointer f = real(name);
-        if (qstrcmp(name, "glBufferData") != 0)
-            return f;
-        realBufferData = reinterpret_cast<GlBufferFunctions::BufferData>(f);
-        return reinterpret_cast<QFunctionPointer>(&refusingBufferData);
-    };
+    return replacing("glBufferData", &refusingBufferData, &realBufferData);
 }
 
 } // namespace ViewTesting

@@ -16,6 +16,10 @@
 
 Q_DECLARE_METATYPE(ViewExtent)
 
+// q, holes, size, step (30 sizes unless null), extent, levels drawn (0: not in sight)
+using Scene = std::tuple<int, bool, QSize, QSize, ViewExtent, QVector<int>>;
+Q_DECLARE_METATYPE(Scene)
+
 using ViewTesting::addAsTriangles;
 using ViewTesting::showAt;
 
@@ -50,18 +54,6 @@ void QOPENGLF_APIENTRY bindAndFence(GLenum target, GLuint buffer)
         f->glDeleteSync(fencing.last);
     fencing.last = f->glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
     ++fencing.fences;
-}
-
-GlBufferFunctions::Lookup fencingLookup()
-{
-    const GlBufferFunctions::Lookup real = GlBufferFunctions::currentContextLookup();
-    return [real](const char *name) {
-        const QFunctionPointer f = real(name);
-        if (qstrcmp(name, "glBindBuffer") != 0)
-            return f;
-        fencing.bind = reinterpret_cast<GlBufferFunctions::BindBuffer>(f);
-        return reinterpret_cast<QFunctionPointer>(&bindAndFence);
-    };
 }
 
 // A view drawn at the extent, its picture.
@@ -119,13 +111,7 @@ class TestGlLevels : public QObject
     QStringList holedFiles(int q)
     {
         QStringList files{dir.filePath(QStringLiteral("under.chgt"))};
-        QVector<float> f;
-        for (int i = 0; i < 30 * 20; ++i) {
-            const double x = 13.5 + i / 20 * 0.1, y = 48.5 + i % 20 * 0.1;
-            TestTiles::addTriangle(f, x, y, x + 0.1, y, x, y + 0.1, QColor(32, 192, 160));
-            TestTiles::addTriangle(f, x, y + 0.1, x + 0.1, y + 0.1, x + 0.1, y, QColor(192, 32, 160));
-        }
-        if (!QFile::exists(files.first()) && !TestTiles::writeFloats(files.first(), f))
+        if (!QFile::exists(files.first()) && !TestTiles::writeFloats(files.first(), underTile(13.5, 48.5, 30, 20)))
             return {};
         for (int lon : {14, 15}) {
             files << dir.filePath(QStringLiteral("holes-q%1-N49E0%2.chgt").arg(q).arg(lon));
@@ -156,51 +142,32 @@ private slots:
     // an earlier tile: exactly the level's cells as triangles (shared edges).
     void levelPictures_data()
     {
-        QTest::addColumn<int>("q");
-        QTest::addColumn<bool>("holes");
-        QTest::addColumn<QSize>("size");
-        QTest::addColumn<QSize>("step");
-        QTest::addColumn<ViewExtent>("extent");
-        QTest::addColumn<QVector<int>>("levels"); // 0: not in sight
-        const QVector<int> both{5, 5};
-        const QSize one(0, 0);
+        QTest::addColumn<Scene>("scene");
+        const auto row = [](const char *name, int q, bool holes, QSize size, ViewExtent e, QVector<int> levels = {5, 5},
+                            QSize step = QSize(0, 0)) { QTest::newRow(name) << Scene{q, holes, size, step, e, levels}; };
         const ViewExtent twoTiles{13.9f, 16.1f, 48.9f, 50.1f};
-        QTest::newRow("q1 start-up 1200x600") << 1 << false << QSize(1200, 600) << one << stepsIn(0) << both;
-        QTest::newRow("q1 start-up 1280x1000") << 1 << false << QSize(1280, 1000) << one << stepsIn(0) << both;
-        QTest::newRow("q5 start-up 1080x700") << 5 << false << QSize(1080, 700) << one << stepsIn(0) << both;
-        QTest::newRow("q5 start-up 1200x600") << 5 << false << QSize(1200, 600) << one << stepsIn(0) << both;
-        QTest::newRow("q5 four steps in 1100x700") << 5 << false << QSize(1100, 700) << one << stepsIn(4) << both;
-        QTest::newRow("q5 nine steps in, 1080 wide, 30 heights")
-            << 5 << false << QSize(1080, 600) << QSize(0, 7) << stepsIn(9) << QVector<int>{0, 5};
+        row("q1 start-up 1200x600", 1, false, QSize(1200, 600), stepsIn(0));
+        row("q5 start-up 1080x700", 5, false, QSize(1080, 700), stepsIn(0));
+        row("q5 four steps in 1100x700", 5, false, QSize(1100, 700), stepsIn(4));
+        row("q5 nine steps in, 1080 wide, 30 heights", 5, false, QSize(1080, 600), stepsIn(9), {0, 5}, QSize(0, 7));
         // Cells wider than high on screen: runs laid in columns, not rows.
-        QTest::newRow("q5 two tiles 1200x600") << 5 << false << QSize(1200, 600) << one << twoTiles << both;
-        QTest::newRow("q5 the seam 1200x600") << 5 << false << QSize(1200, 600) << one
-                                              << ViewExtent{14.9f, 15.1f, 49.4f, 49.5f} << both;
-        QTest::newRow("q5 the seam up close, 30 sizes") << 5 << false << QSize(1080, 500) << QSize(5, 3)
-                                                        << ViewExtent{14.95f, 15.05f, 49.45f, 49.5f} << both;
-        QTest::newRow("holes, q1 start-up 1200x600") << 1 << true << QSize(1200, 600) << one << stepsIn(0) << both;
-        QTest::newRow("holes, q5 start-up 1080x700") << 5 << true << QSize(1080, 700) << one << stepsIn(0) << both;
-        QTest::newRow("holes, q5 start-up 600x300") << 5 << true << QSize(600, 300) << one << stepsIn(0)
-                                                    << QVector<int>{10, 10};
-        QTest::newRow("holes, q5 two tiles 1200x600, in columns") << 5 << true << QSize(1200, 600) << one << twoTiles
-                                                                  << both;
-        QTest::newRow("holes, q1 the border up close 900x700, in rows")
-            << 1 << true << QSize(900, 700) << one << ViewExtent{14.17f, 14.3f, 49.7f, 49.8f} << QVector<int>{1, 0};
+        row("q5 two tiles 1200x600", 5, false, QSize(1200, 600), twoTiles);
+        row("q5 the seam 1200x600", 5, false, QSize(1200, 600), {14.9f, 15.1f, 49.4f, 49.5f});
+        row("q5 the seam up close, 30 sizes", 5, false, QSize(1080, 500), {14.95f, 15.05f, 49.45f, 49.5f}, {5, 5}, QSize(5, 3));
+        row("holes, q1 start-up 1200x600", 1, true, QSize(1200, 600), stepsIn(0));
+        row("holes, q5 start-up 1080x700", 5, true, QSize(1080, 700), stepsIn(0));
+        row("holes, q5 start-up 600x300", 5, true, QSize(600, 300), stepsIn(0), {10, 10});
+        row("holes, q5 two tiles 1200x600, in columns", 5, true, QSize(1200, 600), twoTiles);
+        row("holes, q1 the border up close 900x700, in rows", 1, true, QSize(900, 700), {14.17f, 14.3f, 49.7f, 49.8f}, {1, 0});
         // No cell of the tile in sight: nothing to draw, and nothing failed.
-        QTest::newRow("holes, q1 inside a hole 640x480")
-            << 1 << true << QSize(640, 480) << one << ViewExtent{14.01f, 14.06f, 49.5f, 49.54f} << QVector<int>{1, 0};
-        QTest::newRow("holes, q1 the north-east corner 800x800")
-            << 1 << true << QSize(800, 800) << one << ViewExtent{14.97f, 15.03f, 49.97f, 50.03f} << QVector<int>{1, 1};
+        row("holes, q1 inside a hole 640x480", 1, true, QSize(640, 480), {14.01f, 14.06f, 49.5f, 49.54f}, {1, 0});
+        row("holes, q1 the north-east corner 800x800", 1, true, QSize(800, 800), {14.97f, 15.03f, 49.97f, 50.03f}, {1, 1});
     }
 
     void levelPictures()
     {
-        QFETCH(int, q);
-        QFETCH(bool, holes);
-        QFETCH(QSize, size);
-        QFETCH(QSize, step);
-        QFETCH(ViewExtent, extent);
-        QFETCH(QVector<int>, levels);
+        QFETCH(Scene, scene);
+        const auto &[q, holes, size, step, extent, levels] = scene;
         const QStringList files = holes ? holedFiles(q) : q == 1 ? q1Files : q5Files;
         QVERIFY(!files.isEmpty());
         QTest::failOnWarning(QRegularExpression("could not be uploaded"));
@@ -232,7 +199,7 @@ private slots:
             QCOMPARE(differences(expected, got, extent, &gaps), 0);
             QVERIFY(gaps <= 4 * (got.width() + got.height())); // hairlines, not areas
             sizesWithLines += gaps > 0;
-            under += countOf(got, qRgb(32, 192, 160));
+            under += countOf(got, UnderColour);
         }
         QVERIFY(step.isNull() || sizesWithLines > 0);
         QCOMPARE(view.tileCount(), files.size());
@@ -343,7 +310,7 @@ private slots:
     {
         DrawGLWdg::resetViewExtent();
         DrawGLWdg view;
-        view.setGlLookup(fencingLookup());
+        view.setGlLookup(ViewTesting::replacing("glBindBuffer", &bindAndFence, &fencing.bind));
         QVERIFY(showAt(&view, QSize(1200, 600)));
         view.makeCurrent();
         QOpenGLContext *context = QOpenGLContext::currentContext();

@@ -55,16 +55,24 @@ int runChgt2png(const QStringList &arguments, QString *err = nullptr, bool squee
     return process.exitCode();
 }
 
-// Finds no buffer-object entry point, like a GL 1.1 driver without them.
-GlBufferFunctions::Lookup withoutBufferObjects()
-{
-    const GlBufferFunctions::Lookup real = GlBufferFunctions::currentContextLookup();
-    return [real](const char *name) { return qstrcmp(name, "glBindBuffer") == 0 ? nullptr : real(name); };
-}
+// The driver's glBindBuffer, kept aside when the view is made to find none,
+// like a GL 1.1 driver without buffer objects.
+GlBufferFunctions::BindBuffer noBind = nullptr;
 
 const float QuadrantHeights[] = {120, 350, 700, 1500}; // NW, NE, SW, SE
 
+// ratio, size, extent, border, bands, offset, chgt2png's options, its exit code, huge
+using Picture = std::tuple<qreal, QSize, ViewExtent, bool, int, QPoint, QStringList, int, bool>;
+// variant, files, vertex counts, probe, its colour, progress
+using GlLoad = std::tuple<int, QStringList, QVector<int>, QPointF, QColor, QList<int>>;
+// angles, pixels, phase, button, release, expected
+using Steering = std::tuple<QList<QPoint>, QPoint, int, int, QPoint, QRectF>;
+
 } // namespace
+
+Q_DECLARE_METATYPE(Picture)
+Q_DECLARE_METATYPE(Steering)
+Q_DECLARE_METATYPE(GlLoad)
 
 class TestViews : public QObject
 {
@@ -161,22 +169,16 @@ private slots:
     // plain paint of every tile and triangle, and so is chgt2png's picture.
     void painterPictures_data()
     {
-        QTest::addColumn<qreal>("ratio");
-        QTest::addColumn<QSize>("size");
-        QTest::addColumn<ViewExtent>("extent");
-        QTest::addColumn<bool>("border");
-        QTest::addColumn<int>("bands"); // 0: as the view picks them
-        QTest::addColumn<QPoint>("offset");
-        QTest::addColumn<QStringList>("options"); // of chgt2png
-        QTest::addColumn<int>("exitCode"); // -1: chgt2png not run
-        QTest::addColumn<bool>("huge"); // a triangle beyond the fast fill's reach: all goes to QPainter
+        // bands 0: as the view picks them; exit code -1: chgt2png not run; huge:
+        // a triangle beyond the fast fill's reach, so that all goes to QPainter.
+        QTest::addColumn<Picture>("picture");
         const ViewExtent country = DrawQtWdg::initialExtent, zoomed{1425, 1575, 4925, 4975};
         const auto tool = [](const char *name, QSize size, ViewExtent e, bool border, QStringList options, int exit) {
-            QTest::newRow(name) << 1.0 << size << e << border << 0 << QPoint(37, 23) << options << exit << false;
+            QTest::newRow(name) << Picture{1.0, size, e, border, 0, QPoint(37, 23), options, exit, false};
         };
         const auto view = [](const char *name, qreal ratio, QSize size, ViewExtent e, bool border, int bands,
                              QPoint offset, bool huge = false) {
-            QTest::newRow(name) << ratio << size << e << border << bands << offset << QStringList() << -1 << huge;
+            QTest::newRow(name) << Picture{ratio, size, e, border, bands, offset, QStringList(), -1, huge};
         };
         tool("bad size", QSize(), country, true, {"--size", "0x10"}, 2);
         tool("defaults", QSize(1800, 600), country, true, {}, 0);
@@ -194,15 +196,8 @@ private slots:
 
     void painterPictures()
     {
-        QFETCH(qreal, ratio);
-        QFETCH(QSize, size);
-        QFETCH(ViewExtent, extent);
-        QFETCH(bool, border);
-        QFETCH(int, bands);
-        QFETCH(QPoint, offset);
-        QFETCH(QStringList, options);
-        QFETCH(int, exitCode);
-        QFETCH(bool, huge);
+        QFETCH(Picture, picture);
+        const auto &[ratio, size, extent, border, bands, offset, options, exitCode, huge] = picture;
         QStringList files = relief + QStringList{path("loose.chgt")};
         if (huge)
             files << path("far.chgt");
@@ -260,42 +255,30 @@ private slots:
 
     void glLoadsAndDraws_data()
     {
-        QTest::addColumn<int>("variant"); // 0 shown view, 1 files opened before showing, 2 no buffer objects
-        QTest::addColumn<QStringList>("files");
-        QTest::addColumn<QVector<int>>("counts");
-        QTest::addColumn<QPointF>("probe");
-        QTest::addColumn<QColor>("expected");
-        QTest::addColumn<QList<int>>("progress"); // of the first paint after opening; each tile counts
-        const QColor white(Qt::white);
-        QTest::newRow("no files") << 0 << QStringList() << QVector<int>() << QPointF(14.5, 49.5) << white
-                                  << QList<int>{100};
+        // variant 0: shown view, 1: files opened before showing, 2: no buffer
+        // objects; progress: of the first paint after opening, each tile counts.
+        QTest::addColumn<GlLoad>("load");
+        const QColor white(Qt::white), red(Qt::red);
+        QTest::newRow("no files") << GlLoad{0, {}, {}, {14.5, 49.5}, white, {100}};
         QTest::newRow("four tiles, later covers earlier; unreadable, 2 GiB and partial triangle")
-            << 0 << QStringList{"red", "missing", "huge", "empty", "blue", "partial"} << QVector<int>{6, 0, 6, 6}
-            << QPointF(14.7, 49.7) << QColor(Qt::blue) << QList<int>{0, 25, 50, 75, 100};
-        QTest::newRow("grids, then triangles") << 0 << QStringList{"N49E014", "N49E015", "red"}
-                                               << QVector<int>{345600, 345600, 6} << QPointF(14.5, 49.5)
-                                               << QColor(Qt::red) << QList<int>{0, 33, 66, 100};
-        QTest::newRow("opened before shown") << 1 << QStringList{"red"} << QVector<int>{6} << QPointF(14.9, 49.4)
-                                             << QColor(Qt::red) << QList<int>();
-        QTest::newRow("no buffer objects") << 2 << QStringList{"red"} << QVector<int>() << QPointF(14.5, 49.5) << white
-                                           << QList<int>{100};
+            << GlLoad{0, {"red", "missing", "huge", "empty", "blue", "partial"}, {6, 0, 6, 6}, {14.7, 49.7}, Qt::blue, {0, 25, 50, 75, 100}};
+        QTest::newRow("grids, then triangles")
+            << GlLoad{0, {"N49E014", "N49E015", "red"}, {345600, 345600, 6}, {14.5, 49.5}, red, {0, 33, 66, 100}};
+        QTest::newRow("opened before shown") << GlLoad{1, {"red"}, {6}, {14.9, 49.4}, red, {}};
+        QTest::newRow("no buffer objects") << GlLoad{2, {"red"}, {}, {14.5, 49.5}, white, {100}};
     }
 
     void glLoadsAndDraws()
     {
-        QFETCH(int, variant);
-        QFETCH(QStringList, files);
-        QFETCH(QVector<int>, counts);
-        QFETCH(QPointF, probe);
-        QFETCH(QColor, expected);
-        QFETCH(QList<int>, progress);
+        QFETCH(GlLoad, load);
+        auto [variant, files, counts, probe, expected, progress] = load;
         for (QString &f : files)
             f = path(f + ".chgt");
         if (variant == 2)
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression("buffer objects"));
         DrawGLWdg view;
         if (variant == 2)
-            view.setGlLookup(withoutBufferObjects());
+            view.setGlLookup(ViewTesting::replacing<GlBufferFunctions::BindBuffer>("glBindBuffer", nullptr, &noBind));
         QVERIFY(variant != 1 || view.createHeightsGenBuffer(files));
         QVERIFY(showAt(&view));
         QCOMPARE(view.hasBufferObjects(), variant != 2);
@@ -465,19 +448,15 @@ private slots:
     // window in both views, and the same picture.
     void viewsAgree_data()
     {
-        QTest::addColumn<QList<QPoint>>("angles"); // one wheel event each
-        QTest::addColumn<QPoint>("pixels");
-        QTest::addColumn<int>("phase");
-        QTest::addColumn<int>("button");
-        QTest::addColumn<QPoint>("release");
-        QTest::addColumn<QRectF>("expected"); // left, bottom, width, height
+        // One wheel event per angle; the expected window as left, bottom, width, height.
+        QTest::addColumn<Steering>("steering");
         const QRectF country(1100, 4830, 900, 300), in(1145, 4845, 810, 270), out(1055, 4815, 990, 330);
         const QPoint click(500, 150), none;
         const auto wheel = [&](const char *name, const QList<QPoint> &angles, QPoint pixels, int phase, QRectF to) {
-            QTest::newRow(name) << angles << pixels << phase << 0 << click << to;
+            QTest::newRow(name) << Steering{angles, pixels, phase, 0, click, to};
         };
         const auto drag = [&](const char *name, Qt::MouseButton button, QPoint release, QRectF to) {
-            QTest::newRow(name) << QList<QPoint>() << none << int(Qt::NoScrollPhase) << int(button) << release << to;
+            QTest::newRow(name) << Steering{{}, none, int(Qt::NoScrollPhase), int(button), release, to};
         };
         drag("whole country, with the border", Qt::NoButton, click, country);
         wheel("zoom in then out", {{0, 120}, {0, -120}}, none, Qt::NoScrollPhase, country);
@@ -498,12 +477,8 @@ private slots:
 
     void viewsAgree()
     {
-        QFETCH(QList<QPoint>, angles);
-        QFETCH(QPoint, pixels);
-        QFETCH(int, phase);
-        QFETCH(int, button);
-        QFETCH(QPoint, release);
-        QFETCH(QRectF, expected);
+        QFETCH(Steering, steering);
+        const auto &[angles, pixels, phase, button, release, expected] = steering;
         const bool border = angles.isEmpty() && !button;
         const QPoint click(500, 150);
         if (!qtView) {
