@@ -4,6 +4,7 @@
 #include "AboutDlg.h"
 #include "FileDropFilter.h"
 #include "FileRouting.h"
+#include "FreedMemory.h"
 #include "ImportDlg.h"
 #include "HeightColors.h"
 #include "ImportReport.h"
@@ -293,6 +294,9 @@ void WindowRZ::openTiles(const QStringList &files)
         OpenTiles::intoViews(next, drawQtWdg, drawGLWdg, openProgress);
     openProgress->finish();
     openUnderway = false;
+    // What the open and the pictures drawn after it freed in passing would
+    // stay with the allocator; it goes back once the window has settled.
+    QTimer::singleShot(HandBackAfterMs, this, &FreedMemory::handBack);
 }
 
 void WindowRZ::openPaths(const QStringList &paths)

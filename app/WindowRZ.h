@@ -34,7 +34,9 @@ public:
     // status bar.
     void openPaths(const QStringList &paths);
 
-    // The conversion worker, so a test can hold a run at a known file.
+    // How long after an open the memory it freed in passing goes back to
+    // the system: the pictures that follow the open are drawn by then.
+    static constexpr int HandBackAfterMs = 500;
 
 protected:
     bool event(QEvent *e) override;

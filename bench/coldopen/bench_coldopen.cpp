@@ -212,7 +212,9 @@ int child(const QStringList &files, bool painter, bool old)
         glFinishIn(*gl);
     const double openMs = clock.nsecsElapsed() / 1e6;
     watch.stop();
-    QTest::qWait(300); // what the open left queued (deferred deletes, repaints) runs first
+    // What the open left queued (deferred deletes, repaints, the window
+    // handing back freed memory) runs first.
+    QTest::qWait(WindowRZ::HandBackAfterMs + 300);
     std::printf("open=%.1f empty=%lld held=%lld peak=%lld bar=%.1f grids=%d\n", openMs, emptyKb,
                 BenchSupport::statusKb("VmRSS"), BenchSupport::statusKb("VmHWM"), barMs,
                 qt->mapContent().gridCount());
