@@ -39,7 +39,23 @@ void OpenProgress::filesOpened(int done, int total)
     if (!underway) {
         underway = true;
         qApp->installEventFilter(this);
+    }
+    // Each open, one asked for during another too, shows its bar after
+    // its own wait.
+    if (done == 0)
         showTimer.start();
+    if (done == total) {
+        // All are in: the bar goes with the picture drawn next, not in a
+        // composition of the whole window of its own.
+        showTimer.stop();
+        refreshTimer.stop();
+        if (bar->isVisible()) {
+            bar->hide();
+            // The status bar lays itself out now, not in a composition
+            // after the picture.
+            QCoreApplication::sendPostedEvents(bar->parentWidget(), QEvent::LayoutRequest);
+        }
+        return;
     }
     if (bar->isVisible() && !refreshTimer.isActive())
         refreshTimer.start();
