@@ -21,12 +21,8 @@ struct Units
 };
 Q_DECLARE_METATYPE(Units)
 
-namespace {
-
-constexpr int Side = 1201;
-
 // GDAL's own gdalwarp with the rule's options, the tile's posts as HGT bytes.
-QByteArray gdalwarpPosts(const QStringList &files, TileCorner tile, const QString &scratch)
+static QByteArray gdalwarpPosts(const QStringList &files, TileCorner tile, const QString &scratch)
 {
     const double half = 0.5 / 1200;
     const auto n = [](double v) { return QString::number(v, 'g', 17); };
@@ -44,22 +40,22 @@ QByteArray gdalwarpPosts(const QStringList &files, TileCorner tile, const QStrin
 }
 
 // Every band, negative heights too, never the void.
-qint16 testHeight(int row, int col)
+static qint16 testHeight(int row, int col)
 {
     return qint16((row * 37 + col * 11) % 2300 - 150 + (row % 7 == 3 ? 1 : 0));
 }
 
 // Pixel centres on the posts of N49E015; value(row, column).
-Raster onPosts(const std::function<double(int, int)> &value)
+static Raster onPosts(const std::function<double(int, int)> &value)
 {
-    Raster r = Raster::degrees(15, 50, Side, Side, 1200);
+    Raster r = Raster::degrees(15, 50, HgtTile::Side, HgtTile::Side, 1200);
     r.value = [value](int x, int y) { return value(y, x); };
     return r;
 }
 
 // Copernicus-like: 3600 x 3600 without the east column and south row;
 // heights defined over whole degrees, so neighbours meet.
-Raster copernicusTile(int lat, int lon)
+static Raster copernicusTile(int lat, int lon)
 {
     Raster r = Raster::degrees(lon, lat + 1, 3600, 3600, 3600);
     r.value = [lat, lon](int x, int y) {
@@ -70,7 +66,7 @@ Raster copernicusTile(int lat, int lon)
 }
 
 // 100 m pixels centred on (x, y) of the crs, smooth heights and a hole.
-Raster projected(const char *crs, double x, double y, int width, int height, double base)
+static Raster projected(const char *crs, double x, double y, int width, int height, double base)
 {
     Raster r;
     r.width = width;
@@ -87,12 +83,10 @@ Raster projected(const char *crs, double x, double y, int width, int height, dou
     return r;
 }
 
-QStringList chgtFiles(const QString &dir)
+static QStringList chgtFiles(const QString &dir)
 {
     return QDir(dir).entryList({"*.chgt"}, QDir::Files, QDir::Name);
 }
-
-} // namespace
 
 class RasterImportTest : public QObject
 {
@@ -272,12 +266,12 @@ private slots:
             if (kind == "south")
                 r = Raster::degrees(15, -10, 100, 100, 100);
             if (kind == "edge") // pixel centres on 50 degrees north
-                r = Raster::degrees(15, 50, Side, 1, 1200);
+                r = Raster::degrees(15, 50, HgtTile::Side, 1, 1200);
             if (kind == "all no data" || kind == "edge posts") {
                 r.hasNoData = true;
                 r.noData = -5;
                 r.value = [edges = kind == "edge posts"](int x, int y) {
-                    const bool edge = x == 0 || y == 0 || x == Side - 1 || y == Side - 1;
+                    const bool edge = x == 0 || y == 0 || x == HgtTile::Side - 1 || y == HgtTile::Side - 1;
                     return edges && edge ? 250.0 : -5.0;
                 };
             }
@@ -286,7 +280,7 @@ private slots:
                 QVERIFY(QFile::resize(bad, QFileInfo(bad).size() / 2));
         }
         const QString good = tmp.filePath("good.tif");
-        QVERIFY(Raster::degrees(17, 50, Side, Side, 1200).write(good));
+        QVERIFY(Raster::degrees(17, 50, HgtTile::Side, HgtTile::Side, 1200).write(good));
         ConvertHgt worker({bad, good}, tmp.filePath("out"), 5);
         // A raster that reaches a tile is found out after the mosaic.
         const bool reaches = QStringList{"all no data", "edge posts", "truncated", "read-only"}.contains(kind);

@@ -4,11 +4,9 @@
 
 using Outcome = ConvertHgt::Outcome;
 
-namespace {
-
 // A 1-second tile whose every third sample is the 3-second tile's; other
 // heights between.
-QByteArray fineOf(const QByteArray &coarse)
+static QByteArray fineOf(const QByteArray &coarse)
 {
     QByteArray fine(HgtTile::FineFileSize, Qt::Uninitialized);
     for (int row = 0; row < HgtTile::FineSide; ++row)
@@ -19,8 +17,6 @@ QByteArray fineOf(const QByteArray &coarse)
         }
     return fine;
 }
-
-} // namespace
 
 class HgtSourcesTest : public QObject
 {
@@ -101,20 +97,12 @@ private slots:
         QCOMPARE(QDir(out).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), written);
     }
 
-    void archiveBesidePlainTile_data()
-    {
-        QTest::addColumn<bool>("archiveFirst");
-        QTest::newRow("archive, then plain file") << true;
-        QTest::newRow("plain file, then archive") << false;
-    }
-
     // An archive and a plain file of one tile, two jobs: the later in the
     // list wins, as with one job. The archive holds the tile many times
     // over, so it takes many times longer than the plain file: converted
     // side by side, the archive would write last whatever its place.
     void archiveBesidePlainTile()
     {
-        QFETCH(bool, archiveFirst);
         QTemporaryDir tmp;
         const QByteArray zipped = randomTile(8), plain = randomTile(9);
         QList<std::pair<QString, QByteArray>> members;
@@ -122,12 +110,15 @@ private slots:
             members.append({QString("copy%1/N49E014.hgt").arg(i), zipped});
         const QString zip = tmp.filePath("block.zip"), hgt = tmp.filePath("N49E014.hgt");
         QVERIFY(writeZip(zip, members, true) && writeBytes(hgt, plain));
-        ConvertHgt worker(archiveFirst ? QStringList{zip, hgt} : QStringList{hgt, zip}, tmp.filePath("out"), 5);
-        worker.setJobs(2);
-        QCOMPARE(runWorker(worker), (QList<int>{0, 50, 100}));
-        QCOMPARE(worker.outcomes().size(), 17);
-        QCOMPARE(worker.outcomes().at(archiveFirst ? 16 : 0).path, hgt);
-        QVERIFY(readFile(tmp.filePath("out/N49E014.chgt")) == referenceMesh(archiveFirst ? plain : zipped, 14, 49, 5));
+        for (bool archiveFirst : {true, false}) {
+            ConvertHgt worker(archiveFirst ? QStringList{zip, hgt} : QStringList{hgt, zip}, tmp.filePath("out"), 5);
+            worker.setJobs(2);
+            QCOMPARE(runWorker(worker), (QList<int>{0, 50, 100}));
+            QCOMPARE(worker.outcomes().size(), 17);
+            QCOMPARE(worker.outcomes().at(archiveFirst ? 16 : 0).path, hgt);
+            const QByteArray winner = archiveFirst ? plain : zipped;
+            QVERIFY(readFile(tmp.filePath("out/N49E014.chgt")) == referenceMesh(winner, 14, 49, 5));
+        }
     }
 };
 
