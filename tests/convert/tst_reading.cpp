@@ -7,7 +7,6 @@
 #include <QtTest>
 
 #include <atomic>
-#include <thread>
 #include <vector>
 
 #include <fcntl.h>
@@ -15,12 +14,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-
 constexpr qint64 MiB = 1 << 20;
 
 // Real blocks on the disk, not a hole the cache can make up.
-QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
+static QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
 {
     QFile file(dir.filePath(name));
     const bool ok = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush()
@@ -30,7 +27,7 @@ QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArra
 
 // Share of the file's pages in the system's cache, after dropping them
 // first when asked; -1 where that cannot be told.
-double cachedShare(const QString &path, bool dropFirst)
+static double cachedShare(const QString &path, bool dropFirst)
 {
     QFile file(path);
     uchar *map = file.open(QIODevice::ReadOnly) ? file.map(0, file.size()) : nullptr;
@@ -43,8 +40,6 @@ double cachedShare(const QString &path, bool dropFirst)
     const bool told = mincore(map, size_t(file.size()), in.data()) == 0;
     return told ? double(std::count_if(in.begin(), in.end(), [](unsigned char c) { return c & 1; })) / in.size() : -1;
 }
-
-} // namespace
 
 // Files mapped whole, fetched ahead into the system's cache, and the short
 // pool tasks that read them.
