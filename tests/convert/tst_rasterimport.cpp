@@ -214,20 +214,16 @@ private slots:
         QTest::addColumn<Outcome>("outcome");
         QTest::addColumn<QString>("czech");
         const Outcome refused = Outcome::RasterRefused;
-        const QString unknownCrs = "neznámý souřadnicový systém rastru";
-        const QString noTile = "nemá data uvnitř žádné dlaždice N00E000 až N89E099";
         QTest::newRow("missing") << Outcome::Missing << "";
         QTest::newRow("fifo") << Outcome::Unreadable << "není běžný soubor";
         QTest::newRow("text") << refused << "není rastr, který lze přečíst";
         QTest::newRow("no georeference") << refused << "rastr nemá georeferenci";
-        QTest::newRow("no crs") << refused << unknownCrs;
-        QTest::newRow("local crs") << refused << unknownCrs;
+        for (const char *kind : {"no crs", "local crs"})
+            QTest::newRow(kind) << refused << "neznámý souřadnicový systém rastru";
         QTest::newRow("two bands") << refused << "rastr nemá právě jedno pásmo (má 2)";
         QTest::newRow("km") << refused << "výšky v neznámé jednotce „km“, ne v metrech ani stopách";
-        QTest::newRow("south") << refused << noTile;
-        QTest::newRow("edge") << refused << noTile;
-        QTest::newRow("all no data") << refused << noTile;
-        QTest::newRow("edge posts") << refused << noTile;
+        for (const char *kind : {"south", "edge", "all no data", "edge posts"})
+            QTest::newRow(kind) << refused << "nemá data uvnitř žádné dlaždice N00E000 až N89E099";
         // A tile that cannot be warped or written: reported for its raster.
         QTest::newRow("truncated") << Outcome::Unreadable << "výšky rastru nelze přečíst";
         QTest::newRow("read-only") << Outcome::Unwritable << "dlaždice je jen pro čtení, zůstala beze změny";

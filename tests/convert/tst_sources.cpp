@@ -47,8 +47,7 @@ private slots:
         QFETCH(QString, source);
         QFETCH(QStringList, expected);
         QTemporaryDir tmp;
-        const QString out = tmp.filePath("out");
-        const QString zip = tmp.filePath(source);
+        const QString out = tmp.filePath("out"), zip = tmp.filePath(source);
         static const QByteArray c = randomTile(3), fine = fineOf(c);
         const QList<std::pair<QString, QByteArray>> block{{"M33/", {}}, {"M33/N48E012.hgt", c}, {"M33/readme.txt", "tiles"},
                                                           {"M33/N49E012.hgt", fine}, {"M33/N49E012.hgt.md5", "0123"}};
@@ -90,7 +89,7 @@ private slots:
                 continue;
             const QString tile = out + '/' + want[2] + ".chgt";
             QCOMPARE(outcomes[i].tile, tile);
-            written << QFileInfo(tile).fileName();
+            written << want[2] + ".chgt";
             const int lat = want[2].mid(1, 2).toInt(), lon = want[2].mid(4, 3).toInt();
             QVERIFY(readFile(tile) == (want[1] != "Converted" ? QByteArray() : referenceMesh(c, lon, lat, 5)));
         }
