@@ -151,8 +151,7 @@ private slots:
         HgtTileGenerator byHand;
         byHand.fillWith([&](int row, int col) {
             const double m = (raw(row, col) * scale + offset) * metres;
-            return masked(row, col) ? TileMeshBuilder::Void
-                                    : qint16(m < 0 ? -std::floor(-m + 0.5) : std::floor(m + 0.5));
+            return masked(row, col) ? TileMeshBuilder::Void : qint16(std::round(m)); // half away from zero
         });
         Raster r = onPosts(raw);
         std::tie(r.unit, r.scale, r.offset, r.driver, r.noData) = std::tie(unit, scale, offset, driver, noData);
