@@ -293,18 +293,10 @@ private slots:
                  (QStringList{"N49E015.chgt", "N49E017.chgt"}));
     }
 
-    void progressAndInterruption_data()
-    {
-        QTest::addColumn<int>("jobs");
-        for (int jobs : {1, 2})
-            QTest::addRow("%d jobs", jobs) << jobs;
-    }
-
     // HGT files first, then the mosaic, whose tile wins. A stop after the
-    // tiles in hand, each whole, the raster not handled.
+    // tiles in hand, each whole, the raster not handled. With one job and two.
     void progressAndInterruption()
     {
-        QFETCH(int, jobs);
         QTemporaryDir tmp;
         const QString path = tmp.filePath("four tiles.tif");
         Raster r = Raster::degrees(15 + 1 / 240.0, 51 - 1 / 240.0, 240, 240, 120);
@@ -312,37 +304,40 @@ private slots:
         const QString hgt48 = tmp.filePath("N48E015.hgt"), hgt49 = tmp.filePath("N49E015.hgt");
         QVERIFY(r.write(path) && writeTile(hgt48) && writeTile(hgt49));
         const QStringList sources{path, hgt48, hgt49};
-        ConvertHgt whole(sources, tmp.filePath("whole"), 5);
-        whole.setJobs(jobs);
-        QCOMPARE(runWorker(whole), (QList<int>{0, 16, 33, 50, 66, 83, 100}));
         const QStringList four{"N49E015.chgt", "N49E016.chgt", "N50E015.chgt", "N50E016.chgt"};
-        QCOMPARE(chgtFiles(tmp.filePath("whole")), QStringList{"N48E015.chgt"} + four);
-        QStringList paths;
-        for (const ConvertHgt::FileOutcome &outcome : whole.outcomes()) {
-            QCOMPARE(outcome.outcome, Outcome::Converted);
-            paths << outcome.path;
-        }
-        QCOMPARE(paths, (QStringList{hgt48, hgt49, path, path, path, path}));
-        QCOMPARE(whole.sourcesHandled(), 3);
-        QVERIFY(readFile(tmp.filePath("whole/N48E015.chgt")) == expectedTile(hgt48, 5));
-        QVERIFY(readFile(tmp.filePath("whole/N49E015.chgt")) != expectedTile(hgt49, 5));
+        for (int jobs : {1, 2}) {
+            QTemporaryDir run;
+            ConvertHgt whole(sources, run.filePath("whole"), 5);
+            whole.setJobs(jobs);
+            QCOMPARE(runWorker(whole), (QList<int>{0, 16, 33, 50, 66, 83, 100}));
+            QCOMPARE(chgtFiles(run.filePath("whole")), QStringList{"N48E015.chgt"} + four);
+            QStringList paths;
+            for (const ConvertHgt::FileOutcome &outcome : whole.outcomes()) {
+                QCOMPARE(outcome.outcome, Outcome::Converted);
+                paths << outcome.path;
+            }
+            QCOMPARE(paths, (QStringList{hgt48, hgt49, path, path, path, path}));
+            QCOMPARE(whole.sourcesHandled(), 3);
+            QVERIFY(readFile(run.filePath("whole/N48E015.chgt")) == expectedTile(hgt48, 5));
+            QVERIFY(readFile(run.filePath("whole/N49E015.chgt")) != expectedTile(hgt49, 5));
 
-        ConvertHgt stopped(sources, tmp.filePath("stopped"), 5);
-        stopped.setJobs(jobs);
-        connect(&stopped, &ConvertHgt::sProgress, &stopped, [&](int percent) {
-            if (percent == 50)
-                stopped.requestInterruption();
-        }, Qt::DirectConnection);
-        QCOMPARE(runWorker(stopped), (QList<int>{0, 16, 33, 50}));
-        // Which two mosaic tiles were in hand depends on the jobs.
-        const QStringList kept = chgtFiles(tmp.filePath("stopped"));
-        QVERIFY2(kept.size() == 3 && kept.contains("N48E015.chgt") && kept.contains("N49E015.chgt"),
-                 qPrintable(kept.join(' ')));
-        for (const QString &name : chgtFiles(tmp.filePath("stopped")))
-            QVERIFY(readFile(tmp.filePath("stopped/" + name)) == readFile(tmp.filePath("whole/" + name)));
-        QCOMPARE(stopped.outcomes().size(), 4);
-        QCOMPARE(stopped.sourcesHandled(), 2);
-        QCOMPARE(stopped.sourcesNotHandled(), QStringList{path});
+            ConvertHgt stopped(sources, run.filePath("stopped"), 5);
+            stopped.setJobs(jobs);
+            connect(&stopped, &ConvertHgt::sProgress, &stopped, [&](int percent) {
+                if (percent == 50)
+                    stopped.requestInterruption();
+            }, Qt::DirectConnection);
+            QCOMPARE(runWorker(stopped), (QList<int>{0, 16, 33, 50}));
+            // Which two mosaic tiles were in hand depends on the jobs.
+            const QStringList kept = chgtFiles(run.filePath("stopped"));
+            QVERIFY2(kept.size() == 3 && kept.contains("N48E015.chgt") && kept.contains("N49E015.chgt"),
+                     qPrintable(kept.join(' ')));
+            for (const QString &name : kept)
+                QVERIFY(readFile(run.filePath("stopped/" + name)) == readFile(run.filePath("whole/" + name)));
+            QCOMPARE(stopped.outcomes().size(), 4);
+            QCOMPARE(stopped.sourcesHandled(), 2);
+            QCOMPARE(stopped.sourcesNotHandled(), QStringList{path});
+        }
     }
 
     void walks_data()
