@@ -119,7 +119,6 @@ private slots:
         dlg.progressBar(100);
         QCOMPARE(completed(dlg), QString("Dokonceno!"));
         QCOMPARE(QFileInfo("not-a-dir").size(), 0);
-        QVERIFY(QFile::remove("not-a-dir"));
     }
 };
 
