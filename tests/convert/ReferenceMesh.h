@@ -77,10 +77,9 @@ inline QByteArray randomTile(quint32 seed)
 // Makes the directories; a random tile, or `size` zero bytes (sparse).
 inline bool writeTile(const QString &path, qint64 size = HgtTile::FileSize)
 {
-    QFile file(path);
-    if (!QDir().mkpath(QFileInfo(path).path()) || !file.open(QIODevice::WriteOnly))
-        return false;
-    return size == HgtTile::FileSize ? file.write(randomTile(quint32(qHash(path.right(11))))) == size : file.resize(size);
+    if (size == HgtTile::FileSize)
+        return writeBytes(path, randomTile(quint32(qHash(path.right(11)))));
+    return writeBytes(path, {}) && QFile::resize(path, size);
 }
 
 // A zip archive; stored (not compressed) members can be found and patched.

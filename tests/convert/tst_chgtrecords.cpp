@@ -4,9 +4,7 @@
 
 #include <QtTest>
 
-using TestTiles::addTriangle;
-using TestTiles::fileBytes;
-using TestTiles::writeFloats;
+using namespace TestTiles;
 
 // Reading CHGT records: whole triangles only, bad colour components clamped,
 // triangles with a non-finite coordinate dropped, no 2 GiB file read.
@@ -15,7 +13,6 @@ class ChgtRecordsTest : public QObject
     Q_OBJECT
 
     QTemporaryDir dir;
-
     QString path(const QString &name) const { return dir.filePath(name); }
 private slots:
     void decoding_data()

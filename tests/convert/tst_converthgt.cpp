@@ -83,7 +83,8 @@ private slots:
         QCOMPARE(got, errors.isEmpty() ? QList<int>(paths.size(), 0) : errors);
         QCOMPARE(readFile(tmp.filePath("file")), QByteArray("not a directory"));
         if (!tiles.isEmpty())
-            QVERIFY(readFile(out.filePath(tiles.first())) == expectedTile(paths.last().endsWith("b/N49E014.hgt") ? paths.last() : paths.first(), 5));
+            QVERIFY(readFile(out.filePath(tiles.first()))
+                    == expectedTile(paths.last().endsWith("b/N49E014.hgt") ? paths.last() : paths.first(), 5));
     }
 
     void overOlderTile_data()
@@ -176,20 +177,17 @@ private slots:
             QVERIFY(writeBytes(src, full));
             // The read of a cached tile takes a fraction of a millisecond.
             const qint64 delayNs = random.bounded(0, 600000);
-            std::atomic<bool> go{false}, ready{false};
+            std::atomic<bool> ready{false};
             std::thread cutter([&] {
-                ready = true;
-                while (!go) {
-                }
                 QElapsedTimer wait;
                 wait.start();
+                ready = true;
                 while (wait.nsecsElapsed() < delayNs) {
                 }
                 ::truncate(QFile::encodeName(src).constData(), full.size() / 2);
             });
             while (!ready) {
             }
-            go = true;
             const Outcome outcome = ConvertHgt::convertFile(src, QDir(tmp.path()), 5);
             cutter.join();
             converted = converted || outcome == Outcome::Converted;

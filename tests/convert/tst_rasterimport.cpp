@@ -1,8 +1,8 @@
 #include "DemRaster.h"
-#include "MosaicWarper.h"
 #include "ReferenceMesh.h"
 #include "TestRasters.h"
 #include "TileMeshBuilder.h"
+#include "TileWalk.h"
 
 #include <cmath>
 
@@ -20,13 +20,10 @@ struct Units
     double noData = 0; // 0: none
 };
 Q_DECLARE_METATYPE(Units)
-
-namespace {
-
-constexpr int Side = 1201;
+Q_DECLARE_METATYPE(TileCorner)
 
 // GDAL's own gdalwarp with the rule's options, the tile's posts as HGT bytes.
-QByteArray gdalwarpPosts(const QStringList &files, TileCorner tile, const QString &scratch)
+static QByteArray gdalwarpPosts(const QStringList &files, TileCorner tile, const QString &scratch)
 {
     const double half = 0.5 / 1200;
     const auto n = [](double v) { return QString::number(v, 'g', 17); };
@@ -44,22 +41,22 @@ QByteArray gdalwarpPosts(const QStringList &files, TileCorner tile, const QStrin
 }
 
 // Every band, negative heights too, never the void.
-qint16 testHeight(int row, int col)
+static qint16 testHeight(int row, int col)
 {
     return qint16((row * 37 + col * 11) % 2300 - 150 + (row % 7 == 3 ? 1 : 0));
 }
 
 // Pixel centres on the posts of N49E015; value(row, column).
-Raster onPosts(const std::function<double(int, int)> &value)
+static Raster onPosts(const std::function<double(int, int)> &value)
 {
-    Raster r = Raster::degrees(15, 50, Side, Side, 1200);
+    Raster r = Raster::degrees(15, 50, HgtTile::Side, HgtTile::Side, 1200);
     r.value = [value](int x, int y) { return value(y, x); };
     return r;
 }
 
 // Copernicus-like: 3600 x 3600 without the east column and south row;
 // heights defined over whole degrees, so neighbours meet.
-Raster copernicusTile(int lat, int lon)
+static Raster copernicusTile(int lat, int lon)
 {
     Raster r = Raster::degrees(lon, lat + 1, 3600, 3600, 3600);
     r.value = [lat, lon](int x, int y) {
@@ -70,7 +67,7 @@ Raster copernicusTile(int lat, int lon)
 }
 
 // 100 m pixels centred on (x, y) of the crs, smooth heights and a hole.
-Raster projected(const char *crs, double x, double y, int width, int height, double base)
+static Raster projected(const char *crs, double x, double y, int width, int height, double base)
 {
     Raster r;
     r.width = width;
@@ -87,12 +84,10 @@ Raster projected(const char *crs, double x, double y, int width, int height, dou
     return r;
 }
 
-QStringList chgtFiles(const QString &dir)
+static QStringList chgtFiles(const QString &dir)
 {
     return QDir(dir).entryList({"*.chgt"}, QDir::Files, QDir::Name);
 }
-
-} // namespace
 
 class RasterImportTest : public QObject
 {
@@ -156,16 +151,11 @@ private slots:
         HgtTileGenerator byHand;
         byHand.fillWith([&](int row, int col) {
             const double m = (raw(row, col) * scale + offset) * metres;
-            return masked(row, col) ? TileMeshBuilder::Void
-                                    : qint16(m < 0 ? -std::floor(-m + 0.5) : std::floor(m + 0.5));
+            return masked(row, col) ? TileMeshBuilder::Void : qint16(std::round(m)); // half away from zero
         });
         Raster r = onPosts(raw);
-        r.unit = unit;
-        r.scale = scale;
-        r.offset = offset;
-        r.driver = driver;
+        std::tie(r.unit, r.scale, r.offset, r.driver, r.noData) = std::tie(unit, scale, offset, driver, noData);
         r.hasNoData = noData != 0;
-        r.noData = noData;
         // A character XML escapes: a scaled raster is read through a VRT
         // description that names the file.
         const char *suffix = driver == "AAIGrid" ? "asc" : driver == "HFA" ? "img" : "tif";
@@ -188,13 +178,11 @@ private slots:
         QTest::addColumn<QStringList>("rasters"); // of initTestCase
         QTest::addColumn<QStringList>("tiles");    // written
         // S-JTSK Krovak and UTM 33N, the later on top where they overlap.
-        const QStringList two{"N49E014.chgt", "N49E015.chgt"};
+        const QStringList two{"N49E014.chgt", "N49E015.chgt"}, tiles{"N48E015.chgt", "N49E015.chgt"};
         QTest::newRow("mosaic Krovak, UTM") << QStringList{"krovak", "utm"} << two;
         QTest::newRow("mosaic UTM, Krovak") << QStringList{"utm", "krovak"} << two;
-        // Copernicus-like: N48E015 lacks its south row, N49E015 gets it
-        // from N48E015.
-        const QStringList both{"N48E015", "N49E015"}, tiles{"N48E015.chgt", "N49E015.chgt"};
-        QTest::newRow("mosaic") << both << tiles;
+        // Copernicus-like: N48E015 lacks its south row, N49E015 gets it from N48E015.
+        QTest::newRow("mosaic") << QStringList{"N48E015", "N49E015"} << tiles;
         QTest::newRow("mosaic, other order") << QStringList{"N49E015", "N48E015"} << tiles;
     }
 
@@ -227,20 +215,16 @@ private slots:
         QTest::addColumn<Outcome>("outcome");
         QTest::addColumn<QString>("czech");
         const Outcome refused = Outcome::RasterRefused;
-        const QString unknownCrs = "neznámý souřadnicový systém rastru";
-        const QString noTile = "nemá data uvnitř žádné dlaždice N00E000 až N89E099";
         QTest::newRow("missing") << Outcome::Missing << "";
         QTest::newRow("fifo") << Outcome::Unreadable << "není běžný soubor";
         QTest::newRow("text") << refused << "není rastr, který lze přečíst";
         QTest::newRow("no georeference") << refused << "rastr nemá georeferenci";
-        QTest::newRow("no crs") << refused << unknownCrs;
-        QTest::newRow("local crs") << refused << unknownCrs;
+        for (const char *kind : {"no crs", "local crs"})
+            QTest::newRow(kind) << refused << "neznámý souřadnicový systém rastru";
         QTest::newRow("two bands") << refused << "rastr nemá právě jedno pásmo (má 2)";
         QTest::newRow("km") << refused << "výšky v neznámé jednotce „km“, ne v metrech ani stopách";
-        QTest::newRow("south") << refused << noTile;
-        QTest::newRow("edge") << refused << noTile;
-        QTest::newRow("all no data") << refused << noTile;
-        QTest::newRow("edge posts") << refused << noTile;
+        for (const char *kind : {"south", "edge", "all no data", "edge posts"})
+            QTest::newRow(kind) << refused << "nemá data uvnitř žádné dlaždice N00E000 až N89E099";
         // A tile that cannot be warped or written: reported for its raster.
         QTest::newRow("truncated") << Outcome::Unreadable << "výšky rastru nelze přečíst";
         QTest::newRow("read-only") << Outcome::Unwritable << "dlaždice je jen pro čtení, zůstala beze změny";
@@ -272,12 +256,12 @@ private slots:
             if (kind == "south")
                 r = Raster::degrees(15, -10, 100, 100, 100);
             if (kind == "edge") // pixel centres on 50 degrees north
-                r = Raster::degrees(15, 50, Side, 1, 1200);
+                r = Raster::degrees(15, 50, HgtTile::Side, 1, 1200);
             if (kind == "all no data" || kind == "edge posts") {
                 r.hasNoData = true;
                 r.noData = -5;
                 r.value = [edges = kind == "edge posts"](int x, int y) {
-                    const bool edge = x == 0 || y == 0 || x == Side - 1 || y == Side - 1;
+                    const bool edge = x == 0 || y == 0 || x == HgtTile::Side - 1 || y == HgtTile::Side - 1;
                     return edges && edge ? 250.0 : -5.0;
                 };
             }
@@ -286,7 +270,7 @@ private slots:
                 QVERIFY(QFile::resize(bad, QFileInfo(bad).size() / 2));
         }
         const QString good = tmp.filePath("good.tif");
-        QVERIFY(Raster::degrees(17, 50, Side, Side, 1200).write(good));
+        QVERIFY(Raster::degrees(17, 50, HgtTile::Side, HgtTile::Side, 1200).write(good));
         ConvertHgt worker({bad, good}, tmp.filePath("out"), 5);
         // A raster that reaches a tile is found out after the mosaic.
         const bool reaches = QStringList{"all no data", "edge posts", "truncated", "read-only"}.contains(kind);
@@ -309,18 +293,10 @@ private slots:
                  (QStringList{"N49E015.chgt", "N49E017.chgt"}));
     }
 
-    void progressAndInterruption_data()
-    {
-        QTest::addColumn<int>("jobs");
-        for (int jobs : {1, 2})
-            QTest::addRow("%d jobs", jobs) << jobs;
-    }
-
     // HGT files first, then the mosaic, whose tile wins. A stop after the
-    // tiles in hand, each whole, the raster not handled.
+    // tiles in hand, each whole, the raster not handled. With one job and two.
     void progressAndInterruption()
     {
-        QFETCH(int, jobs);
         QTemporaryDir tmp;
         const QString path = tmp.filePath("four tiles.tif");
         Raster r = Raster::degrees(15 + 1 / 240.0, 51 - 1 / 240.0, 240, 240, 120);
@@ -328,37 +304,93 @@ private slots:
         const QString hgt48 = tmp.filePath("N48E015.hgt"), hgt49 = tmp.filePath("N49E015.hgt");
         QVERIFY(r.write(path) && writeTile(hgt48) && writeTile(hgt49));
         const QStringList sources{path, hgt48, hgt49};
-        ConvertHgt whole(sources, tmp.filePath("whole"), 5);
-        whole.setJobs(jobs);
-        QCOMPARE(runWorker(whole), (QList<int>{0, 16, 33, 50, 66, 83, 100}));
         const QStringList four{"N49E015.chgt", "N49E016.chgt", "N50E015.chgt", "N50E016.chgt"};
-        QCOMPARE(chgtFiles(tmp.filePath("whole")), QStringList{"N48E015.chgt"} + four);
-        QStringList paths;
-        for (const ConvertHgt::FileOutcome &outcome : whole.outcomes()) {
-            QCOMPARE(outcome.outcome, Outcome::Converted);
-            paths << outcome.path;
-        }
-        QCOMPARE(paths, (QStringList{hgt48, hgt49, path, path, path, path}));
-        QCOMPARE(whole.sourcesHandled(), 3);
-        QVERIFY(readFile(tmp.filePath("whole/N48E015.chgt")) == expectedTile(hgt48, 5));
-        QVERIFY(readFile(tmp.filePath("whole/N49E015.chgt")) != expectedTile(hgt49, 5));
+        for (int jobs : {1, 2}) {
+            QTemporaryDir run;
+            ConvertHgt whole(sources, run.filePath("whole"), 5);
+            whole.setJobs(jobs);
+            QCOMPARE(runWorker(whole), (QList<int>{0, 16, 33, 50, 66, 83, 100}));
+            QCOMPARE(chgtFiles(run.filePath("whole")), QStringList{"N48E015.chgt"} + four);
+            QStringList paths;
+            for (const ConvertHgt::FileOutcome &outcome : whole.outcomes()) {
+                QCOMPARE(outcome.outcome, Outcome::Converted);
+                paths << outcome.path;
+            }
+            QCOMPARE(paths, (QStringList{hgt48, hgt49, path, path, path, path}));
+            QCOMPARE(whole.sourcesHandled(), 3);
+            QVERIFY(readFile(run.filePath("whole/N48E015.chgt")) == expectedTile(hgt48, 5));
+            QVERIFY(readFile(run.filePath("whole/N49E015.chgt")) != expectedTile(hgt49, 5));
 
-        ConvertHgt stopped(sources, tmp.filePath("stopped"), 5);
-        stopped.setJobs(jobs);
-        connect(&stopped, &ConvertHgt::sProgress, &stopped, [&](int percent) {
-            if (percent == 50)
-                stopped.requestInterruption();
-        }, Qt::DirectConnection);
-        QCOMPARE(runWorker(stopped), (QList<int>{0, 16, 33, 50}));
-        // Which two mosaic tiles were in hand depends on the jobs.
-        const QStringList kept = chgtFiles(tmp.filePath("stopped"));
-        QVERIFY2(kept.size() == 3 && kept.contains("N48E015.chgt") && kept.contains("N49E015.chgt"),
-                 qPrintable(kept.join(' ')));
-        for (const QString &name : chgtFiles(tmp.filePath("stopped")))
-            QVERIFY(readFile(tmp.filePath("stopped/" + name)) == readFile(tmp.filePath("whole/" + name)));
-        QCOMPARE(stopped.outcomes().size(), 4);
-        QCOMPARE(stopped.sourcesHandled(), 2);
-        QCOMPARE(stopped.sourcesNotHandled(), QStringList{path});
+            ConvertHgt stopped(sources, run.filePath("stopped"), 5);
+            stopped.setJobs(jobs);
+            connect(&stopped, &ConvertHgt::sProgress, &stopped, [&](int percent) {
+                if (percent == 50)
+                    stopped.requestInterruption();
+            }, Qt::DirectConnection);
+            QCOMPARE(runWorker(stopped), (QList<int>{0, 16, 33, 50}));
+            // Which two mosaic tiles were in hand depends on the jobs.
+            const QStringList kept = chgtFiles(run.filePath("stopped"));
+            QVERIFY2(kept.size() == 3 && kept.contains("N48E015.chgt") && kept.contains("N49E015.chgt"),
+                     qPrintable(kept.join(' ')));
+            for (const QString &name : kept)
+                QVERIFY(readFile(run.filePath("stopped/" + name)) == readFile(run.filePath("whole/" + name)));
+            QCOMPARE(stopped.outcomes().size(), 4);
+            QCOMPARE(stopped.sourcesHandled(), 2);
+            QCOMPARE(stopped.sourcesNotHandled(), QStringList{path});
+        }
+    }
+
+    void walks_data()
+    {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("columns");
+        QTest::addColumn<int>("jobs");
+        QTest::addColumn<QVector<TileCorner>>("firstSteps"); // the jobs taking turns
+        QTest::newRow("country, one job") << 3 << 7 << 1
+                                          << QVector<TileCorner>{{48, 12}, {49, 12}, {50, 12}, {50, 13}};
+        QTest::newRow("country, two jobs") << 3 << 7 << 2 << QVector<TileCorner>{{48, 12}, {50, 18}};
+        QTest::newRow("tall, two jobs") << 5 << 2 << 2
+                                        << QVector<TileCorner>{{48, 12}, {52, 13}, {48, 13}, {52, 12}};
+        QTest::newRow("country, six jobs") << 3 << 7 << 6 << QVector<TileCorner>{{48, 12}, {50, 18}};
+        QTest::newRow("one tile, two jobs") << 1 << 1 << 2 << QVector<TileCorner>{{48, 12}};
+    }
+
+    // Each tile once; the jobs start apart and each goes on beside the tile
+    // it took last, across the shorter side first.
+    void walks()
+    {
+        QFETCH(int, rows);
+        QFETCH(int, columns);
+        QFETCH(int, jobs);
+        QFETCH(QVector<TileCorner>, firstSteps);
+        QVector<TileCorner> tiles;
+        for (int lat = 48; lat < 48 + rows; ++lat)
+            for (int lon = 12; lon < 12 + columns; ++lon)
+                tiles.append({lat, lon});
+        TileWalk walk(tiles);
+        QVector<bool> taken(tiles.size(), false);
+        QVector<int> last(jobs, -1);
+        QVector<TileCorner> order;
+        for (int step = 0; step < tiles.size(); ++step) {
+            const int job = step % jobs;
+            const int i = walk.next(job);
+            QVERIFY(i >= 0 && i < tiles.size() && !taken[i]);
+            const auto beside = [&](int a, int b) {
+                return qAbs(tiles[a].lat - tiles[b].lat) <= 1 && qAbs(tiles[a].lon - tiles[b].lon) <= 1;
+            };
+            bool neighbourFree = false;
+            for (int k = 0; k < tiles.size() && last[job] >= 0; ++k)
+                neighbourFree |= !taken[k] && beside(k, last[job]);
+            if (neighbourFree)
+                QVERIFY2(beside(i, last[job]), qPrintable(QString("step %1 jumps").arg(step)));
+            taken[i] = true;
+            last[job] = i;
+            order.append(tiles[i]);
+        }
+        for (int job = 0; job < jobs; ++job)
+            QCOMPARE(walk.next(job), -1);
+        QCOMPARE(walk.taken(), tiles.size());
+        QCOMPARE(order.mid(0, firstSteps.size()), firstSteps);
     }
 
 private:

@@ -7,7 +7,6 @@
 #include <QtTest>
 
 #include <atomic>
-#include <thread>
 #include <vector>
 
 #include <fcntl.h>
@@ -15,12 +14,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-
 constexpr qint64 MiB = 1 << 20;
 
 // Real blocks on the disk, not a hole the cache can make up.
-QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
+static QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
 {
     QFile file(dir.filePath(name));
     const bool ok = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush()
@@ -30,7 +27,7 @@ QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArra
 
 // Share of the file's pages in the system's cache, after dropping them
 // first when asked; -1 where that cannot be told.
-double cachedShare(const QString &path, bool dropFirst)
+static double cachedShare(const QString &path, bool dropFirst)
 {
     QFile file(path);
     uchar *map = file.open(QIODevice::ReadOnly) ? file.map(0, file.size()) : nullptr;
@@ -43,8 +40,6 @@ double cachedShare(const QString &path, bool dropFirst)
     const bool told = mincore(map, size_t(file.size()), in.data()) == 0;
     return told ? double(std::count_if(in.begin(), in.end(), [](unsigned char c) { return c & 1; })) / in.size() : -1;
 }
-
-} // namespace
 
 // Files mapped whole, fetched ahead into the system's cache, and the short
 // pool tasks that read them.
@@ -96,8 +91,11 @@ private slots:
     }
 
     // Files are fetched in the order they will be taken, never more than a
-    // window of bytes beyond the files taken, but always the next one.
-    void readAheadWindow()
+    // window of bytes beyond the files taken, but always the next one; into
+    // the system's cache before anyone reads them, not into this process; a
+    // fifo among the files is passed over, never opened (which would block
+    // for ever).
+    void readAhead()
     {
         QStringList paths;
         for (int i = 0; i < 5; ++i)
@@ -111,13 +109,7 @@ private slots:
                 QTRY_COMPARE_WITH_TIMEOUT(ahead.filesFetched(), fetched[qMin(taken, 3)], Waits::Event);
             }
         }
-    }
 
-    // Into the system's cache before anyone reads it, not into this
-    // process; a fifo among the files is passed over, never opened (which
-    // would block for ever).
-    void readAheadIntoTheCache()
-    {
         const QString path = writeFile(dir, "big.bin", QByteArray(8 * MiB, 'x'));
         QVERIFY(!path.isEmpty());
         if (cachedShare(path, true) > 0.05)
@@ -139,8 +131,10 @@ private slots:
     }
 
     // Work not begun by a full pool is done by the waiter instead of
-    // waiting for a free thread, and only once.
-    void poolTaskInFullPool()
+    // waiting for a free thread, and only once; each of many tasks runs
+    // exactly once with its own result; a task dropped without being taken
+    // is still waited for.
+    void poolTasks()
     {
         QThreadPool pool;
         pool.setMaxThreadCount(1);
@@ -152,10 +146,10 @@ private slots:
             hold.tryAcquire(1, 10000);
         }, &pool);
         QVERIFY(started.tryAcquire(1, 30000));
-        std::atomic<int> runs{0};
+        std::atomic<int> ran{0};
         QThread *ranOn = nullptr;
         PoolTask<int> queued([&] {
-            ++runs;
+            ++ran;
             ranOn = QThread::currentThread();
             return 42;
         }, &pool);
@@ -164,13 +158,8 @@ private slots:
         QVERIFY(!queued.isValid());
         hold.release();
         pool.waitForDone();
-        QCOMPARE(runs.load(), 1);
-    }
+        QCOMPARE(ran.load(), 1);
 
-    // Each of many tasks runs exactly once with its own result; a task
-    // dropped without being taken is still waited for.
-    void poolTasksEachOnce()
-    {
         std::vector<std::atomic<int>> runs(200);
         {
             std::vector<PoolTask<int>> tasks;

@@ -2,6 +2,7 @@
 
 #include <QTest>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -20,16 +21,13 @@ int runAll(int argc, char **argv)
 {
     // A first argument naming a class selects it and is hidden from Qt Test.
     std::vector<char *> args(argv, argv + argc);
-    const char *only = nullptr;
-    for (const Entry &e : entries()) {
-        if (argc > 1 && std::strcmp(e.name, argv[1]) == 0) {
-            only = argv[1];
-            args.erase(args.begin() + 1);
-        }
-    }
+    const auto named = [&](const Entry &e) { return argc > 1 && std::strcmp(e.name, argv[1]) == 0; };
+    const bool only = std::any_of(entries().begin(), entries().end(), named);
+    if (only)
+        args.erase(args.begin() + 1);
     int failed = 0;
     for (const Entry &e : entries()) {
-        if (only ? std::strcmp(e.name, only) == 0 : !e.onlyWhenNamed) {
+        if (only ? named(e) : !e.onlyWhenNamed) {
             std::unique_ptr<QObject> test(e.create());
             failed += QTest::qExec(test.get(), int(args.size()), args.data());
         }

@@ -75,7 +75,7 @@ public:
         if (QFile::exists(chgt))
             return chgt;
         QDir().mkpath(out.path());
-        const QString hgtFile = out.filePath(QStringLiteral("N%1E%2.hgt").arg(lat, 2, 10, QLatin1Char('0')).arg(lon, 3, 10, QLatin1Char('0')));
+        const QString hgtFile = chgt.chopped(4) + "hgt";
         const bool done = TestTiles::writeBytes(hgtFile, hgt(kind, lat, lon))
                           && ConvertHgt::convertFile(hgtFile, out, q) == ConvertHgt::Outcome::Converted;
         QFile::remove(hgtFile);

@@ -22,7 +22,6 @@ inline void addTriangle(QVector<float> &f, double x0, double y0, double x1, doub
         f << float(p.x()) << float(p.y()) << 0.0f << float(c.redF()) << float(c.greenF()) << float(c.blueF());
 }
 
-
 // Posts without a height (i east, j north of the corner, 1 .. 1200): west
 // of a wavy border, a lake, every third of part of the north edge, and
 // single posts scattered over the tile.
