@@ -5,6 +5,7 @@
 #include "DrawQtWdg.h"
 #include "HgtTileGenerator.h"
 #include "ModalDriver.h"
+#include "TestTiles.h"
 #include "WindowRZ.h"
 
 // A q = 5 tile of one height everywhere, or of heightAt, converted into dir.
@@ -19,12 +20,6 @@ inline QString constantTile(const QString &dir, const QString &name, qint16 heig
     if (!tile.save(hgt) || ConvertHgt::convertFile(hgt, QDir(dir), 5) != ConvertHgt::Outcome::Converted)
         return QString();
     return dir + '/' + name + ".chgt";
-}
-
-inline bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
 inline QStringList logLines()

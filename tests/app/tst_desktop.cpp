@@ -1,7 +1,6 @@
 #include "TestRegistry.h"
 #include "AppWindow.h"
 #include "RunGate.h"
-#include "Waits.h"
 
 #include "GeoTiffRead.h"
 #include "ProgressDlg.h"
@@ -24,54 +23,46 @@ private slots:
     // main() hands to the same openPaths): CHGT tiles open in both views,
     // HGT tiles go to the import dialog with its list filled and are
     // converted, other files are named.
-    void filesFromOutside()
+    void filesFromOutsideAndKeys()
     {
         QTemporaryDir dir;
         const QString chgt = constantTile(dir.path(), "N49E014", 150), hgt = dir.filePath("src/N50E015.hgt");
         const QString notes = dir.filePath("notes.txt"), out = dir.filePath("out");
         QVERIFY(!chgt.isEmpty() && QDir().mkpath(dir.filePath("src")) && HgtTileGenerator(700).save(hgt));
-        QVERIFY(writeFile(notes, {}));
+        QVERIFY(TestTiles::writeBytes(notes, {}));
         const QStringList given{chgt, notes, hgt};
 
         WindowRZ w;
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QStringList listed;
-        ModalDriver driver({[&](QWidget *d) {
-            auto *list = d->findChild<QListWidget *>("listWidgetFiles");
-            for (int i = 0; i < list->count(); ++i)
-                listed << list->item(i)->text();
-            ModalDriver::answerImport(out, 5, "pushButtonImport")(d);
-        }});
-        // Nothing the window can use: the drag is refused.
-        QVERIFY(!dropOn(&w, {notes}));
-        QVERIFY(!dropOn(&w, {"https://example.org/N49E014.chgt"}));
-        QVERIFY(dropOn(&w, given));
-        QTRY_COMPARE_WITH_TIMEOUT(driver.seen, QStringList{"ImportDlg"}, Waits::Event);
-        QCOMPARE(qobject_cast<DrawQtWdg *>(viewOf(w, 0))->mapContent().gridCount(), 1);
-        QCOMPARE(qobject_cast<DrawGLWdg *>(viewOf(w, 1))->tileCount(), 1);
-        QCOMPARE(listed, QStringList{hgt});
-        QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(out + "/N50E015.chgt").size(), 8294400, Waits::Conversion);
-        QVERIFY(w.statusBar()->currentMessage().contains("notes.txt"));
-        QTRY_VERIFY_WITH_TIMEOUT(actionOf(w, "actionImportFiles")->isEnabled(), Waits::Conversion);
-    }
+        {
+            ModalDriver driver({[&](QWidget *d) {
+                auto *list = d->findChild<QListWidget *>("listWidgetFiles");
+                for (int i = 0; i < list->count(); ++i)
+                    listed << list->item(i)->text();
+                ModalDriver::answerImport(out, 5, "pushButtonImport")(d);
+            }});
+            // Nothing the window can use: the drag is refused.
+            QVERIFY(!dropOn(&w, {notes}));
+            QVERIFY(!dropOn(&w, {"https://example.org/N49E014.chgt"}));
+            QVERIFY(dropOn(&w, given));
+            QTRY_COMPARE_WITH_TIMEOUT(driver.seen, QStringList{"ImportDlg"}, Waits::Event);
+            QCOMPARE(qobject_cast<DrawQtWdg *>(viewOf(w, 0))->mapContent().gridCount(), 1);
+            QCOMPARE(qobject_cast<DrawGLWdg *>(viewOf(w, 1))->tileCount(), 1);
+            QCOMPARE(listed, QStringList{hgt});
+            QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(out + "/N50E015.chgt").size(), 8294400, Waits::Conversion);
+            QVERIFY(w.statusBar()->currentMessage().contains("notes.txt"));
+            QTRY_VERIFY_WITH_TIMEOUT(actionOf(w, "actionImportFiles")->isEnabled(), Waits::Conversion);
+        }
 
-    // Each view takes focus by a click or Tab; the arrows move the map a
-    // tenth of the view, + and - zoom by the wheel's step, Home takes both
-    // views back to the start-up window.
-    void keysMoveTheMap()
-    {
-        QTemporaryDir dir;
-        const QString chgt = constantTile(dir.path(), "N49E014", 150);
-        QVERIFY(!chgt.isEmpty());
-        WindowRZ w;
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        // Each view takes focus by a click or Tab; the arrows move the map a
+        // tenth of the view, + and - zoom by the wheel's step, Home takes both
+        // views back to the start-up window.
         w.resize(1000, 700);
         // Keys go to the active window only.
         w.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&w));
-        w.openPaths({chgt});
         resetViews();
-
         for (int page : {0, 1}) {
             QWidget *view = showPage(w, page);
             QVERIFY(view);
@@ -132,13 +123,8 @@ private slots:
         QCOMPARE(DrawQtWdg::viewExtent(), DrawQtWdg::initialExtent);
         QCOMPARE(DrawGLWdg::viewExtent(), DrawGLWdg::initialExtent);
         QCOMPARE(pictureOf(glView), glAtStart);
-    }
 
-    // "O programu..." shows our own dialog: version, licence, the credit.
-    void aboutDialog()
-    {
-        WindowRZ w;
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        // "O programu..." shows our own dialog: version, licence, the credit.
         QString title, texts;
         ModalDriver driver({[&](QWidget *d) {
             title = d->windowTitle();
@@ -190,7 +176,7 @@ private slots:
         const QString chgt = constantTile(dir.path(), "N49E014", 150), folder = dir.filePath("pictures");
         QVERIFY(!chgt.isEmpty() && QDir().mkpath(folder));
         const QString target = folder + "/mapa." + suffix;
-        QVERIFY(existing.isEmpty() || writeFile(target, "old"));
+        QVERIFY(existing.isEmpty() || TestTiles::writeBytes(target, "old"));
         resetViews();
         const auto startExtents = qScopeGuard([] { resetViews(); });
         // A GeoTIFF is placed on the window as drawn: the painter's in
