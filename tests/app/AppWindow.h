@@ -30,6 +30,16 @@ inline QStringList logLines()
     return QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts);
 }
 
+// The view as the screen shows it, not as it would paint now.
+inline QImage onScreen(QWidget *view)
+{
+    const QPoint at = view->mapTo(view->window(), QPoint(0, 0));
+    return view->screen()
+        ->grabWindow(view->window()->winId(), at.x(), at.y(), view->width(), view->height())
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
+}
+
 // What a view paints now, in either view.
 inline QImage pictureOf(QWidget *view)
 {

@@ -163,10 +163,7 @@ private slots:
         for (int page : {1, 0}) {
             QWidget *view = showPage(w, page);
             QVERIFY(view);
-            const auto coverage = [&] {
-                const QImage whole = w.screen()->grabWindow(w.winId()).toImage();
-                return borderCoverage(whole.copy(QRect(view->mapTo(&w, QPoint(0, 0)), view->size())), degreesOf(page));
-            };
+            const auto coverage = [&] { return borderCoverage(onScreen(view), degreesOf(page)); };
             QTRY_VERIFY_WITH_TIMEOUT(coverage() > 0.9, Waits::Event);
             border->trigger();
             QTRY_VERIFY_WITH_TIMEOUT(coverage() < 0.05, Waits::Event);
