@@ -24,28 +24,22 @@ inline QString constantTile(const QString &dir, const QString &name, qint16 heig
 
 inline QStringList logLines()
 {
-    QFile f("log.txt");
-    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
-        return {};
-    return QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts);
+    return QString::fromUtf8(TestTiles::fileBytes("log.txt")).split('\n', Qt::SkipEmptyParts);
 }
 
 // The view as the screen shows it, not as it would paint now.
 inline QImage onScreen(QWidget *view)
 {
     const QPoint at = view->mapTo(view->window(), QPoint(0, 0));
-    return view->screen()
-        ->grabWindow(view->window()->winId(), at.x(), at.y(), view->width(), view->height())
-        .toImage()
-        .convertToFormat(QImage::Format_RGB32);
+    const QPixmap shot = view->screen()->grabWindow(view->window()->winId(), at.x(), at.y(), view->width(), view->height());
+    return shot.toImage().convertToFormat(QImage::Format_RGB32);
 }
 
 // What a view paints now, in either view.
 inline QImage pictureOf(QWidget *view)
 {
-    if (auto *gl = qobject_cast<DrawGLWdg *>(view))
-        return gl->grabFramebuffer().convertToFormat(QImage::Format_RGB32);
-    return view->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    auto *gl = qobject_cast<DrawGLWdg *>(view);
+    return (gl ? gl->grabFramebuffer() : view->grab().toImage()).convertToFormat(QImage::Format_RGB32);
 }
 
 inline QStringList actionNames(const QList<QAction *> &actions)

@@ -238,28 +238,72 @@ private slots:
         QCOMPARE(QApplication::exec(), 0);
     }
 
-    // Where the pointer is, in either view: the same place, the same band,
-    // selected in the legend; nothing where no tile lies; right after zoom
-    // and pan too; nothing once the pointer has left the view. The view
-    // message stays beside it.
-    void pointerReadout()
+    // Tiles opened while the painter page is shown load into the hidden
+    // OpenGL view too; both pages show the band colours and the border;
+    // "Překreslit" times the visible view only; "Hranice ČR" reaches the
+    // hidden view. Where the pointer is, in either view: the same place, the
+    // same band, selected in the legend; nothing where no tile lies; right
+    // after zoom and pan too; nothing once the pointer has left the view.
+    // The view message stays beside it.
+    void openRepaintAndReadout()
     {
         QCOMPARE(PointerReadout::text({15.4711, 49.8123}, 4), QString("49,8123° s. š.  15,4711° v. d.   401–500 m"));
         QCOMPARE(PointerReadout::text({-0.5, -1.25}, -1), QString("1,2500° j. š.  0,5000° z. d."));
         QTemporaryDir dir;
         const float heights[] = {120, 350, 700, 1500}; // NW, NE, SW, SE
-        QVERIFY(!constantTile(dir.path(), "N49E016", 0, [&](int row, int col) {
-                     return qint16(heights[(row >= 600) * 2 + (col >= 600)]);
-                 }).isEmpty());
+        const QStringList chgt{constantTile(dir.path(), "N49E014", 150), constantTile(dir.path(), "N50E015", 1500),
+                               constantTile(dir.path(), "N49E016", 0, [&](int row, int col) {
+                                   return qint16(heights[(row >= 600) * 2 + (col >= 600)]);
+                               })};
+        QVERIFY(!chgt.contains(QString()));
         resetViews();
         WindowRZ w;
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        w.resize(1000, 700);
+        w.resize(1200, 800); // no window manager maximises it under Xvfb
+        auto *qtView = qobject_cast<DrawQtWdg *>(viewOf(w, 0));
+        auto *glView = qobject_cast<DrawGLWdg *>(viewOf(w, 1));
+        actionOf(w, "actionShowQtWdg")->trigger();
+        openByMenu(w, chgt);
+        QCOMPARE(qtView->mapContent().gridCount(), 3); // regular tiles, held as grids
+        QCOMPARE(glView->tileCount(), 3);
+
+        // Around the tiles the OpenGL view is white, the painter view shows its background.
+        auto checkMap = [](const QImage &img, const ViewExtent &e, QRgb background) {
+            QCOMPARE(img.pixel(pixelAt(img.size(), e, 14.5, 49.5)) | 0xff000000, qRgb(180, 220, 172));
+            QCOMPARE(img.pixel(pixelAt(img.size(), e, 15.5, 50.5)) | 0xff000000, qRgb(138, 122, 93));
+            QCOMPARE(img.pixel(pixelAt(img.size(), e, 12.5, 48.8)) | 0xff000000, background);
+            QVERIFY(borderCoverage(img, e) > 0.9);
+        };
+        checkMap(qtView->grab().toImage(), degreesOf(0), qtView->palette().color(QPalette::Window).rgb());
+
+        // An exposed painter view repaints, and so logs, before the action
+        // returns; again at once, within a frame of the last composition of
+        // the window (which holds OpenGL content), too.
+        const int logBefore = logLines().size();
+        QAction *repaint = actionOf(w, "actionRepaint");
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        for (int times = 1; times <= 2; ++times) {
+            repaint->trigger();
+            QCOMPARE(logLines().size(), logBefore + times);
+            QVERIFY(logLines().last().contains("\tRepaint Qt widget\t"));
+        }
+        QVERIFY(qtView->progressDialog()->isVisible() && !glView->progressDialog()->isVisible());
+        qtView->progressDialog()->hide();
+        QVERIFY(showPage(w, 1));
+        checkMap(glView->grabFramebuffer(), degreesOf(1), qRgb(255, 255, 255));
+        repaint->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(logLines().size(), logBefore + 3, Waits::Event);
+        QVERIFY(logLines().last().contains("\tRepaint OpenGL widget\t"));
+        QVERIFY(!qtView->progressDialog()->isVisible() && glView->progressDialog()->isVisible());
+
+        actionOf(w, "actionBorder")->trigger();
+        QVERIFY(borderCoverage(glView->grabFramebuffer(), degreesOf(1)) < 0.05);
+        QVERIFY(borderCoverage(qtView->grab().toImage(), degreesOf(0)) < 0.05);
+        glView->progressDialog()->hide();
+
         auto *list = w.findChild<QListWidget *>("listLegend");
         actionOf(w, "actionLegend")->trigger();
         QVERIFY(QTest::qWaitForWindowExposed(list));
-        openByMenu(w, {dir.filePath("N49E016.chgt")});
-
         const struct { double lon, lat; QString band; } places[] = {
             {16.25, 49.75, "1–200 m"}, {16.75, 49.75, "301–400 m"}, {15.5, 49.5, ""},
             {16.25, 49.25, "601–800 m"}, {16.75, 49.25, "1401–1800 m"}, {17.5, 50.5, ""}};
@@ -340,31 +384,6 @@ private slots:
             QVERIFY(showPage(w, page));
             for (const QPointF place : {QPointF(16.5, 49.5), QPointF(16.1, 49.9), QPointF(16.9, 49.1)})
                 QCOMPARE(readoutAt(w, place.x(), place.y()), band);
-        }
-    }
-
-    // "Import..." given up in the file dialog, then by "Storno": nothing
-    // starts. A started conversion would have shown its dialog and held the
-    // action back before the command returned.
-    void importDismissed()
-    {
-        QTemporaryDir src;
-        const QString tile = src.filePath("N49E014.hgt"), out = src.filePath("out");
-        QVERIFY(HgtTileGenerator(300).save(tile));
-        WindowRZ w;
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        for (const QStringList &dialogs : {QStringList{"QFileDialog"}, QStringList{"QFileDialog", "ImportDlg"}}) {
-            {
-                ModalDriver driver(dialogs.size() == 1 ? QList<ModalDriver::Handler>{ModalDriver::rejectDialog()}
-                                                       : QList<ModalDriver::Handler>{ModalDriver::chooseFiles({tile}),
-                                                             ModalDriver::answerImport(out, 2, "pushButtonStorno")});
-                actionOf(w, "actionImportFiles")->trigger();
-                QCOMPARE(driver.seen, dialogs);
-            }
-            QVERIFY(!w.findChild<ProgressDlg *>(QString(), Qt::FindDirectChildrenOnly)->isVisible());
-            QVERIFY(actionOf(w, "actionImportFiles")->isEnabled());
-            QVERIFY(!w.findChild<ConvertHgt *>("convertHgt")->isRunning());
-            QVERIFY(!QFileInfo::exists(out));
         }
     }
 
@@ -453,6 +472,16 @@ private slots:
             QCOMPARE(QFileInfo(dir.filePath("out/N49E015.chgt")).size(), 12 * 8 * 144);
             QCOMPARE(QDir(dir.filePath("out")).entryList(QDir::Files).size(), 3); // with the stored one
         }
+
+        // "Storno" starts nothing: a started conversion would have shown its
+        // dialog and held the action back before the command returned.
+        progress->hide();
+        {
+            ModalDriver driver({ModalDriver::chooseFiles(sources), ModalDriver::answerImport(output, 2, "pushButtonStorno")});
+            import->trigger();
+            QCOMPARE(driver.seen, QStringList({"QFileDialog", "ImportDlg"}));
+        }
+        QVERIFY(!progress->isVisible() && import->isEnabled() && !w.findChild<ConvertHgt *>("convertHgt")->isRunning());
     }
 
     void importDuringRun_data()
@@ -519,64 +548,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(import->isEnabled(), Waits::Event);
         auto *progress = w.findChild<ProgressDlg *>(QString(), Qt::FindDirectChildrenOnly);
         QCOMPARE(progress->findChild<QLabel *>("labelCompleted")->text(), QString("Dokonceno!"));
-    }
-
-    // Tiles opened while the painter page is shown load into the hidden
-    // OpenGL view too; both pages show the band colours and the border;
-    // "Překreslit" times the visible view only; "Hranice ČR" reaches the
-    // hidden view.
-    void openRepaintAndBorder()
-    {
-        QTemporaryDir dir;
-        const QStringList chgt{constantTile(dir.path(), "N49E014", 150), constantTile(dir.path(), "N49E015", 1500)};
-        QVERIFY(!chgt.contains(QString()));
-        resetViews();
-        WindowRZ w;
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        w.resize(1200, 800); // no window manager maximises it under Xvfb
-        auto *qtView = qobject_cast<DrawQtWdg *>(viewOf(w, 0));
-        auto *glView = qobject_cast<DrawGLWdg *>(viewOf(w, 1));
-        actionOf(w, "actionShowQtWdg")->trigger();
-        openByMenu(w, chgt);
-        QCOMPARE(qtView->mapContent().gridCount(), 2); // regular tiles, held as grids
-        QCOMPARE(glView->tileCount(), 2);
-
-        // Around the tiles the OpenGL view is white, the painter view shows its background.
-        auto checkMap = [](const QImage &img, const ViewExtent &e, QRgb background) {
-            QCOMPARE(img.pixel(pixelAt(img.size(), e, 14.5, 49.5)) | 0xff000000, qRgb(180, 220, 172));
-            QCOMPARE(img.pixel(pixelAt(img.size(), e, 15.5, 49.5)) | 0xff000000, qRgb(138, 122, 93));
-            QCOMPARE(img.pixel(pixelAt(img.size(), e, 12.5, 48.8)) | 0xff000000, background);
-            QVERIFY(borderCoverage(img, e) > 0.9);
-        };
-        checkMap(qtView->grab().toImage(), degreesOf(0), qtView->palette().color(QPalette::Window).rgb());
-        if (QTest::currentTestFailed())
-            return;
-
-        // An exposed painter view repaints, and so logs, before the action
-        // returns; again at once, within a frame of the last composition of
-        // the window (which holds OpenGL content), too.
-        const int logBefore = logLines().size();
-        QAction *repaint = actionOf(w, "actionRepaint");
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        for (int times = 1; times <= 2; ++times) {
-            repaint->trigger();
-            QCOMPARE(logLines().size(), logBefore + times);
-            QVERIFY(logLines().last().contains("\tRepaint Qt widget\t"));
-        }
-        QVERIFY(qtView->progressDialog()->isVisible() && !glView->progressDialog()->isVisible());
-        qtView->progressDialog()->hide();
-        QVERIFY(showPage(w, 1));
-        checkMap(glView->grabFramebuffer(), degreesOf(1), qRgb(255, 255, 255));
-        if (QTest::currentTestFailed())
-            return;
-        repaint->trigger();
-        QTRY_COMPARE_WITH_TIMEOUT(logLines().size(), logBefore + 3, Waits::Event);
-        QVERIFY(logLines().last().contains("\tRepaint OpenGL widget\t"));
-        QVERIFY(!qtView->progressDialog()->isVisible() && glView->progressDialog()->isVisible());
-
-        actionOf(w, "actionBorder")->trigger();
-        QVERIFY(borderCoverage(glView->grabFramebuffer(), degreesOf(1)) < 0.05);
-        QVERIFY(borderCoverage(qtView->grab().toImage(), degreesOf(0)) < 0.05);
     }
 };
 
