@@ -111,7 +111,7 @@ private slots:
     // "Import...": the open dialog's labels, buttons, column heads, tool
     // tips and the type of a folder; the chooser behind "Procházet...";
     // then "Uložit obrázek...".
-    void importAndSaveDialogs()
+    void dialogs()
     {
         QTemporaryDir folders;
         QFile old(folders.filePath("mapa.png"));
@@ -183,11 +183,8 @@ private slots:
         QCOMPARE(question, QString("Soubor mapa.png již existuje.\nChcete jej nahradit?"));
         answers.sort();
         QCOMPARE(answers, QStringList({"&Ano", "&Ne"}));
-    }
 
-    // Without Qt's catalogue the program runs on and says so.
-    void catalogueMissing()
-    {
+        // Without Qt's catalogue the program runs on and says so.
         QTemporaryDir empty;
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("qtbase_cs\\.qm"));
         const CzechQtTexts without(empty.path());

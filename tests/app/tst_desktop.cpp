@@ -1,6 +1,5 @@
 #include "TestRegistry.h"
 #include "AppWindow.h"
-#include "RunGate.h"
 
 #include "GeoTiffRead.h"
 #include "ProgressDlg.h"
@@ -181,14 +180,13 @@ private slots:
         const auto startExtents = qScopeGuard([] { resetViews(); });
         // A GeoTIFF is placed on the window as drawn: the painter's in
         // whole hundredths of a degree, the OpenGL view's as it is.
-        std::array<double, 4> window{11.0, 20.0, 48.3, 51.3}; // west, east, south, north
+        std::array<double, 4> window{13.25, 16.5, 48.75, 50.5}; // west, east, south, north
         if (suffix == "tif" && page == 0) {
             // left 1350, width trunc(259.75), top 5080, height trunc(-190.25)
             DrawQtWdg::setViewExtent({1350.75f, 1610.5f, 4890.25f, 5080.5f});
             window = {13.50, 16.09, 48.90, 50.80};
         } else if (suffix == "tif") {
             DrawGLWdg::setViewExtent({13.25f, 16.5f, 48.75f, 50.5f});
-            window = {13.25, 16.5, 48.75, 50.5};
         }
         WindowRZ w;
         QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -307,7 +305,7 @@ private slots:
         auto *report = w->findChild<QDockWidget *>("dockImportReport");
         auto *completed = progress->findChild<QLabel *>("labelCompleted");
         // The run is held as it takes its third file, until asked to stop.
-        RunGate gate(*w->findChild<ConvertHgt *>("convertHgt"), 2, int(tiles.size()), RunGate::UntilStopRequested);
+        RunGate gate(*w->findChild<ConvertHgt *>("convertHgt"), 2, int(tiles.size()));
         QVERIFY(!stop->isEnabled());
         importByMenu(*w, tiles, out, 5);
         QVERIFY(stop->isEnabled() && !import->isEnabled() && progress->isTiming());

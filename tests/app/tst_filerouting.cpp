@@ -139,10 +139,9 @@ private slots:
             env.remove(name);
         env.insert("LANG", "C");
         // No display at all, unless the mistake needs the window system.
-        if (exitCode == 0) {
-            for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            if (exitCode == 0)
                 env.remove(name);
-        }
         rzmap.setProcessEnvironment(env);
         rzmap.start(RZMAP_PATH, args);
         QVERIFY(rzmap.waitForFinished(60000));

@@ -1,6 +1,5 @@
 #include "TestRegistry.h"
 #include "AppWindow.h"
-#include "RunGate.h"
 
 #include "BorderOutline.h"
 #include "HeightColors.h"
@@ -245,7 +244,7 @@ private slots:
     // same band, selected in the legend; nothing where no tile lies; right
     // after zoom and pan too; nothing once the pointer has left the view.
     // The view message stays beside it.
-    void openRepaintAndReadout()
+    void openRepaintAndBorder()
     {
         QCOMPARE(PointerReadout::text({15.4711, 49.8123}, 4), QString("49,8123° s. š.  15,4711° v. d.   401–500 m"));
         QCOMPARE(PointerReadout::text({-0.5, -1.25}, -1), QString("1,2500° j. š.  0,5000° z. d."));
@@ -335,34 +334,15 @@ private slots:
         }
     }
 
-    void readoutOfTopmostTile_data()
-    {
-        QTest::addColumn<QList<int>>("heights"); // of the tiles at one place, in the order opened
-        QTest::addColumn<bool>("oneOpen");       // all in one "Otevřít..." or one after another
-        QTest::addColumn<QString>("band");
-        QTest::addColumn<bool>("holes"); // the last tile has no cells at the places read
-        QTest::newRow("low, then high") << QList<int>{150, 1500} << true << "1401–1800 m" << false;
-        QTest::newRow("three, opened apart") << QList<int>{150, 1500, 450} << false << "401–500 m" << false;
-        // Where the topmost tile has no cell, the one below it; or nothing.
-        QTest::newRow("three, the last with holes") << QList<int>{150, 1500, 450} << false << "1401–1800 m" << true;
-        QTest::newRow("one with holes") << QList<int>{450} << true << "" << true;
-    }
-
     // Where tiles overlap, the readout names the band of the one drawn on
-    // top: the one opened last.
+    // top: the one opened last, whether in one "Otevřít..." or one after
+    // another; where it has no cell, the one below it; or nothing. Each case
+    // lies at a place of its own: N49E0<lon>.
     void readoutOfTopmostTile()
     {
-        QFETCH(QList<int>, heights);
-        QFETCH(bool, oneOpen);
-        QFETCH(QString, band);
-        QFETCH(bool, holes);
-        const QTemporaryDir dir;
-        QStringList tiles; // one place, under names of their own
-        for (int i = 0; i < heights.size(); ++i) {
-            const QString made = constantTile(dir.filePath(QString::number(i)), "N49E016", qint16(heights[i]));
-            tiles << dir.filePath(QStringLiteral("layer%1.chgt").arg(i));
-            QVERIFY(!made.isEmpty() && QFile::rename(made, tiles.last()));
-        }
+        const struct { int lon; QList<int> heights; bool oneOpen, holes; QString band; } cases[] = {
+            {16, {150, 1500}, true, false, "1401–1800 m"}, {17, {150, 1500, 450}, false, false, "401–500 m"},
+            {18, {150, 1500, 450}, false, true, "1401–1800 m"}, {19, {450}, true, true, ""}};
         // No cells within 0.1 degree of the three places read.
         const TestTiles::Holes near = [](int i, int j) {
             for (const QPoint p : {QPoint(600, 600), QPoint(120, 1080), QPoint(1080, 120)})
@@ -370,20 +350,31 @@ private slots:
                     return true;
             return false;
         };
-        if (holes)
-            QVERIFY(TestTiles::writeBytes(tiles.last(), TestTiles::withHoles(TestTiles::fileBytes(tiles.last()), 5, near)));
+        const QTemporaryDir dir;
         resetViews();
         WindowRZ w;
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        if (oneOpen)
-            openByMenu(w, tiles);
-        else
-            for (const QString &tile : tiles)
-                openByMenu(w, {tile});
+        for (const auto &c : cases) {
+            QStringList tiles; // one place, under names of their own
+            for (int i = 0; i < c.heights.size(); ++i) {
+                const QString name = QStringLiteral("N49E0%1").arg(c.lon);
+                const QString made = constantTile(dir.filePath(QString::number(i)), name, qint16(c.heights[i]));
+                tiles << dir.filePath(QStringLiteral("%1-%2.chgt").arg(name).arg(i));
+                QVERIFY(!made.isEmpty() && QFile::rename(made, tiles.last()));
+            }
+            if (c.holes)
+                QVERIFY(TestTiles::writeBytes(tiles.last(), TestTiles::withHoles(TestTiles::fileBytes(tiles.last()), 5, near)));
+            if (c.oneOpen)
+                openByMenu(w, tiles);
+            else
+                for (const QString &tile : tiles)
+                    openByMenu(w, {tile});
+        }
         for (int page : {0, 1}) {
             QVERIFY(showPage(w, page));
-            for (const QPointF place : {QPointF(16.5, 49.5), QPointF(16.1, 49.9), QPointF(16.9, 49.1)})
-                QCOMPARE(readoutAt(w, place.x(), place.y()), band);
+            for (const auto &c : cases)
+                for (const QPointF place : {QPointF(0.5, 0.5), QPointF(0.1, 0.9), QPointF(0.9, 0.1)})
+                    QCOMPARE(readoutAt(w, c.lon + place.x(), 49 + place.y()), c.band);
         }
     }
 
