@@ -1,6 +1,5 @@
 #include "TestRegistry.h"
 #include "ModalDriver.h"
-#include "Waits.h"
 
 #include "CzechQtTexts.h"
 #include "ImportDlg.h"
@@ -17,10 +16,7 @@ namespace {
 class TextSpy : public QTranslator
 {
 public:
-    struct Asked
-    {
-        QByteArray context, source, disambiguation;
-    };
+    struct Asked { QByteArray context, source, disambiguation; };
     QString translate(const char *context, const char *source, const char *disambiguation, int) const override
     {
         asked.append({context, source, disambiguation});

@@ -203,20 +203,19 @@ private slots:
         // drop accepted just before the open began: it opens after the
         // others, on top.
         bool asked = false;
-        {
-            OpenGate held({files[1]});
-            QTimer ask;
-            ask.setInterval(10);
-            connect(&ask, &QTimer::timeout, this, [&] {
-                if (!asked && held.isHolding(files[1])) {
-                    asked = true;
-                    plain.openPaths({files[3]});
-                    held.release(files[1]);
-                }
-            });
-            ask.start();
-            plain.openPaths(files.first(3));
-        }
+        gate = std::make_unique<OpenGate>(QStringList{files[1]});
+        QTimer ask;
+        ask.setInterval(10);
+        connect(&ask, &QTimer::timeout, this, [&] {
+            if (!asked && gate->isHolding(files[1])) {
+                asked = true;
+                plain.openPaths({files[3]});
+                gate->release(files[1]);
+            }
+        });
+        ask.start();
+        plain.openPaths(files.first(3));
+        gate.reset();
         QVERIFY(asked && !QApplication::overrideCursor());
         QVERIFY(!plain.findChild<QProgressBar *>("progressBarOpen")->isVisible());
         QList<int> order;
