@@ -19,7 +19,6 @@ private slots:
         QTest::addColumn<QStringList>("tiles");
         QTest::addColumn<QStringList>("sources");
         QTest::addColumn<QStringList>("unknown");
-        QTest::newRow("nothing") << QStringList() << QStringList() << QStringList() << QStringList();
         QTest::newRow("mixed, order kept")
             << QStringList{"/a/N50E014.chgt", "/a/N49E014.hgt", "/a/notes.txt", "/b/N49E013.chgt",
                            "/b/M33.zip", "/b/N50E014.SRTMGL1.hgt.zip"}
