@@ -30,8 +30,8 @@ inline QStringList logLines()
 // The view as the screen shows it, not as it would paint now.
 inline QImage onScreen(QWidget *view)
 {
-    const QPoint at = view->mapTo(view->window(), QPoint(0, 0));
-    const QPixmap shot = view->screen()->grabWindow(view->window()->winId(), at.x(), at.y(), view->width(), view->height());
+    const QRect r(view->mapTo(view->window(), QPoint(0, 0)), view->size());
+    const QPixmap shot = view->screen()->grabWindow(view->window()->winId(), r.x(), r.y(), r.width(), r.height());
     return shot.toImage().convertToFormat(QImage::Format_RGB32);
 }
 

@@ -108,8 +108,6 @@ private slots:
         auto *bar = w.findChild<QProgressBar *>("progressBarOpen");
         QVERIFY(!bar->isVisible());
         auto *toolBar = w.findChild<QToolBar *>("mainToolBar");
-        QWidget *otherView = toolBar->widgetForAction(actionOf(w, painter ? "actionShowGLWdg" : "actionShowQtWdg"));
-        QWidget *repaint = toolBar->widgetForAction(actionOf(w, "actionRepaint"));
         const QSize viewSize = view->size();
         const ViewExtent extent = DrawQtWdg::viewExtent();
 
@@ -117,8 +115,9 @@ private slots:
         // the menu, a map key, the wheel and a file dropped on the window.
         bool popupSeen = false;
         const auto tryInput = [&] {
-            QTest::mouseClick(otherView, Qt::LeftButton);
-            QTest::mouseClick(repaint, Qt::LeftButton);
+            QTest::mouseClick(toolBar->widgetForAction(actionOf(w, painter ? "actionShowGLWdg" : "actionShowQtWdg")),
+                              Qt::LeftButton);
+            QTest::mouseClick(toolBar->widgetForAction(actionOf(w, "actionRepaint")), Qt::LeftButton);
             QMenuBar *menus = w.menuBar();
             QTest::mouseClick(menus, Qt::LeftButton, {},
                               menus->actionGeometry(menus->actions().constFirst()).center());
