@@ -474,70 +474,64 @@ private slots:
         QVERIFY(!progress->isVisible() && import->isEnabled() && !w.findChild<ConvertHgt *>("convertHgt")->isRunning());
     }
 
-    void importDuringRun_data()
-    {
-        QTest::addColumn<QString>("how");
-        QTest::newRow("accepted from the menu") << "menu";
-        QTest::newRow("dropped on the window") << "drop";
-        // Before the window has heard of the run's end.
-        QTest::newRow("accepted as the run ends") << "ends";
-    }
-
     // An import accepted while a conversion is under way, whether from the
-    // menu or by a drop (the dialog still asks), runs after it instead of
-    // being dropped: both runs complete and log their line.
+    // menu, by a drop (the dialog still asks) or as the run ends (before the
+    // window has heard of its end), runs after it instead of being dropped:
+    // both runs complete and log their line. Each way in turn, in one window.
     void importDuringRun()
     {
-        QFETCH(QString, how);
         QTemporaryDir dir;
         QStringList first = runFiles(dir.path(), 3, 500);
         QVERIFY(!first.isEmpty());
-        const QString later = first.takeLast(), out = dir.filePath("out");
-        const int logBefore = logLines().size();
+        const QString later = first.takeLast();
         WindowRZ w;
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         auto *worker = w.findChild<ConvertHgt *>("convertHgt");
-        QAction *import = actionOf(w, "actionImportFiles");
-        // The first run is held at its first file until the second import
-        // has been accepted, so it certainly still runs then.
-        RunGate gate(*worker, 0, int(first.size()));
-        importByMenu(w, first, out, 5);
-        QTRY_VERIFY2_WITH_TIMEOUT(gate.isHolding(), "the first run reached its first file", Waits::Conversion);
-        bool asWanted = false; // the run's state when the second import was accepted
-        const ModalDriver::Handler accept = [&](QWidget *d) {
-            if (how == "ends") {
-                // The run ends while this thread handles no events, so its
-                // last value and its end wait in the queue; polled without
-                // the event loop on purpose.
-                gate.open();
-                const QDeadlineTimer bound(Waits::Conversion);
-                while (!worker->isFinished() && !bound.hasExpired())
-                    QThread::msleep(1);
-                asWanted = worker->isFinished();
-            } else {
-                asWanted = !import->isEnabled() && worker->isRunning();
-            }
-            ModalDriver::answerImport(out, 5, "pushButtonImport")(d);
-        };
-        if (how == "drop") {
-            ModalDriver driver({accept});
-            QVERIFY(dropOn(&w, {later}));
-            QTRY_COMPARE_WITH_TIMEOUT(driver.seen, QStringList{"ImportDlg"}, Waits::Event);
-        } else {
-            QCOMPARE(importDespiteRun(w, {later}, accept), QStringList({"QFileDialog", "ImportDlg"}));
-        }
-        QVERIFY(asWanted);
-        if (how != "ends")
-            QVERIFY(!QFileInfo::exists(out + "/N50E016.chgt")); // waits for the first run
-        gate.open();
-        QTRY_COMPARE_WITH_TIMEOUT(logLines().size(), logBefore + 2, Waits::Conversion);
-        QVERIFY(logLines().at(logBefore).contains("\tKonverze HGT souboru\t"));
-        QVERIFY(logLines().at(logBefore + 1).contains("\tKonverze HGT souboru\t"));
-        for (const char *tile : {"N49E010", "N49E011", "N49E012", "N50E016"})
-            QCOMPARE(QFileInfo(QString("%1/%2.chgt").arg(out, tile)).size(), 8294400);
-        QTRY_VERIFY_WITH_TIMEOUT(import->isEnabled(), Waits::Event);
         auto *progress = w.findChild<ProgressDlg *>(QString(), Qt::FindDirectChildrenOnly);
-        QCOMPARE(progress->findChild<QLabel *>("labelCompleted")->text(), QString("Dokonceno!"));
+        QAction *import = actionOf(w, "actionImportFiles");
+        for (const QString how : {"menu", "drop", "ends"}) {
+            const QString out = dir.filePath(how);
+            const int logBefore = logLines().size();
+            // The first run is held at its first file until the second import
+            // has been accepted, so it certainly still runs then.
+            RunGate gate(*worker, 0, int(first.size()));
+            importByMenu(w, first, out, 5);
+            QTRY_VERIFY2_WITH_TIMEOUT(gate.isHolding(), "the first run reached its first file", Waits::Conversion);
+            bool asWanted = false; // the run's state when the second import was accepted
+            const ModalDriver::Handler accept = [&](QWidget *d) {
+                if (how == "ends") {
+                    // The run ends while this thread handles no events, so its
+                    // last value and its end wait in the queue; polled without
+                    // the event loop on purpose.
+                    gate.open();
+                    const QDeadlineTimer bound(Waits::Conversion);
+                    while (!worker->isFinished() && !bound.hasExpired())
+                        QThread::msleep(1);
+                    asWanted = worker->isFinished();
+                } else {
+                    asWanted = !import->isEnabled() && worker->isRunning();
+                }
+                ModalDriver::answerImport(out, 5, "pushButtonImport")(d);
+            };
+            if (how == "drop") {
+                ModalDriver driver({accept});
+                QVERIFY(dropOn(&w, {later}));
+                QTRY_COMPARE_WITH_TIMEOUT(driver.seen, QStringList{"ImportDlg"}, Waits::Event);
+            } else {
+                QCOMPARE(importDespiteRun(w, {later}, accept), QStringList({"QFileDialog", "ImportDlg"}));
+            }
+            QVERIFY2(asWanted, qPrintable(how));
+            if (how != "ends")
+                QVERIFY(!QFileInfo::exists(out + "/N50E016.chgt")); // waits for the first run
+            gate.open();
+            QTRY_COMPARE_WITH_TIMEOUT(logLines().size(), logBefore + 2, Waits::Conversion);
+            QVERIFY(logLines().at(logBefore).contains("\tKonverze HGT souboru\t"));
+            QVERIFY(logLines().at(logBefore + 1).contains("\tKonverze HGT souboru\t"));
+            for (const char *tile : {"N49E010", "N49E011", "N49E012", "N50E016"})
+                QCOMPARE(QFileInfo(QString("%1/%2.chgt").arg(out, tile)).size(), 8294400);
+            QTRY_VERIFY_WITH_TIMEOUT(import->isEnabled(), Waits::Event);
+            QCOMPARE(progress->findChild<QLabel *>("labelCompleted")->text(), QString("Dokonceno!"));
+        }
     }
 };
 
