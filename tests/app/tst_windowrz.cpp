@@ -378,88 +378,82 @@ private slots:
         }
     }
 
-    void importFailuresShown_data()
-    {
-        QTest::addColumn<QString>("output"); // "@" is the scratch directory
-        QTest::addColumn<int>("files"); // how many of N49E014.hgt, a short N50E014.hgt, tile.hgt; -3: rasters
-        QTest::addColumn<QStringList>("rows"); // file name | start of the reason
-        QTest::addColumn<QString>("note");
-        const QString shortTile = "N50E014.hgt|nemá velikost dlaždice HGT (2\u00a0884\u00a0802 nebo 25\u00a0934\u00a0402 "
-                                  "bajtů), dlaždice @/out/N50E014.chgt zůstala beze změny";
-        QTest::newRow("some files") << "@/out" << 3 << QStringList{shortTile, "tile.hgt|název neodpovídá dlaždici HGT"}
-                                    << "Dokonceno! Nepřevedeno: 2 z 3";
-        QTest::newRow("output below a file") << "@/file/out" << 3
-            << QStringList{"N49E014.hgt|dlaždici @/file/out/N49E014.chgt nelze zapsat: část cesty není složka",
-                           "N50E014.hgt|dlaždici @/file/out/N50E014.chgt nelze zapsat: část cesty není složka",
-                           "tile.hgt|název neodpovídá dlaždici HGT"}
-            << "Dokonceno! Nepřevedeno: 3 z 3";
-        QTest::newRow("all converted, into new folders") << "@/nested/out put" << 1 << QStringList() << "Dokonceno!";
-        // The good raster's tile holds only its cells; the one without a
-        // place on the Earth is listed with its reason.
-        QTest::newRow("rasters") << "@/out" << -3
-            << QStringList{"scan.tif|rastr nelze převést: rastr nemá georeferenci"} << "Dokonceno! Nepřevedeno: 1 z 3";
-    }
-
     // The files that gave no full tile are listed in the window with their
     // reasons; the progress dialog completes and logs as always, but says so.
+    // One case after another in one window, each in a folder of its own, "@".
     void importFailuresShown()
     {
-        QFETCH(QString, output);
-        QFETCH(int, files);
-        QFETCH(QStringList, rows);
-        QFETCH(QString, note);
-        QTemporaryDir dir;
-        output.replace("@", dir.path());
-        QStringList sources{dir.filePath("N49E014.hgt"), dir.filePath("N50E014.hgt"), dir.filePath("tile.hgt")};
-        QFile older(dir.filePath("out/N50E014.chgt"));
-        QVERIFY(HgtTileGenerator(300).save(sources[0]) && HgtTileGenerator(300).save(sources[2]));
-        QVERIFY(TestTiles::writeBytes(sources[1], "short") && TestTiles::writeBytes(dir.filePath("file"), {}));
-        QVERIFY(QDir().mkpath(dir.filePath("out")) && older.open(QIODevice::WriteOnly));
-        if (files > 0) {
-            sources.resize(files);
-        } else { // the HGT tile, a raster inside N49E015 (3-second posts, 350 m) and one without a place
-            sources = QStringList{sources[0], dir.filePath("dmr.tif"), dir.filePath("scan.tif")};
-            TestRasters::Raster raster = TestRasters::Raster::degrees(15.25, 49.75, 60, 40, 1200), unplaced;
-            raster.value = [](int, int) { return 350.0; };
-            unplaced.width = unplaced.height = 8;
-            unplaced.hasGeoTransform = false;
-            unplaced.crs.clear();
-            QVERIFY(raster.write(sources[1]) && unplaced.write(sources[2]));
-        }
-        const int logBefore = logLines().size();
-
+        const QString shortTile = "N50E014.hgt|nemá velikost dlaždice HGT (2\u00a0884\u00a0802 nebo 25\u00a0934\u00a0402 "
+                                  "bajtů), dlaždice @/out/N50E014.chgt zůstala beze změny";
+        // files: how many of N49E014.hgt, a short N50E014.hgt, tile.hgt; -3: rasters (the good raster's tile
+        // holds only its cells; the one without a place on the Earth is listed with its reason). rows: file
+        // name | start of the reason.
+        const struct { QString output; int files; QStringList rows; QString note; } cases[] = {
+            {"@/out", 3, {shortTile, "tile.hgt|název neodpovídá dlaždici HGT"}, "Dokonceno! Nepřevedeno: 2 z 3"},
+            {"@/file/out", 3,
+             {"N49E014.hgt|dlaždici @/file/out/N49E014.chgt nelze zapsat: část cesty není složka",
+              "N50E014.hgt|dlaždici @/file/out/N50E014.chgt nelze zapsat: část cesty není složka",
+              "tile.hgt|název neodpovídá dlaždici HGT"},
+             "Dokonceno! Nepřevedeno: 3 z 3"},
+            {"@/nested/out put", 1, {}, "Dokonceno!"},
+            {"@/out", -3, {"scan.tif|rastr nelze převést: rastr nemá georeferenci"}, "Dokonceno! Nepřevedeno: 1 z 3"}};
+        const QTemporaryDir top;
         WindowRZ w;
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         auto *report = w.findChild<QDockWidget *>("dockImportReport");
         auto *progress = w.findChild<ProgressDlg *>(QString(), Qt::FindDirectChildrenOnly);
         QAction *import = actionOf(w, "actionImportFiles");
         QVERIFY(!report->isVisible());
-        // "Import..." is held back at every step of the run.
+        // "Import..." is held back at every step of a run.
         QList<bool> enabledAt;
         connect(progress->findChild<QProgressBar *>("progressBar"), &QProgressBar::valueChanged, this,
                 [&](int) { enabledAt << import->isEnabled(); });
-        importByMenu(w, sources, output, 5);
-        QVERIFY(!import->isEnabled() && progress->isVisible());
-        QTRY_VERIFY_WITH_TIMEOUT(import->isEnabled(), Waits::Conversion);
-        QVERIFY(!enabledAt.isEmpty() && !enabledAt.contains(true));
-        QCOMPARE(progress->findChild<QLabel *>("labelCompleted")->text(), note);
-        QCOMPARE(logLines().size(), logBefore + 1);
-        QCOMPARE(report->isVisible(), !rows.isEmpty());
-        auto *tree = report->findChild<QTreeWidget *>("treeImportReport");
-        QCOMPARE(tree->topLevelItemCount(), rows.size());
-        for (int i = 0; i < rows.size(); ++i) {
-            const QStringList want = rows[i].replace("@", dir.path()).split('|');
-            QCOMPARE(tree->topLevelItem(i)->text(0), dir.filePath(want[0]));
-            QVERIFY(tree->topLevelItem(i)->text(1).startsWith(want[1]));
-        }
-        QCOMPARE(older.size(), 0); // the stored tile was not replaced
-        if (rows.isEmpty())
-            QCOMPARE(QFileInfo(output + "/N49E014.chgt").size(), 8294400);
-        if (files < 0) {
-            QCOMPARE(QFileInfo(dir.filePath("out/N49E014.chgt")).size(), TileGrid::fileBytes(5));
-            // Every fifth post of the raster's 60 x 40 holds a cell, in a band of 301-400 m.
-            QCOMPARE(QFileInfo(dir.filePath("out/N49E015.chgt")).size(), 12 * 8 * 144);
-            QCOMPARE(QDir(dir.filePath("out")).entryList(QDir::Files).size(), 3); // with the stored one
+        QStringList sources;
+        QString output;
+        for (const auto &c : cases) {
+            const QDir dir(top.filePath(QString::number(&c - cases)));
+            output = QString(c.output).replace("@", dir.path());
+            sources = QStringList{dir.filePath("N49E014.hgt"), dir.filePath("N50E014.hgt"), dir.filePath("tile.hgt")};
+            QFile older(dir.filePath("out/N50E014.chgt"));
+            QVERIFY(QDir().mkpath(dir.filePath("out")) && older.open(QIODevice::WriteOnly));
+            QVERIFY(HgtTileGenerator(300).save(sources[0]) && HgtTileGenerator(300).save(sources[2]));
+            QVERIFY(TestTiles::writeBytes(sources[1], "short") && TestTiles::writeBytes(dir.filePath("file"), {}));
+            if (c.files > 0) {
+                sources.resize(c.files);
+            } else { // the HGT tile, a raster inside N49E015 (3-second posts, 350 m) and one without a place
+                sources = QStringList{sources[0], dir.filePath("dmr.tif"), dir.filePath("scan.tif")};
+                TestRasters::Raster raster = TestRasters::Raster::degrees(15.25, 49.75, 60, 40, 1200), unplaced;
+                raster.value = [](int, int) { return 350.0; };
+                unplaced.width = unplaced.height = 8;
+                unplaced.hasGeoTransform = false;
+                unplaced.crs.clear();
+                QVERIFY(raster.write(sources[1]) && unplaced.write(sources[2]));
+            }
+            const int logBefore = logLines().size();
+            enabledAt.clear();
+            importByMenu(w, sources, output, 5);
+            QVERIFY(!import->isEnabled() && progress->isVisible());
+            QTRY_VERIFY_WITH_TIMEOUT(import->isEnabled(), Waits::Conversion);
+            QVERIFY(!enabledAt.isEmpty() && !enabledAt.contains(true));
+            QCOMPARE(progress->findChild<QLabel *>("labelCompleted")->text(), c.note);
+            QCOMPARE(logLines().size(), logBefore + 1);
+            QCOMPARE(report->isVisible(), !c.rows.isEmpty());
+            auto *tree = report->findChild<QTreeWidget *>("treeImportReport");
+            QCOMPARE(tree->topLevelItemCount(), c.rows.size());
+            for (int i = 0; i < c.rows.size(); ++i) {
+                const QStringList want = QString(c.rows[i]).replace("@", dir.path()).split('|');
+                QCOMPARE(tree->topLevelItem(i)->text(0), dir.filePath(want[0]));
+                QVERIFY(tree->topLevelItem(i)->text(1).startsWith(want[1]));
+            }
+            QCOMPARE(older.size(), 0); // the stored tile was not replaced
+            if (c.rows.isEmpty())
+                QCOMPARE(QFileInfo(output + "/N49E014.chgt").size(), 8294400);
+            if (c.files < 0) {
+                QCOMPARE(QFileInfo(dir.filePath("out/N49E014.chgt")).size(), TileGrid::fileBytes(5));
+                // Every fifth post of the raster's 60 x 40 holds a cell, in a band of 301-400 m.
+                QCOMPARE(QFileInfo(dir.filePath("out/N49E015.chgt")).size(), 12 * 8 * 144);
+                QCOMPARE(QDir(dir.filePath("out")).entryList(QDir::Files).size(), 3); // with the stored one
+            }
         }
 
         // "Storno" starts nothing: a started conversion would have shown its
