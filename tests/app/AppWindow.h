@@ -5,6 +5,7 @@
 #include "DrawQtWdg.h"
 #include "HgtTileGenerator.h"
 #include "ModalDriver.h"
+#include "TestTiles.h"
 #include "WindowRZ.h"
 
 // A q = 5 tile of one height everywhere, or of heightAt, converted into dir.
@@ -21,26 +22,24 @@ inline QString constantTile(const QString &dir, const QString &name, qint16 heig
     return dir + '/' + name + ".chgt";
 }
 
-inline bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
 inline QStringList logLines()
 {
-    QFile f("log.txt");
-    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
-        return {};
-    return QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts);
+    return QString::fromUtf8(TestTiles::fileBytes("log.txt")).split('\n', Qt::SkipEmptyParts);
+}
+
+// The view as the screen shows it, not as it would paint now.
+inline QImage onScreen(QWidget *view)
+{
+    const QRect r(view->mapTo(view->window(), QPoint(0, 0)), view->size());
+    const QPixmap shot = view->screen()->grabWindow(view->window()->winId(), r.x(), r.y(), r.width(), r.height());
+    return shot.toImage().convertToFormat(QImage::Format_RGB32);
 }
 
 // What a view paints now, in either view.
 inline QImage pictureOf(QWidget *view)
 {
-    if (auto *gl = qobject_cast<DrawGLWdg *>(view))
-        return gl->grabFramebuffer().convertToFormat(QImage::Format_RGB32);
-    return view->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    auto *gl = qobject_cast<DrawGLWdg *>(view);
+    return (gl ? gl->grabFramebuffer() : view->grab().toImage()).convertToFormat(QImage::Format_RGB32);
 }
 
 inline QStringList actionNames(const QList<QAction *> &actions)
@@ -143,3 +142,47 @@ inline QStringList importDespiteRun(WindowRZ &w, const QStringList &files, const
     QMetaObject::invokeMethod(&w, "importHgtFiles");
     return driver.seen;
 }
+
+// Holds a conversion on its own thread when it takes the given file, so a
+// test acts while the run certainly goes on. The worker announces each
+// file with its progress value, under the lock that hands out files, so no
+// other file is taken meanwhile. It is let go by open(), by the gate's end,
+// or once the run is asked to stop.
+class RunGate
+{
+public:
+    RunGate(const ConvertHgt &worker, int file, int files) : state(std::make_shared<State>())
+    {
+        // The worker is the context, and the state is shared: an emission
+        // racing with the gate's end touches nothing that is gone.
+        connection = QObject::connect(&worker, &ConvertHgt::sProgress, &worker,
+            [s = state, w = &worker, value = int(100 * qint64(file) / files)](int percent) {
+                s->values.fetch_add(1);
+                if (percent != value || s->held.exchange(true))
+                    return;
+                const QDeadlineTimer bound(Waits::Conversion);
+                while (!s->gate.tryAcquire(1, 2) && !bound.hasExpired() && !w->isInterruptionRequested()) {
+                }
+            }, Qt::DirectConnection);
+    }
+    ~RunGate()
+    {
+        QObject::disconnect(connection);
+        open();
+    }
+
+    bool isHolding() const { return state->held; }
+    // How many files the run has taken so far.
+    int filesTaken() const { return state->values; }
+    void open() { state->gate.release(); }
+
+private:
+    struct State
+    {
+        QSemaphore gate;
+        std::atomic<bool> held{false};
+        std::atomic<int> values{0};
+    };
+    std::shared_ptr<State> state;
+    QMetaObject::Connection connection;
+};

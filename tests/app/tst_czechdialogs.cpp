@@ -1,6 +1,5 @@
 #include "TestRegistry.h"
 #include "ModalDriver.h"
-#include "Waits.h"
 
 #include "CzechQtTexts.h"
 #include "ImportDlg.h"
@@ -17,10 +16,7 @@ namespace {
 class TextSpy : public QTranslator
 {
 public:
-    struct Asked
-    {
-        QByteArray context, source, disambiguation;
-    };
+    struct Asked { QByteArray context, source, disambiguation; };
     QString translate(const char *context, const char *source, const char *disambiguation, int) const override
     {
         asked.append({context, source, disambiguation});
@@ -111,7 +107,7 @@ private slots:
     // "Import...": the open dialog's labels, buttons, column heads, tool
     // tips and the type of a folder; the chooser behind "Procházet...";
     // then "Uložit obrázek...".
-    void importAndSaveDialogs()
+    void dialogs()
     {
         QTemporaryDir folders;
         QFile old(folders.filePath("mapa.png"));
@@ -183,11 +179,8 @@ private slots:
         QCOMPARE(question, QString("Soubor mapa.png již existuje.\nChcete jej nahradit?"));
         answers.sort();
         QCOMPARE(answers, QStringList({"&Ano", "&Ne"}));
-    }
 
-    // Without Qt's catalogue the program runs on and says so.
-    void catalogueMissing()
-    {
+        // Without Qt's catalogue the program runs on and says so.
         QTemporaryDir empty;
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("qtbase_cs\\.qm"));
         const CzechQtTexts without(empty.path());

@@ -1,7 +1,5 @@
 #include "TestRegistry.h"
 #include "AppWindow.h"
-#include "RunGate.h"
-#include "Waits.h"
 
 #include "GeoTiffRead.h"
 #include "ProgressDlg.h"
@@ -24,54 +22,45 @@ private slots:
     // main() hands to the same openPaths): CHGT tiles open in both views,
     // HGT tiles go to the import dialog with its list filled and are
     // converted, other files are named.
-    void filesFromOutside()
+    void filesFromOutsideAndKeys()
     {
         QTemporaryDir dir;
         const QString chgt = constantTile(dir.path(), "N49E014", 150), hgt = dir.filePath("src/N50E015.hgt");
         const QString notes = dir.filePath("notes.txt"), out = dir.filePath("out");
         QVERIFY(!chgt.isEmpty() && QDir().mkpath(dir.filePath("src")) && HgtTileGenerator(700).save(hgt));
-        QVERIFY(writeFile(notes, {}));
-        const QStringList given{chgt, notes, hgt};
+        QVERIFY(TestTiles::writeBytes(notes, {}));
 
         WindowRZ w;
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QStringList listed;
-        ModalDriver driver({[&](QWidget *d) {
-            auto *list = d->findChild<QListWidget *>("listWidgetFiles");
-            for (int i = 0; i < list->count(); ++i)
-                listed << list->item(i)->text();
-            ModalDriver::answerImport(out, 5, "pushButtonImport")(d);
-        }});
-        // Nothing the window can use: the drag is refused.
-        QVERIFY(!dropOn(&w, {notes}));
-        QVERIFY(!dropOn(&w, {"https://example.org/N49E014.chgt"}));
-        QVERIFY(dropOn(&w, given));
-        QTRY_COMPARE_WITH_TIMEOUT(driver.seen, QStringList{"ImportDlg"}, Waits::Event);
-        QCOMPARE(qobject_cast<DrawQtWdg *>(viewOf(w, 0))->mapContent().gridCount(), 1);
-        QCOMPARE(qobject_cast<DrawGLWdg *>(viewOf(w, 1))->tileCount(), 1);
-        QCOMPARE(listed, QStringList{hgt});
-        QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(out + "/N50E015.chgt").size(), 8294400, Waits::Conversion);
-        QVERIFY(w.statusBar()->currentMessage().contains("notes.txt"));
-        QTRY_VERIFY_WITH_TIMEOUT(actionOf(w, "actionImportFiles")->isEnabled(), Waits::Conversion);
-    }
+        {
+            ModalDriver driver({[&](QWidget *d) {
+                auto *list = d->findChild<QListWidget *>("listWidgetFiles");
+                for (int i = 0; i < list->count(); ++i)
+                    listed << list->item(i)->text();
+                ModalDriver::answerImport(out, 5, "pushButtonImport")(d);
+            }});
+            // Nothing the window can use: the drag is refused.
+            QVERIFY(!dropOn(&w, {notes}));
+            QVERIFY(!dropOn(&w, {"https://example.org/N49E014.chgt"}));
+            QVERIFY(dropOn(&w, {chgt, notes, hgt}));
+            QTRY_COMPARE_WITH_TIMEOUT(driver.seen, QStringList{"ImportDlg"}, Waits::Event);
+            QCOMPARE(qobject_cast<DrawQtWdg *>(viewOf(w, 0))->mapContent().gridCount(), 1);
+            QCOMPARE(qobject_cast<DrawGLWdg *>(viewOf(w, 1))->tileCount(), 1);
+            QCOMPARE(listed, QStringList{hgt});
+            QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(out + "/N50E015.chgt").size(), 8294400, Waits::Conversion);
+            QVERIFY(w.statusBar()->currentMessage().contains("notes.txt"));
+            QTRY_VERIFY_WITH_TIMEOUT(actionOf(w, "actionImportFiles")->isEnabled(), Waits::Conversion);
+        }
 
-    // Each view takes focus by a click or Tab; the arrows move the map a
-    // tenth of the view, + and - zoom by the wheel's step, Home takes both
-    // views back to the start-up window.
-    void keysMoveTheMap()
-    {
-        QTemporaryDir dir;
-        const QString chgt = constantTile(dir.path(), "N49E014", 150);
-        QVERIFY(!chgt.isEmpty());
-        WindowRZ w;
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        // Each view takes focus by a click or Tab; the arrows move the map a
+        // tenth of the view, + and - zoom by the wheel's step, Home takes both
+        // views back to the start-up window.
         w.resize(1000, 700);
         // Keys go to the active window only.
         w.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&w));
-        w.openPaths({chgt});
         resetViews();
-
         for (int page : {0, 1}) {
             QWidget *view = showPage(w, page);
             QVERIFY(view);
@@ -132,13 +121,8 @@ private slots:
         QCOMPARE(DrawQtWdg::viewExtent(), DrawQtWdg::initialExtent);
         QCOMPARE(DrawGLWdg::viewExtent(), DrawGLWdg::initialExtent);
         QCOMPARE(pictureOf(glView), glAtStart);
-    }
 
-    // "O programu..." shows our own dialog: version, licence, the credit.
-    void aboutDialog()
-    {
-        WindowRZ w;
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        // "O programu..." shows our own dialog: version, licence, the credit.
         QString title, texts;
         ModalDriver driver({[&](QWidget *d) {
             title = d->windowTitle();
@@ -157,140 +141,127 @@ private slots:
         QVERIFY(!QApplication::activeModalWidget());
     }
 
-    void savePicture_data()
-    {
-        QTest::addColumn<int>("page");
-        QTest::addColumn<bool>("border");
-        QTest::addColumn<QString>("existing"); // "", "replace", "keep"
-        QTest::addColumn<QString>("failure");  // "", "size limit", "folder removed"
-        QTest::addColumn<QString>("suffix");   // of the filter chosen
-        QTest::newRow("painter view with border") << 0 << true << "" << "" << "png";
-        QTest::newRow("OpenGL view without border") << 1 << false << "" << "" << "png";
-        QTest::newRow("replacing a file") << 1 << true << "replace" << "" << "png";
-        QTest::newRow("keeping a file") << 0 << true << "keep" << "" << "png";
-        QTest::newRow("file size limit") << 0 << true << "" << "size limit" << "png";
-        QTest::newRow("folder removed") << 1 << true << "" << "folder removed" << "png";
-        QTest::newRow("GeoTIFF of the painter view") << 0 << true << "" << "" << "tif";
-        QTest::newRow("GeoTIFF of the OpenGL view") << 1 << false << "" << "" << "tif";
-        QTest::newRow("GeoTIFF, disk full") << 1 << true << "" << "size limit" << "tif";
-    }
-
     // The visible view as a PNG or a GeoTIFF: a save dialog at home with
     // both filters, its own overwrite question, the credit with the border,
     // a GeoTIFF placed on the window the view shows, and a failure told in
-    // the status bar with the system's reason.
+    // the status bar with the system's reason. One case after another, each
+    // into a folder of its own.
     void savePicture()
     {
-        QFETCH(int, page);
-        QFETCH(bool, border);
-        QFETCH(QString, existing);
-        QFETCH(QString, failure);
-        QFETCH(QString, suffix);
+        // existing: "", "replace" or "keep"; failure: "", "size limit" or "folder removed";
+        // suffix: of the filter chosen
+        const struct { int page; bool border; QString existing, failure, suffix; } cases[] = {
+            {0, true, "", "", "png"}, {1, false, "", "", "png"}, {1, true, "replace", "", "png"},
+            {0, true, "keep", "", "png"}, {0, true, "", "size limit", "png"}, {1, true, "", "folder removed", "png"},
+            {0, true, "", "", "tif"}, {1, false, "", "", "tif"}, {1, true, "", "size limit", "tif"}};
         QTemporaryDir dir;
-        const QString chgt = constantTile(dir.path(), "N49E014", 150), folder = dir.filePath("pictures");
-        QVERIFY(!chgt.isEmpty() && QDir().mkpath(folder));
-        const QString target = folder + "/mapa." + suffix;
-        QVERIFY(existing.isEmpty() || writeFile(target, "old"));
-        resetViews();
+        const QString chgt = constantTile(dir.path(), "N49E014", 150);
+        QVERIFY(!chgt.isEmpty());
         const auto startExtents = qScopeGuard([] { resetViews(); });
-        // A GeoTIFF is placed on the window as drawn: the painter's in
-        // whole hundredths of a degree, the OpenGL view's as it is.
-        std::array<double, 4> window{11.0, 20.0, 48.3, 51.3}; // west, east, south, north
-        if (suffix == "tif" && page == 0) {
-            // left 1350, width trunc(259.75), top 5080, height trunc(-190.25)
-            DrawQtWdg::setViewExtent({1350.75f, 1610.5f, 4890.25f, 5080.5f});
-            window = {13.50, 16.09, 48.90, 50.80};
-        } else if (suffix == "tif") {
-            DrawGLWdg::setViewExtent({13.25f, 16.5f, 48.75f, 50.5f});
-            window = {13.25, 16.5, 48.75, 50.5};
-        }
         WindowRZ w;
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         w.resize(900, 600);
         w.openPaths({chgt});
-        QWidget *view = showPage(w, page);
-        QVERIFY(view);
-        if (!border)
-            actionOf(w, "actionBorder")->trigger();
-        const QImage shown = pictureOf(view);
-
-        QString startDir, question;
-        QStringList filters;
-        bool confirms = false;
-        QList<ModalDriver::Handler> answers{[&](QWidget *d) {
-            auto *files = qobject_cast<QFileDialog *>(d);
-            startDir = files->directory().absolutePath();
-            filters = files->nameFilters();
-            confirms = files->acceptMode() == QFileDialog::AcceptSave && !files->testOption(QFileDialog::DontConfirmOverwrite);
-            files->setDirectory(folder);
-            if (suffix == "tif") // as a user picks it: the next filter in the list
-                QTest::keyClick(d->findChild<QComboBox *>("fileTypeCombo"), Qt::Key_Down);
-            auto *edit = d->findChild<QLineEdit *>("fileNameEdit");
-            edit->clear();
-            QTest::keyClicks(edit, "mapa"); // the suffix comes from the filter
-            if (failure == "folder removed")
-                QDir(folder).removeRecursively();
-            static_cast<QDialog *>(d)->accept();
-        }};
-        if (!existing.isEmpty()) {
-            answers << [&](QWidget *d) {
-                auto *box = qobject_cast<QMessageBox *>(d);
-                question = box->text();
-                QTest::mouseClick(box->button(existing == "replace" ? QMessageBox::Yes : QMessageBox::No), Qt::LeftButton);
-            };
-            if (existing == "keep") // back in the file dialog, which is then cancelled
-                answers << ModalDriver::rejectDialog();
-        }
-        struct rlimit saved;
-        getrlimit(RLIMIT_FSIZE, &saved);
-        {
-            ModalDriver driver(answers);
-            if (failure == "size limit") {
-                std::signal(SIGXFSZ, SIG_IGN);
-                struct rlimit small = saved;
-                small.rlim_cur = 1000;
-                QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
+        for (const auto &c : cases) {
+            const QString folder = dir.filePath(QString::number(&c - cases));
+            const QString target = folder + "/mapa." + c.suffix;
+            QVERIFY(QDir().mkpath(folder) && (c.existing.isEmpty() || TestTiles::writeBytes(target, "old")));
+            resetViews();
+            // A GeoTIFF is placed on the window as drawn: the painter's in
+            // whole hundredths of a degree, the OpenGL view's as it is.
+            std::array<double, 4> window{13.25, 16.5, 48.75, 50.5}; // west, east, south, north
+            if (c.suffix == "tif" && c.page == 0) {
+                // left 1350, width trunc(259.75), top 5080, height trunc(-190.25)
+                DrawQtWdg::setViewExtent({1350.75f, 1610.5f, 4890.25f, 5080.5f});
+                window = {13.50, 16.09, 48.90, 50.80};
+            } else if (c.suffix == "tif") {
+                DrawGLWdg::setViewExtent({13.25f, 16.5f, 48.75f, 50.5f});
             }
-            actionOf(w, "actionSaveImage")->trigger();
-            setrlimit(RLIMIT_FSIZE, &saved);
-            QCOMPARE(driver.seen.first(), QString("QFileDialog"));
-            QCOMPARE(driver.seen.size(), answers.size());
-        }
-        QCOMPARE(startDir, QDir::homePath());
-        QCOMPARE(filters, (QStringList{"Obrázky PNG (*.png)", "Obrázky GeoTIFF (*.tif)"}));
-        QVERIFY(confirms);
-        QCOMPARE(question.contains("mapa.png"), !existing.isEmpty());
+            QWidget *view = showPage(w, c.page);
+            QVERIFY(view);
+            actionOf(w, "actionBorder")->setChecked(c.border);
+            const QImage shown = pictureOf(view);
 
-        const QString message = w.statusBar()->currentMessage();
-        if (!failure.isEmpty()) {
-            const QString reason = failure == "size limit" ? "soubor by překročil povolenou velikost"
-                                                           : "soubor nebo složka neexistuje";
-            QCOMPARE(message, QString("Obrázek %1 nelze uložit: %2").arg(target, reason));
-            QVERIFY(!QFileInfo::exists(target)); // no half picture
-            return;
+            QString startDir, question;
+            QStringList filters;
+            bool confirms = false;
+            QList<ModalDriver::Handler> answers{[&](QWidget *d) {
+                auto *files = qobject_cast<QFileDialog *>(d);
+                startDir = files->directory().absolutePath();
+                filters = files->nameFilters();
+                confirms = files->acceptMode() == QFileDialog::AcceptSave
+                           && !files->testOption(QFileDialog::DontConfirmOverwrite);
+                files->setDirectory(folder);
+                if (c.suffix == "tif") // as a user picks it: the next filter in the list
+                    QTest::keyClick(d->findChild<QComboBox *>("fileTypeCombo"), Qt::Key_Down);
+                auto *edit = d->findChild<QLineEdit *>("fileNameEdit");
+                edit->clear();
+                QTest::keyClicks(edit, "mapa"); // the suffix comes from the filter
+                if (c.failure == "folder removed")
+                    QDir(folder).removeRecursively();
+                static_cast<QDialog *>(d)->accept();
+            }};
+            if (!c.existing.isEmpty()) {
+                answers << [&](QWidget *d) {
+                    auto *box = qobject_cast<QMessageBox *>(d);
+                    question = box->text();
+                    const auto answer = c.existing == "replace" ? QMessageBox::Yes : QMessageBox::No;
+                    QTest::mouseClick(box->button(answer), Qt::LeftButton);
+                };
+                if (c.existing == "keep") // back in the file dialog, which is then cancelled
+                    answers << ModalDriver::rejectDialog();
+            }
+            struct rlimit saved;
+            getrlimit(RLIMIT_FSIZE, &saved);
+            {
+                ModalDriver driver(answers);
+                if (c.failure == "size limit") {
+                    std::signal(SIGXFSZ, SIG_IGN);
+                    struct rlimit small = saved;
+                    small.rlim_cur = 1000;
+                    QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
+                }
+                actionOf(w, "actionSaveImage")->trigger();
+                setrlimit(RLIMIT_FSIZE, &saved);
+                QCOMPARE(driver.seen.first(), QString("QFileDialog"));
+                QCOMPARE(driver.seen.size(), answers.size());
+            }
+            QCOMPARE(startDir, QDir::homePath());
+            QCOMPARE(filters, (QStringList{"Obrázky PNG (*.png)", "Obrázky GeoTIFF (*.tif)"}));
+            QVERIFY(confirms);
+            QCOMPARE(question.contains("mapa.png"), !c.existing.isEmpty());
+
+            const QString message = w.statusBar()->currentMessage();
+            if (!c.failure.isEmpty()) {
+                const QString reason = c.failure == "size limit" ? "soubor by překročil povolenou velikost"
+                                                               : "soubor nebo složka neexistuje";
+                QCOMPARE(message, QString("Obrázek %1 nelze uložit: %2").arg(target, reason));
+                QVERIFY(!QFileInfo::exists(target)); // no half picture
+                continue;
+            }
+            if (c.existing == "keep") {
+                QCOMPARE(QFileInfo(target).size(), 3); // "old"
+                continue;
+            }
+            QCOMPARE(message, QString("Obrázek uložen: %1").arg(target));
+            const QString credit = c.border ? QString("Border: © OpenStreetMap contributors, ODbL 1.0") : QString();
+            if (c.suffix == "tif") {
+                const GeoTiffRead tiff = GeoTiffRead::of(target);
+                QCOMPARE(tiff.image, shown);
+                QCOMPARE(tiff.authority, QString("EPSG:4326"));
+                QCOMPARE(tiff.copyright, credit);
+                const double w = shown.width(), h = shown.height();
+                const std::array<double, 6> expected{window[0], (window[1] - window[0]) / w, 0,
+                                                     window[3], 0, -(window[3] - window[2]) / h};
+                for (size_t i = 0; i < 6; ++i)
+                    QVERIFY2(qAbs(tiff.transform[i] - expected[i]) < 1e-6 / w, qPrintable(QString::number(i)));
+                continue;
+            }
+            QImageReader reader(target);
+            QCOMPARE(reader.format(), QByteArray("png"));
+            QCOMPARE(reader.text("Copyright"), credit);
+            QCOMPARE(reader.read().convertToFormat(QImage::Format_RGB32), shown);
         }
-        if (existing == "keep") {
-            QCOMPARE(QFileInfo(target).size(), 3); // "old"
-            return;
-        }
-        QCOMPARE(message, QString("Obrázek uložen: %1").arg(target));
-        const QString credit = border ? QString("Border: © OpenStreetMap contributors, ODbL 1.0") : QString();
-        if (suffix == "tif") {
-            const GeoTiffRead tiff = GeoTiffRead::of(target);
-            QCOMPARE(tiff.image, shown);
-            QCOMPARE(tiff.authority, QString("EPSG:4326"));
-            QCOMPARE(tiff.copyright, credit);
-            const double w = shown.width(), h = shown.height();
-            const std::array<double, 6> expected{window[0], (window[1] - window[0]) / w, 0,
-                                                 window[3], 0, -(window[3] - window[2]) / h};
-            for (size_t i = 0; i < 6; ++i)
-                QVERIFY2(qAbs(tiff.transform[i] - expected[i]) < 1e-6 / w, qPrintable(QString::number(i)));
-            return;
-        }
-        QImageReader reader(target);
-        QCOMPARE(reader.format(), QByteArray("png"));
-        QCOMPARE(reader.text("Copyright"), credit);
-        QCOMPARE(reader.read().convertToFormat(QImage::Format_RGB32), shown);
     }
 
     void stopConversion_data()
@@ -321,18 +292,15 @@ private slots:
         auto *report = w->findChild<QDockWidget *>("dockImportReport");
         auto *completed = progress->findChild<QLabel *>("labelCompleted");
         // The run is held as it takes its third file, until asked to stop.
-        RunGate gate(*w->findChild<ConvertHgt *>("convertHgt"), 2, int(tiles.size()), RunGate::UntilStopRequested);
+        RunGate gate(*w->findChild<ConvertHgt *>("convertHgt"), 2, int(tiles.size()));
         QVERIFY(!stop->isEnabled());
         importByMenu(*w, tiles, out, 5);
         QVERIFY(stop->isEnabled() && !import->isEnabled() && progress->isTiming());
         QTRY_VERIFY_WITH_TIMEOUT(gate.isHolding() && QDir(out).entryList({"*.chgt"}, QDir::Files).size() == 2,
                                  Waits::Conversion);
-        QStringList stopped = tiles.mid(3);
-        if (how == "waiting") {
+        if (how == "waiting")
             QCOMPARE(importDespiteRun(*w, {later}, ModalDriver::answerImport(out, 5, "pushButtonImport")),
                      QStringList({"QFileDialog", "ImportDlg"}));
-            stopped << later;
-        }
         if (how == "close") {
             w->close();
             w.reset();
@@ -357,7 +325,7 @@ private slots:
         QStringList listed, expected;
         for (int i = 0; i < tree->topLevelItemCount(); ++i)
             listed << tree->topLevelItem(i)->text(0) + ": " + tree->topLevelItem(i)->text(1);
-        for (const QString &file : std::as_const(stopped))
+        for (const QString &file : tiles.mid(3) + (how == "waiting" ? QStringList{later} : QStringList()))
             expected << file + ": přerušeno";
         QCOMPARE(listed, expected);
 

@@ -1,21 +1,54 @@
 #include "TestRegistry.h"
 #include "AppWindow.h"
-#include "OpenGate.h"
-#include "Waits.h"
 
+#include "TileReading.h"
+
+#include <atomic>
+#include <map>
 #include <memory>
 
 namespace {
 
-// The view as the screen shows it, not as it would paint now.
-QImage onScreen(QWidget *view)
+// Holds the reading of chosen files on the threads that open them, each
+// until the test lets it go, so a test acts while an open certainly goes
+// on. A file is let go by release(), by the gate's end, or after the bound
+// of a conversion's wait, so a failing test ends instead of hanging.
+class OpenGate
 {
-    const QPoint at = view->mapTo(view->window(), QPoint(0, 0));
-    return view->screen()
-        ->grabWindow(view->window()->winId(), at.x(), at.y(), view->width(), view->height())
-        .toImage()
-        .convertToFormat(QImage::Format_RGB32);
-}
+public:
+    explicit OpenGate(const QStringList &held) : files(std::make_shared<Files>())
+    {
+        for (const QString &path : held)
+            (*files)[path];
+        TileReading::setOpenHook([f = files](const QString &path) {
+            const auto it = f->find(path);
+            if (it == f->end())
+                return;
+            it->second.holding = true;
+            it->second.gate.tryAcquire(1, Waits::Conversion);
+            it->second.holding = false;
+        });
+    }
+    ~OpenGate()
+    {
+        TileReading::setOpenHook(nullptr);
+        for (auto &file : *files)
+            file.second.gate.release();
+    }
+
+    bool isHolding(const QString &path) const { return files->at(path).holding; }
+    void release(const QString &path) { files->at(path).gate.release(); }
+
+private:
+    struct File
+    {
+        QSemaphore gate;
+        std::atomic<bool> holding{false};
+    };
+    // Made whole before the hook is set, read-only afterwards.
+    using Files = std::map<QString, File>;
+    std::shared_ptr<Files> files;
+};
 
 // Lines of the files' paths in the list of this process's mappings, and
 // descriptors open on them (where the system lists them in /proc).
@@ -68,7 +101,6 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         w.resize(1000, 700);
         QTRY_COMPARE_WITH_TIMEOUT(w.size(), QSize(1000, 700), Waits::Event);
-        auto *stack = w.findChild<QStackedWidget *>("stackedWidget");
         auto *qtView = qobject_cast<DrawQtWdg *>(viewOf(w, 0));
         auto *glView = qobject_cast<DrawGLWdg *>(viewOf(w, 1));
         QWidget *view = showPage(w, painter ? 0 : 1);
@@ -76,8 +108,6 @@ private slots:
         auto *bar = w.findChild<QProgressBar *>("progressBarOpen");
         QVERIFY(!bar->isVisible());
         auto *toolBar = w.findChild<QToolBar *>("mainToolBar");
-        QWidget *otherView = toolBar->widgetForAction(actionOf(w, painter ? "actionShowGLWdg" : "actionShowQtWdg"));
-        QWidget *repaint = toolBar->widgetForAction(actionOf(w, "actionRepaint"));
         const QSize viewSize = view->size();
         const ViewExtent extent = DrawQtWdg::viewExtent();
 
@@ -85,8 +115,9 @@ private slots:
         // the menu, a map key, the wheel and a file dropped on the window.
         bool popupSeen = false;
         const auto tryInput = [&] {
-            QTest::mouseClick(otherView, Qt::LeftButton);
-            QTest::mouseClick(repaint, Qt::LeftButton);
+            QTest::mouseClick(toolBar->widgetForAction(actionOf(w, painter ? "actionShowGLWdg" : "actionShowQtWdg")),
+                              Qt::LeftButton);
+            QTest::mouseClick(toolBar->widgetForAction(actionOf(w, "actionRepaint")), Qt::LeftButton);
             QMenuBar *menus = w.menuBar();
             QTest::mouseClick(menus, Qt::LeftButton, {},
                               menus->actionGeometry(menus->actions().constFirst()).center());
@@ -150,9 +181,8 @@ private slots:
         QVERIFY(!bar->isVisible() && !QApplication::overrideCursor() && waitCursor);
 
         // Meanwhile the map stayed as it was, and nothing started.
-        QVERIFY(inputTried && !held.isNull() && sizeKept && !popupSeen);
-        QVERIFY(held == first);
-        QCOMPARE(stack->currentWidget(), view);
+        QVERIFY(inputTried && !held.isNull() && sizeKept && !popupSeen && held == first);
+        QCOMPARE(w.findChild<QStackedWidget *>("stackedWidget")->currentWidget(), view);
         QVERIFY(DrawQtWdg::viewExtent() == extent);
         QCOMPARE(logLines().size(), logBefore);
         QCOMPARE(qtView->mapContent().gridCount(), 4); // the drop opened nothing
@@ -168,47 +198,33 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(plain.size(), w.size(), Waits::Event);
         if (painter)
             actionOf(plain, "actionShowQtWdg")->trigger();
-        plain.openPaths(files);
+        // There the last file is asked for while the second is held, as a
+        // drop accepted just before the open began: it opens after the
+        // others, on top.
+        bool asked = false;
+        gate = std::make_unique<OpenGate>(QStringList{files[1]});
+        QTimer ask;
+        ask.setInterval(10);
+        connect(&ask, &QTimer::timeout, this, [&] {
+            if (!asked && gate->isHolding(files[1])) {
+                asked = true;
+                plain.openPaths({files[3]});
+                gate->release(files[1]);
+            }
+        });
+        ask.start();
+        plain.openPaths(files.first(3));
+        gate.reset();
+        QVERIFY(asked && !QApplication::overrideCursor());
+        QVERIFY(!plain.findChild<QProgressBar *>("progressBarOpen")->isVisible());
+        QList<int> order;
+        for (const MapContent::Entry &e : plain.findChild<DrawQtWdg *>()->mapContent().entries())
+            order << (e.grid ? e.grid->lon() : -1);
+        QCOMPARE(order, (QList<int>{14, 15, 16, 17}));
+        QCOMPARE(plain.findChild<DrawGLWdg *>()->tileCount(), 4);
         QWidget *plainView = plain.findChild<QStackedWidget *>("stackedWidget")->currentWidget();
         QCOMPARE(plainView->size(), view->size());
         QVERIFY(pictureOf(view) == pictureOf(plainView));
-    }
-
-    // Files whose open was asked for while another open waits (a drop
-    // accepted just before it began) are opened after it, on top.
-    void openAskedDuringOpen()
-    {
-        QTemporaryDir dir;
-        const QStringList first{constantTile(dir.path(), "N49E014", 150), constantTile(dir.path(), "N49E015", 350)};
-        const QString later = constantTile(dir.path(), "N49E016", 700);
-        QVERIFY(!first.contains(QString()) && !later.isEmpty());
-        WindowRZ w;
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        auto *qtView = w.findChild<DrawQtWdg *>();
-        auto *bar = w.findChild<QProgressBar *>("progressBarOpen");
-        bool asked = false;
-        {
-            OpenGate gate({first[1]});
-            QTimer poll;
-            poll.setInterval(10);
-            connect(&poll, &QTimer::timeout, this, [&] {
-                if (!asked && gate.isHolding(first[1])) {
-                    asked = true;
-                    w.openPaths({later}); // as a drop's queued open would
-                    gate.release(first[1]);
-                }
-            });
-            poll.start();
-            w.openPaths(first);
-        }
-        QVERIFY(asked);
-        QVERIFY(!bar->isVisible());
-        QVERIFY(!QApplication::overrideCursor());
-        QList<int> order;
-        for (const MapContent::Entry &e : qtView->mapContent().entries())
-            order << (e.grid ? e.grid->lon() : -1);
-        QCOMPARE(order, (QList<int>{14, 15, 16}));
-        QCOMPARE(w.findChild<DrawGLWdg *>()->tileCount(), 3);
     }
 };
 

@@ -15,7 +15,7 @@ private slots:
         QVERIFY2(!DrawGLWdg::isOpenGLAvailable(), "this test wants a platform without OpenGL");
     }
 
-    void programStarts()
+    void programStartsAndPaints()
     {
         QProcess rzmap;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -27,10 +27,7 @@ private slots:
         QVERIFY2(!rzmap.waitForFinished(3000), qPrintable(rzmap.readAllStandardError()));
         rzmap.kill();
         rzmap.waitForFinished();
-    }
 
-    void painterViewWorks()
-    {
         QTemporaryDir dir;
         const QString chgt = constantTile(dir.path(), "N49E014", 150);
         QVERIFY(!chgt.isEmpty());
@@ -51,4 +48,42 @@ private slots:
 };
 
 RZ_REGISTER_NAMED_TEST(NoOpenGLTest);
-#include "tst_noopengl.moc"
+
+// The state a program starts in, in a process of its own (its own ctest
+// entry) so no other test has moved the shared view windows before.
+class FreshStartTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void startsOnTheWholeCountry()
+    {
+        QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+        QCOMPARE(DrawQtWdg::viewExtent(), (ViewExtent{1100.0f, 2000.0f, 4830.0f, 5130.0f}));
+        QCOMPARE(DrawGLWdg::viewExtent(), (ViewExtent{11.0f, 20.0f, 48.3f, 51.3f}));
+        QCOMPARE(ViewExtentMath::windowRect(DrawQtWdg::viewExtent()), QRect(1100, 5130, 900, -300));
+
+        QTemporaryDir dir;
+        const QString chgt = constantTile(dir.path(), "N49E014", 150);
+        QVERIFY(!chgt.isEmpty());
+        WindowRZ w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        openByMenu(w, {chgt});
+        // The tile covers 14..15° E, 49..50° N of the 11..20° E, 48.3..51.3° N
+        // window, stretched over each view.
+        for (int page : {0, 1}) {
+            QWidget *view = viewOf(w, page);
+            view->resize(900, 300);
+            const QImage img = pictureOf(view);
+            QCOMPARE(img.size(), QSize(900, 300));
+            QCOMPARE(img.pixel(310, 140) | 0xff000000, qRgb(180, 220, 172));
+            QCOMPARE(img.pixel(390, 210) | 0xff000000, qRgb(180, 220, 172));
+            QVERIFY((img.pixel(290, 140) | 0xff000000) != qRgb(180, 220, 172));
+            QVERIFY((img.pixel(310, 125) | 0xff000000) != qRgb(180, 220, 172));
+        }
+        QCOMPARE(DrawQtWdg::viewExtent(), (ViewExtent{1100.0f, 2000.0f, 4830.0f, 5130.0f}));
+    }
+};
+
+RZ_REGISTER_NAMED_TEST(FreshStartTest);
+#include "tst_ownprocess.moc"
