@@ -48,6 +48,11 @@ public:
                 quoted << '"' + QFileInfo(p).fileName() + '"';
             const bool directory = dialog->fileMode() == QFileDialog::Directory;
             edit->setText(directory ? QFileInfo(paths.first()).absoluteFilePath() : quoted.join(' '));
+            // Typing selects the names the views list, and a selection wins
+            // over what was typed: once the folder is listed, names the
+            // filter hides would drop out. The typed names are what counts.
+            for (auto *view : w->findChildren<QAbstractItemView *>())
+                view->clearSelection();
             static_cast<QDialog *>(w)->accept(); // protected in QFileDialog
         };
     }
