@@ -261,47 +261,42 @@ private slots:
     }
 
     // A grid level or triangles the driver refuses is left out with one
-    // warning, at every window; the painter view keeps it.
-    void refusedUploads_data()
-    {
-        QTest::addColumn<bool>("throughOpen");
-        QTest::newRow("the view's own open") << false;
-        QTest::newRow("the open into both views") << true;
-    }
-
+    // warning, at every window, through the view's own open and the open
+    // into both views; the painter view keeps it.
     void refusedUploads()
     {
-        QFETCH(bool, throughOpen);
         QVector<float> e015, red;
         TestTiles::addTriangle(e015, 15.1, 49.1, 17.0, 49.1, 15.1, 51.0, Qt::blue);
         TestTiles::addTriangle(red, 14.0, 49.0, 14.5, 49.0, 14.0, 49.5, Qt::red);
         const QStringList files = q5Files + QStringList{dir.filePath("e015.chgt"), dir.filePath("red.chgt")};
         QVERIFY(TestTiles::writeFloats(files[2], e015) && TestTiles::writeFloats(files[3], red));
-        DrawGLWdg::resetViewExtent();
-        DrawGLWdg view;
-        view.setGlLookup(ViewTesting::refusingUploads([](const float *f) { return f[0] >= 15.0f && f[0] < 16.0f; }));
-        QVERIFY(showAt(&view));
-        view.viewBorder(false);
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("N49E015.chgt could not be uploaded"));
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("e015.chgt could not be uploaded"));
         QTest::failOnWarning(QRegularExpression("could not be uploaded"));
-        DrawQtWdg qt;
-        if (throughOpen)
-            OpenTiles::intoViews(files, qt, view);
-        else
-            QVERIFY(view.createHeightsGenBuffer(files));
-        QCOMPARE(qt.storedPolygons().size(), throughOpen ? 2 : 0);
-        for (int steps : {0, 3, 9}) {
-            const ViewExtent e = stepsIn(steps);
-            const QImage img = pictureOf(view, e);
-            QCOMPARE(pixelAt(img, e, 15.5, 49.8), qRgb(255, 255, 255));
-            if (steps == 0) {
-                QVERIFY(pixelAt(img, e, 14.6, 49.6) != qRgb(255, 255, 255));
-                QVERIFY(ViewTesting::sameColor(pixelAt(img, e, 14.1, 49.1), Qt::red));
+        for (bool throughOpen : {false, true}) {
+            DrawGLWdg::resetViewExtent();
+            DrawGLWdg view;
+            view.setGlLookup(ViewTesting::refusingUploads([](const float *f) { return f[0] >= 15.0f && f[0] < 16.0f; }));
+            QVERIFY(showAt(&view));
+            view.viewBorder(false);
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("N49E015.chgt could not be uploaded"));
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("e015.chgt could not be uploaded"));
+            DrawQtWdg qt;
+            if (throughOpen)
+                OpenTiles::intoViews(files, qt, view);
+            else
+                QVERIFY(view.createHeightsGenBuffer(files));
+            QCOMPARE(qt.storedPolygons().size(), throughOpen ? 2 : 0);
+            for (int steps : {0, 3, 9}) {
+                const ViewExtent e = stepsIn(steps);
+                const QImage img = pictureOf(view, e);
+                QCOMPARE(pixelAt(img, e, 15.5, 49.8), qRgb(255, 255, 255));
+                if (steps == 0) {
+                    QVERIFY(pixelAt(img, e, 14.6, 49.6) != qRgb(255, 255, 255));
+                    QVERIFY(ViewTesting::sameColor(pixelAt(img, e, 14.1, 49.1), Qt::red));
+                }
             }
+            QCOMPARE(view.drawnLevels(), (QVector<int>{0, 0}));
+            QCOMPARE(view.vertexCounts(), (QVector<int>{345600, 3}));
         }
-        QCOMPARE(view.drawnLevels(), (QVector<int>{0, 0}));
-        QCOMPARE(view.vertexCounts(), (QVector<int>{345600, 3}));
     }
 
     // A timed repaint reports 100 when its frame is drawn, not only queued:

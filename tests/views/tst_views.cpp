@@ -158,6 +158,9 @@ private slots:
         }
         QVERIFY(onePass([&] { w.viewBorder(false); }));
         QVERIFY(onePass([&] { w.repaintQtWdg(); }));
+        // The band images of grids are kept between paints, not for good.
+        QVERIFY(w.mapPainter().bandImageBytes() > 0 && w.mapPainter().bandImageBytes() <= qint64(128) << 20);
+        QTRY_COMPARE_WITH_TIMEOUT(w.mapPainter().bandImageBytes(), 0, Waits::Event);
         QFile log(QStringLiteral("log.txt"));
         QVERIFY(log.open(QIODevice::ReadOnly));
         const QStringList lines = QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts);
@@ -237,20 +240,6 @@ private slots:
             QCOMPARE(page.pixel(offset.x() * ratio - 1, offset.y() * ratio - 1), qRgb(255, 255, 255));
         if (exitCode >= 0)
             QCOMPARE(QImage(out).convertToFormat(QImage::Format_RGB32), expected);
-    }
-
-    // The painter keeps its band images between paints, not for good.
-    void bandImagesReleased()
-    {
-        DrawQtWdg view;
-        view.resize(800, 400);
-        view.mapPainter().setMode(MapPainter::Mode::Bands);
-        view.createHeightsBuffer(relief);
-        QImage page(view.size(), QImage::Format_RGB32);
-        view.render(&page, QPoint(), QRegion(), QWidget::DrawChildren);
-        QVERIFY(view.mapPainter().bandImageBytes() > 0);
-        QVERIFY(view.mapPainter().bandImageBytes() <= qint64(128) << 20);
-        QTRY_COMPARE_WITH_TIMEOUT(view.mapPainter().bandImageBytes(), 0, Waits::Event);
     }
 
     void glLoadsAndDraws_data()
