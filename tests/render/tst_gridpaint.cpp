@@ -193,8 +193,7 @@ private slots:
             const TileLevel stored(*g, g->quantity(), CellEdges::FarEdge::Shared);
             asTriangles.add(levelCells(stored, stored.wholeTile()));
         };
-        const std::shared_ptr<const TileGrid> under = tiles.grid(Kind::Random, 49, 14, 4);
-        addGrid(under);
+        addGrid(tiles.grid(Kind::Random, 49, 14, 4));
         QVector<float> f;
         TestTiles::addTriangle(f, 14.5, 49.5, 14.7, 49.5, 14.5, 49.7, Qt::magenta);
         QVERIFY(addTriangles(content, QStringLiteral("pointer.chgt"), f));
@@ -267,7 +266,6 @@ private slots:
             rectangles += n;
             holesSeen += range.cellCount() - floats.size() / 144;
         }
-        QVERIFY(!cells.polygons.isEmpty());
         QCOMPARE(holesSeen > 0, holes);
         QCOMPARE(qint64(merged.polygons.size()), 2 * rectangles);
         // Relief lies in bands: many cells of a column share one.

@@ -213,12 +213,15 @@ private slots:
 
     // Touring the wheel's windows, level buffers stay within the budget and
     // what was given up is built again, the same. In a new context (another
-    // window) the view draws all again from what it holds.
-    void levelBudgetAndNewContext()
+    // window) the view draws all again from what it holds. A timed repaint
+    // there reports 100 when its frame is drawn, not only queued: the fence
+    // after its last draw is signalled. Heavy frames of triangles.
+    void levelBudgetNewContextAndFinishedFrames()
     {
         DrawGLWdg::resetViewExtent();
         QWidget first, second;
         auto *view = new DrawGLWdg(&first);
+        view->setGlLookup(ViewTesting::replacing("glBindBuffer", &bindAndFence, &fencing.bind));
         view->resize(1200, 600);
         QVERIFY(showAt(&first, QSize(1200, 600)));
         view->viewBorder(false);
@@ -258,6 +261,39 @@ private slots:
         QCOMPARE(view->grabFramebuffer(), start);
         QCOMPARE(view->tileCount(), 3);
         QVERIFY(view->levelBufferBytes() > 0);
+
+        view->makeCurrent();
+        QOpenGLContext *context = QOpenGLContext::currentContext();
+        fencing.on = context->format().version() >= qMakePair(3, 2) || context->hasExtension("GL_ARB_sync");
+        view->doneCurrent();
+        if (!fencing.on)
+            QSKIP("no sync objects in this OpenGL");
+        for (int i = 0; i < 4; ++i)
+            QVERIFY(addAsTriangles(*view, q5Files));
+        view->viewBorder(true);
+        GLint stateAtHundred = 0; // the fence's state when a frame first reports 100
+        int fencesAtHundred = -1;
+        connect(view, &DrawGLWdg::sProgress, this, [&](int percent) {
+            if (percent != 100 || fencesAtHundred >= 0)
+                return;
+            context->extraFunctions()->glGetSynciv(fencing.last, GL_SYNC_STATUS, 1, nullptr, &stateAtHundred);
+            fencesAtHundred = fencing.fences;
+        });
+        for (const ViewExtent &e : {stepsIn(0), stepsIn(6), ViewExtent{14.2f, 15.8f, 49.2f, 49.8f}}) {
+            DrawGLWdg::setViewExtent(e);
+            fencesAtHundred = -1;
+            const int fencesBefore = fencing.fences;
+            view->repaintGLWdg();
+            QTRY_VERIFY_WITH_TIMEOUT(!view->progressDialog()->isTiming(), Waits::Event);
+            QVERIFY(fencesAtHundred > fencesBefore); // the frame's own fence
+            QCOMPARE(stateAtHundred, GLint(GL_SIGNALED));
+        }
+        disconnect(view, &DrawGLWdg::sProgress, this, nullptr);
+        // No more fences; the view still binds through the wrapper.
+        view->makeCurrent();
+        context->extraFunctions()->glDeleteSync(fencing.last);
+        fencing = {fencing.bind};
+        view->doneCurrent();
     }
 
     // A grid level or triangles the driver refuses is left out with one
@@ -297,49 +333,6 @@ private slots:
             QCOMPARE(view.drawnLevels(), (QVector<int>{0, 0}));
             QCOMPARE(view.vertexCounts(), (QVector<int>{345600, 3}));
         }
-    }
-
-    // A timed repaint reports 100 when its frame is drawn, not only queued:
-    // the fence after its last draw is signalled. Heavy frames of triangles.
-    void timedFrameFinished()
-    {
-        DrawGLWdg::resetViewExtent();
-        DrawGLWdg view;
-        view.setGlLookup(ViewTesting::replacing("glBindBuffer", &bindAndFence, &fencing.bind));
-        QVERIFY(showAt(&view, QSize(1200, 600)));
-        view.makeCurrent();
-        QOpenGLContext *context = QOpenGLContext::currentContext();
-        fencing.on = context->format().version() >= qMakePair(3, 2) || context->hasExtension("GL_ARB_sync");
-        view.doneCurrent();
-        if (!fencing.on)
-            QSKIP("no sync objects in this OpenGL");
-        for (int i = 0; i < 4; ++i)
-            QVERIFY(addAsTriangles(view, q5Files));
-        view.viewBorder(true);
-
-        GLint stateAtHundred = 0; // the fence's state when a frame first reports 100
-        int fencesAtHundred = -1;
-        connect(&view, &DrawGLWdg::sProgress, this, [&](int percent) {
-            if (percent != 100 || fencesAtHundred >= 0)
-                return;
-            context->extraFunctions()->glGetSynciv(fencing.last, GL_SYNC_STATUS, 1, nullptr, &stateAtHundred);
-            fencesAtHundred = fencing.fences;
-        });
-        for (const ViewExtent &e : {stepsIn(0), stepsIn(6), ViewExtent{14.2f, 15.8f, 49.2f, 49.8f}}) {
-            DrawGLWdg::setViewExtent(e);
-            fencesAtHundred = -1;
-            const int fencesBefore = fencing.fences;
-            view.repaintGLWdg();
-            QTRY_VERIFY_WITH_TIMEOUT(!view.progressDialog()->isTiming(), Waits::Event);
-            QVERIFY(fencesAtHundred > fencesBefore); // the frame's own fence
-            QCOMPARE(stateAtHundred, GLint(GL_SIGNALED));
-        }
-        disconnect(&view, &DrawGLWdg::sProgress, this, nullptr);
-        // No more fences; the view still binds through the wrapper.
-        view.makeCurrent();
-        context->extraFunctions()->glDeleteSync(fencing.last);
-        fencing = {fencing.bind};
-        view.doneCurrent();
     }
 };
 
