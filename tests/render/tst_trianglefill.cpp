@@ -57,7 +57,7 @@ private slots:
             p->setClipRect(clip);
             p->setPen(Qt::NoPen);
         }
-        QRandomGenerator random(quint32(qHash(QTest::currentDataTag())));
+        QRandomGenerator random(quint32(qHash(QByteArray(QTest::currentDataTag()))));
         const int count = 3000;
         for (int i = 0; i < count; ++i) {
             // Random vertices around a centre; on a grid of 1/grid pixel when grid > 0.

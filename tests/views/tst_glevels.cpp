@@ -111,8 +111,6 @@ class TestGlLevels : public QObject
     QStringList holedFiles(int q)
     {
         QStringList files{dir.filePath(QStringLiteral("under.chgt"))};
-        if (!QFile::exists(files.first()) && !TestTiles::writeFloats(files.first(), underTile(13.5, 48.5, 30, 20)))
-            return {};
         for (int lon : {14, 15}) {
             files << dir.filePath(QStringLiteral("holes-q%1-N49E0%2.chgt").arg(q).arg(lon));
             if (!QFile::exists(files.last()) && !TestTiles::writeBytes(files.last(), tiles.cells(Kind::Relief, 49, lon, q, true)))
@@ -127,6 +125,7 @@ private slots:
         q1Files = ViewTesting::reliefTiles(tiles, 1);
         q5Files = ViewTesting::reliefTiles(tiles, 5);
         QVERIFY(!q1Files.contains(QString()) && !q5Files.contains(QString()));
+        QVERIFY(TestTiles::writeFloats(dir.filePath("under.chgt"), underTile(13.5, 48.5, 30, 20)));
         today = std::make_unique<DrawGLWdg>();
         QVERIFY(showAt(today.get(), QSize(1200, 600)));
         QVERIFY(addAsTriangles(*today, q5Files));
@@ -169,7 +168,6 @@ private slots:
         QFETCH(Scene, scene);
         const auto &[q, holes, size, step, extent, levels] = scene;
         const QStringList files = holes ? holedFiles(q) : q == 1 ? q1Files : q5Files;
-        QVERIFY(!files.isEmpty());
         QTest::failOnWarning(QRegularExpression("could not be uploaded"));
         DrawGLWdg view, holed;
         QVERIFY(showAt(&view, size));
