@@ -87,6 +87,9 @@ using Damage = std::function<void(QByteArray &tile)>;
 // What a recognised tile holds.
 constexpr int NoGrid = 0, Intact = 1, AsItIs = 2;
 
+// quantity, the border's cells left out first, damage (null: every column
+// one cell east), what a recognised tile holds
+using Damaged = std::tuple<int, bool, Damage, int>;
 // kind, quantity, corner latitude, corner longitude
 using Tile = std::tuple<Kind, int, int, int>;
 // kind, quantity, level, border's cells left out
@@ -95,7 +98,7 @@ using Rule = std::tuple<int, QSize, QRectF, int>;
 
 } // namespace
 
-Q_DECLARE_METATYPE(Damage)
+Q_DECLARE_METATYPE(Damaged)
 Q_DECLARE_METATYPE(Tile)
 Q_DECLARE_METATYPE(Level)
 
@@ -138,28 +141,25 @@ private slots:
     // first cell present gives quantity and corner, wherever it lies.
     void recognition_data()
     {
-        QTest::addColumn<int>("q");
-        QTest::addColumn<bool>("holes");    // the border's cells left out first
-        QTest::addColumn<Damage>("damage"); // null: every column one cell east
-        QTest::addColumn<int>("holds");
-        QTest::addRow("q1 shifted east by one cell") << 1 << false << Damage() << NoGrid;
+        QTest::addColumn<Damaged>("damaged");
+        QTest::addRow("q1 shifted east by one cell") << Damaged{1, false, Damage(), NoGrid};
         for (int q : {3, 4})
-            QTest::addRow("q%d with holes", q) << q << true << Damage([](QByteArray &) {}) << Intact;
+            QTest::addRow("q%d with holes", q) << Damaged{q, true, [](QByteArray &) {}, Intact};
         for (int q : {1, 5}) {
             const auto leaving = [q](const TestTiles::Holes &h) { return Damage([q, h](QByteArray &t) { t = TestTiles::withHoles(t, q, h); }); };
             // At q = 1 the last cell's far x and y are whole degrees.
-            QTest::addRow("q%d only the last cell", q) << q << false << leaving([q](int i, int j) { return i <= 1200 - q || j <= 1200 - q; }) << AsItIs;
-            QTest::addRow("q%d a single cell", q) << q << false << leaving([](int i, int j) { return i != 601 || j != 301; }) << AsItIs;
-            QTest::addRow("q%d only the first column", q) << q << false << leaving([](int i, int) { return i > 1; }) << AsItIs;
+            QTest::addRow("q%d only the last cell", q) << Damaged{q, false, leaving([q](int i, int j) { return i <= 1200 - q || j <= 1200 - q; }), AsItIs};
+            QTest::addRow("q%d a single cell", q) << Damaged{q, false, leaving([](int i, int j) { return i != 601 || j != 301; }), AsItIs};
+            QTest::addRow("q%d only the first column", q) << Damaged{q, false, leaving([](int i, int) { return i > 1; }), AsItIs};
             if (q == 5) {
-                QTest::newRow("q5 north and east edges left out") << q << false << leaving([](int i, int j) { return i >= 1196 || j >= 1196; }) << AsItIs;
-                QTest::newRow("q5 first cell left out") << q << false << leaving([](int i, int j) { return i == 1 && j == 1; }) << AsItIs;
+                QTest::newRow("q5 north and east edges left out") << Damaged{q, false, leaving([](int i, int j) { return i >= 1196 || j >= 1196; }), AsItIs};
+                QTest::newRow("q5 first cell left out") << Damaged{q, false, leaving([](int i, int j) { return i == 1 && j == 1; }), AsItIs};
             }
         }
         for (const auto &[q, holes] : {std::pair{5, false}, {5, true}, {2, true}}) {
             const auto row = [q = q, holes = holes](const char *name, int holds, const Damage &d) {
                 if (!holes || d)
-                    QTest::addRow("q%d%s %s", q, holes ? " with holes" : "", name) << q << holes << d << holds;
+                    QTest::addRow("q%d%s %s", q, holes ? " with holes" : "", name) << Damaged{q, holes, d, holds};
             };
             row("intact", Intact, [](QByteArray &) {});
             row("flipped low bit of a far x", NoGrid, [](QByteArray &t) { flipBits(t, middleOf(t) + 24, 1); });
@@ -206,10 +206,8 @@ private slots:
 
     void recognition()
     {
-        QFETCH(int, q);
-        QFETCH(bool, holes);
-        QFETCH(Damage, damage);
-        QFETCH(int, holds);
+        QFETCH(Damaged, damaged);
+        const auto &[q, holes, damage, holds] = damaged;
         const int lat = 49, lon = 15;
         QByteArray tile = damage ? tiles.cells(Kind::Random, lat, lon, q, holes)
                                  : plainCells(tiles.hgt(Kind::Random, lat, lon), lon, lat, q, 1);

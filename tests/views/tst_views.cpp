@@ -55,10 +55,6 @@ int runChgt2png(const QStringList &arguments, QString *err = nullptr, bool squee
     return process.exitCode();
 }
 
-// The driver's glBindBuffer, kept aside when the view is made to find none,
-// like a GL 1.1 driver without buffer objects.
-GlBufferFunctions::BindBuffer noBind = nullptr;
-
 const float QuadrantHeights[] = {120, 350, 700, 1500}; // NW, NE, SW, SE
 
 // ratio, size, extent, border, bands, offset, chgt2png's options, its exit code, huge
@@ -266,6 +262,9 @@ private slots:
         if (variant == 2)
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression("buffer objects"));
         DrawGLWdg view;
+        // The driver's glBindBuffer, kept aside when the view is made to find
+        // none, like a GL 1.1 driver without buffer objects.
+        static GlBufferFunctions::BindBuffer noBind = nullptr;
         if (variant == 2)
             view.setGlLookup(ViewTesting::replacing<GlBufferFunctions::BindBuffer>("glBindBuffer", nullptr, &noBind));
         QVERIFY(variant != 1 || view.createHeightsGenBuffer(files));
