@@ -56,7 +56,6 @@ void QOPENGLF_APIENTRY bindAndFence(GLenum target, GLuint buffer)
     ++fencing.fences;
 }
 
-// A view drawn at the extent, its picture.
 QImage pictureOf(DrawGLWdg &view, const ViewExtent &extent)
 {
     DrawGLWdg::setViewExtent(extent);

@@ -10,7 +10,6 @@
 #include <QPainter>
 #include <QProcess>
 #include <QScreen>
-#include <QSignalSpy>
 #include <QtTest>
 
 #include <memory>
@@ -157,9 +156,7 @@ private slots:
         // The band images of grids are kept between paints, not for good.
         QVERIFY(w.mapPainter().bandImageBytes() > 0 && w.mapPainter().bandImageBytes() <= qint64(128) << 20);
         QTRY_COMPARE_WITH_TIMEOUT(w.mapPainter().bandImageBytes(), 0, Waits::Event);
-        QFile log(QStringLiteral("log.txt"));
-        QVERIFY(log.open(QIODevice::ReadOnly));
-        const QStringList lines = QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts);
+        const QStringList lines = QString::fromUtf8(TestTiles::fileBytes("log.txt")).split('\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 1);
         QCOMPARE(lines.first().section('\t', 1, 1), QStringLiteral("Repaint Qt widget"));
     }
