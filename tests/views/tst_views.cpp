@@ -2,7 +2,6 @@
 #include "ViewTesting.h"
 #include "Waits.h"
 
-#include "BorderOutline.h"
 #include "DrawQtWdg.h"
 #include "HeightColors.h"
 #include "OpenTiles.h"
@@ -112,9 +111,6 @@ private slots:
     // The state border: a closed ring, clockwise, of about ten square degrees.
     void borderOutline()
     {
-        const QByteArray bytes = BorderOutline::readResource();
-        QCOMPARE(bytes.size(), 2835 * 24);
-        QCOMPARE(bytes.right(24), bytes.left(24));
         const QVector<QPointF> points = DrawQtWdg().borderPoints();
         QCOMPARE(points.size(), 2835);
         for (const QPointF &p : {points.first(), points.last()})
