@@ -30,25 +30,6 @@ struct Scene
     int sizes = 1;
 };
 
-QRect startUpWindow()
-{
-    return ViewExtentMath::windowRect(ViewExtentMath::scaled(ViewExtentMath::InitialDegrees, 100.0));
-}
-
-QImage drawn(const MapContent &content, QSize size, const QRect &window, std::vector<int> *levels = nullptr,
-             MapPainter::Mode mode = MapPainter::Mode::Automatic, int bands = 0, qreal ratio = 1.0)
-{
-    QImage image = blank(size, ratio);
-    QPainter painter(&image);
-    MapPainter renderer;
-    renderer.setMode(mode);
-    renderer.setBandCount(bands);
-    renderer.paint(painter, size, window, content, {}, false);
-    if (levels)
-        *levels = renderer.lastLevels();
-    return image;
-}
-
 // How many pixels differ, or -1 for one that differs where the reference
 // is not white: only its hairlines may change.
 int differencesOnlyOnLines(const QImage &got, const QImage &reference)
@@ -99,7 +80,7 @@ private slots:
     {
         QTest::addColumn<Scene>("scene");
         QTest::addColumn<bool>("holes");
-        const QRect startUp = startUpWindow();
+        const QRect startUp = ViewExtentMath::windowRect(ViewExtentMath::scaled(ViewExtentMath::InitialDegrees, 100.0));
         for (bool holes : {false, true}) {
             const char *prefix = holes ? "holes " : "";
             QTest::addRow("%sq5 start-up 1280x1024", prefix) << Scene{5, startUp, {1280, 1024}} << holes;
@@ -155,12 +136,17 @@ private slots:
         }
         content.addGrid(tiles.grid(Kind::Relief, 49, 15, q, holes));
         content.addGrid(tiles.grid(Kind::Relief, 50, 15, q, holes));
-        QVERIFY(!holes || content.entries()[1].grid->hasHoles());
         int sizesWithLines = 0;
         for (int width = scene.size.width(); width < scene.size.width() + 3 * scene.sizes; width += 3) {
             const QSize size(width, scene.size.height() > 0 ? scene.size.height() : width + width / 3);
-            std::vector<int> levels;
-            const QImage got = drawn(content, size, window, &levels, MapPainter::Mode(scene.mode), scene.bands, scene.ratio);
+            QImage got = blank(size, scene.ratio);
+            QPainter gotPainter(&got);
+            MapPainter renderer;
+            renderer.setMode(MapPainter::Mode(scene.mode));
+            renderer.setBandCount(scene.bands);
+            renderer.paint(gotPainter, size, window, content, {}, false);
+            gotPainter.end();
+            const std::vector<int> levels = renderer.lastLevels();
             QCOMPARE(int(levels.size()), 3);
             QVERIFY(scene.level == 0 || levels == std::vector<int>(3, scene.level));
             if (width == scene.size.width()) { // the plain paint is slow: one size
@@ -206,8 +192,7 @@ private slots:
             const TileLevel stored(*g, g->quantity(), CellEdges::FarEdge::Shared);
             asTriangles.add(levelCells(stored, stored.wholeTile()));
         };
-        const std::shared_ptr<const TileGrid> under = tiles.grid(Kind::Random, 49, 14, 4);
-        addGrid(under);
+        addGrid(tiles.grid(Kind::Random, 49, 14, 4));
         QVector<float> f;
         TestTiles::addTriangle(f, 14.5, 49.5, 14.7, 49.5, 14.5, 49.7, Qt::magenta);
         QVERIFY(addTriangles(content, QStringLiteral("pointer.chgt"), f));
@@ -280,7 +265,6 @@ private slots:
             rectangles += n;
             holesSeen += range.cellCount() - floats.size() / 144;
         }
-        QVERIFY(!cells.polygons.isEmpty());
         QCOMPARE(holesSeen > 0, holes);
         QCOMPARE(qint64(merged.polygons.size()), 2 * rectangles);
         // Relief lies in bands: many cells of a column share one.

@@ -1,14 +1,11 @@
 #include "TestRegistry.h"
 
-#include "MapPainter.h"
 #include "TestTiles.h"
 #include "TilePolygons.h"
 #include "TileReading.h"
 #include "ViewExtent.h"
 
-#include <QImage>
 #include <QTemporaryDir>
-#include <QPainter>
 #include <QtTest>
 
 #include <cmath>
@@ -45,36 +42,28 @@ private slots:
         QCOMPARE(polygons[2].color, QColor(Qt::blue));
     }
 
-    void outOfMemoryReadAgain_data()
-    {
-        QTest::addColumn<int>("failure"); // FileFailure::Kind of the first reading
-        QTest::addColumn<bool>("readAgain");
-        QTest::newRow("out of memory beside others") << int(FileFailure::OutOfMemory) << true;
-        QTest::newRow("too large") << int(FileFailure::TooLarge) << false;
-        QTest::newRow("not a regular file") << int(FileFailure::NotRegularFile) << false;
-    }
-
     // Only a file left out for want of memory while others were read beside
     // it is read again when its turn comes; other failures stand.
     void outOfMemoryReadAgain()
     {
-        QFETCH(int, failure);
-        QFETCH(bool, readAgain);
         QTemporaryDir dir;
         QVector<float> floats;
-        TestTiles::addTriangle(floats, 14.0, 49.0, 15.0, 49.0, 14.0, 50.0, Qt::red);
+        addTriangle(floats, 14.0, 49.0, 15.0, 49.0, 14.0, 50.0, Qt::red);
         const QString path = dir.filePath("loose.chgt");
         QVERIFY(TestTiles::writeFloats(path, floats));
-        PoolTask<TileReading::OpenedTile> first([failure] {
-            TileReading::OpenedTile tile;
-            tile.triangles.failure = FileFailure::of(FileFailure::Kind(failure));
-            return tile;
-        });
-        const TileReading::OpenedTile tile = TileReading::take(first, path, false);
-        QVERIFY(!tile.grid);
-        QCOMPARE(tile.triangles.ok, readAgain);
-        QCOMPARE(tile.triangles.polygons.size(), readAgain ? 1 : 0);
-        QCOMPARE(int(tile.triangles.failure.kind), readAgain ? int(FileFailure::None) : failure);
+        for (const auto &[failure, readAgain] : {std::pair{FileFailure::OutOfMemory, true},
+                                                 {FileFailure::TooLarge, false}, {FileFailure::NotRegularFile, false}}) {
+            PoolTask<TileReading::OpenedTile> first([failure = failure] {
+                TileReading::OpenedTile tile;
+                tile.triangles.failure = FileFailure::of(failure);
+                return tile;
+            });
+            const TileReading::OpenedTile tile = TileReading::take(first, path, false);
+            QVERIFY(!tile.grid);
+            QCOMPARE(tile.triangles.ok, readAgain);
+            QCOMPARE(tile.triangles.polygons.size(), readAgain ? 1 : 0);
+            QCOMPARE(tile.triangles.failure.kind, readAgain ? FileFailure::None : failure);
+        }
     }
 };
 

@@ -11,23 +11,6 @@
 #include <cstring>
 #include <limits>
 
-namespace {
-
-// Random vertices around a centre; on a grid of 1/grid pixel when grid > 0.
-void randomTriangle(QRandomGenerator &random, const QRectF &centres, double spread, int grid, QPointF *t)
-{
-    const QPointF centre(centres.x() + random.generateDouble() * centres.width(),
-                         centres.y() + random.generateDouble() * centres.height());
-    for (int i = 0; i < 3; ++i) {
-        QPointF p = centre + QPointF(random.generateDouble() - 0.5, random.generateDouble() - 0.5) * spread;
-        if (grid > 0)
-            p = QPointF(std::round(p.x() * grid) / grid, std::round(p.y() * grid) / grid);
-        t[i] = p;
-    }
-}
-
-} // namespace
-
 // The direct fill against QPainter's own aliased fill, triangle by triangle
 // and pixel by pixel, with triangles interleaved as the painter view mixes
 // them (refused ones go through QPainter into the same image).
@@ -74,11 +57,18 @@ private slots:
             p->setClipRect(clip);
             p->setPen(Qt::NoPen);
         }
-        QRandomGenerator random(quint32(qHash(QTest::currentDataTag())));
+        QRandomGenerator random(quint32(qHash(QByteArray(QTest::currentDataTag()))));
         const int count = 3000;
         for (int i = 0; i < count; ++i) {
+            // Random vertices around a centre; on a grid of 1/grid pixel when grid > 0.
+            const QPointF centre(centres.x() + random.generateDouble() * centres.width(),
+                                 centres.y() + random.generateDouble() * centres.height());
             QPointF t[3];
-            randomTriangle(random, centres, spread, grid, t);
+            for (QPointF &p : t) {
+                p = centre + QPointF(random.generateDouble() - 0.5, random.generateDouble() - 0.5) * spread;
+                if (grid > 0)
+                    p = QPointF(std::round(p.x() * grid) / grid, std::round(p.y() * grid) / grid);
+            }
             // A thin one now and then: two vertices almost together.
             if (i % 10 == 0)
                 t[2] = t[1] + QPointF(random.generateDouble() / 32, random.generateDouble() / 32);
@@ -104,55 +94,41 @@ private slots:
     }
 
     // What must be left to QPainter, and writes nothing when refused.
-    void refusals_data()
-    {
-        QTest::addColumn<QPointF>("moved"); // the third vertex
-        QTest::addColumn<QColor>("color");
-        QTest::addColumn<int>("format");
-        QTest::addColumn<bool>("filled");
-
-        const QColor red(Qt::red);
-        const int premultiplied = QImage::Format_ARGB32_Premultiplied;
-        const double nan = std::numeric_limits<double>::quiet_NaN();
-        QTest::newRow("plain") << QPointF(30, 40) << red << premultiplied << true;
-        QTest::newRow("less than a pixel from the left") << QPointF(0.9, 40) << red << premultiplied << false;
-        QTest::newRow("less than a pixel from the right") << QPointF(59.5, 40) << red << premultiplied << false;
-        QTest::newRow("far below") << QPointF(30, 9000) << red << premultiplied << false;
-        QTest::newRow("far above, but within reach") << QPointF(30, -7000) << red << premultiplied << true;
-        QTest::newRow("not a number") << QPointF(nan, 40) << red << premultiplied << false;
-        QTest::newRow("infinite") << QPointF(30, std::numeric_limits<double>::infinity()) << red << premultiplied
-                                  << false;
-        QTest::newRow("translucent colour") << QPointF(30, 40) << QColor(255, 0, 0, 128) << premultiplied << false;
-        QTest::newRow("not premultiplied ARGB") << QPointF(30, 40) << red << int(QImage::Format_RGB32) << false;
-    }
-
     void refusals()
     {
-        QFETCH(QPointF, moved);
-        QFETCH(QColor, color);
-        QFETCH(int, format);
-        QFETCH(bool, filled);
-
-        QImage image(60, 50, QImage::Format(format));
-        image.fill(Qt::white);
-        const QImage before = image;
-        TriangleFill fill(image, 0, 49);
-        const QPointF t[3] = {{10, 10}, {50, 12}, moved};
-        quint32 pixel = 0;
-        const bool done = TriangleFill::pixelOf(color, &pixel) && fill.fill(t, pixel);
-        QCOMPARE(done, filled);
-        if (!filled) {
-            QCOMPARE(image, before);
-            return;
+        const QColor red(Qt::red);
+        const QImage::Format premultiplied = QImage::Format_ARGB32_Premultiplied;
+        const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+        // The third vertex, colour, image format, whether filled directly.
+        const std::tuple<QPointF, QColor, QImage::Format, bool> cases[] = {
+            {QPointF(30, 40), red, premultiplied, true},
+            {QPointF(0.9, 40), red, premultiplied, false}, // less than a pixel from the left
+            {QPointF(59.5, 40), red, premultiplied, false}, // and from the right
+            {QPointF(30, 9000), red, premultiplied, false}, // far below
+            {QPointF(30, -7000), red, premultiplied, true}, // far above, but within reach
+            {QPointF(nan, 40), red, premultiplied, false},
+            {QPointF(30, inf), red, premultiplied, false},
+            {QPointF(30, 40), QColor(255, 0, 0, 128), premultiplied, false}, // translucent
+            {QPointF(30, 40), red, QImage::Format_RGB32, false}, // not premultiplied ARGB
+        };
+        for (const auto &[moved, color, format, filled] : cases) {
+            QImage image(60, 50, format);
+            image.fill(Qt::white);
+            const QImage before = image;
+            TriangleFill fill(image, 0, 49);
+            const QPointF t[3] = {{10, 10}, {50, 12}, moved};
+            quint32 pixel = 0;
+            QCOMPARE(TriangleFill::pixelOf(color, &pixel) && fill.fill(t, pixel), filled);
+            QImage expected = before;
+            if (filled) {
+                QPainter painter(&expected);
+                painter.setPen(Qt::NoPen);
+                painter.setBrush(color);
+                painter.drawPolygon(t, 3, Qt::OddEvenFill);
+            }
+            QCOMPARE(image, expected);
+            QCOMPARE(image != before, filled);
         }
-        QImage expected = before;
-        QPainter painter(&expected);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(color);
-        painter.drawPolygon(t, 3, Qt::OddEvenFill);
-        painter.end();
-        QCOMPARE(image, expected);
-        QVERIFY(image != before);
     }
 };
 

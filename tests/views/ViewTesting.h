@@ -75,21 +75,4 @@ GlBufferFunctions::Lookup replacing(const char *name, F replacement, F *real)
     };
 }
 
-// A driver that refuses the uploads whose first vertex passes refuse, as
-// when out of memory: a size of -1 is refused with a GL error just the same.
-inline GlBufferFunctions::BufferData realBufferData = nullptr;
-inline bool (*refuseUpload)(const float *firstVertex) = nullptr;
-
-inline void QOPENGLF_APIENTRY refusingBufferData(GLenum target, GLsizeiptr size, const void *data, GLenum usage)
-{
-    const auto *f = static_cast<const float *>(data);
-    realBufferData(target, f && size >= 24 && refuseUpload(f) ? -1 : size, data, usage);
-}
-
-inline GlBufferFunctions::Lookup refusingUploads(bool (*refuse)(const float *firstVertex))
-{
-    refuseUpload = refuse;
-    return replacing("glBufferData", &refusingBufferData, &realBufferData);
-}
-
 } // namespace ViewTesting
