@@ -5,6 +5,7 @@
 #include "HeightLegend.h"
 #include "MapContent.h"
 #include "MapPainter.h"
+#include "PoolThreads.h"
 #include "TilePolygons.h"
 #include "TileReading.h"
 #include "ViewExtent.h"
@@ -16,6 +17,7 @@
 #include <QPainter>
 #include <QSaveFile>
 #include <QTextStream>
+#include <QThreadPool>
 
 // Renders CHGT tiles to a PNG with the painter view's own drawing code:
 // same tiles (regular ones as grids at the level the picture needs), same
@@ -47,6 +49,9 @@ int main(int argc, char **argv)
     const QString &output = parse.options.output;
     const QStringList &files = parse.options.files;
 
+    // A file too large for the memory left must not leave the pool
+    // waiting at the end for a thread it could not make.
+    PoolThreads::startAll(QThreadPool::globalInstance());
     QElapsedTimer clock;
     clock.start();
     int result = Ok;
