@@ -32,9 +32,7 @@ int TileWalk::next(int job)
         return -1;
     int best = -1;
     const auto last = lastOf.constFind(job);
-    if (count == 0) {
-        best = 0;
-    } else if (last != lastOf.constEnd()) {
+    if (last != lastOf.constEnd()) {
         // The nearest free tile; the first in the list among equals.
         int nearest = INT_MAX;
         for (int i = 0; i < tiles.size(); ++i) {
@@ -47,7 +45,8 @@ int TileWalk::next(int job)
             }
         }
     } else {
-        // A job's first tile: the free one farthest from every tile taken.
+        // A job's first tile: the free one farthest from every tile taken
+        // (with none taken yet, the first in the list).
         int farthest = -1;
         for (int i = 0; i < tiles.size(); ++i) {
             if (!free[i])
