@@ -9,6 +9,8 @@
 
 #if defined(Q_OS_UNIX)
 #include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -30,6 +32,32 @@ bool ReadAhead::requestRead(QFile &file, qint64 offset, qint64 length)
     Q_UNUSED(file);
     Q_UNUSED(offset);
     Q_UNUSED(length);
+    return false;
+#endif
+}
+
+bool ReadAhead::looksCached(QFile &file)
+{
+#if defined(Q_OS_LINUX)
+    const qint64 size = file.size();
+    const qint64 page = ::sysconf(_SC_PAGESIZE);
+    if (size <= 0 || page <= 0)
+        return false;
+    uchar *map = file.map(0, size);
+    if (!map)
+        return false;
+    // The pages are only looked up, never touched: nothing is read.
+    constexpr int Samples = 16;
+    const qint64 pages = (size + page - 1) / page;
+    bool cached = true;
+    for (int i = 0; i < Samples && cached; ++i) {
+        unsigned char in = 0;
+        cached = ::mincore(map + pages * i / Samples * page, size_t(page), &in) == 0 && (in & 1);
+    }
+    file.unmap(map);
+    return cached;
+#else
+    Q_UNUSED(file);
     return false;
 #endif
 }
@@ -101,6 +129,10 @@ void ReadAhead::run()
         }
         QFile file;
         if (!RegularFile::open(file, paths.at(i)))
+            continue;
+        // Asking for pages the cache holds costs processor time the
+        // checking threads want, for nothing.
+        if (looksCached(file))
             continue;
         const qint64 size = file.size();
         for (qint64 offset = 0; offset < size; offset += Part) {

@@ -38,6 +38,9 @@ public:
     // returns without waiting. False where the system takes no such request:
     // the file is then read when it is used, as without read-ahead.
     static bool requestRead(QFile &file, qint64 offset, qint64 length);
+    // Whether an open file seems to be in the system's cache already, by a
+    // few of its pages spread over it. False where the system cannot say.
+    static bool looksCached(QFile &file);
 
     // For benchmarks only: when off, nothing is fetched ahead.
     static void setEnabled(bool on);
