@@ -20,6 +20,7 @@ if(NOT metainfo MATCHES "<release version=\"${PROJECT_VERSION}\"")
 endif()
 
 install(TARGETS rzmap hgt2chgt chgt2png RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS rzmap-gdal LIBRARY DESTINATION ${RZMAP_MODULE_DIR})
 install(FILES ${PROJECT_SOURCE_DIR}/resources/rzmap.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/resources/rzmap.svg

@@ -20,6 +20,9 @@ struct TileCorner
     }
 };
 
+struct GdalModule;
+extern "C" const GdalModule *rzmapGdalModule();
+
 // An elevation raster that GDAL reads (GeoTIFF, VRT, ASCII grid, Erdas
 // Imagine...), checked for what an import needs: a georeference in a known
 // coordinate system, exactly one band, heights in metres or feet. Holds no
@@ -65,6 +68,10 @@ public:
     bool reachesWarpOf(TileCorner tile) const;
 
 private:
+    friend const GdalModule *rzmapGdalModule();
+    // open() past its checks, inside the GDAL module.
+    bool openWithGdal(const QString &path, FileFailure *failure);
+
     QString filePath;
     QByteArray source;
     bool plain = true;

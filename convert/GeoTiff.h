@@ -29,6 +29,10 @@ Window ofPainterWindow(int left, int top, int width, int height);
 QByteArray encode(const uchar *bits, int width, int height, qsizetype bytesPerLine,
                   const Window &window, const QString &copyright);
 
+// encode() inside the GDAL module.
+QByteArray encodeWithGdal(const uchar *bits, int width, int height, qsizetype bytesPerLine,
+                          const Window &window, const QString &copyright);
+
 // Whether a picture written to path should be a GeoTIFF: it ends in .tif
 // or .tiff, in any case.
 bool isGeoTiffPath(const QString &path);

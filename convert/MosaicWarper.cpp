@@ -1,16 +1,12 @@
 #include "MosaicWarper.h"
 
-#include "GdalSetup.h"
+#include "GdalModule.h"
 #include "HgtTile.h"
 #include "TileMeshBuilder.h"
 
 #include <QtEndian>
 
-#include <gdal.h>
-#include <gdal_utils.h>
-
 #include <algorithm>
-#include <memory>
 
 namespace {
 
@@ -21,24 +17,18 @@ QString number(double value)
     return QString::number(value, 'g', 17);
 }
 
-struct WarpOptionsDeleter
-{
-    void operator()(GDALWarpAppOptions *options) const { GDALWarpAppOptionsFree(options); }
-};
-
 } // namespace
 
 MosaicWarper::MosaicWarper(const QVector<DemRaster> &rasters)
-    : rasters(rasters), datasets(size_t(rasters.size()), nullptr)
+    : gdal(GdalModule::load()), rasters(rasters), datasets(size_t(rasters.size()), nullptr)
 {
-    GdalSetup::ensure();
 }
 
 MosaicWarper::~MosaicWarper()
 {
     for (void *ds : datasets) {
         if (ds)
-            GDALClose(GDALDatasetH(ds));
+            gdal->closeDataset(ds);
     }
 }
 
@@ -82,9 +72,7 @@ void *MosaicWarper::dataset(int index, FileFailure *failure)
 {
     void *&ds = datasets[size_t(index)];
     if (!ds) {
-        ds = GDALOpenEx(rasters.at(index).warpSource().constData(),
-                        GDAL_OF_RASTER | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR, nullptr, nullptr,
-                        nullptr);
+        ds = gdal ? gdal->openDataset(rasters.at(index).warpSource()) : nullptr;
         if (!ds && failure)
             *failure = FileFailure::of(FileFailure::NotRaster);
     }
@@ -108,7 +96,7 @@ bool MosaicWarper::warp(TileCorner tile, QByteArray &hgt, FileFailure *failure)
     std::vector<qint16> posts;
     if (sources.empty())
         posts.assign(size_t(HgtTile::Side) * HgtTile::Side, TileMeshBuilder::Void);
-    else if (!warpInto(tile, sources, posts)) {
+    else if (!gdal->warp(tile, sources, posts)) {
         if (failure)
             *failure = FileFailure::of(FileFailure::RasterRead);
         return false;
@@ -116,35 +104,4 @@ bool MosaicWarper::warp(TileCorner tile, QByteArray &hgt, FileFailure *failure)
     hgt = QByteArray(HgtTile::FileSize, Qt::Uninitialized);
     qToBigEndian<qint16>(posts.data(), qsizetype(posts.size()), hgt.data());
     return true;
-}
-
-bool MosaicWarper::warpInto(TileCorner tile, const std::vector<void *> &sources, std::vector<qint16> &posts)
-{
-    QList<QByteArray> args;
-    args << "-of" << "MEM";
-    for (const QString &option : warpOptions(tile))
-        args << option.toLatin1();
-    std::vector<char *> argv;
-    for (QByteArray &arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    const std::unique_ptr<GDALWarpAppOptions, WarpOptionsDeleter> options(
-        GDALWarpAppOptionsNew(argv.data(), nullptr));
-    int usageError = 0;
-    std::vector<GDALDatasetH> handles(sources.size());
-    std::transform(sources.begin(), sources.end(), handles.begin(), [](void *ds) { return GDALDatasetH(ds); });
-    GDALDatasetH out = GDALWarp("", nullptr, int(handles.size()), handles.data(), options.get(), &usageError);
-    // A source whose blocks cannot be read fails the warp; an error GDAL
-    // gets past (a PROJ notice, say) does not.
-    posts.clear();
-    if (out) {
-        posts.resize(size_t(HgtTile::Side) * HgtTile::Side);
-        if (GDALRasterIO(GDALGetRasterBand(out, 1), GF_Read, 0, 0, HgtTile::Side, HgtTile::Side,
-                         posts.data(), HgtTile::Side, HgtTile::Side, GDT_Int16, 0, 0)
-            != CE_None)
-            posts.clear();
-    }
-    if (out)
-        GDALClose(out);
-    return !posts.empty();
 }

@@ -42,9 +42,15 @@ public:
     static QVector<TileCorner> tilesOf(const QVector<DemRaster> &rasters);
 
 private:
-    void *dataset(int index, FileFailure *failure);
+    friend const GdalModule *rzmapGdalModule();
+    // Inside the GDAL module: a dataset of a warp source, and the warp.
+    static void *openDataset(const QByteArray &source);
+    static void closeDataset(void *dataset);
     static bool warpInto(TileCorner tile, const std::vector<void *> &sources, std::vector<qint16> &posts);
 
+    void *dataset(int index, FileFailure *failure);
+
+    const GdalModule *gdal;
     QVector<DemRaster> rasters;
     std::vector<void *> datasets;
 };

@@ -40,7 +40,7 @@ done
 deb="$(ls "$work"/pkg/rzmap_*.deb)"
 version="$(dpkg-deb -f "$deb" Version)"
 depends="$(dpkg-deb -f "$deb" Depends)"
-for lib in libqt6widgets6 libqt6openglwidgets6 libqt6gui6 libqt6core6 libzip4 libopengl0 libc6 qt6-translations-l10n; do
+for lib in libqt6widgets6 libqt6openglwidgets6 libqt6gui6 libqt6core6 libzip4 libopengl0 libc6 libgdal32 qt6-translations-l10n; do
     grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib: $depends"
 done
 x="$work/x"
@@ -50,6 +50,14 @@ for f in "${files[@]}"; do
 done
 [ "$("$x/usr/bin/hgt2chgt" --version)" = "hgt2chgt $version" ] || fail "packaged hgt2chgt does not run"
 "$x/usr/bin/chgt2png" --help >/dev/null 2>&1 || fail "packaged chgt2png does not run"
+# The packaged programs load GDAL from their module only when they need it:
+# a GeoTIFF picture of a tile is written.
+[ -n "$(find "$x/usr/lib" -path '*/rzmap/modules/rzmap-gdal.so')" ] || fail "the package lacks the GDAL module"
+"$build/bin/hgtgen" --height 300 -o "$work" >/dev/null
+"$x/usr/bin/hgt2chgt" --quiet -q 5 -o "$work" "$work/N49E014.hgt" >/dev/null 2>&1 || fail "packaged hgt2chgt failed"
+"$x/usr/bin/chgt2png" --size 60x30 -o "$work/map.tif" "$work/N49E014.chgt" >/dev/null 2>&1 &&
+    [ "$(head -c 4 "$work/map.tif" | od -An -c | tr -d ' ')" = 'II*\0' ] ||
+    fail "packaged chgt2png wrote no GeoTIFF: $("$x/usr/bin/chgt2png" -o "$work/map.tif" "$work/N49E014.chgt" 2>&1)"
 
 # lintian: not one error or warning (information tags are allowed).
 status=0

@@ -2,7 +2,6 @@
 
 // Elevation rasters made with GDAL's API for the tests: any size, grid,
 // coordinate system, no-data value, unit, scale and offset.
-#include "GdalSetup.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -49,7 +48,7 @@ struct Raster
     // Made in memory, then copied: some drivers (ASCII grids) only copy.
     bool write(const QString &path) const
     {
-        GdalSetup::ensure();
+        GDALAllRegister();
         GDALDriverH drv = GDALGetDriverByName(driver.constData());
         GDALDatasetH ds = GDALCreate(GDALGetDriverByName("MEM"), "", width, height, bands, GDT_Float32, nullptr);
         if (!drv || !ds)
