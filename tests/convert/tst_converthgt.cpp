@@ -1,4 +1,4 @@
-#include "ReferenceMesh.h"
+#include "ConvertTesting.h"
 #include "TestRasters.h"
 
 #include <atomic>
@@ -81,9 +81,9 @@ private slots:
             got << file.failure.code;
         }
         QCOMPARE(got, errors.isEmpty() ? QList<int>(paths.size(), 0) : errors);
-        QCOMPARE(readFile(tmp.filePath("file")), QByteArray("not a directory"));
+        QCOMPARE(fileBytes(tmp.filePath("file")), QByteArray("not a directory"));
         if (!tiles.isEmpty())
-            QVERIFY(readFile(out.filePath(tiles.first()))
+            QVERIFY(fileBytes(out.filePath(tiles.first()))
                     == expectedTile(paths.last().endsWith("b/N49E014.hgt") ? paths.last() : paths.first(), 5));
     }
 
@@ -150,7 +150,7 @@ private slots:
         QVERIFY(got.failure.english().isEmpty() == !reason.isFailure());
         QVERIFY(got.failure.czech().isEmpty() == !reason.isFailure());
         if (failure != "directory") {
-            QCOMPARE(readFile(tile), outcome == Outcome::Converted               ? expectedTile(src, 1)
+            QCOMPARE(fileBytes(tile), outcome == Outcome::Converted               ? expectedTile(src, 1)
                                      : outcome == Outcome::WrongSizeEmptyWritten ? QByteArray()
                                                                                  : old);
             if (older)
@@ -170,7 +170,7 @@ private slots:
         QTemporaryDir tmp;
         const QString src = tmp.filePath("N49E014.hgt"), tile = tmp.filePath("N49E014.chgt");
         QVERIFY(writeTile(src) && writeBytes(tile, "old"));
-        const QByteArray full = readFile(src), expected = expectedTile(src, 5);
+        const QByteArray full = fileBytes(src), expected = expectedTile(src, 5);
         QRandomGenerator random(11);
         bool converted = false;
         for (int run = 0; run < 40; ++run) {
@@ -192,7 +192,7 @@ private slots:
             cutter.join();
             converted = converted || outcome == Outcome::Converted;
             QVERIFY(outcome == Outcome::Converted || outcome == Outcome::WrongSizeKept || outcome == Outcome::Unreadable);
-            const QByteArray now = readFile(tile);
+            const QByteArray now = fileBytes(tile);
             QVERIFY(now == expected || (now == "old" && !converted));
         }
     }
@@ -214,10 +214,10 @@ private slots:
         }, Qt::DirectConnection);
         QCOMPARE(runWorker(worker), (QList<int>{0, 25}));
         QCOMPARE(QDir(tmp.filePath("a")).entryList(QDir::Files), (QStringList{"N49E014.chgt", "N49E015.chgt"}));
-        QCOMPARE(readFile(tmp.filePath("a/N49E015.chgt")), expectedTile(paths.at(1), 5));
+        QCOMPARE(fileBytes(tmp.filePath("a/N49E015.chgt")), expectedTile(paths.at(1), 5));
         QVERIFY(!QFile::exists(tmp.filePath("b")));
         QCOMPARE(runWorker(worker), (QList<int>{0, 100}));
-        QCOMPARE(readFile(tmp.filePath("b/N50E014.chgt")), expectedTile(paths.at(4), 4));
+        QCOMPARE(fileBytes(tmp.filePath("b/N50E014.chgt")), expectedTile(paths.at(4), 4));
     }
 
     void commandLine_data()
@@ -257,7 +257,7 @@ private slots:
         for (const char *name : {"N49E014.hgt", "N50E014.hgt", "tile.hgt"})
             QVERIFY(writeTile(tmp.filePath(name)));
         QVERIFY(writeTile(tmp.filePath("short/N50E014.hgt"), 1000));
-        QVERIFY(writeZip(tmp.filePath("M33.zip"), {{"M33/N48E012.hgt", readFile(tmp.filePath("N49E014.hgt"))},
+        QVERIFY(writeZip(tmp.filePath("M33.zip"), {{"M33/N48E012.hgt", fileBytes(tmp.filePath("N49E014.hgt"))},
                                                    {"M33/N48E013.hgt", "x"}}));
         auto good = TestRasters::Raster::degrees(15, 50, 1201, 1201, 1200), bands = good;
         good.value = [](int x, int y) { return 100.0 + x + y; };

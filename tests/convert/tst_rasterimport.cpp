@@ -1,5 +1,5 @@
 #include "DemRaster.h"
-#include "ReferenceMesh.h"
+#include "ConvertTesting.h"
 #include "TestRasters.h"
 #include "TileMeshBuilder.h"
 #include "TileWalk.h"
@@ -35,7 +35,7 @@ static QByteArray gdalwarpPosts(const QStringList &files, TileCorner tile, const
                                         "1201", "1201", "-r", "bilinear", "-ot", "Int16", "-et", "0", "-dstnodata",
                                         "-32768"}
                                 + files + QStringList{out});
-    QByteArray posts = process.waitForFinished(120000) && process.exitCode() == 0 ? readFile(out) : QByteArray();
+    QByteArray posts = process.waitForFinished(120000) && process.exitCode() == 0 ? fileBytes(out) : QByteArray();
     qToBigEndian<qint16>(posts.constData(), posts.size() / 2, posts.data());
     return posts;
 }
@@ -170,7 +170,7 @@ private slots:
         QCOMPARE(worker.outcomes().size(), 1);
         QCOMPARE(worker.outcomes().at(0).tile, tmp.filePath("out/N49E015.chgt"));
         QCOMPARE(chgtFiles(tmp.filePath("out")), QStringList{"N49E015.chgt"});
-        QVERIFY(readFile(tmp.filePath("out/N49E015.chgt")) == referenceMesh(byHand.bytes(), 15, 49, q, true));
+        QVERIFY(fileBytes(tmp.filePath("out/N49E015.chgt")) == referenceMesh(byHand.bytes(), 15, 49, q, true));
     }
 
     void againstGdalwarp_data()
@@ -203,7 +203,7 @@ private slots:
             const TileCorner tile{name.mid(1, 2).toInt(), name.mid(4, 3).toInt()};
             const QByteArray posts = gdalwarpPosts(paths, tile, tmp.path());
             QCOMPARE(posts.size(), HgtTile::FileSize);
-            const QByteArray chgt = readFile(tmp.filePath("out/" + name));
+            const QByteArray chgt = fileBytes(tmp.filePath("out/" + name));
             QVERIFY2(chgt == referenceMesh(posts, tile.lon, tile.lat, 5, true), qPrintable(name));
             QVERIFY(chgt.size() > 50000); // not vacuous
         }
@@ -288,7 +288,7 @@ private slots:
         QCOMPARE(refused.tile, outcome == Outcome::RasterRefused || !reaches ? QString() : older);
         QCOMPARE(converted.path, good);
         QCOMPARE(converted.outcome, Outcome::Converted);
-        QCOMPARE(readFile(older), QByteArray("older"));
+        QCOMPARE(fileBytes(older), QByteArray("older"));
         QCOMPARE(QDir(tmp.filePath("out")).entryList(QDir::Files | QDir::Hidden, QDir::Name),
                  (QStringList{"N49E015.chgt", "N49E017.chgt"}));
     }
@@ -318,8 +318,8 @@ private slots:
             }
             QCOMPARE(paths, (QStringList{hgt48, hgt49, path, path, path, path}));
             QCOMPARE(whole.sourcesHandled(), 3);
-            QVERIFY(readFile(run.filePath("whole/N48E015.chgt")) == expectedTile(hgt48, 5));
-            QVERIFY(readFile(run.filePath("whole/N49E015.chgt")) != expectedTile(hgt49, 5));
+            QVERIFY(fileBytes(run.filePath("whole/N48E015.chgt")) == expectedTile(hgt48, 5));
+            QVERIFY(fileBytes(run.filePath("whole/N49E015.chgt")) != expectedTile(hgt49, 5));
 
             ConvertHgt stopped(sources, run.filePath("stopped"), 5);
             stopped.setJobs(jobs);
@@ -333,7 +333,7 @@ private slots:
             QVERIFY2(kept.size() == 3 && kept.contains("N48E015.chgt") && kept.contains("N49E015.chgt"),
                      qPrintable(kept.join(' ')));
             for (const QString &name : kept)
-                QVERIFY(readFile(run.filePath("stopped/" + name)) == readFile(run.filePath("whole/" + name)));
+                QVERIFY(fileBytes(run.filePath("stopped/" + name)) == fileBytes(run.filePath("whole/" + name)));
             QCOMPARE(stopped.outcomes().size(), 4);
             QCOMPARE(stopped.sourcesHandled(), 2);
             QCOMPARE(stopped.sourcesNotHandled(), QStringList{path});

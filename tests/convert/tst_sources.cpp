@@ -1,4 +1,4 @@
-#include "ReferenceMesh.h"
+#include "ConvertTesting.h"
 #include "TileMeshBuilder.h"
 
 #include <sys/stat.h>
@@ -124,7 +124,7 @@ private slots:
             QVERIFY(writeZip(zip, {{"N49E017.hgt", QByteArray(100 << 20, '\0')}}));
         else
             QVERIFY(writeZip(zip, zips[source], source == "crc.zip"));
-        QByteArray bytes = source == "fifo.zip" ? QByteArray() : readFile(zip);
+        QByteArray bytes = source == "fifo.zip" ? QByteArray() : fileBytes(zip);
         if (source == "bomb.zip") // both headers declare the size of a tile
             for (const auto &[signature, offset] : {std::pair{"PK\x03\x04", 22}, {"PK\x01\x02", 24}})
                 for (qsizetype at = bytes.indexOf(signature); at >= 0; at = bytes.indexOf(signature, at + 4))
@@ -151,7 +151,7 @@ private slots:
             QCOMPARE(outcomes[i].tile, tile);
             written << want[2] + ".chgt";
             const int lat = want[2].mid(1, 2).toInt(), lon = want[2].mid(4, 3).toInt();
-            QVERIFY(readFile(tile) == (want[1] != "Converted" ? QByteArray() : referenceMesh(c, lon, lat, 5)));
+            QVERIFY(fileBytes(tile) == (want[1] != "Converted" ? QByteArray() : referenceMesh(c, lon, lat, 5)));
         }
         QCOMPARE(QDir(out).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), written);
     }
@@ -176,7 +176,7 @@ private slots:
             QCOMPARE(worker.outcomes().size(), 17);
             QCOMPARE(worker.outcomes().at(archiveFirst ? 16 : 0).path, hgt);
             const QByteArray winner = archiveFirst ? plain : zipped;
-            QVERIFY(readFile(tmp.filePath("out/N49E014.chgt")) == referenceMesh(winner, 14, 49, 5));
+            QVERIFY(fileBytes(tmp.filePath("out/N49E014.chgt")) == referenceMesh(winner, 14, 49, 5));
         }
     }
 };

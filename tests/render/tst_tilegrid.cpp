@@ -5,7 +5,6 @@
 #include "TileReading.h"
 
 #include <QTest>
-#include <QtEndian>
 
 #include <cmath>
 #include <cstring>
@@ -18,31 +17,6 @@ quint32 bitsOf(float f)
     quint32 b;
     std::memcpy(&b, &f, 4);
     return b;
-}
-
-// The cell rule at any k dividing 1200 (the builder goes up to 5), every
-// column shift cells east: regular but for where it lies.
-QByteArray plainCells(const QByteArray &hgt, int lon, int lat, int k, int shift = 0)
-{
-    QByteArray out;
-    float height = 0;
-    for (int c = 1; c <= 1200; c += k) {
-        const float x = float((c + shift * k) / 1200.0 + lon), xd = float(double(x) + k / 1200.0);
-        for (int r = 1; r <= 1200; r += k) {
-            if (c <= 1199 && r <= 1199)
-                height = qFromBigEndian<qint16>(hgt.constData() + 2 * ((1201 - r) * 1201 + c));
-            const float y = float(r / 1200.0 + lat), yd = float(double(y) + k / 1200.0);
-            float rgb[3];
-            heightColor(height, rgb[0], rgb[1], rgb[2]);
-            for (const auto &[vx, vy] : {std::pair{x, y}, {xd, y}, {x, yd}, {x, yd}, {xd, yd}, {xd, y}}) {
-                for (float value : {vx, vy, 0.0f, rgb[0], rgb[1], rgb[2]}) {
-                    const float le = qToLittleEndian(value);
-                    out.append(reinterpret_cast<const char *>(&le), 4);
-                }
-            }
-        }
-    }
-    return out;
 }
 
 // The first cell index (bytes / 144) where two tiles differ, or -1.
@@ -210,7 +184,7 @@ private slots:
         const auto &[q, holes, damage, holds] = damaged;
         const int lat = 49, lon = 15;
         QByteArray tile = damage ? tiles.cells(Kind::Random, lat, lon, q, holes)
-                                 : plainCells(tiles.hgt(Kind::Random, lat, lon), lon, lat, q, 1);
+                                 : TestTiles::referenceMesh(tiles.hgt(Kind::Random, lat, lon), lon, lat, q, false, 1);
         const QByteArray intact = tile;
         if (damage)
             damage(tile);
@@ -252,7 +226,8 @@ private slots:
         QCOMPARE(g.hasHoles(), holes);
         const TileLevel l(g, k);
         QCOMPARE(l.side(), 1199 / k + 1);
-        const QByteArray full = k <= 5 ? tiles.cells(kind, lat, lon, k) : plainCells(tiles.hgt(kind, lat, lon), lon, lat, k);
+        const QByteArray full = k <= 5 ? tiles.cells(kind, lat, lon, k)
+                                       : TestTiles::referenceMesh(tiles.hgt(kind, lat, lon), lon, lat, k);
         const auto present = [&](int c, int r) { return !holes || !TestTiles::leftOut(TestTiles::borderHoles, k, c, r); };
         // The whole level, and a part of it: the same cells, in the same order.
         for (const CellRange &range : {l.wholeTile(), CellRange{l.side() / 3, l.side() / 2 + 1, l.side() / 4, l.side() - 1}}) {
