@@ -7,9 +7,7 @@
 #include <QImageReader>
 #include <QtTest>
 
-namespace {
-
-bool runChgt2png(const QString &tile, const QString &out, const QStringList &options)
+static bool runChgt2png(const QString &tile, const QString &out, const QStringList &options)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QProcess process;
@@ -17,8 +15,6 @@ bool runChgt2png(const QString &tile, const QString &out, const QStringList &opt
     return process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit
            && process.exitCode() == 0;
 }
-
-} // namespace
 
 class Chgt2PngTest : public QObject
 {
