@@ -21,6 +21,9 @@ struct Units
 };
 Q_DECLARE_METATYPE(Units)
 Q_DECLARE_METATYPE(TileCorner)
+// rows, columns, jobs, the first steps of the jobs taking turns
+using Walk = std::tuple<int, int, int, QVector<TileCorner>>;
+Q_DECLARE_METATYPE(Walk)
 
 // GDAL's own gdalwarp with the rule's options, the tile's posts as HGT bytes.
 static QByteArray gdalwarpPosts(const QStringList &files, TileCorner tile, const QString &scratch)
@@ -342,38 +345,31 @@ private slots:
 
     void walks_data()
     {
-        QTest::addColumn<int>("rows");
-        QTest::addColumn<int>("columns");
-        QTest::addColumn<int>("jobs");
-        QTest::addColumn<QVector<TileCorner>>("firstSteps"); // the jobs taking turns
-        QTest::newRow("country, one job") << 3 << 7 << 1
-                                          << QVector<TileCorner>{{48, 12}, {49, 12}, {50, 12}, {50, 13}};
-        QTest::newRow("country, two jobs") << 3 << 7 << 2 << QVector<TileCorner>{{48, 12}, {50, 18}};
-        QTest::newRow("tall, two jobs") << 5 << 2 << 2
-                                        << QVector<TileCorner>{{48, 12}, {52, 13}, {48, 13}, {52, 12}};
-        QTest::newRow("country, six jobs") << 3 << 7 << 6 << QVector<TileCorner>{{48, 12}, {50, 18}};
-        QTest::newRow("one tile, two jobs") << 1 << 1 << 2 << QVector<TileCorner>{{48, 12}};
+        QTest::addColumn<Walk>("walk");
+        QTest::newRow("country, one job") << Walk{3, 7, 1, {{48, 12}, {49, 12}, {50, 12}, {50, 13}}};
+        QTest::newRow("country, two jobs") << Walk{3, 7, 2, {{48, 12}, {50, 18}}};
+        QTest::newRow("tall, two jobs") << Walk{5, 2, 2, {{48, 12}, {52, 13}, {48, 13}, {52, 12}}};
+        QTest::newRow("country, six jobs") << Walk{3, 7, 6, {{48, 12}, {50, 18}}};
+        QTest::newRow("one tile, two jobs") << Walk{1, 1, 2, {{48, 12}}};
     }
 
     // Each tile once; the jobs start apart and each goes on beside the tile
     // it took last, across the shorter side first.
     void walks()
     {
-        QFETCH(int, rows);
-        QFETCH(int, columns);
-        QFETCH(int, jobs);
-        QFETCH(QVector<TileCorner>, firstSteps);
+        QFETCH(Walk, walk);
+        const auto &[rows, columns, jobs, firstSteps] = walk;
         QVector<TileCorner> tiles;
         for (int lat = 48; lat < 48 + rows; ++lat)
             for (int lon = 12; lon < 12 + columns; ++lon)
                 tiles.append({lat, lon});
-        TileWalk walk(tiles);
+        TileWalk walker(tiles);
         QVector<bool> taken(tiles.size(), false);
         QVector<int> last(jobs, -1);
         QVector<TileCorner> order;
         for (int step = 0; step < tiles.size(); ++step) {
             const int job = step % jobs;
-            const int i = walk.next(job);
+            const int i = walker.next(job);
             QVERIFY(i >= 0 && i < tiles.size() && !taken[i]);
             const auto beside = [&](int a, int b) {
                 return qAbs(tiles[a].lat - tiles[b].lat) <= 1 && qAbs(tiles[a].lon - tiles[b].lon) <= 1;
@@ -388,8 +384,8 @@ private slots:
             order.append(tiles[i]);
         }
         for (int job = 0; job < jobs; ++job)
-            QCOMPARE(walk.next(job), -1);
-        QCOMPARE(walk.taken(), tiles.size());
+            QCOMPARE(walker.next(job), -1);
+        QCOMPARE(walker.taken(), tiles.size());
         QCOMPARE(order.mid(0, firstSteps.size()), firstSteps);
     }
 
