@@ -88,11 +88,6 @@ private slots:
             QTest::addRow("%sq5 zoomed 1037x611", prefix) << Scene{5, {1425, 4975, 150, -50}, {1037, 611}, !holes} << holes;
             QTest::addRow("%sq5 seam on the sides 1001x757, 7 bands", prefix) << Scene{5, {1499, 4951, 2, -2}, {1001, 757}, false, 1.0, 2, 7} << holes;
             QTest::addRow("%sq5 high DPI 2x 401x203", prefix) << Scene{5, {1470, 4980, 60, -30}, {401, 203}, !holes, 2.0} << holes;
-            // The cells' edges anywhere in a pixel.
-            for (int w = 37 + 20 * holes; w <= 1400; w += 227) {
-                const QRect window(1400 - 10 * holes + (w % 97), 5002 - (w % 13), 3 + (w * 3) % 200, -(2 + (w % 60)));
-                QTest::addRow("%ssweep %dx%d", prefix, w, 20 + (w * 7) % 500) << Scene{5, window, {w, 20 + (w * 7) % 500}} << holes;
-            }
         }
         QTest::newRow("q5 start-up 1203x877, loose triangles") << Scene{5, startUp, {1203, 877}, true} << false;
         QTest::newRow("q1 seam, big cells 640x480") << Scene{1, {1499, 5001, 2, -3}, {640, 480}, true} << false;
