@@ -70,8 +70,6 @@ class GridPaintTest : public QObject
     }
 
 private slots:
-    void initTestCase() { QVERIFY(tiles.isValid()); }
-
     // Grids give exactly the pixels of the level's triangles (shared edges)
     // painted one polygon each; at a given level, those of the tiles
     // converted at that level but for their hairlines. Sweeps of sizes leave
