@@ -224,10 +224,8 @@ private slots:
             row("two whole tiles", 5, 5, twoTiles, QSize(1280, 700), true);
             row("up close", 1, 1, QRect(1420, 4975, 3, -2), QSize(900, 600), true);
             row("cut", 1, 4, cut, QSize(1203, 877), true);
-            row("two whole tiles", 5, 5, twoTiles, QSize(1280, 700), false);
             row("odd size", 5, 10, twoTiles, QSize(603, 331), false);
             row("the seam up close", 1, 1, QRect(1497, 4953, 6, -3), QSize(1100, 520), false);
-            row("cut", 1, 3, cut, QSize(1203, 877), false);
             row("tiny", 2, 24, QRect(1380, 5020, 240, -140), QSize(97, 61), false);
             row("corner of cells", 1, 2, QRect(1449, 4951, 2, -2), QSize(640, 480), false);
         }
