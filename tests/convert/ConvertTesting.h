@@ -12,6 +12,7 @@
 #include <zip.h>
 
 using namespace TestTiles;
+using Outcome = ConvertHgt::Outcome;
 
 // The CHGT bytes expected from the HGT file at path.
 inline QByteArray expectedTile(const QString &hgtPath, int q)

@@ -10,7 +10,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-using Outcome = ConvertHgt::Outcome;
 // sources, output (relative to the scratch directory), jobs, progress, errno per file (none: all written)
 using ListRun = std::tuple<QStringList, QString, int, QList<int>, QList<int>>;
 // arguments ("@/" is the scratch directory and HOME), exit code, the lines on stderr (GDAL's own messages as

@@ -8,7 +8,6 @@
 
 #include <sys/stat.h>
 
-using Outcome = ConvertHgt::Outcome;
 using TestRasters::Raster;
 
 struct Units

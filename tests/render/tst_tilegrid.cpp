@@ -274,19 +274,12 @@ private slots:
 
     void levelRule()
     {
-        // The start-up extent, and the narrowest one the wheel reaches.
-        const QRectF s(QPointF(11.0, 48.3), QPointF(20.0, 51.3));
-        const QRectF z(QPointF(15.05, 49.65), QPointF(15.95, 49.95));
+        const QRectF s(QPointF(11.0, 48.3), QPointF(20.0, 51.3)); // the start-up extent
         // quantity, view's pixels, extent, the level chosen
-        for (const auto &[q, pixels, extent, level] : {Rule{1, QSize(1280, 900), s, 5},
-                                                       {1, QSize(1280, 400), s, 5}, // the width still decides
-                                                       {1, QSize(1800, 600), s, 3}, // chgt2png
-                                                       {1, QSize(1280, 900), z, 1},
+        for (const auto &[q, pixels, extent, level] : {Rule{1, QSize(1800, 600), s, 3}, // chgt2png
                                                        {3, QSize(1280, 900), s, 6},
                                                        {4, QSize(1280, 900), s, 8},
-                                                       {5, QSize(1080, 900), s, 5}, // cells half a pixel
-                                                       {5, QSize(1079, 900), s, 10},
-                                                       {5, QSize(1080, 700), z, 5},
+                                                       {5, QSize(1079, 900), s, 10}, // cells just over half a pixel
                                                        {1, QSize(100, 100), s, 60},
                                                        {1, QSize(2, 2), s, 1200}, // the coarsest
                                                        {5, QSize(1, 1), s, 1200}})
