@@ -87,7 +87,6 @@ private slots:
             QTest::addRow("%sq5 seam on the sides 1001x757, 7 bands", prefix) << Scene{5, {1499, 4951, 2, -2}, {1001, 757}, false, 1.0, 2, 7} << holes;
             QTest::addRow("%sq5 high DPI 2x 401x203", prefix) << Scene{5, {1470, 4980, 60, -30}, {401, 203}, !holes, 2.0} << holes;
         }
-        QTest::newRow("q5 start-up 1203x877, loose triangles") << Scene{5, startUp, {1203, 877}, true} << false;
         QTest::newRow("q1 seam, big cells 640x480") << Scene{1, {1499, 5001, 2, -3}, {640, 480}, true} << false;
         QTest::newRow("holes q1 start-up 1203x877, level 5") << Scene{1, startUp, {1203, 877}, true} << true;
         QTest::newRow("holes q1 north-east corner 700x500") << Scene{1, {1496, 5004, 8, -8}, {700, 500}} << true;
@@ -222,9 +221,7 @@ private slots:
             row("up close", 1, 1, QRect(1420, 4975, 3, -2), QSize(900, 600), true);
             row("cut", 1, 4, cut, QSize(1203, 877), true);
             row("odd size", 5, 10, twoTiles, QSize(603, 331), false);
-            row("the seam up close", 1, 1, QRect(1497, 4953, 6, -3), QSize(1100, 520), false);
             row("tiny", 2, 24, QRect(1380, 5020, 240, -140), QSize(97, 61), false);
-            row("corner of cells", 1, 2, QRect(1449, 4951, 2, -2), QSize(640, 480), false);
         }
     }
 

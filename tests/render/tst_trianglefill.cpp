@@ -29,7 +29,6 @@ private slots:
         QTest::addColumn<Spread>("spread");
         const QRectF inside(4, 4, 152, 92);
         QTest::newRow("about a pixel, the whole country") << Spread{inside, 1.6, 0, 0.95};
-        QTest::newRow("zoomed in") << Spread{inside, 30.0, 0, 0.7};
         QTest::newRow("half pixels: vertices on centres, flat tops") << Spread{inside, 6.0, 2, 0.9};
         QTest::newRow("1/128 grid, rounding ties") << Spread{inside, 4.0, 128, 0.9};
         QTest::newRow("across the clip's top and bottom, from negative rows")
