@@ -27,7 +27,6 @@ private slots:
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("chgt"); // empty: not a tile name
         QTest::newRow("plain") << "N49E014.hgt" << "N49E014.chgt";
-        QTest::newRow("zero fill") << "N00E000.hgt" << "N00E000.chgt";
         QTest::newRow("prefix, path") << "/moje data/výšky/abcN07E099.hgt" << "N07E099.chgt";
         // The dot matches any character, a line break and a lone surrogate too.
         for (const QString &dot : {QString("x"), QString("\n"), QString(QChar(0xd868))})
