@@ -1,5 +1,5 @@
 #include "DemRaster.h"
-#include "ReferenceMesh.h"
+#include "ConvertTesting.h"
 #include "TestRasters.h"
 #include "TileMeshBuilder.h"
 #include "TileWalk.h"
@@ -8,7 +8,6 @@
 
 #include <sys/stat.h>
 
-using Outcome = ConvertHgt::Outcome;
 using TestRasters::Raster;
 
 struct Units
@@ -21,6 +20,9 @@ struct Units
 };
 Q_DECLARE_METATYPE(Units)
 Q_DECLARE_METATYPE(TileCorner)
+// rows, columns, jobs, the first steps of the jobs taking turns
+using Walk = std::tuple<int, int, int, QVector<TileCorner>>;
+Q_DECLARE_METATYPE(Walk)
 
 // GDAL's own gdalwarp with the rule's options, the tile's posts as HGT bytes.
 static QByteArray gdalwarpPosts(const QStringList &files, TileCorner tile, const QString &scratch)
@@ -35,7 +37,7 @@ static QByteArray gdalwarpPosts(const QStringList &files, TileCorner tile, const
                                         "1201", "1201", "-r", "bilinear", "-ot", "Int16", "-et", "0", "-dstnodata",
                                         "-32768"}
                                 + files + QStringList{out});
-    QByteArray posts = process.waitForFinished(120000) && process.exitCode() == 0 ? readFile(out) : QByteArray();
+    QByteArray posts = process.waitForFinished(120000) && process.exitCode() == 0 ? fileBytes(out) : QByteArray();
     qToBigEndian<qint16>(posts.constData(), posts.size() / 2, posts.data());
     return posts;
 }
@@ -170,7 +172,7 @@ private slots:
         QCOMPARE(worker.outcomes().size(), 1);
         QCOMPARE(worker.outcomes().at(0).tile, tmp.filePath("out/N49E015.chgt"));
         QCOMPARE(chgtFiles(tmp.filePath("out")), QStringList{"N49E015.chgt"});
-        QVERIFY(readFile(tmp.filePath("out/N49E015.chgt")) == referenceMesh(byHand.bytes(), 15, 49, q, true));
+        QVERIFY(fileBytes(tmp.filePath("out/N49E015.chgt")) == referenceMesh(byHand.bytes(), 15, 49, q, true));
     }
 
     void againstGdalwarp_data()
@@ -203,7 +205,7 @@ private slots:
             const TileCorner tile{name.mid(1, 2).toInt(), name.mid(4, 3).toInt()};
             const QByteArray posts = gdalwarpPosts(paths, tile, tmp.path());
             QCOMPARE(posts.size(), HgtTile::FileSize);
-            const QByteArray chgt = readFile(tmp.filePath("out/" + name));
+            const QByteArray chgt = fileBytes(tmp.filePath("out/" + name));
             QVERIFY2(chgt == referenceMesh(posts, tile.lon, tile.lat, 5, true), qPrintable(name));
             QVERIFY(chgt.size() > 50000); // not vacuous
         }
@@ -288,7 +290,7 @@ private slots:
         QCOMPARE(refused.tile, outcome == Outcome::RasterRefused || !reaches ? QString() : older);
         QCOMPARE(converted.path, good);
         QCOMPARE(converted.outcome, Outcome::Converted);
-        QCOMPARE(readFile(older), QByteArray("older"));
+        QCOMPARE(fileBytes(older), QByteArray("older"));
         QCOMPARE(QDir(tmp.filePath("out")).entryList(QDir::Files | QDir::Hidden, QDir::Name),
                  (QStringList{"N49E015.chgt", "N49E017.chgt"}));
     }
@@ -318,8 +320,8 @@ private slots:
             }
             QCOMPARE(paths, (QStringList{hgt48, hgt49, path, path, path, path}));
             QCOMPARE(whole.sourcesHandled(), 3);
-            QVERIFY(readFile(run.filePath("whole/N48E015.chgt")) == expectedTile(hgt48, 5));
-            QVERIFY(readFile(run.filePath("whole/N49E015.chgt")) != expectedTile(hgt49, 5));
+            QVERIFY(fileBytes(run.filePath("whole/N48E015.chgt")) == expectedTile(hgt48, 5));
+            QVERIFY(fileBytes(run.filePath("whole/N49E015.chgt")) != expectedTile(hgt49, 5));
 
             ConvertHgt stopped(sources, run.filePath("stopped"), 5);
             stopped.setJobs(jobs);
@@ -333,7 +335,7 @@ private slots:
             QVERIFY2(kept.size() == 3 && kept.contains("N48E015.chgt") && kept.contains("N49E015.chgt"),
                      qPrintable(kept.join(' ')));
             for (const QString &name : kept)
-                QVERIFY(readFile(run.filePath("stopped/" + name)) == readFile(run.filePath("whole/" + name)));
+                QVERIFY(fileBytes(run.filePath("stopped/" + name)) == fileBytes(run.filePath("whole/" + name)));
             QCOMPARE(stopped.outcomes().size(), 4);
             QCOMPARE(stopped.sourcesHandled(), 2);
             QCOMPARE(stopped.sourcesNotHandled(), QStringList{path});
@@ -342,38 +344,31 @@ private slots:
 
     void walks_data()
     {
-        QTest::addColumn<int>("rows");
-        QTest::addColumn<int>("columns");
-        QTest::addColumn<int>("jobs");
-        QTest::addColumn<QVector<TileCorner>>("firstSteps"); // the jobs taking turns
-        QTest::newRow("country, one job") << 3 << 7 << 1
-                                          << QVector<TileCorner>{{48, 12}, {49, 12}, {50, 12}, {50, 13}};
-        QTest::newRow("country, two jobs") << 3 << 7 << 2 << QVector<TileCorner>{{48, 12}, {50, 18}};
-        QTest::newRow("tall, two jobs") << 5 << 2 << 2
-                                        << QVector<TileCorner>{{48, 12}, {52, 13}, {48, 13}, {52, 12}};
-        QTest::newRow("country, six jobs") << 3 << 7 << 6 << QVector<TileCorner>{{48, 12}, {50, 18}};
-        QTest::newRow("one tile, two jobs") << 1 << 1 << 2 << QVector<TileCorner>{{48, 12}};
+        QTest::addColumn<Walk>("walk");
+        QTest::newRow("country, one job") << Walk{3, 7, 1, {{48, 12}, {49, 12}, {50, 12}, {50, 13}}};
+        QTest::newRow("country, two jobs") << Walk{3, 7, 2, {{48, 12}, {50, 18}}};
+        QTest::newRow("tall, two jobs") << Walk{5, 2, 2, {{48, 12}, {52, 13}, {48, 13}, {52, 12}}};
+        QTest::newRow("country, six jobs") << Walk{3, 7, 6, {{48, 12}, {50, 18}}};
+        QTest::newRow("one tile, two jobs") << Walk{1, 1, 2, {{48, 12}}};
     }
 
     // Each tile once; the jobs start apart and each goes on beside the tile
     // it took last, across the shorter side first.
     void walks()
     {
-        QFETCH(int, rows);
-        QFETCH(int, columns);
-        QFETCH(int, jobs);
-        QFETCH(QVector<TileCorner>, firstSteps);
+        QFETCH(Walk, walk);
+        const auto &[rows, columns, jobs, firstSteps] = walk;
         QVector<TileCorner> tiles;
         for (int lat = 48; lat < 48 + rows; ++lat)
             for (int lon = 12; lon < 12 + columns; ++lon)
                 tiles.append({lat, lon});
-        TileWalk walk(tiles);
+        TileWalk walker(tiles);
         QVector<bool> taken(tiles.size(), false);
         QVector<int> last(jobs, -1);
         QVector<TileCorner> order;
         for (int step = 0; step < tiles.size(); ++step) {
             const int job = step % jobs;
-            const int i = walk.next(job);
+            const int i = walker.next(job);
             QVERIFY(i >= 0 && i < tiles.size() && !taken[i]);
             const auto beside = [&](int a, int b) {
                 return qAbs(tiles[a].lat - tiles[b].lat) <= 1 && qAbs(tiles[a].lon - tiles[b].lon) <= 1;
@@ -388,8 +383,8 @@ private slots:
             order.append(tiles[i]);
         }
         for (int job = 0; job < jobs; ++job)
-            QCOMPARE(walk.next(job), -1);
-        QCOMPARE(walk.taken(), tiles.size());
+            QCOMPARE(walker.next(job), -1);
+        QCOMPARE(walker.taken(), tiles.size());
         QCOMPARE(order.mid(0, firstSteps.size()), firstSteps);
     }
 

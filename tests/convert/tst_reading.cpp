@@ -111,7 +111,6 @@ private slots:
         }
 
         const QString path = writeFile(dir, "big.bin", QByteArray(8 * MiB, 'x'));
-        QVERIFY(!path.isEmpty());
         if (cachedShare(path, true) > 0.05)
             QSKIP("the system keeps the file cached: nothing to fetch");
         {

@@ -11,6 +11,11 @@
 #include <cstring>
 #include <limits>
 
+// where the triangles' centres lie, their size, the grid of their vertices
+// (1/grid pixel, 0: none), the least share of triangles filled directly
+using Spread = std::tuple<QRectF, double, int, double>;
+Q_DECLARE_METATYPE(Spread)
+
 // The direct fill against QPainter's own aliased fill, triangle by triangle
 // and pixel by pixel, with triangles interleaved as the painter view mixes
 // them (refused ones go through QPainter into the same image).
@@ -21,29 +26,20 @@ class TriangleFillTest : public QObject
 private slots:
     void sameAsQPainter_data()
     {
-        QTest::addColumn<QRectF>("centres");
-        QTest::addColumn<double>("spread");
-        QTest::addColumn<int>("grid");
-        QTest::addColumn<double>("leastFilled"); // share of triangles filled directly
-
+        QTest::addColumn<Spread>("spread");
         const QRectF inside(4, 4, 152, 92);
-        QTest::newRow("smaller than a pixel") << inside << 0.7 << 0 << 0.95;
-        QTest::newRow("about a pixel, the whole country") << inside << 1.6 << 0 << 0.95;
-        QTest::newRow("zoomed in") << inside << 30.0 << 0 << 0.7;
-        QTest::newRow("half pixels: vertices on centres, flat tops") << inside << 6.0 << 2 << 0.9;
-        QTest::newRow("1/64 grid") << inside << 4.0 << 64 << 0.9;
-        QTest::newRow("1/128 grid, rounding ties") << inside << 4.0 << 128 << 0.9;
+        QTest::newRow("about a pixel, the whole country") << Spread{inside, 1.6, 0, 0.95};
+        QTest::newRow("half pixels: vertices on centres, flat tops") << Spread{inside, 6.0, 2, 0.9};
+        QTest::newRow("1/128 grid, rounding ties") << Spread{inside, 4.0, 128, 0.9};
         QTest::newRow("across the clip's top and bottom, from negative rows")
-            << QRectF(4, -40, 152, 180) << 60.0 << 128 << 0.5;
-        QTest::newRow("at and beyond the sides (QPainter's)") << QRectF(-20, 4, 200, 92) << 8.0 << 0 << 0.5;
+            << Spread{{4, -40, 152, 180}, 60.0, 128, 0.5};
+        QTest::newRow("at and beyond the sides (QPainter's)") << Spread{{-20, 4, 200, 92}, 8.0, 0, 0.5};
     }
 
     void sameAsQPainter()
     {
-        QFETCH(QRectF, centres);
-        QFETCH(double, spread);
-        QFETCH(int, grid);
-        QFETCH(double, leastFilled);
+        QFETCH(Spread, spread);
+        const auto &[centres, size, grid, leastFilled] = spread;
         QVERIFY(TriangleFill::matchesQt());
 
         const QRect clip(0, 13, 160, 70);
@@ -65,7 +61,7 @@ private slots:
                                  centres.y() + random.generateDouble() * centres.height());
             QPointF t[3];
             for (QPointF &p : t) {
-                p = centre + QPointF(random.generateDouble() - 0.5, random.generateDouble() - 0.5) * spread;
+                p = centre + QPointF(random.generateDouble() - 0.5, random.generateDouble() - 0.5) * size;
                 if (grid > 0)
                     p = QPointF(std::round(p.x() * grid) / grid, std::round(p.y() * grid) / grid);
             }

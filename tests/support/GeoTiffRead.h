@@ -32,15 +32,13 @@ struct GeoTiffRead
         r.compression = QString::fromUtf8(GDALGetMetadataItem(ds, "COMPRESSION", "IMAGE_STRUCTURE"));
         // Bands 3, 2, 1 into the blue, green and red bytes of an RGB32 pixel.
         const int w = GDALGetRasterXSize(ds), h = GDALGetRasterYSize(ds);
-        QImage image(w, h, QImage::Format_RGB32);
-        image.fill(0xff000000);
+        r.image = QImage(w, h, QImage::Format_RGB32);
+        r.image.fill(0xff000000);
         int bandMap[3] = {3, 2, 1};
-        const bool ok = GDALGetRasterCount(ds) == 3
-                        && GDALDatasetRasterIO(ds, GF_Read, 0, 0, w, h, image.bits(), w, h, GDT_Byte, 3, bandMap, 4,
-                                               image.bytesPerLine(), 1) == CE_None;
+        if (GDALGetRasterCount(ds) != 3 || GDALDatasetRasterIO(ds, GF_Read, 0, 0, w, h, r.image.bits(), w, h, GDT_Byte, 3,
+                                                               bandMap, 4, r.image.bytesPerLine(), 1) != CE_None)
+            r.image = QImage();
         GDALClose(ds);
-        if (ok)
-            r.image = image;
         return r;
     }
 };

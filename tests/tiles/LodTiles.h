@@ -30,7 +30,6 @@ Q_DECLARE_METATYPE(Kind)
 class LodTiles
 {
 public:
-    bool isValid() const { return dir.isValid(); }
     QString path(const QString &name) const { return dir.filePath(name); }
 
     const QByteArray &hgt(Kind kind, int lat, int lon)

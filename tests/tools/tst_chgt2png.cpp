@@ -4,12 +4,9 @@
 #include "TestRegistry.h"
 #include "TestTiles.h"
 
-#include <QImageReader>
 #include <QtTest>
 
-namespace {
-
-bool runChgt2png(const QString &tile, const QString &out, const QStringList &options)
+static bool runChgt2png(const QString &tile, const QString &out, const QStringList &options)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QProcess process;
@@ -18,7 +15,9 @@ bool runChgt2png(const QString &tile, const QString &out, const QStringList &opt
            && process.exitCode() == 0;
 }
 
-} // namespace
+// options, size, window (west, east, south, north), border drawn, legend drawn
+using Picture = std::tuple<QStringList, QSize, QList<double>, bool, bool>;
+Q_DECLARE_METATYPE(Picture)
 
 class Chgt2PngTest : public QObject
 {
@@ -27,25 +26,21 @@ class Chgt2PngTest : public QObject
 private slots:
     void pictures_data()
     {
-        QTest::addColumn<QStringList>("options");
-        QTest::addColumn<QSize>("size");
-        QTest::addColumn<QList<double>>("window"); // west, east, south, north
-        QTest::addColumn<bool>("border");
-        QTest::addColumn<bool>("legend");
+        QTest::addColumn<Picture>("picture");
         const QList<double> startUp{11, 20, 48.3, 51.3};
-        QTest::newRow("default size, legend") << QStringList{"--legend"} << QSize(1800, 600) << startUp << true << true;
-        QTest::newRow("small, no border, legend") << QStringList{"--size", "600x200", "--legend", "--no-border"}
-                                                  << QSize(600, 200) << startUp << false << true;
-        QTest::newRow("zoomed, legend") << QStringList{"--size", "900x700", "--window", "14,15.5,49.6,50.6", "--legend"}
-                                        << QSize(900, 700) << QList<double>{14, 15.5, 49.6, 50.6} << true << true;
-        QTest::newRow("without --legend") << QStringList{"--size", "900x700"} << QSize(900, 700) << startUp << true << false;
+        QTest::newRow("default size, legend") << Picture{{"--legend"}, {1800, 600}, startUp, true, true};
+        QTest::newRow("small, no border, legend")
+            << Picture{{"--size", "600x200", "--legend", "--no-border"}, {600, 200}, startUp, false, true};
+        QTest::newRow("zoomed, legend") << Picture{{"--size", "900x700", "--window", "14,15.5,49.6,50.6", "--legend"},
+                                                   {900, 700}, {14, 15.5, 49.6, 50.6}, true, true};
+        QTest::newRow("without --legend") << Picture{{"--size", "900x700"}, {900, 700}, startUp, true, false};
         // Hundredths as the painter truncates them: left 1350, width
         // trunc(262.5), top trunc(5087.5), height trunc(-212.5).
         QTest::newRow("window, no border")
-            << QStringList{"--size", "500x300", "--window", "13.5,16.125,48.75,50.875", "--no-border"} << QSize(500, 300)
-            << QList<double>{13.5, 16.12, 48.75, 50.87} << false << false;
+            << Picture{{"--size", "500x300", "--window", "13.5,16.125,48.75,50.875", "--no-border"}, {500, 300},
+                       {13.5, 16.12, 48.75, 50.87}, false, false};
         QTest::newRow("too small for a legend")
-            << QStringList{"--size", "300x150", "--legend"} << QSize(300, 150) << startUp << true << false;
+            << Picture{{"--size", "300x150", "--legend"}, {300, 150}, startUp, true, false};
     }
 
     // The border's credit exactly when it is drawn; the legend's swatches
@@ -53,20 +48,15 @@ private slots:
     // same pixels in a GeoTIFF placed on the painter's window, edge to edge.
     void pictures()
     {
-        QFETCH(QStringList, options);
-        QFETCH(QSize, size);
-        QFETCH(QList<double>, window);
-        QFETCH(bool, border);
-        QFETCH(bool, legend);
+        QFETCH(Picture, picture);
+        const auto &[options, size, window, border, legend] = picture;
         QTemporaryDir dir;
         const QString tile = dir.filePath("N49E014.chgt"), out = dir.filePath("out.png");
         QVector<float> triangle; // near Prague
         TestTiles::addTriangle(triangle, 14.0, 49.8, 15.0, 49.8, 14.5, 50.4, Qt::red);
         QVERIFY(TestTiles::writeFloats(tile, triangle));
         QVERIFY(runChgt2png(tile, out, options));
-        QImageReader reader(out);
-        QCOMPARE(reader.format(), QByteArray("png"));
-        const QImage png = reader.read().convertToFormat(QImage::Format_RGB32);
+        const QImage png = QImage(out).convertToFormat(QImage::Format_RGB32);
         QCOMPARE(png.size(), size);
         QCOMPARE(png.text("Copyright"),
                  border ? QString::fromUtf8("Border: © OpenStreetMap contributors, ODbL 1.0") : QString());
