@@ -113,11 +113,17 @@ private slots:
         const QString path = writeFile(dir, "big.bin", QByteArray(8 * MiB, 'x'));
         if (cachedShare(path, true) > 0.05)
             QSKIP("the system keeps the file cached: nothing to fetch");
+        // Its first half cached (read by someone): a file cached whole is
+        // passed over, this one is not.
+        QFile big(path);
+        QVERIFY(big.open(QIODevice::ReadOnly) && big.read(4 * MiB).size() == 4 * MiB);
+        QVERIFY(!ReadAhead::looksCached(big));
         {
             ReadAhead ahead({dir.filePath("fifo"), path});
             QTRY_COMPARE_WITH_TIMEOUT(ahead.filesFetched(), 2, Waits::Event);
             QTRY_COMPARE_WITH_TIMEOUT(cachedShare(path, false), 1.0, Waits::Event);
         }
+        QVERIFY(ReadAhead::looksCached(big));
         // Off, as a benchmark turns it: nothing is fetched.
         QVERIFY(cachedShare(path, true) <= 0.05);
         ReadAhead::setEnabled(false);
