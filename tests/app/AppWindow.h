@@ -1,26 +1,10 @@
 #pragma once
 
-#include "ConvertHgt.h"
-#include "DrawGLWdg.h"
-#include "DrawQtWdg.h"
-#include "HgtTileGenerator.h"
 #include "ModalDriver.h"
-#include "TestTiles.h"
+#include "ViewTesting.h"
 #include "WindowRZ.h"
 
-// A q = 5 tile of one height everywhere, or of heightAt, converted into dir.
-inline QString constantTile(const QString &dir, const QString &name, qint16 height,
-                            const std::function<qint16(int row, int col)> &heightAt = nullptr)
-{
-    QDir().mkpath(dir);
-    const QString hgt = dir + '/' + name + ".hgt";
-    HgtTileGenerator tile(height);
-    if (heightAt)
-        tile.fillWith(heightAt);
-    if (!tile.save(hgt) || ConvertHgt::convertFile(hgt, QDir(dir), 5) != ConvertHgt::Outcome::Converted)
-        return QString();
-    return dir + '/' + name + ".chgt";
-}
+using namespace ViewTesting;
 
 inline QStringList logLines()
 {
@@ -91,19 +75,6 @@ inline QWidget *showPage(WindowRZ &w, int page)
 inline ViewExtent degreesOf(int page)
 {
     return page ? DrawGLWdg::viewExtent() : ViewExtentMath::scaled(DrawQtWdg::viewExtent(), 0.01);
-}
-
-// Pixel of a point in degrees in a picture of that size showing e.
-inline QPoint pixelAt(const QSize &size, const ViewExtent &e, double lon, double lat)
-{
-    return QPoint(int((lon - e.left) / (e.right - e.left) * size.width()),
-                  int((e.top - lat) / (e.top - e.bottom) * size.height()));
-}
-
-inline void resetViews()
-{
-    DrawQtWdg::resetViewExtent();
-    DrawGLWdg::resetViewExtent();
 }
 
 // "Otevřít..." with the files named in its dialog.

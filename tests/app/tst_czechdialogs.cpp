@@ -122,7 +122,6 @@ private slots:
                 qobject_cast<QDialog *>(d)->reject();
             }});
             w.findChild<QAction *>("actionImportFiles")->trigger();
-            QCOMPARE(driver.seen, QStringList{"QFileDialog"});
         }
         QCOMPARE(open, czechFileDialog("&Otevřít"));
         // Tiles first, archives as a second choice; the tiles chosen.
@@ -141,7 +140,6 @@ private slots:
                 qobject_cast<QDialog *>(d)->reject();
             }});
             QTest::mouseClick(dlg.findChild<QPushButton *>("pushButtonBrowse"), Qt::LeftButton);
-            QCOMPARE(driver.seen, QStringList{"QFileDialog"});
         }
         QCOMPARE(labels, QStringList{"Adresář:"});
         QCOMPARE(buttons, QStringList({"&Vybrat", "Zrušit"}));

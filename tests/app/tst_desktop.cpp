@@ -42,7 +42,6 @@ private slots:
             }});
             // Nothing the window can use: the drag is refused.
             QVERIFY(!dropOn(&w, {notes}));
-            QVERIFY(!dropOn(&w, {"https://example.org/N49E014.chgt"}));
             QVERIFY(dropOn(&w, {chgt, notes, hgt}));
             QTRY_COMPARE_WITH_TIMEOUT(driver.seen, QStringList{"ImportDlg"}, Waits::Event);
             QCOMPARE(qobject_cast<DrawQtWdg *>(viewOf(w, 0))->mapContent().gridCount(), 1);
@@ -223,7 +222,6 @@ private slots:
                 }
                 actionOf(w, "actionSaveImage")->trigger();
                 setrlimit(RLIMIT_FSIZE, &saved);
-                QCOMPARE(driver.seen.first(), QString("QFileDialog"));
                 QCOMPARE(driver.seen.size(), answers.size());
             }
             QCOMPARE(startDir, QDir::homePath());

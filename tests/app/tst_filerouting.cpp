@@ -13,39 +13,30 @@ class FileRoutingTest : public QObject
     Q_OBJECT
 
 private slots:
+    // Each path after the list it goes to: 't' tiles, 's' sources, '?' unknown.
     void routes_data()
     {
-        QTest::addColumn<QStringList>("paths");
-        QTest::addColumn<QStringList>("tiles");
-        QTest::addColumn<QStringList>("sources");
-        QTest::addColumn<QStringList>("unknown");
-        QTest::newRow("mixed, order kept")
-            << QStringList{"/a/N50E014.chgt", "/a/N49E014.hgt", "/a/notes.txt", "/b/N49E013.chgt",
-                           "/b/M33.zip", "/b/N50E014.SRTMGL1.hgt.zip"}
-            << QStringList{"/a/N50E014.chgt", "/b/N49E013.chgt"}
-            << QStringList{"/a/N49E014.hgt", "/b/M33.zip", "/b/N50E014.SRTMGL1.hgt.zip"}
-            << QStringList{"/a/notes.txt"};
-        QTest::newRow("upper case suffixes")
-            << QStringList{"/x/N49E014.CHGT", "/x/N49E014.HGT", "/x/M33.ZIP"} << QStringList{"/x/N49E014.CHGT"}
-            << QStringList{"/x/N49E014.HGT", "/x/M33.ZIP"} << QStringList();
+        QTest::addColumn<QStringList>("routed");
+        QTest::newRow("mixed, order kept") << QStringList{"t/a/N50E014.chgt", "s/a/N49E014.hgt", "?/a/notes.txt",
+                                                          "t/b/N49E013.chgt", "s/b/M33.zip",
+                                                          "s/b/N50E014.SRTMGL1.hgt.zip"};
+        QTest::newRow("upper case suffixes") << QStringList{"t/x/N49E014.CHGT", "s/x/N49E014.HGT", "s/x/M33.ZIP"};
         QTest::newRow("elevation rasters, any name")
-            << QStringList{"/d/dmr5g.tif", "/d/N49E014.chgt", "/d/Copernicus_DSM_10_N49_00_E014_00_DEM.TIF",
-                           "/d/mosaic.vrt", "/d/eu.tiff", "/d/grid.asc", "/d/model.img", "/d/shade.png"}
-            << QStringList{"/d/N49E014.chgt"}
-            << QStringList{"/d/dmr5g.tif", "/d/Copernicus_DSM_10_N49_00_E014_00_DEM.TIF", "/d/mosaic.vrt",
-                           "/d/eu.tiff", "/d/grid.asc", "/d/model.img"}
-            << QStringList{"/d/shade.png"};
-        const QStringList notTiles{"/tiles.chgt/readme", "/srtm.zip/", "/x/N49E014.chgt.bak", "/x/N49E014.hgt.gz",
-                                   "/dem.tif/readme", "/x/dem.tif.aux.xml"};
-        QTest::newRow("suffix of a folder, not of the name") << notTiles << QStringList() << QStringList() << notTiles;
+            << QStringList{"s/d/dmr5g.tif", "t/d/N49E014.chgt", "s/d/Copernicus_DSM_10_N49_00_E014_00_DEM.TIF",
+                           "s/d/mosaic.vrt", "s/d/eu.tiff", "s/d/grid.asc", "s/d/model.img", "?/d/shade.png"};
+        QTest::newRow("suffix of a folder, not of the name")
+            << QStringList{"?/tiles.chgt/readme", "?/srtm.zip/", "?/x/N49E014.chgt.bak", "?/x/N49E014.hgt.gz",
+                           "?/dem.tif/readme", "?/x/dem.tif.aux.xml"};
     }
 
     void routes()
     {
-        QFETCH(QStringList, paths);
-        QFETCH(QStringList, tiles);
-        QFETCH(QStringList, sources);
-        QFETCH(QStringList, unknown);
+        QFETCH(QStringList, routed);
+        QStringList paths, tiles, sources, unknown;
+        for (const QString &r : routed) {
+            paths << r.mid(1);
+            (r[0] == 't' ? tiles : r[0] == 's' ? sources : unknown) << paths.last();
+        }
         const FileRouting r = FileRouting::of(paths);
         QCOMPARE(r.tiles, tiles);
         QCOMPARE(r.sources, sources);

@@ -18,11 +18,7 @@ double borderCoverage(const QImage &img, const ViewExtent &e)
     int hits = 0, tried = 0;
     for (int i = 0; i < pts.size(); i += 25, ++tried) {
         const QPoint p = pixelAt(img.size(), e, pts[i].x() / 100, pts[i].y() / 100);
-        bool black = false;
-        for (int dy = -1; dy <= 1; ++dy)
-            for (int dx = -1; dx <= 1; ++dx)
-                black |= img.rect().contains(p + QPoint(dx, dy)) && (img.pixel(p + QPoint(dx, dy)) & 0xffffff) == 0;
-        hits += black;
+        hits += anyNear(img, p, [](QRgb c) { return (c & 0xffffff) == 0; });
     }
     return double(hits) / tried;
 }

@@ -4,6 +4,7 @@
 
 #include "ChgtTileReader.h"
 #include "DrawGLWdg.h"
+#include "DrawQtWdg.h"
 #include "GlBufferFunctions.h"
 #include "LodTiles.h"
 
@@ -14,6 +15,20 @@
 #include <cmath>
 
 namespace ViewTesting {
+
+// A q = 5 tile of one height everywhere, or of heightAt, converted into dir.
+inline QString constantTile(const QString &dir, const QString &name, qint16 height,
+                            const std::function<qint16(int row, int col)> &heightAt = nullptr)
+{
+    QDir().mkpath(dir);
+    const QString hgt = dir + '/' + name + ".hgt";
+    HgtTileGenerator tile(height);
+    if (heightAt)
+        tile.fillWith(heightAt);
+    if (!tile.save(hgt) || ConvertHgt::convertFile(hgt, QDir(dir), 5) != ConvertHgt::Outcome::Converted)
+        return QString();
+    return dir + '/' + name + ".chgt";
+}
 
 // N49E014 and N49E015 of relief converted at quantity q.
 inline QStringList reliefTiles(LodTiles &tiles, int q)
@@ -52,6 +67,29 @@ inline bool showAt(QWidget *v, QSize size = QSize(900, 300))
     v->resize(size);
     v->show();
     return QTest::qWaitForWindowExposed(v);
+}
+
+inline void resetViews()
+{
+    DrawQtWdg::resetViewExtent();
+    DrawGLWdg::resetViewExtent();
+}
+
+// Pixel of a point in degrees in a picture of that size showing e.
+inline QPoint pixelAt(const QSize &size, const ViewExtent &e, double lon, double lat)
+{
+    return QPoint(int((lon - e.left) / (e.right - e.left) * size.width()),
+                  int((e.top - lat) / (e.top - e.bottom) * size.height()));
+}
+
+// Whether the pixel at p, or one next to it, passes ok.
+inline bool anyNear(const QImage &img, QPoint p, const std::function<bool(QRgb)> &ok)
+{
+    for (int dy = -1; dy <= 1; ++dy)
+        for (int dx = -1; dx <= 1; ++dx)
+            if (img.rect().contains(p + QPoint(dx, dy)) && ok(img.pixel(p + QPoint(dx, dy))))
+                return true;
+    return false;
 }
 
 inline bool sameColor(QRgb a, QColor b, int tolerance = 2)

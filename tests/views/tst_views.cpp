@@ -3,7 +3,6 @@
 #include "Waits.h"
 
 #include "DrawQtWdg.h"
-#include "HeightColors.h"
 #include "OpenTiles.h"
 
 #include <QPainter>
@@ -20,20 +19,11 @@ Q_DECLARE_METATYPE(ViewExtent)
 
 using TestTiles::addTriangle;
 using TestTiles::writeFloats;
+using ViewTesting::anyNear;
 using ViewTesting::sameColor;
 using ViewTesting::showAt;
 
 namespace {
-
-// Whether the pixel at p, or one next to it, passes ok.
-bool anyNear(const QImage &img, QPoint p, const std::function<bool(QRgb)> &ok)
-{
-    for (int dy = -1; dy <= 1; ++dy)
-        for (int dx = -1; dx <= 1; ++dx)
-            if (img.rect().contains(p + QPoint(dx, dy)) && ok(img.pixel(p + QPoint(dx, dy))))
-                return true;
-    return false;
-}
 
 // chgt2png's exit code (-1: it crashed or hung); squeezed, in 300 MB of address space.
 int runChgt2png(const QStringList &arguments, QString *err = nullptr, bool squeezed = false)
@@ -52,8 +42,6 @@ int runChgt2png(const QStringList &arguments, QString *err = nullptr, bool squee
         *err = QString::fromLocal8Bit(process.readAllStandardError());
     return process.exitCode();
 }
-
-const float QuadrantHeights[] = {120, 350, 700, 1500}; // NW, NE, SW, SE
 
 // ratio, size, extent, border, bands, offset, chgt2png's options, its exit code, huge
 using Picture = std::tuple<qreal, QSize, ViewExtent, bool, int, QPoint, QStringList, int, bool>;
@@ -84,11 +72,11 @@ class TestViews : public QObject
 private slots:
     void initTestCase()
     {
-        HgtTileGenerator flat;
-        flat.fillWith([](int row, int col) { return qint16(QuadrantHeights[(row >= 600) * 2 + (col >= 600)]); });
-        QVERIFY(flat.save(path("N49E016.hgt")));
-        QCOMPARE(ConvertHgt::convertFile(path("N49E016.hgt"), QDir(dir.path()), 5), ConvertHgt::Outcome::Converted);
-        quadrants = path("N49E016.chgt");
+        const qint16 heights[] = {120, 350, 700, 1500}; // NW, NE, SW, SE
+        quadrants = ViewTesting::constantTile(dir.path(), "N49E016", 0, [&](int row, int col) {
+            return heights[(row >= 600) * 2 + (col >= 600)];
+        });
+        QVERIFY(!quadrants.isEmpty());
         relief = ViewTesting::reliefTiles(tiles, 5);
         for (const QString &f : relief) // by name beside the other files
             QVERIFY(QFile::link(f, path(QFileInfo(f).fileName())));
@@ -138,15 +126,9 @@ private slots:
         };
         QVERIFY(onePass([&] { w.createHeightsBuffer({}); }));
         QVERIFY(onePass([&] { w.createHeightsBuffer({quadrants, path("none.chgt"), quadrants}); }));
-        // Regular tiles: held as grids, read back at the finest data.
+        // Regular tiles: held as grids.
         QCOMPARE(w.mapContent().gridCount(), 2);
         QCOMPARE(w.storedPolygons().size(), 0);
-        for (int i = 0; i < 4; ++i) {
-            const QPointF at(16.25 + 0.5 * (i % 2), 49.75 - 0.5 * (i / 2)); // index: south * 2 + east
-            float rgb[3];
-            heightColor(QuadrantHeights[i], rgb[0], rgb[1], rgb[2]);
-            QCOMPARE(w.colorAt(at).rgb(), QColor::fromRgbF(rgb[0], rgb[1], rgb[2]).rgb());
-        }
         QVERIFY(onePass([&] { w.viewBorder(false); }));
         QVERIFY(onePass([&] { w.repaintQtWdg(); }));
         // The band images of grids are kept between paints, not for good.
@@ -297,8 +279,7 @@ private slots:
         const QStringList hostile{path("fifo.chgt"), path("folder.chgt"), path("zero.chgt"), path("damaged.chgt"),
                                   path("huge.chgt")};
 
-        DrawQtWdg::resetViewExtent();
-        DrawGLWdg::resetViewExtent();
+        ViewTesting::resetViews();
         DrawQtWdg qtGood, qtHostile;
         QWidget window;
         window.setPalette(QPalette(QColor(40, 80, 120)));
@@ -337,13 +318,9 @@ private slots:
 #ifdef RZMAP_SANITIZED
         QSKIP("the sanitizers need far more address space than the limit leaves");
 #endif
-        HgtTileGenerator tile(150);
-        const QString hgt = path("N48E013.hgt");
-        QVERIFY(tile.save(hgt));
-        QTemporaryDir fine;
-        QCOMPARE(ConvertHgt::convertFile(hgt, QDir(fine.path()), 1), ConvertHgt::Outcome::Converted);
-        const QString big = fine.filePath("N48E013.chgt");
-        // One triangle more: no regular tile (whose grid would fit).
+        // A tile at q = 1, no other test's, with one triangle more: no regular
+        // tile (whose grid would fit).
+        const QString big = tiles.converted(Kind::Relief, 48, 13, 1);
         QFile file(big);
         QVERIFY(file.open(QIODevice::ReadWrite));
         const QByteArray first = file.read(72);
@@ -454,8 +431,7 @@ private slots:
             qtView->createHeightsBuffer(relief);
             QVERIFY(glView->createHeightsGenBuffer(relief));
         }
-        DrawQtWdg::resetViewExtent();
-        DrawGLWdg::resetViewExtent();
+        ViewTesting::resetViews();
         qtView->viewBorder(border);
         glView->viewBorder(border);
         QSignalSpy qtPasses(qtView.get(), &DrawQtWdg::sProgress);
