@@ -131,18 +131,17 @@ private slots:
         ImportDlg dlg(QStringList{"/nowhere/N49E014.hgt"});
         dlg.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dlg));
-        QStringList labels, buttons;
+        QStringList chooser; // its label, then its buttons
         {
             ModalDriver driver({[&](QWidget *d) {
-                labels << d->findChild<QLabel *>("fileNameLabel")->text();
+                chooser << d->findChild<QLabel *>("fileNameLabel")->text();
                 for (QAbstractButton *b : d->findChild<QDialogButtonBox *>("buttonBox")->buttons())
-                    buttons << b->text();
+                    chooser << b->text();
                 qobject_cast<QDialog *>(d)->reject();
             }});
             QTest::mouseClick(dlg.findChild<QPushButton *>("pushButtonBrowse"), Qt::LeftButton);
         }
-        QCOMPARE(labels, QStringList{"Adresář:"});
-        QCOMPARE(buttons, QStringList({"&Vybrat", "Zrušit"}));
+        QCOMPARE(chooser, QStringList({"Adresář:", "&Vybrat", "Zrušit"}));
 
         // The context menu of a text field.
         std::unique_ptr<QMenu> menu(dlg.findChild<QLineEdit *>("lineEditDirPath")->createStandardContextMenu());

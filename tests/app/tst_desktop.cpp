@@ -90,9 +90,6 @@ private slots:
                 e = ViewExtent{float(e.left + dx), float(e.right + dx), float(e.bottom + dy), float(e.top + dy)};
                 QCOMPARE(extent(), e);
             }
-            // A tenth of the moved extent back is not quite the way there:
-            // the start is within rounding only.
-            QVERIFY(qAbs(extent().left - start.left) < 1e-3 * k && qAbs(extent().top - start.top) < 1e-3 * k);
 
             // + and - are the wheel's steps around the centre; with Ctrl the
             // keys are not the map's.
@@ -110,9 +107,7 @@ private slots:
         QWidget *glView = viewOf(w, 1);
         QTest::keyClick(glView, Qt::Key_Right);
         QTest::keyClick(viewOf(w, 0), Qt::Key_Plus);
-        QVERIFY(!(DrawQtWdg::viewExtent() == DrawQtWdg::initialExtent));
         const ViewExtent moved = DrawGLWdg::viewExtent();
-        QVERIFY(!(moved == DrawGLWdg::initialExtent));
         DrawGLWdg::resetViewExtent();
         const QImage glAtStart = pictureOf(glView);
         DrawGLWdg::setViewExtent(moved);

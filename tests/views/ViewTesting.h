@@ -8,7 +8,6 @@
 #include "GlBufferFunctions.h"
 #include "LodTiles.h"
 
-#include <QRandomGenerator>
 #include <QTest>
 #include <QWidget>
 
@@ -34,20 +33,6 @@ inline QString constantTile(const QString &dir, const QString &name, qint16 heig
 inline QStringList reliefTiles(LodTiles &tiles, int q)
 {
     return {tiles.converted(Kind::Relief, 49, 14, q), tiles.converted(Kind::Relief, 49, 15, q)};
-}
-
-// Loose triangles from slivers to larger than a tile, over the country and beyond.
-inline QVector<float> looseTriangles(quint32 seed, int count)
-{
-    QRandomGenerator random(seed);
-    QVector<float> f;
-    for (int i = 0; i < count; ++i) {
-        const double x = 12 + 7 * random.generateDouble(), y = 48.5 + 2.5 * random.generateDouble();
-        const double s = std::pow(10.0, 0.3 - 4.0 * random.generateDouble()), u = random.generateDouble();
-        TestTiles::addTriangle(f, x, y, x + s * u, y - s / 2, x - s / 3, y + s * (1 - u),
-                               QColor::fromRgb(random.generate()));
-    }
-    return f;
 }
 
 // Adds files to the OpenGL view as triangle tiles, past the recognition of regular tiles.
