@@ -199,8 +199,8 @@ private slots:
                 answers << [&](QWidget *d) {
                     auto *box = qobject_cast<QMessageBox *>(d);
                     question = box->text();
-                    const auto answer = c.existing == "replace" ? QMessageBox::Yes : QMessageBox::No;
-                    QTest::mouseClick(box->button(answer), Qt::LeftButton);
+                    QTest::mouseClick(box->button(c.existing == "replace" ? QMessageBox::Yes : QMessageBox::No),
+                                      Qt::LeftButton);
                 };
                 if (c.existing == "keep") // back in the file dialog, which is then cancelled
                     answers << ModalDriver::rejectDialog();
@@ -211,8 +211,7 @@ private slots:
                 ModalDriver driver(answers);
                 if (c.failure == "size limit") {
                     std::signal(SIGXFSZ, SIG_IGN);
-                    struct rlimit small = saved;
-                    small.rlim_cur = 1000;
+                    const rlimit small{1000, saved.rlim_max};
                     QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
                 }
                 actionOf(w, "actionSaveImage")->trigger();

@@ -7,7 +7,6 @@
 #include "PointerReadout.h"
 #include "ProgressDlg.h"
 #include "TestRasters.h"
-#include "TileGrid.h"
 
 namespace {
 

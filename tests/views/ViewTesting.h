@@ -13,6 +13,8 @@
 
 #include <cmath>
 
+Q_DECLARE_METATYPE(ViewExtent)
+
 namespace ViewTesting {
 
 // A q = 5 tile of one height everywhere, or of heightAt, converted into dir.

@@ -2,11 +2,8 @@
 #include "ViewTesting.h"
 #include "Waits.h"
 
-#include "DrawQtWdg.h"
 #include "OpenTiles.h"
 #include "ProgressDlg.h"
-#include "TileGrid.h"
-#include "TileLevel.h"
 
 #include <QOpenGLContext>
 #include <QOpenGLExtraFunctions>
@@ -14,15 +11,11 @@
 
 #include <memory>
 
-Q_DECLARE_METATYPE(ViewExtent)
-
 // q, holes, size, step (30 sizes unless null), extent, levels drawn (0: not in sight)
 using Scene = std::tuple<int, bool, QSize, QSize, ViewExtent, QVector<int>>;
 Q_DECLARE_METATYPE(Scene)
 
-using ViewTesting::addAsTriangles;
-using ViewTesting::pixelAt;
-using ViewTesting::showAt;
+using namespace ViewTesting;
 
 namespace {
 
@@ -116,8 +109,8 @@ class TestGlLevels : public QObject
 private slots:
     void initTestCase()
     {
-        q1Files = ViewTesting::reliefTiles(tiles, 1);
-        q5Files = ViewTesting::reliefTiles(tiles, 5);
+        q1Files = reliefTiles(tiles, 1);
+        q5Files = reliefTiles(tiles, 5);
         QVERIFY(!q1Files.contains(QString()) && !q5Files.contains(QString()));
         QVERIFY(TestTiles::writeFloats(dir.filePath("under.chgt"), underTile(13.5, 48.5, 30, 20)));
         today = std::make_unique<DrawGLWdg>();
@@ -211,7 +204,7 @@ private slots:
         DrawGLWdg::resetViewExtent();
         QWidget first, second;
         auto *view = new DrawGLWdg(&first);
-        view->setGlLookup(ViewTesting::replacing("glBindBuffer", &bindAndFence, &fencing.bind));
+        view->setGlLookup(replacing("glBindBuffer", &bindAndFence, &fencing.bind));
         view->resize(1200, 600);
         QVERIFY(showAt(&first, QSize(1200, 600)));
         view->viewBorder(false);
@@ -308,7 +301,7 @@ private slots:
         for (bool throughOpen : {false, true}) {
             DrawGLWdg::resetViewExtent();
             DrawGLWdg view;
-            view.setGlLookup(ViewTesting::replacing("glBufferData", refusing, &realBufferData));
+            view.setGlLookup(replacing("glBufferData", refusing, &realBufferData));
             QVERIFY(showAt(&view));
             view.viewBorder(false);
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression("N49E015.chgt could not be uploaded"));
@@ -325,7 +318,7 @@ private slots:
                 QCOMPARE(img.pixel(pixelAt(img.size(), e, 15.5, 49.8)) | 0xff000000u, qRgb(255, 255, 255));
                 if (steps == 0) {
                     QVERIFY((img.pixel(pixelAt(img.size(), e, 14.6, 49.6)) | 0xff000000u) != qRgb(255, 255, 255));
-                    QVERIFY(ViewTesting::sameColor(img.pixel(pixelAt(img.size(), e, 14.1, 49.1)), Qt::red));
+                    QVERIFY(sameColor(img.pixel(pixelAt(img.size(), e, 14.1, 49.1)), Qt::red));
                 }
             }
             QCOMPARE(view.drawnLevels(), (QVector<int>{0, 0}));

@@ -2,10 +2,8 @@
 #include "ViewTesting.h"
 #include "Waits.h"
 
-#include "DrawQtWdg.h"
 #include "OpenTiles.h"
 
-#include <QPainter>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QScreen>
@@ -16,13 +14,8 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
-Q_DECLARE_METATYPE(ViewExtent)
-
-using TestTiles::addTriangle;
-using TestTiles::writeFloats;
-using ViewTesting::anyNear;
-using ViewTesting::sameColor;
-using ViewTesting::showAt;
+using namespace TestTiles;
+using namespace ViewTesting;
 
 namespace {
 
@@ -74,11 +67,11 @@ private slots:
     void initTestCase()
     {
         const qint16 heights[] = {120, 350, 700, 1500}; // NW, NE, SW, SE
-        quadrants = ViewTesting::constantTile(dir.path(), "N49E016", 0, [&](int row, int col) {
+        quadrants = constantTile(dir.path(), "N49E016", 0, [&](int row, int col) {
             return heights[(row >= 600) * 2 + (col >= 600)];
         });
         QVERIFY(!quadrants.isEmpty());
-        relief = ViewTesting::reliefTiles(tiles, 5);
+        relief = reliefTiles(tiles, 5);
         for (const QString &f : relief) // by name beside the other files
             QVERIFY(QFile::link(f, path(QFileInfo(f).fileName())));
         // Loose triangles from slivers to larger than a tile, over the country and beyond.
@@ -251,7 +244,7 @@ private slots:
         // none, like a GL 1.1 driver without buffer objects.
         static GlBufferFunctions::BindBuffer noBind = nullptr;
         if (variant == 2)
-            view.setGlLookup(ViewTesting::replacing<GlBufferFunctions::BindBuffer>("glBindBuffer", nullptr, &noBind));
+            view.setGlLookup(replacing<GlBufferFunctions::BindBuffer>("glBindBuffer", nullptr, &noBind));
         QVERIFY(variant != 1 || view.createHeightsGenBuffer(files));
         QVERIFY(showAt(&view));
         QCOMPARE(view.hasBufferObjects(), variant != 2);
@@ -289,7 +282,7 @@ private slots:
         const QStringList hostile{path("fifo.chgt"), path("folder.chgt"), path("zero.chgt"), path("damaged.chgt"),
                                   path("huge.chgt")};
 
-        ViewTesting::resetViews();
+        resetViews();
         DrawQtWdg qtGood, qtHostile;
         QWidget window;
         window.setPalette(QPalette(QColor(40, 80, 120)));
@@ -436,7 +429,7 @@ private slots:
             qtView->createHeightsBuffer(relief);
             QVERIFY(glView->createHeightsGenBuffer(relief));
         }
-        ViewTesting::resetViews();
+        resetViews();
         qtView->viewBorder(border);
         glView->viewBorder(border);
         QSignalSpy qtPasses(qtView.get(), &DrawQtWdg::sProgress);
