@@ -24,7 +24,6 @@ private slots:
         QTest::newRow("browse cancelled") << "browse" << true << 2 << defaultDir;
         QTest::newRow("browsed") << "browse" << true << 2 << QDir::tempPath();
         QTest::newRow("typed") << "type" << true << 2 << "  out b/../chgt/  ";
-        QTest::newRow("Storno") << "Storno" << false << 2 << defaultDir;
         QTest::newRow("Escape") << "Escape" << false << 2 << defaultDir;
         QTest::newRow("close button") << "close" << false << 2 << defaultDir;
     }

@@ -191,16 +191,15 @@ private slots:
         QCOMPARE(spoken, shown);
         QCOMPARE(selectedBands(list), QString());
 
-        for (int round = 0; round < 2; ++round) {
-            if (round == 1)
+        for (const bool byMenu : {false, true}) { // the dock's own close button, then the menu item
+            if (byMenu)
                 legend->trigger();
-            QVERIFY(legend->isChecked());
-            QVERIFY(QTest::qWaitForWindowExposed(dock));
+            QVERIFY(legend->isChecked() && QTest::qWaitForWindowExposed(dock));
             QTRY_VERIFY_WITH_TIMEOUT(stack->width() < mapArea.width(), Waits::Event);
-            if (round == 0) // the dock's own close button, then the menu item
-                QTest::mouseClick(dock->findChild<QAbstractButton *>("qt_dockwidget_closebutton"), Qt::LeftButton);
-            else
+            if (byMenu)
                 legend->trigger();
+            else
+                QTest::mouseClick(dock->findChild<QAbstractButton *>("qt_dockwidget_closebutton"), Qt::LeftButton);
             QVERIFY(dock->isHidden() && !legend->isChecked());
             QTRY_COMPARE_WITH_TIMEOUT(stack->size(), mapArea, Waits::Event);
         }
@@ -300,10 +299,8 @@ private slots:
             {18, {150, 1500, 450}, false, true, "1401–1800 m"}, {19, {450}, true, true, ""}};
         // No cells within 0.1 degree of the three places read.
         const TestTiles::Holes near = [](int i, int j) {
-            for (const QPoint p : {QPoint(600, 600), QPoint(120, 1080), QPoint(1080, 120)})
-                if (std::abs(i - p.x()) < 120 && std::abs(j - p.y()) < 120)
-                    return true;
-            return false;
+            const auto within = [&](int x, int y) { return std::abs(i - x) < 120 && std::abs(j - y) < 120; };
+            return within(600, 600) || within(120, 1080) || within(1080, 120);
         };
         for (const auto &c : cases) {
             QStringList tiles; // one place, under names of their own
