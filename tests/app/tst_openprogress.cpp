@@ -55,11 +55,9 @@ private:
 QStringList heldOpen(const QString &dir)
 {
     QStringList held;
-    QFile maps(QStringLiteral("/proc/self/maps"));
-    if (maps.open(QIODevice::ReadOnly))
-        for (const QByteArray &line : maps.readAll().split('\n'))
-            if (line.contains(QFile::encodeName(dir)))
-                held << QString::fromLocal8Bit(line);
+    for (const QByteArray &line : TestTiles::fileBytes("/proc/self/maps").split('\n'))
+        if (line.contains(QFile::encodeName(dir)))
+            held << QString::fromLocal8Bit(line);
     for (const QFileInfo &fd : QDir("/proc/self/fd").entryInfoList(QDir::System | QDir::NoDotAndDotDot))
         if (fd.symLinkTarget().startsWith(dir))
             held << fd.symLinkTarget();
