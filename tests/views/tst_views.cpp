@@ -112,7 +112,7 @@ private slots:
         QVERIFY(twiceArea < -2 * 9e4 && twiceArea > -2 * 11e4); // about 10 square degrees
     }
 
-    // Each action brings one paint pass ending with 100; only the timed repaint logs; band colours show.
+    // Each action brings one paint pass ending with 100; only the timed repaint logs.
     void qtPaintPasses()
     {
         QFile::remove(QStringLiteral("log.txt"));
@@ -261,9 +261,9 @@ private slots:
     }
 
     // Files that are not tiles, damaged triangles and triangles beyond the
-    // memory left are left out of both views and chgt2png without hanging. The OpenGL view paints opaque white
-    // in a window of another colour, also after another view died with this
-    // view's context current.
+    // memory left are left out of both views and chgt2png without hanging.
+    // The OpenGL view paints opaque white in a window of another colour,
+    // also after another view died with this view's context current.
     void hostileFiles()
     {
         QVector<float> good, bad;
@@ -314,7 +314,6 @@ private slots:
         QCOMPARE(runChgt2png({"-o", path("good.png"), path("good.chgt")}), 0);
         QCOMPARE(QImage(path("hostile.png")), QImage(path("good.png")));
 
-        // Triangles that do not fit in memory are left out, the rest drawn.
 #ifndef RZMAP_SANITIZED // the sanitizers need far more address space than the limit leaves
         // A tile at q = 1, no other test's, with one triangle more: no regular
         // tile (whose grid would fit).
