@@ -26,14 +26,6 @@ inline QImage pictureOf(QWidget *view)
     return (gl ? gl->grabFramebuffer() : view->grab().toImage()).convertToFormat(QImage::Format_RGB32);
 }
 
-inline QStringList actionNames(const QList<QAction *> &actions)
-{
-    QStringList out;
-    for (QAction *a : actions)
-        out << (a->isSeparator() ? QStringLiteral("|") : a->objectName());
-    return out;
-}
-
 // Drags the files (or URLs) over the window and drops them there; whether
 // both were taken.
 inline bool dropOn(QWidget *window, const QStringList &places)
