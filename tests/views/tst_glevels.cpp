@@ -134,7 +134,6 @@ private slots:
         const ViewExtent twoTiles{13.9f, 16.1f, 48.9f, 50.1f};
         row("q1 start-up 1200x600", 1, false, QSize(1200, 600), stepsIn(0));
         row("q5 start-up 1080x700", 5, false, QSize(1080, 700), stepsIn(0));
-        row("q5 nine steps in, 1080 wide, 30 heights", 5, false, QSize(1080, 600), stepsIn(9), {0, 5}, QSize(0, 7));
         // Cells wider than high on screen: runs laid in columns, not rows.
         row("q5 two tiles 1200x600", 5, false, QSize(1200, 600), twoTiles);
         row("q5 the seam 1200x600", 5, false, QSize(1200, 600), {14.9f, 15.1f, 49.4f, 49.5f});
