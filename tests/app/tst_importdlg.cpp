@@ -52,9 +52,7 @@ private slots:
                 edit->clear();
                 QTest::keyClicks(edit, dir);
             }
-            if (action == "Storno")
-                QTest::mouseClick(dlg.findChild<QPushButton *>("pushButtonStorno"), Qt::LeftButton);
-            else if (action == "Escape")
+            if (action == "Escape")
                 QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &dlg, Qt::Key_Escape);
             else if (action == "close")
                 dlg.windowHandle()->close();
