@@ -128,16 +128,15 @@ private slots:
         QVERIFY(w.windowState() & Qt::WindowMaximized);
         QCOMPARE(w.statusBar()->currentMessage(), QString("Zobrazeno kreslení pomocí OpenGL"));
 
-        const QList<QAction *> clicks{qt, qt, gl};
-        for (int i = 0; i < clicks.size(); ++i) {
-            QAction *a = clicks[i];
+        for (QAction *a : {qt, qt, gl}) {
+            const bool first = !qt->isChecked();
             w.statusBar()->clearMessage();
             QTest::mouseClick(bar->widgetForAction(a), Qt::LeftButton);
             const QString message = a == qt ? "Zobrazeno kreslení pomocí Qt" : "Zobrazeno kreslení pomocí OpenGL";
             QCOMPARE(w.statusBar()->currentMessage(), message);
             QCOMPARE(stack->currentIndex(), a == qt ? 0 : 1);
             QVERIFY(a->isChecked() && qt->isChecked() != gl->isChecked());
-            if (i == 0)
+            if (first)
                 continue; // each view once is enough for what follows
             zobrazit->popup(w.mapToGlobal(QPoint(20, 20)));
             QVERIFY(QTest::qWaitForWindowExposed(zobrazit));
