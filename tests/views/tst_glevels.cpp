@@ -136,7 +136,6 @@ private slots:
         row("q5 start-up 1080x700", 5, false, QSize(1080, 700), stepsIn(0));
         // Cells wider than high on screen: runs laid in columns, not rows.
         row("q5 two tiles 1200x600", 5, false, QSize(1200, 600), twoTiles);
-        row("q5 the seam 1200x600", 5, false, QSize(1200, 600), {14.9f, 15.1f, 49.4f, 49.5f});
         row("q5 the seam up close, 30 sizes", 5, false, QSize(1080, 500), {14.95f, 15.05f, 49.45f, 49.5f}, {5, 5}, QSize(5, 3));
         row("holes, q1 start-up 1200x600", 1, true, QSize(1200, 600), stepsIn(0));
         row("holes, q5 start-up 600x300", 5, true, QSize(600, 300), stepsIn(0), {10, 10});
