@@ -143,13 +143,8 @@ private slots:
         }
         QCOMPARE(chooser, QStringList({"Adresář:", "&Vybrat", "Zrušit"}));
 
-        // The context menu of a text field.
+        // The context menu of a text field: its texts are among those checked at the end.
         std::unique_ptr<QMenu> menu(dlg.findChild<QLineEdit *>("lineEditDirPath")->createStandardContextMenu());
-        QStringList items;
-        for (QAction *a : menu->actions())
-            if (!a->isSeparator())
-                items << a->text().section('\t', 0, 0);
-        QCOMPARE(items, QStringList({"&Zpět", "&Znovu", "&Vyjmout", "&Kopírovat", "&Vložit", "Smazat", "Vybrat vše"}));
 
         // "Uložit obrázek...": the save dialog and its question before a
         // file is replaced.
