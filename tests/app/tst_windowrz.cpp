@@ -176,13 +176,11 @@ private slots:
         const QSize mapArea = stack->size();
         legend->trigger();
         QVERIFY(QTest::qWaitForWindowExposed(list));
-        QAccessibleInterface *listAccess = QAccessible::queryAccessibleInterface(list);
-        QStringList shown, spoken;
+        QStringList shown;
         for (int row = 0; row < list->count(); ++row) {
             const int band = HeightBandCount - 1 - row;
             shown.prepend(list->item(row)->text());
             QCOMPARE(PointerReadout::bandText(band), shown.first());
-            spoken.prepend(listAccess->child(row)->text(QAccessible::Name));
             const QImage swatch = list->item(row)->icon().pixmap(list->iconSize()).toImage();
             const QRgb colour = qRgb(heightColors[band].red, heightColors[band].green, heightColors[band].blue);
             QCOMPARE(swatch.pixel(swatch.width() / 2, swatch.height() / 2) | 0xff000000, colour);
@@ -190,7 +188,6 @@ private slots:
         }
         QCOMPARE(shown, (QStringList{"do 0 m", "1–200 m", "201–300 m", "301–400 m", "401–500 m", "501–600 m",
                                      "601–800 m", "801–1000 m", "1001–1200 m", "1201–1400 m", "1401–1800 m", "od 1801 m"}));
-        QCOMPARE(spoken, shown);
         QCOMPARE(selectedBands(list), QString());
 
         for (const bool byMenu : {false, true}) { // the dock's own close button, then the menu item
