@@ -455,7 +455,6 @@ private slots:
             return QPoint((m.x() - l) * 900 / (r - l), (t - m.y()) * 300 / (t - b));
         };
         const QRect tiles = QRect(toPixel({1401, 4999}), toPixel({1599, 4901})) & QRect(0, 0, 900, 300);
-        QVERIFY(tiles.width() > 150);
         for (int y = tiles.top(); y < tiles.bottom(); y += 5)
             for (int x = tiles.left(); x < tiles.right(); x += 5) {
                 const QRgb c = qtImg.pixel(x, y);
