@@ -219,9 +219,7 @@ private slots:
             order << (e.grid ? e.grid->lon() : -1);
         QCOMPARE(order, (QList<int>{14, 15, 16, 17}));
         QCOMPARE(plain.findChild<DrawGLWdg *>()->tileCount(), 4);
-        QWidget *plainView = plain.findChild<QStackedWidget *>("stackedWidget")->currentWidget();
-        QCOMPARE(plainView->size(), view->size());
-        QVERIFY(pictureOf(view) == pictureOf(plainView));
+        QVERIFY(pictureOf(view) == pictureOf(plain.findChild<QStackedWidget *>("stackedWidget")->currentWidget()));
     }
 };
 

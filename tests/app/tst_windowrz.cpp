@@ -102,7 +102,6 @@ private slots:
             QAction *a = actionOf(w, qPrintable(f[0]));
             QCOMPARE(a->text() + '|' + a->toolTip() + '|' + QString::number(a->isCheckable()), f.mid(1).join('|'));
         }
-        // None has a shortcut, icon or status tip.
         for (QAction *a : w.findChildren<QAction *>())
             if (a->objectName().startsWith("action"))
                 QVERIFY2(a->icon().isNull() && a->shortcut().isEmpty() && a->statusTip().isEmpty(),
