@@ -135,7 +135,6 @@ public:
     }
 
     bool isHolding() const { return state->held; }
-    // How many files the run has taken so far.
     int filesTaken() const { return state->values; }
     void open() { state->gate.release(); }
 

@@ -66,15 +66,14 @@ private slots:
             const bool gl = page == 1;
             const auto extent = [gl] { return gl ? DrawGLWdg::viewExtent() : DrawQtWdg::viewExtent(); };
             const double k = gl ? 1.0 : 100.0; // map units per degree
-            const char *where = gl ? "OpenGL" : "Qt";
 
             // Tab from nowhere lands on the shown view, a click too.
             view->clearFocus();
             QTest::keyClick(&w, Qt::Key_Tab);
-            QTRY_VERIFY2_WITH_TIMEOUT(view->hasFocus(), where, Waits::Event);
+            QTRY_VERIFY2_WITH_TIMEOUT(view->hasFocus(), gl ? "OpenGL" : "Qt", Waits::Event);
             view->clearFocus();
             QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(view->width() / 2, view->height() / 2));
-            QTRY_VERIFY2_WITH_TIMEOUT(view->hasFocus(), where, Waits::Event);
+            QTRY_VERIFY2_WITH_TIMEOUT(view->hasFocus(), gl ? "OpenGL" : "Qt", Waits::Event);
 
             QTest::keyClick(view, Qt::Key_Home);
             const ViewExtent start = extent();
