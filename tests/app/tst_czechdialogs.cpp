@@ -146,19 +146,17 @@ private slots:
         QString question;
         {
             ModalDriver driver({[&](QWidget *d) {
-                                    qobject_cast<QFileDialog *>(d)->setDirectory(folders.path());
-                                    // The rest of its texts are the open dialog's.
-                                    for (QAbstractButton *b : d->findChild<QDialogButtonBox *>("buttonBox")->buttons())
-                                        save << b->text();
-                                    d->findChild<QLineEdit *>("fileNameEdit")->setText("mapa.png");
-                                    static_cast<QDialog *>(d)->accept();
-                                },
-                                [&](QWidget *d) {
-                                    auto *box = qobject_cast<QMessageBox *>(d);
-                                    question = box->text();
-                                    QTest::mouseClick(box->button(QMessageBox::No), Qt::LeftButton);
-                                },
-                                ModalDriver::rejectDialog()});
+                qobject_cast<QFileDialog *>(d)->setDirectory(folders.path());
+                // The rest of its texts are the open dialog's.
+                for (QAbstractButton *b : d->findChild<QDialogButtonBox *>("buttonBox")->buttons())
+                    save << b->text();
+                d->findChild<QLineEdit *>("fileNameEdit")->setText("mapa.png");
+                static_cast<QDialog *>(d)->accept();
+            }, [&](QWidget *d) {
+                auto *box = qobject_cast<QMessageBox *>(d);
+                question = box->text();
+                QTest::mouseClick(box->button(QMessageBox::No), Qt::LeftButton);
+            }, ModalDriver::rejectDialog()});
             w.findChild<QAction *>("actionSaveImage")->trigger();
             QCOMPARE(driver.seen, QStringList({"QFileDialog", "QMessageBox", "QFileDialog"}));
         }

@@ -103,8 +103,7 @@ private slots:
                    "-h, --help Zobrazit nápovědu k volbám příkazového řádku.\n"
                    "--help-all Zobrazit nápovědu včetně voleb knihovny Qt.\n"
                    "-v, --version Zobrazit informace o verzi.\n\nArgumenty:\n"
-                   "soubory Dlaždice CHGT k otevření, HGT a archivy zip k importu.\n",
-                   ""};
+                   "soubory Dlaždice CHGT k otevření, HGT a archivy zip k importu.\n", ""};
         QTest::newRow("-h with a file") << Run{{"N49E014.chgt", "-h"}, 0, usage, ""};
         QTest::newRow("--help-all") << Run{{"--help-all"}, 0, usage, ""};
         QTest::newRow("--version beside a file") << Run{{"a.chgt", "--version"}, 0, version, ""};

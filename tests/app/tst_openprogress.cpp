@@ -116,8 +116,7 @@ private slots:
                               Qt::LeftButton);
             QTest::mouseClick(toolBar->widgetForAction(actionOf(w, "actionRepaint")), Qt::LeftButton);
             QMenuBar *menus = w.menuBar();
-            QTest::mouseClick(menus, Qt::LeftButton, {},
-                              menus->actionGeometry(menus->actions().constFirst()).center());
+            QTest::mouseClick(menus, Qt::LeftButton, {}, menus->actionGeometry(menus->actions().constFirst()).center());
             popupSeen = QApplication::activePopupWidget() != nullptr;
             if (popupSeen)
                 QApplication::activePopupWidget()->close();

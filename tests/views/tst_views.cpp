@@ -221,13 +221,12 @@ private slots:
         // variant 0: a view with buffer objects, 1: without; progress: of the
         // first paint after opening, each tile counts.
         QTest::addColumn<GlLoad>("load");
-        const QColor white(Qt::white), red(Qt::red);
-        QTest::newRow("no files") << GlLoad{0, {}, {}, {14.5, 49.5}, white, {100}};
+        QTest::newRow("no files") << GlLoad{0, {}, {}, {14.5, 49.5}, Qt::white, {100}};
         QTest::newRow("four tiles, later covers earlier; unreadable, 2 GiB and partial triangle")
             << GlLoad{0, {"red", "missing", "huge", "empty", "blue", "partial"}, {6, 0, 6, 6}, {14.7, 49.7}, Qt::blue, {0, 25, 50, 75, 100}};
         QTest::newRow("grids, then triangles")
-            << GlLoad{0, {"N49E014", "N49E015", "red"}, {345600, 345600, 6}, {14.5, 49.5}, red, {0, 33, 66, 100}};
-        QTest::newRow("no buffer objects") << GlLoad{1, {"red"}, {}, {14.5, 49.5}, white, {100}};
+            << GlLoad{0, {"N49E014", "N49E015", "red"}, {345600, 345600, 6}, {14.5, 49.5}, Qt::red, {0, 33, 66, 100}};
+        QTest::newRow("no buffer objects") << GlLoad{1, {"red"}, {}, {14.5, 49.5}, Qt::white, {100}};
     }
 
     void glLoadsAndDraws()
