@@ -1,26 +1,10 @@
 #pragma once
 
-#include "ConvertHgt.h"
-#include "DrawGLWdg.h"
-#include "DrawQtWdg.h"
-#include "HgtTileGenerator.h"
 #include "ModalDriver.h"
-#include "TestTiles.h"
+#include "ViewTesting.h"
 #include "WindowRZ.h"
 
-// A q = 5 tile of one height everywhere, or of heightAt, converted into dir.
-inline QString constantTile(const QString &dir, const QString &name, qint16 height,
-                            const std::function<qint16(int row, int col)> &heightAt = nullptr)
-{
-    QDir().mkpath(dir);
-    const QString hgt = dir + '/' + name + ".hgt";
-    HgtTileGenerator tile(height);
-    if (heightAt)
-        tile.fillWith(heightAt);
-    if (!tile.save(hgt) || ConvertHgt::convertFile(hgt, QDir(dir), 5) != ConvertHgt::Outcome::Converted)
-        return QString();
-    return dir + '/' + name + ".chgt";
-}
+using namespace ViewTesting;
 
 inline QStringList logLines()
 {
@@ -40,14 +24,6 @@ inline QImage pictureOf(QWidget *view)
 {
     auto *gl = qobject_cast<DrawGLWdg *>(view);
     return (gl ? gl->grabFramebuffer() : view->grab().toImage()).convertToFormat(QImage::Format_RGB32);
-}
-
-inline QStringList actionNames(const QList<QAction *> &actions)
-{
-    QStringList out;
-    for (QAction *a : actions)
-        out << (a->isSeparator() ? QStringLiteral("|") : a->objectName());
-    return out;
 }
 
 // Drags the files (or URLs) over the window and drops them there; whether
@@ -91,19 +67,6 @@ inline QWidget *showPage(WindowRZ &w, int page)
 inline ViewExtent degreesOf(int page)
 {
     return page ? DrawGLWdg::viewExtent() : ViewExtentMath::scaled(DrawQtWdg::viewExtent(), 0.01);
-}
-
-// Pixel of a point in degrees in a picture of that size showing e.
-inline QPoint pixelAt(const QSize &size, const ViewExtent &e, double lon, double lat)
-{
-    return QPoint(int((lon - e.left) / (e.right - e.left) * size.width()),
-                  int((e.top - lat) / (e.top - e.bottom) * size.height()));
-}
-
-inline void resetViews()
-{
-    DrawQtWdg::resetViewExtent();
-    DrawGLWdg::resetViewExtent();
 }
 
 // "Otevřít..." with the files named in its dialog.
@@ -172,7 +135,6 @@ public:
     }
 
     bool isHolding() const { return state->held; }
-    // How many files the run has taken so far.
     int filesTaken() const { return state->values; }
     void open() { state->gate.release(); }
 

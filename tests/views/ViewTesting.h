@@ -4,35 +4,37 @@
 
 #include "ChgtTileReader.h"
 #include "DrawGLWdg.h"
+#include "DrawQtWdg.h"
 #include "GlBufferFunctions.h"
 #include "LodTiles.h"
 
-#include <QRandomGenerator>
 #include <QTest>
 #include <QWidget>
 
 #include <cmath>
 
+Q_DECLARE_METATYPE(ViewExtent)
+
 namespace ViewTesting {
+
+// A q = 5 tile of one height everywhere, or of heightAt, converted into dir.
+inline QString constantTile(const QString &dir, const QString &name, qint16 height,
+                            const std::function<qint16(int row, int col)> &heightAt = nullptr)
+{
+    QDir().mkpath(dir);
+    const QString hgt = dir + '/' + name + ".hgt";
+    HgtTileGenerator tile(height);
+    if (heightAt)
+        tile.fillWith(heightAt);
+    if (!tile.save(hgt) || ConvertHgt::convertFile(hgt, QDir(dir), 5) != ConvertHgt::Outcome::Converted)
+        return QString();
+    return dir + '/' + name + ".chgt";
+}
 
 // N49E014 and N49E015 of relief converted at quantity q.
 inline QStringList reliefTiles(LodTiles &tiles, int q)
 {
     return {tiles.converted(Kind::Relief, 49, 14, q), tiles.converted(Kind::Relief, 49, 15, q)};
-}
-
-// Loose triangles from slivers to larger than a tile, over the country and beyond.
-inline QVector<float> looseTriangles(quint32 seed, int count)
-{
-    QRandomGenerator random(seed);
-    QVector<float> f;
-    for (int i = 0; i < count; ++i) {
-        const double x = 12 + 7 * random.generateDouble(), y = 48.5 + 2.5 * random.generateDouble();
-        const double s = std::pow(10.0, 0.3 - 4.0 * random.generateDouble()), u = random.generateDouble();
-        TestTiles::addTriangle(f, x, y, x + s * u, y - s / 2, x - s / 3, y + s * (1 - u),
-                               QColor::fromRgb(random.generate()));
-    }
-    return f;
 }
 
 // Adds files to the OpenGL view as triangle tiles, past the recognition of regular tiles.
@@ -52,6 +54,29 @@ inline bool showAt(QWidget *v, QSize size = QSize(900, 300))
     v->resize(size);
     v->show();
     return QTest::qWaitForWindowExposed(v);
+}
+
+inline void resetViews()
+{
+    DrawQtWdg::resetViewExtent();
+    DrawGLWdg::resetViewExtent();
+}
+
+// Pixel of a point in degrees in a picture of that size showing e.
+inline QPoint pixelAt(const QSize &size, const ViewExtent &e, double lon, double lat)
+{
+    return QPoint(int((lon - e.left) / (e.right - e.left) * size.width()),
+                  int((e.top - lat) / (e.top - e.bottom) * size.height()));
+}
+
+// Whether the pixel at p, or one next to it, passes ok.
+inline bool anyNear(const QImage &img, QPoint p, const std::function<bool(QRgb)> &ok)
+{
+    for (int dy = -1; dy <= 1; ++dy)
+        for (int dx = -1; dx <= 1; ++dx)
+            if (img.rect().contains(p + QPoint(dx, dy)) && ok(img.pixel(p + QPoint(dx, dy))))
+                return true;
+    return false;
 }
 
 inline bool sameColor(QRgb a, QColor b, int tolerance = 2)

@@ -2,11 +2,8 @@
 #include "ViewTesting.h"
 #include "Waits.h"
 
-#include "DrawQtWdg.h"
 #include "OpenTiles.h"
 #include "ProgressDlg.h"
-#include "TileGrid.h"
-#include "TileLevel.h"
 
 #include <QOpenGLContext>
 #include <QOpenGLExtraFunctions>
@@ -14,14 +11,11 @@
 
 #include <memory>
 
-Q_DECLARE_METATYPE(ViewExtent)
-
 // q, holes, size, step (30 sizes unless null), extent, levels drawn (0: not in sight)
 using Scene = std::tuple<int, bool, QSize, QSize, ViewExtent, QVector<int>>;
 Q_DECLARE_METATYPE(Scene)
 
-using ViewTesting::addAsTriangles;
-using ViewTesting::showAt;
+using namespace ViewTesting;
 
 namespace {
 
@@ -60,12 +54,6 @@ QImage pictureOf(DrawGLWdg &view, const ViewExtent &extent)
 {
     DrawGLWdg::setViewExtent(extent);
     return view.grabFramebuffer();
-}
-
-QRgb pixelAt(const QImage &img, const ViewExtent &e, double lon, double lat)
-{
-    return img.pixel(int((lon - e.left) / (e.right - e.left) * img.width()),
-                     int((e.top - lat) / (e.top - e.bottom) * img.height())) | 0xff000000u;
 }
 
 // How many pixels differ from the expected picture, or -1 for one white
@@ -121,8 +109,8 @@ class TestGlLevels : public QObject
 private slots:
     void initTestCase()
     {
-        q1Files = ViewTesting::reliefTiles(tiles, 1);
-        q5Files = ViewTesting::reliefTiles(tiles, 5);
+        q1Files = reliefTiles(tiles, 1);
+        q5Files = reliefTiles(tiles, 5);
         QVERIFY(!q1Files.contains(QString()) && !q5Files.contains(QString()));
         QVERIFY(TestTiles::writeFloats(dir.filePath("under.chgt"), underTile(13.5, 48.5, 30, 20)));
         today = std::make_unique<DrawGLWdg>();
@@ -146,14 +134,10 @@ private slots:
         const ViewExtent twoTiles{13.9f, 16.1f, 48.9f, 50.1f};
         row("q1 start-up 1200x600", 1, false, QSize(1200, 600), stepsIn(0));
         row("q5 start-up 1080x700", 5, false, QSize(1080, 700), stepsIn(0));
-        row("q5 four steps in 1100x700", 5, false, QSize(1100, 700), stepsIn(4));
-        row("q5 nine steps in, 1080 wide, 30 heights", 5, false, QSize(1080, 600), stepsIn(9), {0, 5}, QSize(0, 7));
         // Cells wider than high on screen: runs laid in columns, not rows.
         row("q5 two tiles 1200x600", 5, false, QSize(1200, 600), twoTiles);
-        row("q5 the seam 1200x600", 5, false, QSize(1200, 600), {14.9f, 15.1f, 49.4f, 49.5f});
         row("q5 the seam up close, 30 sizes", 5, false, QSize(1080, 500), {14.95f, 15.05f, 49.45f, 49.5f}, {5, 5}, QSize(5, 3));
         row("holes, q1 start-up 1200x600", 1, true, QSize(1200, 600), stepsIn(0));
-        row("holes, q5 start-up 1080x700", 5, true, QSize(1080, 700), stepsIn(0));
         row("holes, q5 start-up 600x300", 5, true, QSize(600, 300), stepsIn(0), {10, 10});
         row("holes, q5 two tiles 1200x600, in columns", 5, true, QSize(1200, 600), twoTiles);
         row("holes, q1 the border up close 900x700, in rows", 1, true, QSize(900, 700), {14.17f, 14.3f, 49.7f, 49.8f}, {1, 0});
@@ -218,7 +202,7 @@ private slots:
         DrawGLWdg::resetViewExtent();
         QWidget first, second;
         auto *view = new DrawGLWdg(&first);
-        view->setGlLookup(ViewTesting::replacing("glBindBuffer", &bindAndFence, &fencing.bind));
+        view->setGlLookup(replacing("glBindBuffer", &bindAndFence, &fencing.bind));
         view->resize(1200, 600);
         QVERIFY(showAt(&first, QSize(1200, 600)));
         view->viewBorder(false);
@@ -230,7 +214,6 @@ private slots:
         const QImage start = pictureOf(*view, stepsIn(0));
         const qint64 startBytes = view->levelBufferBytes();
         QCOMPARE(view->levelBuffersBuilt(), qint64(2)); // one level of each tile
-        QVERIFY(startBytes > 0);
         pictureOf(*view, stepsIn(0));
         QCOMPARE(view->levelBuffersBuilt(), qint64(2)); // kept
 
@@ -315,7 +298,7 @@ private slots:
         for (bool throughOpen : {false, true}) {
             DrawGLWdg::resetViewExtent();
             DrawGLWdg view;
-            view.setGlLookup(ViewTesting::replacing("glBufferData", refusing, &realBufferData));
+            view.setGlLookup(replacing("glBufferData", refusing, &realBufferData));
             QVERIFY(showAt(&view));
             view.viewBorder(false);
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression("N49E015.chgt could not be uploaded"));
@@ -329,10 +312,10 @@ private slots:
             for (int steps : {0, 3, 9}) {
                 const ViewExtent e = stepsIn(steps);
                 const QImage img = pictureOf(view, e);
-                QCOMPARE(pixelAt(img, e, 15.5, 49.8), qRgb(255, 255, 255));
+                QCOMPARE(img.pixel(pixelAt(img.size(), e, 15.5, 49.8)) | 0xff000000u, qRgb(255, 255, 255));
                 if (steps == 0) {
-                    QVERIFY(pixelAt(img, e, 14.6, 49.6) != qRgb(255, 255, 255));
-                    QVERIFY(ViewTesting::sameColor(pixelAt(img, e, 14.1, 49.1), Qt::red));
+                    QVERIFY((img.pixel(pixelAt(img.size(), e, 14.6, 49.6)) | 0xff000000u) != qRgb(255, 255, 255));
+                    QVERIFY(sameColor(img.pixel(pixelAt(img.size(), e, 14.1, 49.1)), Qt::red));
                 }
             }
             QCOMPARE(view.drawnLevels(), (QVector<int>{0, 0}));
