@@ -145,6 +145,10 @@ private slots:
                 return noData;
             if (metres == 1.0)
                 return (h - offset) / scale + (row % 5 == 1 ? 0.3 / scale : 0.0);
+            // Feet and US survey feet differ by two parts in a million:
+            // posts just under half a metre in feet tell them apart.
+            if (row % 7 == 3)
+                return ((1000 + col % 100 + 0.4995) / 0.3048 - offset) / scale;
             double feet = std::round(h / metres);
             if (std::fmod(feet * 3048, 10000) == 5000) // never half a metre
                 feet += 1;
