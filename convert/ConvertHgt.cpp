@@ -351,6 +351,8 @@ void ConvertHgt::convertMosaic(const QDir &dir, int q, int jobs, int first,
     QVector<FileOutcome> results(n);
     QVector<bool> done(n, false);
     QVector<bool> written(n, false);
+    // What each job's tile and the tiles no job has taken yet still need.
+    QVector<QVector<TileCorner>> needed(jobs);
     // Outcomes are published in the tiles' order, each once all before it
     // are done; after a stop, the tiles done beyond a gap follow.
     const auto publishTile = [&](int i) {
@@ -365,12 +367,21 @@ void ConvertHgt::convertMosaic(const QDir &dir, int q, int jobs, int first,
             if (walk.taken() == n || isInterruptionRequested())
                 return -1;
             emit sProgress(int(100 * qint64(first + walk.taken()) / total));
-            return walk.next(job);
+            const int i = walk.next(job);
+            if (i < 0)
+                return i;
+            needed[job] = walk.left();
+            needed[job].append(tiles.at(i));
+            return i;
         },
         [&](int i, int job) {
             std::unique_ptr<MosaicWarper> &warper = warpers[size_t(job)];
             if (!warper)
                 warper = std::make_unique<MosaicWarper>(rasters);
+            warper->closeAllBut(needed[job]);
+            // Among the last tiles: the other jobs run out of work while
+            // it warps, so its kernel takes their share of the processors.
+            warper->setThreads(needed[job].size() <= jobs ? jobs : 1);
             const TileCorner tile = tiles.at(i);
             const auto reaches = [tile](const DemRaster &r) { return r.tiles().contains(tile); };
             const QString from = std::find_if(rasters.begin(), rasters.end(), reaches)->path();

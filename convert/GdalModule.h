@@ -20,7 +20,7 @@ struct GdalModule
     bool (*openRaster)(DemRaster &raster, const QString &path, FileFailure *failure);
     void *(*openDataset)(const QByteArray &source);
     void (*closeDataset)(void *dataset);
-    bool (*warp)(TileCorner tile, const std::vector<void *> &sources, std::vector<qint16> &posts);
+    bool (*warp)(TileCorner tile, const std::vector<void *> &sources, int threads, std::vector<qint16> &posts);
     QByteArray (*encodeGeoTiff)(const uchar *bits, int width, int height, qsizetype bytesPerLine,
                                 const GeoTiff::Window &window, const QString &copyright);
 

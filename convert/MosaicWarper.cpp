@@ -79,6 +79,21 @@ void *MosaicWarper::dataset(int index, FileFailure *failure)
     return ds;
 }
 
+void MosaicWarper::closeAllBut(const QVector<TileCorner> &tilesLeft)
+{
+    for (int i = 0; i < rasters.size(); ++i) {
+        void *&ds = datasets[size_t(i)];
+        if (!ds)
+            continue;
+        const DemRaster &raster = rasters.at(i);
+        if (std::none_of(tilesLeft.begin(), tilesLeft.end(),
+                         [&raster](TileCorner tile) { return raster.reachesWarpOf(tile); })) {
+            gdal->closeDataset(ds);
+            ds = nullptr;
+        }
+    }
+}
+
 bool MosaicWarper::warp(TileCorner tile, QByteArray &hgt, FileFailure *failure)
 {
     hgt.clear();
@@ -96,7 +111,7 @@ bool MosaicWarper::warp(TileCorner tile, QByteArray &hgt, FileFailure *failure)
     std::vector<qint16> posts;
     if (sources.empty())
         posts.assign(size_t(HgtTile::Side) * HgtTile::Side, TileMeshBuilder::Void);
-    else if (!gdal->warp(tile, sources, posts)) {
+    else if (!gdal->warp(tile, sources, threads, posts)) {
         if (failure)
             *failure = FileFailure::of(FileFailure::RasterRead);
         return false;

@@ -32,6 +32,11 @@ public:
     // when a raster could not be opened or read; GDAL's message goes to
     // stderr.
     bool warp(TileCorner tile, QByteArray &hgt, FileFailure *failure = nullptr);
+    // Closes the rasters none of these tiles needs, so that their blocks
+    // leave GDAL's cache to the blocks still to be warped.
+    void closeAllBut(const QVector<TileCorner> &tilesLeft);
+    // How many threads the next warps' kernel runs on (1 unless set).
+    void setThreads(int count) { threads = count; }
 
     // The options of the tile's warp, as gdalwarp takes them.
     static QStringList warpOptions(TileCorner tile);
@@ -46,11 +51,13 @@ private:
     // Inside the GDAL module: a dataset of a warp source, and the warp.
     static void *openDataset(const QByteArray &source);
     static void closeDataset(void *dataset);
-    static bool warpInto(TileCorner tile, const std::vector<void *> &sources, std::vector<qint16> &posts);
+    static bool warpInto(TileCorner tile, const std::vector<void *> &sources, int threads,
+                         std::vector<qint16> &posts);
 
     void *dataset(int index, FileFailure *failure);
 
     const GdalModule *gdal;
     QVector<DemRaster> rasters;
     std::vector<void *> datasets;
+    int threads = 1;
 };

@@ -2,6 +2,7 @@
 
 #include "HgtTile.h"
 
+#include <cpl_conv.h>
 #include <gdal.h>
 #include <gdal_utils.h>
 
@@ -28,8 +29,13 @@ void MosaicWarper::closeDataset(void *dataset)
     GDALClose(GDALDatasetH(dataset));
 }
 
-bool MosaicWarper::warpInto(TileCorner tile, const std::vector<void *> &sources, std::vector<qint16> &posts)
+bool MosaicWarper::warpInto(TileCorner tile, const std::vector<void *> &sources, int threads,
+                            std::vector<qint16> &posts)
 {
+    // The kernel's threads split the rows between them; every post comes
+    // out as with one. Set for this thread only, as the other jobs warp on.
+    const QByteArray threadCount = QByteArray::number(threads);
+    CPLSetThreadLocalConfigOption("GDAL_NUM_THREADS", threads > 1 ? threadCount.constData() : nullptr);
     QList<QByteArray> args;
     args << "-of" << "MEM";
     for (const QString &option : warpOptions(tile))
@@ -56,5 +62,6 @@ bool MosaicWarper::warpInto(TileCorner tile, const std::vector<void *> &sources,
     }
     if (out)
         GDALClose(out);
+    CPLSetThreadLocalConfigOption("GDAL_NUM_THREADS", nullptr);
     return !posts.empty();
 }

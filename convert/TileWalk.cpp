@@ -67,3 +67,13 @@ int TileWalk::next(int job)
     ++count;
     return best;
 }
+
+QVector<TileCorner> TileWalk::left() const
+{
+    QVector<TileCorner> tilesLeft;
+    for (int i = 0; i < tiles.size(); ++i) {
+        if (free[i])
+            tilesLeft.append(tiles[i]);
+    }
+    return tilesLeft;
+}

@@ -20,6 +20,8 @@ public:
     // Not thread-safe: the caller holds a lock.
     int next(int job);
     int taken() const { return count; }
+    // The tiles no job has taken yet.
+    QVector<TileCorner> left() const;
 
 private:
     int distance(TileCorner a, TileCorner b) const;

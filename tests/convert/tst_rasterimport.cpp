@@ -385,6 +385,11 @@ private slots:
             taken[i] = true;
             last[job] = i;
             order.append(tiles[i]);
+            QVector<TileCorner> left;
+            for (int k = 0; k < tiles.size(); ++k)
+                if (!taken[k])
+                    left.append(tiles[k]);
+            QCOMPARE(walker.left(), left);
         }
         for (int job = 0; job < jobs; ++job)
             QCOMPARE(walker.next(job), -1);
