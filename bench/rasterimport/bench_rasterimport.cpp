@@ -9,7 +9,7 @@
 // each process, and whether both give the same bytes (the pipeline's HGT
 // voids coloured, the import's no-data cells left out). Then the peak memory
 // of rzmap's import at every quantity (goal: under 1 GB).
-//   bench_rasterimport [--runs N] [--quantity Q] [--block B] [--keep DIR]
+//   bench_rasterimport [--runs N] [--quantity Q] [--block B] [--overviews] [--keep DIR]
 #include "BenchSupport.h"
 
 #include <QCommandLineParser>
@@ -21,6 +21,7 @@
 #include <QTextStream>
 #include <QThread>
 
+#include <cpl_conv.h>
 #include <cpl_string.h>
 #include <gdal.h>
 #include <ogr_srs_api.h>
@@ -47,7 +48,7 @@ float reliefAt(double lon, double lat)
 
 // One Copernicus-like tile: posts from the west edge on and from the north
 // edge down, the east column and the south row belonging to neighbours.
-bool makeRaster(const QString &path, int lat, int lon, int block)
+bool makeRaster(const QString &path, int lat, int lon, int block, bool overviews)
 {
     const int rows = 3600;
     const int columns = lat >= 50 ? 2400 : 3600;
@@ -80,6 +81,16 @@ bool makeRaster(const QString &path, int lat, int lon, int block)
                 line[size_t(y) * columns + x] = reliefAt(lon + x * dx, lat + 1 - (y0 + y) * dy);
         ok = GDALRasterIO(band, GF_Write, 0, y0, columns, n, line.data(), columns, n, GDT_Float32, 0, 0)
              == CE_None;
+    }
+    if (ok && overviews) {
+        // Inside the file, compressed as the full resolution, as a
+        // cloud-optimised GeoTIFF has them.
+        const QByteArray side = QByteArray::number(block);
+        CPLSetConfigOption("COMPRESS_OVERVIEW", "DEFLATE");
+        CPLSetConfigOption("PREDICTOR_OVERVIEW", "3");
+        CPLSetConfigOption("GDAL_TIFF_OVR_BLOCKSIZE", side.constData());
+        int levels[] = {2, 4, 8};
+        ok = GDALBuildOverviews(ds, "AVERAGE", 3, levels, 0, nullptr, nullptr, nullptr) == CE_None;
     }
     GDALClose(ds);
     return ok;
@@ -208,12 +219,14 @@ int main(int argc, char **argv)
     const QCommandLineOption quantityOption("quantity", "Quantity (default 2).", "Q", "2");
     const QCommandLineOption blockOption("block", "Side of the rasters' blocks (default 1024).", "B", "1024");
     const QCommandLineOption keepOption("keep", "Folder to keep the rasters in between runs.", "DIR");
-    parser.addOptions({runsOption, quantityOption, blockOption, keepOption});
+    const QCommandLineOption overviewsOption("overviews", "Give the rasters overviews of 2, 4 and 8.");
+    parser.addOptions({runsOption, quantityOption, blockOption, keepOption, overviewsOption});
     parser.process(app);
     const int runs = std::max(1, parser.value(runsOption).toInt());
     const QString q = QString::number(std::clamp(parser.value(quantityOption).toInt(), 1, 5));
     const int jobs = QThread::idealThreadCount();
     const int block = std::clamp(parser.value(blockOption).toInt() / 16 * 16, 16, 4096);
+    const bool overviews = parser.isSet(overviewsOption);
 
     const QString hgt2chgt = QCoreApplication::applicationDirPath() + "/hgt2chgt";
     if (QStandardPaths::findExecutable("gdalwarp").isEmpty()) {
@@ -223,7 +236,7 @@ int main(int argc, char **argv)
     GDALAllRegister();
     QTemporaryDir work;
     const QDir rasterDir((parser.isSet(keepOption) ? parser.value(keepOption) : work.path())
-                         + QString("/blocks%1").arg(block));
+                         + QString("/blocks%1").arg(block) + (overviews ? "-overviews" : ""));
     QDir().mkpath(rasterDir.path());
     QStringList rasters;
     QElapsedTimer made;
@@ -231,13 +244,14 @@ int main(int argc, char **argv)
     for (int lat = 48; lat <= 50; ++lat)
         for (int lon = 12; lon <= 18; ++lon) {
             const QString path = rasterDir.filePath(BenchSupport::tileName(lat, lon, "tif"));
-            if (!QFileInfo::exists(path) && !makeRaster(path, lat, lon, block)) {
+            if (!QFileInfo::exists(path) && !makeRaster(path, lat, lon, block, overviews)) {
                 out << "bench_rasterimport: cannot write " << path << "\n";
                 return 1;
             }
             rasters << path;
         }
-    out << "21 Copernicus-like GeoTIFFs (blocks of " << block << ") ready in " << made.elapsed() << " ms, jobs " << jobs
+    out << "21 Copernicus-like GeoTIFFs (blocks of " << block << (overviews ? ", overviews 2, 4, 8" : "")
+        << ") ready in " << made.elapsed() << " ms, jobs " << jobs
         << ", quantity " << q << Qt::endl;
 
     std::vector<double> pipelineMs, warpMs, oursMs;
