@@ -22,8 +22,12 @@ OpenProgress::OpenProgress(QStatusBar *statusBar)
     bar->hide();
 
     showTimer.setSingleShot(true);
-    showTimer.setInterval(ShowAfterMs);
     connect(&showTimer, &QTimer::timeout, this, [this] {
+        const qint64 elapsed = sinceStart.elapsed();
+        if (!showsBar(elapsed, filesDone, filesTotal)) {
+            showTimer.start(int(qMax<qint64>(1, ShowByMs - elapsed)));
+            return;
+        }
         showFigures();
         bar->show();
     });
@@ -42,8 +46,10 @@ void OpenProgress::filesOpened(int done, int total)
     }
     // Each open, one asked for during another too, shows its bar after
     // its own wait.
-    if (done == 0)
-        showTimer.start();
+    if (done == 0) {
+        sinceStart.start();
+        showTimer.start(ShowAfterMs);
+    }
     if (done == total) {
         // All are in: the bar goes with the picture drawn next, not in a
         // composition of the whole window of its own.
@@ -59,6 +65,16 @@ void OpenProgress::filesOpened(int done, int total)
     }
     if (bar->isVisible() && !refreshTimer.isActive())
         refreshTimer.start();
+}
+
+bool OpenProgress::showsBar(qint64 elapsedMs, int done, int total)
+{
+    if (elapsedMs < ShowAfterMs)
+        return false;
+    if (elapsedMs >= ShowByMs || done <= 0)
+        return true;
+    // The files so far at the pace so far.
+    return elapsedMs * (total - done) / done >= AlmostDoneMs;
 }
 
 void OpenProgress::showFigures()

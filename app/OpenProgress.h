@@ -13,14 +13,22 @@ class QStatusBar;
 // the window: input is held back until it ends (and input that bypasses the
 // window system, dropped files among it, is refused), but everything else
 // goes on, so the window repaints, and an open that lasts longer than
-// ShowAfterMs shows how many files are in, in a bar in the status bar:
-// "Otevírání: 37 z 200 souborů".
+// ShowAfterMs, and is not about to end, shows how many files are in, in a
+// bar in the status bar: "Otevírání: 37 z 200 souborů".
 class OpenProgress : public QObject, public OpenTiles::Progress
 {
     Q_OBJECT
 
 public:
     static constexpr int ShowAfterMs = 500;
+    // An open that looks this close to its end by then shows no bar, which
+    // would only flash (and compose the window once more); any open still
+    // under way at ShowByMs shows it.
+    static constexpr int AlmostDoneMs = 200;
+    static constexpr int ShowByMs = 900;
+    // Whether an open elapsedMs into it, with done of its total files in,
+    // shows its bar now.
+    static bool showsBar(qint64 elapsedMs, int done, int total);
     // The bar's figure changes at most this often: each change composes
     // the window again, OpenGL content and all, which in software costs
     // a warm open of 200 tiles a tenth of its time at five times a second.
@@ -41,6 +49,7 @@ private:
 
     QProgressBar *bar;
     QTimer showTimer;
+    QElapsedTimer sinceStart;
     QTimer refreshTimer;
     int filesDone = 0;
     int filesTotal = 0;

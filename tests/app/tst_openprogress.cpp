@@ -1,6 +1,7 @@
 #include "TestRegistry.h"
 #include "AppWindow.h"
 
+#include "OpenProgress.h"
 #include "TileReading.h"
 
 #include <atomic>
@@ -76,6 +77,60 @@ class OpenProgressTest : public QObject
 
 private slots:
     void initTestCase() { QApplication::setAttribute(Qt::AA_DontUseNativeDialogs); }
+
+    void barWhenWorthIt_data()
+    {
+        QTest::addColumn<int>("elapsedMs");
+        QTest::addColumn<int>("done");
+        QTest::addColumn<bool>("shows");
+        QTest::newRow("before half a second") << 499 << 0 << false;
+        QTest::newRow("nothing in yet") << 500 << 0 << true;
+        QTest::newRow("half way") << 500 << 100 << true;
+        QTest::newRow("0.2 s to go") << 500 << 142 << true;
+        QTest::newRow("one file to go") << 500 << 199 << false;
+        QTest::newRow("still one to go") << 899 << 199 << false;
+        QTest::newRow("by the deadline") << 900 << 199 << true;
+    }
+
+    // Of 200 files: an open about to end shows no bar that would only flash.
+    void barWhenWorthIt()
+    {
+        QFETCH(int, elapsedMs);
+        QFETCH(int, done);
+        QFETCH(bool, shows);
+        QCOMPARE(OpenProgress::showsBar(elapsedMs, done, 200), shows);
+    }
+
+    // An open held on its last file looks about to end at first, and still
+    // shows its bar by the deadline.
+    void lastFileHeld()
+    {
+        QTemporaryDir dir;
+        QStringList files;
+        for (const qint16 height : {150, 350, 700, 1500})
+            files << constantTile(dir.path(), QStringLiteral("N49E0%1").arg(14 + files.size()), height);
+        resetViews();
+        WindowRZ w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto *bar = w.findChild<QProgressBar *>("progressBarOpen");
+        OpenGate gate({files[3]});
+        bool shown = false;
+        QTimer poll;
+        poll.setInterval(10);
+        connect(&poll, &QTimer::timeout, this, [&] {
+            // The bar may have come earlier on a busy machine; its figure
+            // catches up within a second.
+            if (!shown && bar->isVisible() && gate.isHolding(files[3])
+                && bar->text() == QStringLiteral("Otevírání: 3 z 4 souborů")) {
+                shown = true;
+                gate.release(files[3]);
+            }
+        });
+        poll.start();
+        w.openPaths(files);
+        QVERIFY(shown);
+        QVERIFY(!bar->isVisible());
+    }
 
     void longOpen_data()
     {
