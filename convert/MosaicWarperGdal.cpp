@@ -34,8 +34,8 @@ bool MosaicWarper::warpInto(TileCorner tile, const std::vector<void *> &sources,
 {
     // The kernel's threads split the rows between them; every post comes
     // out as with one. Set for this thread only, as the other jobs warp on.
-    const QByteArray threadCount = QByteArray::number(threads);
-    CPLSetThreadLocalConfigOption("GDAL_NUM_THREADS", threads > 1 ? threadCount.constData() : nullptr);
+    if (threads > 1)
+        CPLSetThreadLocalConfigOption("GDAL_NUM_THREADS", QByteArray::number(threads).constData());
     QList<QByteArray> args;
     args << "-of" << "MEM";
     for (const QString &option : warpOptions(tile))
