@@ -16,6 +16,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QHash>
+#include <QMap>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -191,21 +193,45 @@ QByteArray withoutVoids(const QByteArray &hgt, const QByteArray &full, int q)
     return kept;
 }
 
-// How many of the import's tiles are the pipeline's, byte for byte, once
-// its voids are left out; -1 when the two give different sets of tiles.
-int sameTiles(const QDir &hgtDir, const QDir &pipeOut, const QDir &ourOut, int q)
+// Each tile's bytes by name, hashed: the steps' tiles are compared once
+// both have run, but not kept meanwhile.
+using Digests = QMap<QString, size_t>;
+
+// The pipeline's tiles with its voids left out, as the import writes them.
+Digests pipelineDigests(const QDir &hgtDir, const QDir &pipeOut, int q)
 {
-    const QStringList ours = ourOut.entryList({"*.chgt"}, QDir::Files, QDir::Name);
-    if (ours != pipeOut.entryList({"*.chgt"}, QDir::Files, QDir::Name))
+    Digests digests;
+    for (const QString &name : pipeOut.entryList({"*.chgt"}, QDir::Files, QDir::Name)) {
+        const QString hgt = hgtDir.filePath(QString(name).replace(".chgt", ".hgt"));
+        digests.insert(name, qHash(withoutVoids(contentsOf(hgt), contentsOf(pipeOut.filePath(name)), q)));
+    }
+    return digests;
+}
+
+Digests tileDigests(const QDir &dir)
+{
+    Digests digests;
+    for (const QString &name : dir.entryList({"*.chgt"}, QDir::Files, QDir::Name))
+        digests.insert(name, qHash(contentsOf(dir.filePath(name))));
+    return digests;
+}
+
+// How many of the import's tiles are the pipeline's, byte for byte; -1 when
+// the two give different sets of tiles.
+int sameTiles(const Digests &pipeline, const Digests &ours)
+{
+    if (pipeline.keys() != ours.keys())
         return -1;
     int same = 0;
-    for (const QString &name : ours) {
-        const QString hgt = hgtDir.filePath(QString(name).replace(".chgt", ".hgt"));
-        if (withoutVoids(contentsOf(hgt), contentsOf(pipeOut.filePath(name)), q)
-            == contentsOf(ourOut.filePath(name)))
-            ++same;
-    }
+    for (auto it = ours.begin(); it != ours.end(); ++it)
+        same += pipeline.value(it.key()) == it.value() ? 1 : 0;
     return same;
+}
+
+void emptied(const QDir &dir)
+{
+    QDir(dir.path()).removeRecursively();
+    QDir().mkpath(dir.path());
 }
 
 } // namespace
@@ -259,18 +285,17 @@ int main(int argc, char **argv)
     int same = -1;
     for (int r = 0; r < runs; ++r) {
         const QDir hgtDir(work.filePath("hgt")), pipeOut(work.filePath("pipe")), ourOut(work.filePath("ours"));
-        for (const QDir &d : {hgtDir, pipeOut, ourOut}) {
-            QDir(d.path()).removeRecursively();
-            QDir().mkpath(d.path());
-        }
-        // Each step starts with nothing of the steps before it left to
-        // write, and the two ways take turns at going first: this machine
-        // hands freed memory back to its host after a while, and whichever
-        // writes its gigabyte of tiles second pays for fresh pages, up to
-        // twice the time.
+        // Each step starts with nothing of the steps before it left, on
+        // disk or to write, and the two ways take turns at going first.
+        // This machine hands freed memory back to its host after a while:
+        // a step that found the gigabyte of tiles before it still on disk
+        // wrote its own into fresh pages, at up to twice the time.
         Run warp, convert, ours;
         QStringList hgts;
+        Digests pipelineTiles, ourTiles;
         const auto pipeline = [&] {
+            emptied(hgtDir);
+            emptied(pipeOut);
             sync();
             warp = runAll(warpCommands(rasters, hgtDir), jobs);
             for (const QString &name : hgtDir.entryList({"*.hgt"}, QDir::Files, QDir::Name))
@@ -278,11 +303,17 @@ int main(int argc, char **argv)
             sync();
             convert = runAll({QStringList{hgt2chgt, "-q", q, "-j", QString::number(jobs), "-o",
                                           pipeOut.path()} + hgts}, 1);
+            pipelineTiles = pipelineDigests(hgtDir, pipeOut, q.toInt());
+            emptied(hgtDir);
+            emptied(pipeOut);
         };
         const auto rzmap = [&] {
+            emptied(ourOut);
             sync();
             ours = runAll({QStringList{hgt2chgt, "-q", q, "-j", QString::number(jobs), "-o",
                                        ourOut.path()} + rasters}, 1);
+            ourTiles = tileDigests(ourOut);
+            emptied(ourOut);
         };
         if (r % 2 == 0) {
             pipeline();
@@ -300,7 +331,7 @@ int main(int argc, char **argv)
         oursMs.push_back(ours.ms);
         pipelinePeak = std::max({pipelinePeak, warp.peakKb, convert.peakKb});
         oursPeak = std::max(oursPeak, ours.peakKb);
-        same = sameTiles(hgtDir, pipeOut, ourOut, q.toInt());
+        same = sameTiles(pipelineTiles, ourTiles);
         out << "run " << r + 1 << ": pipeline " << qRound(warp.ms) << " + " << qRound(convert.ms)
             << " ms, rzmap " << qRound(ours.ms) << " ms" << Qt::endl;
     }
