@@ -3,13 +3,12 @@
 #include "RegularFile.h"
 
 #include <QFile>
-#include <QFileInfo>
 
 #include <atomic>
 
 #if defined(Q_OS_UNIX)
 #include <fcntl.h>
-#include <sys/mman.h>
+#include <sys/uio.h>
 #include <unistd.h>
 #endif
 
@@ -38,24 +37,21 @@ bool ReadAhead::requestRead(QFile &file, qint64 offset, qint64 length)
 
 bool ReadAhead::looksCached(QFile &file)
 {
-#if defined(Q_OS_LINUX)
+#if defined(Q_OS_LINUX) && defined(RWF_NOWAIT)
     const qint64 size = file.size();
-    const qint64 page = ::sysconf(_SC_PAGESIZE);
-    if (size <= 0 || page <= 0)
+    if (size <= 0)
         return false;
-    uchar *map = file.map(0, size);
-    if (!map)
-        return false;
-    // The pages are only looked up, never touched: nothing is read.
+    // A read told not to wait fails where its page is not in the cache.
+    // No mapping: mapping takes the lock that the checking threads' page
+    // faults wait on.
     constexpr int Samples = 16;
-    const qint64 pages = (size + page - 1) / page;
-    bool cached = true;
-    for (int i = 0; i < Samples && cached; ++i) {
-        unsigned char in = 0;
-        cached = ::mincore(map + pages * i / Samples * page, size_t(page), &in) == 0 && (in & 1);
+    for (int i = 0; i < Samples; ++i) {
+        char byte = 0;
+        iovec part{&byte, 1};
+        if (::preadv2(file.handle(), &part, 1, off_t(size * i / Samples), RWF_NOWAIT) != 1)
+            return false;
     }
-    file.unmap(map);
-    return cached;
+    return true;
 #else
     Q_UNUSED(file);
     return false;
@@ -110,7 +106,12 @@ void ReadAhead::run()
     std::vector<qint64> sizes;
     sizes.reserve(size_t(paths.size()));
     for (int i = 0; i < paths.size(); ++i) {
-        sizes.push_back(QFileInfo(paths.at(i)).size());
+        // Asking for pages the cache holds costs processor time the
+        // checking threads want, for nothing; nor do they take room in the
+        // window, so a cached set is passed over at once.
+        QFile file;
+        const bool fetch = RegularFile::open(file, paths.at(i)) && !looksCached(file);
+        sizes.push_back(fetch ? file.size() : 0);
         {
             // The files after those taken, up to the window; the first of
             // them always, however large.
@@ -127,12 +128,7 @@ void ReadAhead::run()
                 return;
             fetched = i + 1;
         }
-        QFile file;
-        if (!RegularFile::open(file, paths.at(i)))
-            continue;
-        // Asking for pages the cache holds costs processor time the
-        // checking threads want, for nothing.
-        if (looksCached(file))
+        if (!fetch)
             continue;
         const qint64 size = file.size();
         for (qint64 offset = 0; offset < size; offset += Part) {

@@ -15,8 +15,10 @@ class QFile;
 // a row, without waiting for any, so the disk has many reads in flight, as
 // for a sequential read of the files, instead of the one small read-ahead a
 // page fault of a mapping starts. The bytes go to the system's file cache,
-// never into this process; the thread stays at most a window of bytes ahead
-// of the files taken, so what it fetched is still there when it is wanted.
+// never into this process; the thread stays at most a window of fetched
+// bytes ahead of the files taken, so what it fetched is still there when it
+// is wanted. Files the cache holds are passed over: a warm open costs no
+// more than without it.
 class ReadAhead
 {
 public:
@@ -39,7 +41,8 @@ public:
     // the file is then read when it is used, as without read-ahead.
     static bool requestRead(QFile &file, qint64 offset, qint64 length);
     // Whether an open file seems to be in the system's cache already, by a
-    // few of its pages spread over it. False where the system cannot say.
+    // few of its pages spread over it, without mapping it. False where the
+    // system cannot say.
     static bool looksCached(QFile &file);
 
     // For benchmarks only: when off, nothing is fetched ahead.

@@ -101,8 +101,20 @@ private slots:
         for (int i = 0; i < 5; ++i)
             paths << writeFile(dir, QStringLiteral("f%1.bin").arg(i), QByteArray(MiB, 'x'));
         QVERIFY(!paths.contains(QString()));
-        // Fetched after taking 0, 1, 2 and all files: two files wide, half a file wide.
-        for (const auto &[window, fetched] : {std::pair{2 * MiB, QList<int>{2, 3, 4, 5}}, {MiB / 2, {1, 2, 3, 5}}}) {
+        const auto dropped = [&paths] {
+            return std::all_of(paths.begin(), paths.end(), [](const QString &p) { return cachedShare(p, true) <= 0.05; });
+        };
+        if (!dropped())
+            QSKIP("the system keeps the files cached: nothing to fetch");
+        // Fetched after taking 0, 1, 2 and all files: two files wide, half a
+        // file wide; files already cached take no room in the window.
+        for (const auto &[window, cached, fetched] :
+             {std::tuple{2 * MiB, false, QList<int>{2, 3, 4, 5}}, {MiB / 2, false, {1, 2, 3, 5}}, {MiB / 2, true, {5, 5, 5, 5}}}) {
+            QVERIFY(dropped());
+            for (const QString &p : paths) {
+                QFile file(p);
+                QVERIFY(!cached || (file.open(QIODevice::ReadOnly) && file.readAll().size() == MiB));
+            }
             ReadAhead ahead(paths, window);
             for (int taken : {0, 1, 2, 5}) {
                 ahead.taken(taken);
