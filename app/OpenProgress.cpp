@@ -22,10 +22,13 @@ OpenProgress::OpenProgress(QStatusBar *statusBar)
     bar->hide();
 
     showTimer.setSingleShot(true);
+    // A coarse timer may fire a little early, which would put the bar off
+    // to the second look.
+    showTimer.setTimerType(Qt::PreciseTimer);
     connect(&showTimer, &QTimer::timeout, this, [this] {
         const qint64 elapsed = sinceStart.elapsed();
         if (!showsBar(elapsed, filesDone, filesTotal)) {
-            showTimer.start(int(qMax<qint64>(1, ShowByMs - elapsed)));
+            showTimer.start(nextLookInMs(elapsed));
             return;
         }
         showFigures();
@@ -65,6 +68,10 @@ void OpenProgress::filesOpened(int done, int total)
     }
     if (bar->isVisible() && !refreshTimer.isActive())
         refreshTimer.start();
+    // Files read already are taken without waiting for them; the bar's
+    // timers and repaints are served between them too.
+    if (done > 0)
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 bool OpenProgress::showsBar(qint64 elapsedMs, int done, int total)
@@ -75,6 +82,12 @@ bool OpenProgress::showsBar(qint64 elapsedMs, int done, int total)
         return true;
     // The files so far at the pace so far.
     return elapsedMs * (total - done) / done >= AlmostDoneMs;
+}
+
+int OpenProgress::nextLookInMs(qint64 elapsedMs)
+{
+    const qint64 next = elapsedMs < ShowAfterMs ? ShowAfterMs : ShowByMs;
+    return int(qBound(qint64(1), next - elapsedMs, qint64(ShowByMs)));
 }
 
 void OpenProgress::showFigures()

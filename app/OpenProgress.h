@@ -29,6 +29,9 @@ public:
     // Whether an open elapsedMs into it, with done of its total files in,
     // shows its bar now.
     static bool showsBar(qint64 elapsedMs, int done, int total);
+    // When to look again after a look that showed no bar: at ShowAfterMs
+    // if it came before, else at ShowByMs.
+    static int nextLookInMs(qint64 elapsedMs);
     // The bar's figure changes at most this often: each change composes
     // the window again, OpenGL content and all, which in software costs
     // a warm open of 200 tiles a tenth of its time at five times a second.

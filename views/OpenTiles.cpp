@@ -60,8 +60,13 @@ void intoViews(const QStringList &files, DrawQtWdg &qtView, DrawGLWdg &glView, P
             progress->filesOpened(i + 1, int(files.size()));
     }
     if (progress) {
+        // Back on, each view asks to be painted; the window paints both
+        // in one composition, now. A repaint after that would compose the
+        // whole window once more.
         qtView.setUpdatesEnabled(true);
         glView.setUpdatesEnabled(true);
+        QCoreApplication::sendPostedEvents(qtView.window(), QEvent::UpdateRequest);
+        return;
     }
     repaintNow(&qtView);
     glView.updateGL();
