@@ -20,8 +20,10 @@
 //   bench_coldopen [--runs N] [--dir DIR] [--sets country1,tiles200] [--drop files|all] [--keep]
 //
 // The tiles are made under DIR (default benchtiles/ in the working
-// directory) and deleted at the end unless --keep. Needs a display with
-// OpenGL, e.g.
+// directory) and deleted at the end unless --keep. One open alone, in this
+// process, for series of one's own:
+//   bench_coldopen --dir DIR --child SET [--painter] [--old | --no-read-ahead]
+// Needs a display with OpenGL, e.g.
 //   xvfb-run -a -s "-screen 0 1280x1024x24" env QT_QPA_PLATFORM=xcb LIBGL_ALWAYS_SOFTWARE=1 bench_coldopen
 
 #include "BenchSupport.h"
@@ -166,9 +168,9 @@ void glFinishIn(DrawGLWdg &gl)
 // One open in a fresh window: "new" through openPaths, "old" as the open
 // was before (no read-ahead, no progress, the files read by this thread
 // too). Prints its figures on one line.
-int child(const QStringList &files, bool painter, bool old)
+int child(const QStringList &files, bool painter, bool old, bool readAhead)
 {
-    if (old)
+    if (old || !readAhead)
         ReadAhead::setEnabled(false);
     WindowRZ window;
     window.resize(1280, 1024);
@@ -232,7 +234,7 @@ int main(int argc, char **argv)
     QString root = QDir::current().filePath(QStringLiteral("benchtiles"));
     QString childSet;
     QStringList sets{"country1", "tiles200"};
-    bool dropAll = false, keep = false, painter = false, old = false;
+    bool dropAll = false, keep = false, painter = false, old = false, readAhead = true;
     for (int i = 1; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--keep"))
             keep = true;
@@ -240,6 +242,8 @@ int main(int argc, char **argv)
             painter = true;
         else if (args[i] == QLatin1String("--old"))
             old = true;
+        else if (args[i] == QLatin1String("--no-read-ahead"))
+            readAhead = false;
         if (i + 1 == args.size())
             break;
         if (args[i] == QLatin1String("--runs"))
@@ -254,7 +258,7 @@ int main(int argc, char **argv)
             dropAll = args[i + 1] == QLatin1String("all");
     }
     if (!childSet.isEmpty())
-        return child(tilesOf(childSet, root, false), painter, old);
+        return child(tilesOf(childSet, root, false), painter, old, readAhead);
 
     // Room for the tiles first: they are large.
     QDir().mkpath(root);
