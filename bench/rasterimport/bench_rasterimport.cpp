@@ -87,7 +87,6 @@ bool makeRaster(const QString &path, int lat, int lon, int block, bool overviews
     if (ok && overviews) {
         // Inside the file, compressed as the full resolution, as a
         // cloud-optimised GeoTIFF has them.
-        const QByteArray side = QByteArray::number(block);
         CPLSetConfigOption("COMPRESS_OVERVIEW", "DEFLATE");
         CPLSetConfigOption("PREDICTOR_OVERVIEW", "3");
         CPLSetConfigOption("GDAL_TIFF_OVR_BLOCKSIZE", side.constData());
