@@ -5,7 +5,9 @@
 //   pipeline: one gdalwarp per tile with the import's rule, as many at once
 //             as there are processors, writing HGT tiles; then hgt2chgt -j
 //   rzmap:    hgt2chgt -j with the GeoTIFFs themselves
-// Prints the medians, their ratio (goal: at most 0.6), the peak memory of
+// Prints each run's times and ratio, the medians, the median of the runs'
+// ratios (goal: at most 0.6; within a run the two ways meet the same
+// machine, which drifts by a tenth and more between runs), the peak memory of
 // each process, and whether both give the same bytes (the pipeline's HGT
 // voids coloured, the import's no-data cells left out). Then the peak memory
 // of rzmap's import at every quantity (goal: under 1 GB).
@@ -101,6 +103,8 @@ struct Run
 {
     double ms = 0;
     qint64 peakKb = 0; // the largest child's
+    double cpuMs = 0; // the children's user and system time
+    double sysMs = 0;
     bool ok = true;
 };
 
@@ -136,6 +140,9 @@ Run runAll(const std::vector<QStringList> &commands, int jobs)
         if (wait4(-1, &status, 0, &usage) > 0) {
             --running;
             run.peakKb = std::max<qint64>(run.peakKb, usage.ru_maxrss);
+            const auto ms = [](const timeval &t) { return t.tv_sec * 1e3 + t.tv_usec / 1e3; };
+            run.cpuMs += ms(usage.ru_utime) + ms(usage.ru_stime);
+            run.sysMs += ms(usage.ru_stime);
             if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
                 run.ok = false;
         }
@@ -279,7 +286,7 @@ int main(int argc, char **argv)
         << ") ready in " << made.elapsed() << " ms, jobs " << jobs
         << ", quantity " << q << Qt::endl;
 
-    std::vector<double> pipelineMs, warpMs, oursMs;
+    std::vector<double> pipelineMs, warpMs, oursMs, ratios;
     qint64 pipelinePeak = 0, oursPeak = 0;
     int same = -1;
     for (int r = 0; r < runs; ++r) {
@@ -328,18 +335,22 @@ int main(int argc, char **argv)
         warpMs.push_back(warp.ms);
         pipelineMs.push_back(warp.ms + convert.ms);
         oursMs.push_back(ours.ms);
+        ratios.push_back(ours.ms / (warp.ms + convert.ms));
         pipelinePeak = std::max({pipelinePeak, warp.peakKb, convert.peakKb});
         oursPeak = std::max(oursPeak, ours.peakKb);
         same = sameTiles(pipelineTiles, ourTiles);
         out << "run " << r + 1 << ": pipeline " << qRound(warp.ms) << " + " << qRound(convert.ms)
-            << " ms, rzmap " << qRound(ours.ms) << " ms" << Qt::endl;
+            << " ms, rzmap " << qRound(ours.ms) << " ms (processor " << qRound(ours.cpuMs) << " ms, of it system "
+            << qRound(ours.sysMs) << " ms), ratio " << QString::number(ratios.back(), 'f', 3) << Qt::endl;
     }
     const double p = BenchSupport::median(pipelineMs), o = BenchSupport::median(oursMs);
     out << "pipeline (gdalwarp x21 then hgt2chgt -j " << jobs << "): median " << qRound(p) << " ms (warp "
         << qRound(BenchSupport::median(warpMs)) << " ms), peak " << pipelinePeak / 1024 << " MB per process\n"
         << "rzmap (hgt2chgt -j " << jobs << " on the GeoTIFFs): median " << qRound(o) << " ms, peak "
         << oursPeak / 1024 << " MB\n"
-        << "ratio " << QString::number(o / p, 'f', 2) << " (goal <= 0.60); tiles identical to the "
+        << "ratio " << QString::number(BenchSupport::median(ratios), 'f', 2)
+        << " (median of the runs' ratios; goal <= 0.60), of the medians " << QString::number(o / p, 'f', 2)
+        << "; tiles identical to the "
         << "pipeline's with its voids left out: " << same << " of 21" << Qt::endl;
 
     // Peak memory of the import at every quantity.
