@@ -335,7 +335,7 @@ int main(int argc, char **argv)
         warpMs.push_back(warp.ms);
         pipelineMs.push_back(warp.ms + convert.ms);
         oursMs.push_back(ours.ms);
-        ratios.push_back(ours.ms / (warp.ms + convert.ms));
+        ratios.push_back(ours.ms / pipelineMs.back());
         pipelinePeak = std::max({pipelinePeak, warp.peakKb, convert.peakKb});
         oursPeak = std::max(oursPeak, ours.peakKb);
         same = sameTiles(pipelineTiles, ourTiles);
