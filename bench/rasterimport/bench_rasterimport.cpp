@@ -5,7 +5,8 @@
 //   pipeline: one gdalwarp per tile with the import's rule, as many at once
 //             as there are processors, writing HGT tiles; then hgt2chgt -j
 //   rzmap:    hgt2chgt -j with the GeoTIFFs themselves
-// Prints each run's times and ratio, the medians, the median of the runs'
+// Prints each run's times and ratio, with both ways' page faults and how
+// fast the machine hands out fresh memory just then, the medians, the median of the runs'
 // ratios (goal: at most 0.6; within a run the two ways meet the same
 // machine, which drifts by a tenth and more between runs), the peak memory of
 // each process, and whether both give the same bytes (the pipeline's HGT
@@ -34,6 +35,7 @@
 #include <cstdio>
 #include <vector>
 
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -105,8 +107,29 @@ struct Run
     qint64 peakKb = 0; // the largest child's
     double cpuMs = 0; // the children's user and system time
     double sysMs = 0;
+    qint64 faults = 0; // the children's minor page faults, all of them
     bool ok = true;
 };
+
+// How fast this machine hands out memory never touched before, in MB/s:
+// on this virtual machine it varies tenfold between periods, and a way that
+// touches more fresh memory loses more when it is slow.
+double freshMemoryMBps()
+{
+    constexpr size_t Bytes = size_t(64) << 20;
+    void *memory = mmap(nullptr, Bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (memory == MAP_FAILED)
+        return 0;
+    const long page = sysconf(_SC_PAGESIZE);
+    QElapsedTimer clock;
+    clock.start();
+    auto *bytes = static_cast<volatile char *>(memory);
+    for (size_t i = 0; i < Bytes; i += size_t(page))
+        bytes[i] = 1;
+    const double seconds = clock.nsecsElapsed() / 1e9;
+    munmap(memory, Bytes);
+    return seconds > 0 ? 64 / seconds : 0;
+}
 
 // Runs commands, at most jobs at once; wall time and each child's peak.
 Run runAll(const std::vector<QStringList> &commands, int jobs)
@@ -143,6 +166,7 @@ Run runAll(const std::vector<QStringList> &commands, int jobs)
             const auto ms = [](const timeval &t) { return t.tv_sec * 1e3 + t.tv_usec / 1e3; };
             run.cpuMs += ms(usage.ru_utime) + ms(usage.ru_stime);
             run.sysMs += ms(usage.ru_stime);
+            run.faults += usage.ru_minflt;
             if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
                 run.ok = false;
         }
@@ -296,6 +320,7 @@ int main(int argc, char **argv)
         // This machine hands freed memory back to its host after a while:
         // a step that found the gigabyte of tiles before it still on disk
         // wrote its own into fresh pages, at up to twice the time.
+        const double fresh = freshMemoryMBps();
         Run warp, convert, ours;
         QStringList hgts;
         Digests pipelineTiles, ourTiles;
@@ -341,7 +366,9 @@ int main(int argc, char **argv)
         same = sameTiles(pipelineTiles, ourTiles);
         out << "run " << r + 1 << ": pipeline " << qRound(warp.ms) << " + " << qRound(convert.ms)
             << " ms, rzmap " << qRound(ours.ms) << " ms (processor " << qRound(ours.cpuMs) << " ms, of it system "
-            << qRound(ours.sysMs) << " ms), ratio " << QString::number(ratios.back(), 'f', 3) << Qt::endl;
+            << qRound(ours.sysMs) << " ms), ratio " << QString::number(ratios.back(), 'f', 3) << "; page faults: pipeline "
+            << (warp.faults + convert.faults) / 1000 << "k, rzmap " << ours.faults / 1000 << "k; fresh memory "
+            << qRound(fresh) << " MB/s" << Qt::endl;
     }
     const double p = BenchSupport::median(pipelineMs), o = BenchSupport::median(oursMs);
     out << "pipeline (gdalwarp x21 then hgt2chgt -j " << jobs << "): median " << qRound(p) << " ms (warp "
