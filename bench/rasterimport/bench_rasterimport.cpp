@@ -6,12 +6,13 @@
 //             as there are processors, writing HGT tiles; then hgt2chgt -j
 //   rzmap:    hgt2chgt -j with the GeoTIFFs themselves
 // Prints each run's times and ratio, with both ways' page faults and how
-// fast the machine hands out fresh memory just then, the medians, the median of the runs'
-// ratios (goal: at most 0.6; within a run the two ways meet the same
-// machine, which drifts by a tenth and more between runs), the peak memory of
-// each process, and whether both give the same bytes (the pipeline's HGT
-// voids coloured, the import's no-data cells left out). Then the peak memory
-// of rzmap's import at every quantity (goal: under 1 GB).
+// fast the machine hands out fresh memory just then; the medians, the
+// median of the runs' ratios (goal: at most 0.6; within a run the two ways
+// meet the same machine, which drifts by a tenth and more between runs),
+// the peak memory of each process, and whether both give the same bytes
+// (the pipeline's HGT voids coloured, the import's no-data cells left out).
+// Then the peak memory of rzmap's import at every quantity (goal: under
+// 1 GB).
 //   bench_rasterimport [--runs N] [--quantity Q] [--block B] [--overviews] [--keep DIR]
 #include "BenchSupport.h"
 
@@ -107,13 +108,13 @@ struct Run
     qint64 peakKb = 0; // the largest child's
     double cpuMs = 0; // the children's user and system time
     double sysMs = 0;
-    qint64 faults = 0; // the children's minor page faults, all of them
+    qint64 faults = 0; // the children's minor page faults, summed
     bool ok = true;
 };
 
 // How fast this machine hands out memory never touched before, in MB/s:
-// on this virtual machine it varies tenfold between periods, and a way that
-// touches more fresh memory loses more when it is slow.
+// on this virtual machine it changes from one period to the next, and the
+// way that touches more fresh memory loses more when it is slow.
 double freshMemoryMBps()
 {
     constexpr size_t Bytes = size_t(64) << 20;
