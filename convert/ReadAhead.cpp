@@ -130,7 +130,7 @@ void ReadAhead::run()
         }
         if (!fetch)
             continue;
-        const qint64 size = file.size();
+        const qint64 size = sizes[size_t(i)];
         for (qint64 offset = 0; offset < size; offset += Part) {
             if (!requestRead(file, offset, Part))
                 break;
