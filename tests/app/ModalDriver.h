@@ -5,7 +5,9 @@
 
 #include "Waits.h"
 
+#include <algorithm>
 #include <functional>
+#include <memory>
 
 // Answers the modal dialogs a command opens, one handler each, in order, and
 // records their classes. A handler runs once its dialog is exposed. A dialog
@@ -73,43 +75,74 @@ public:
     }
 
 private:
+    // A dialog answered earlier. While its handler runs it may open dialogs
+    // of its own; when they close it is the active modal again, and is not
+    // a new dialog then. If it stays open after that handler, it asks again
+    // (a save dialog after "No" to replacing a file) and the next handler
+    // answers.
+    struct Answered
+    {
+        QPointer<QWidget> dialog;
+        bool running = true;
+        bool nested = false;
+        QElapsedTimer since;
+    };
+
     void check()
     {
+        // A deleted dialog's pointer is null before another can take its
+        // address; a closed one may be opened again and is new then.
+        answered.erase(std::remove_if(answered.begin(), answered.end(),
+                                      [](const std::shared_ptr<Answered> &a) {
+                                          return !a->dialog || (!a->running && !a->dialog->isVisible());
+                                      }),
+                       answered.end());
         QWidget *modal = QApplication::activeModalWidget();
-        if (modal && modal == answered && modal->isVisible()) {
+        if (!modal)
+            return;
+        for (const auto &a : answered) {
+            if (a->dialog != modal)
+                continue;
+            if (a->running)
+                return;
+            if (a->nested) {
+                const auto done = a; // a refers into the list
+                answered.removeOne(done);
+                break;
+            }
             // Far beyond what closing takes on a busy machine.
-            if (sinceAnswer.elapsed() > Waits::Event) {
+            if (modal->isVisible() && a->since.elapsed() > Waits::Event) {
                 problems << QStringLiteral("%1 \"%2\" still open after its handler ran")
                                 .arg(modal->metaObject()->className(), modal->windowTitle());
-                answered = nullptr;
+                a->dialog = nullptr;
                 qobject_cast<QDialog *>(modal)->reject();
             }
             return;
         }
-        if (!modal || modal == answered || !modal->isVisible() || !modal->windowHandle()
-            || !modal->windowHandle()->isExposed())
+        if (!modal->isVisible() || !modal->windowHandle() || !modal->windowHandle()->isExposed())
             return;
         seen << modal->metaObject()->className();
         if (pending.isEmpty())
             problems << QStringLiteral("unexpected %1 \"%2\"")
                             .arg(modal->metaObject()->className(), modal->windowTitle());
         const Handler h = pending.isEmpty() ? rejectDialog() : pending.takeFirst();
-        answered = modal;
-        sinceAnswer.start();
+        for (const auto &a : answered)
+            a->nested = a->nested || a->running;
+        auto entry = std::make_shared<Answered>();
+        entry->dialog = modal;
+        answered << entry;
         // Not from this slot: a handler may open a dialog of its own and wait
         // in it, and a timer does not fire again inside its own slot.
-        QPointer<QWidget> target(modal);
-        QTimer::singleShot(0, this, [this, target, h] {
-            if (!target)
-                return;
-            h(target);
-            sinceAnswer.start();
+        QTimer::singleShot(0, this, [entry, h] {
+            if (entry->dialog)
+                h(entry->dialog);
+            entry->running = false;
+            entry->since.start();
         });
     }
 
     QList<Handler> pending;
     QStringList problems;
     QTimer poll;
-    QPointer<QWidget> answered;
-    QElapsedTimer sinceAnswer;
+    QList<std::shared_ptr<Answered>> answered;
 };
