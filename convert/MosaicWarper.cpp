@@ -41,8 +41,17 @@ QStringList MosaicWarper::warpOptions(TileCorner tile)
     return {QStringLiteral("-t_srs"), QStringLiteral("EPSG:4326"), QStringLiteral("-te"), number(west),
             number(south), number(east), number(north), QStringLiteral("-ts"), QStringLiteral("1201"),
             QStringLiteral("1201"), QStringLiteral("-r"), QStringLiteral("bilinear"), QStringLiteral("-ot"),
-            QStringLiteral("Int16"), QStringLiteral("-et"), QStringLiteral("0"), QStringLiteral("-dstnodata"),
-            QStringLiteral("-32768")};
+            QStringLiteral("Int16"), QStringLiteral("-et"), QStringLiteral("0"), QStringLiteral("-dstalpha")};
+}
+
+void MosaicWarper::applyCoverage(const std::vector<qint16> &alpha, std::vector<qint16> &posts)
+{
+    for (size_t i = 0; i < posts.size(); ++i) {
+        if (alpha[i] == 0)
+            posts[i] = TileMeshBuilder::Void;
+        else if (posts[i] == TileMeshBuilder::Void)
+            posts[i] = TileMeshBuilder::Void + 1;
+    }
 }
 
 bool MosaicWarper::hasInnerData(const QByteArray &hgt)

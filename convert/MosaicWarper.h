@@ -16,6 +16,9 @@
 //            -ot Int16 -et 0 -dstnodata -32768 FILE... OUT
 // gives them, with the extent half a post beyond the tile's edges. One
 // GDALWarp() call per tile, all the rasters that reach it as its sources.
+// A destination no-data value would give GDAL's kernel a mask of the posts
+// already warped, and with it the kernel's general case, a third slower; an
+// alpha band marks the same posts without one, and the heights are the same.
 // GDAL datasets are not thread-safe: each thread has a warper of its own,
 // which opens the rasters it needs once and keeps them for its next tiles.
 class MosaicWarper
@@ -38,8 +41,13 @@ public:
     // How many threads the next warps' kernel runs on (1 unless set).
     void setThreads(int count) { threads = count; }
 
-    // The options of the tile's warp, as gdalwarp takes them.
+    // The options of the tile's warp, as gdalwarp takes them: the rule's,
+    // with an alpha band in place of the no-data value.
     static QStringList warpOptions(TileCorner tile);
+    // Turns the warp's heights and alpha band into the rule's heights:
+    // -32768 where no source reached, and a height of -32768 raised to
+    // -32767, as GDAL keeps data off a no-data value.
+    static void applyCoverage(const std::vector<qint16> &alpha, std::vector<qint16> &posts);
     // Whether a post off the tile's edges (not in row or column 0 or 1200)
     // holds data: only then is the tile written.
     static bool hasInnerData(const QByteArray &hgt);

@@ -54,10 +54,16 @@ bool MosaicWarper::warpInto(TileCorner tile, const std::vector<void *> &sources,
     // gets past (a PROJ notice, say) does not.
     posts.clear();
     if (out) {
-        posts.resize(size_t(HgtTile::Side) * HgtTile::Side);
-        if (GDALRasterIO(GDALGetRasterBand(out, 1), GF_Read, 0, 0, HgtTile::Side, HgtTile::Side,
-                         posts.data(), HgtTile::Side, HgtTile::Side, GDT_Int16, 0, 0)
-            != CE_None)
+        const auto read = [out](int band, std::vector<qint16> &values) {
+            values.resize(size_t(HgtTile::Side) * HgtTile::Side);
+            return GDALRasterIO(GDALGetRasterBand(out, band), GF_Read, 0, 0, HgtTile::Side, HgtTile::Side,
+                                values.data(), HgtTile::Side, HgtTile::Side, GDT_Int16, 0, 0)
+                   == CE_None;
+        };
+        std::vector<qint16> alpha;
+        if (read(1, posts) && read(2, alpha))
+            applyCoverage(alpha, posts);
+        else
             posts.clear();
     }
     if (out)

@@ -103,6 +103,18 @@ private slots:
         QVERIFY(copernicusTile(49, 15).write(shared.filePath("N49E015.tif")));
         QVERIFY(projected("EPSG:5514", -710883, -1118806, 400, 300, 300).write(shared.filePath("krovak.tif")));
         QVERIFY(projected("EPSG:32633", 503620, 5483042, 300, 400, 900).write(shared.filePath("utm.tif")));
+        // Without no-data, the hole far below what 16 bits hold: the warp
+        // reads it as -32768, which GDAL keeps off the no-data value.
+        for (const char *name : {"krovak", "utm"}) {
+            Raster r = name == QLatin1String("krovak") ? projected("EPSG:5514", -710883, -1118806, 400, 300, 300)
+                                                       : projected("EPSG:32633", 503620, 5483042, 300, 400, 900);
+            r.hasNoData = false;
+            r.value = [height = r.value](int x, int y) {
+                const double h = height(x, y);
+                return h == -9999 ? -40000.0 : h;
+            };
+            QVERIFY(r.write(shared.filePath(QString(name) + " plain.tif")));
+        }
     }
 
     void heightsOnPosts_data()
@@ -187,6 +199,8 @@ private slots:
         const QStringList two{"N49E014.chgt", "N49E015.chgt"}, tiles{"N48E015.chgt", "N49E015.chgt"};
         QTest::newRow("mosaic Krovak, UTM") << QStringList{"krovak", "utm"} << two;
         QTest::newRow("mosaic UTM, Krovak") << QStringList{"utm", "krovak"} << two;
+        QTest::newRow("mosaic, neither with no-data") << QStringList{"krovak plain", "utm plain"} << two;
+        QTest::newRow("mosaic, one with no-data") << QStringList{"utm plain", "krovak"} << two;
         // Copernicus-like: N48E015 lacks its south row, N49E015 gets it from N48E015.
         QTest::newRow("mosaic") << QStringList{"N48E015", "N49E015"} << tiles;
         QTest::newRow("mosaic, other order") << QStringList{"N49E015", "N48E015"} << tiles;
