@@ -200,7 +200,6 @@ private slots:
         QTest::newRow("mosaic Krovak, UTM") << QStringList{"krovak", "utm"} << two;
         QTest::newRow("mosaic UTM, Krovak") << QStringList{"utm", "krovak"} << two;
         QTest::newRow("mosaic, neither with no-data") << QStringList{"krovak plain", "utm plain"} << two;
-        QTest::newRow("mosaic, one with no-data") << QStringList{"utm plain", "krovak"} << two;
         // Copernicus-like: N48E015 lacks its south row, N49E015 gets it from N48E015.
         QTest::newRow("mosaic") << QStringList{"N48E015", "N49E015"} << tiles;
         QTest::newRow("mosaic, other order") << QStringList{"N49E015", "N48E015"} << tiles;
