@@ -16,9 +16,13 @@
 //            -ot Int16 -et 0 -dstnodata -32768 FILE... OUT
 // gives them, with the extent half a post beyond the tile's edges. One
 // GDALWarp() call per tile, all the rasters that reach it as its sources.
-// A destination no-data value would give GDAL's kernel a mask of the posts
-// already warped, and with it the kernel's general case, a third slower; an
-// alpha band marks the same posts without one, and the heights are the same.
+// A destination no-data value gives GDAL's kernel a mask of the posts
+// already warped, and with it the kernel's general case. Where every post
+// is a pixel centre of every source, in every resolution GDAL may warp
+// from, an alpha band marks the same posts without a mask, and the kernel
+// for rasters without masks gives the same heights a third faster: its
+// weights are then 0 and 1. Elsewhere the two kernels may round a tie
+// differently, and the warp keeps the no-data value.
 // GDAL datasets are not thread-safe: each thread has a warper of its own,
 // which opens the rasters it needs once and keeps them for its next tiles.
 class MosaicWarper
@@ -41,9 +45,15 @@ public:
     // How many threads the next warps' kernel runs on (1 unless set).
     void setThreads(int count) { threads = count; }
 
-    // The options of the tile's warp, as gdalwarp takes them: the rule's,
-    // with an alpha band in place of the no-data value.
+    // The options of the tile's warp, as gdalwarp takes them.
     static QStringList warpOptions(TileCorner tile);
+    // The same warp with an alpha band in place of the no-data value, for
+    // sources whose pixel centres hold every post.
+    static QStringList alphaWarpOptions(TileCorner tile);
+    // Whether posts 1/1200 degree apart from firstPost all fall within a
+    // millionth of a pixel of the centres of pixels `pixel` wide whose grid
+    // has an edge at origin (one axis of a geotransform).
+    static bool postsOnCentres(double origin, double pixel, double firstPost);
     // Turns the warp's heights and alpha band into the rule's heights:
     // -32768 where no source reached, and a height of -32768 raised to
     // -32767, as GDAL keeps data off a no-data value.

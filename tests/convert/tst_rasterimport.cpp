@@ -1,4 +1,5 @@
 #include "DemRaster.h"
+#include "MosaicWarper.h"
 #include "ConvertTesting.h"
 #include "TestRasters.h"
 #include "TileMeshBuilder.h"
@@ -103,18 +104,36 @@ private slots:
         QVERIFY(copernicusTile(49, 15).write(shared.filePath("N49E015.tif")));
         QVERIFY(projected("EPSG:5514", -710883, -1118806, 400, 300, 300).write(shared.filePath("krovak.tif")));
         QVERIFY(projected("EPSG:32633", 503620, 5483042, 300, 400, 900).write(shared.filePath("utm.tif")));
-        // Without no-data, the hole far below what 16 bits hold: the warp
-        // reads it as -32768, which GDAL keeps off the no-data value.
-        for (const char *name : {"krovak", "utm"}) {
-            Raster r = name == QLatin1String("krovak") ? projected("EPSG:5514", -710883, -1118806, 400, 300, 300)
-                                                       : projected("EPSG:32633", 503620, 5483042, 300, 400, 900);
-            r.hasNoData = false;
-            r.value = [height = r.value](int x, int y) {
-                const double h = height(x, y);
-                return h == -9999 ? -40000.0 : h;
-            };
-            QVERIFY(r.write(shared.filePath(QString(name) + " plain.tif")));
-        }
+        // On the posts and without no-data, a hole far below what 16 bits
+        // hold: the warp reads it as -32768, which GDAL keeps off the
+        // no-data value.
+        Raster deep = Raster::degrees(15, 50, HgtTile::Side, HgtTile::Side, 1200);
+        deep.value = [](int x, int y) {
+            return std::hypot(x - 500, y - 600) < 200 ? -40000.0 : double(testHeight(y, x));
+        };
+        QVERIFY(deep.write(shared.filePath("deep.tif")));
+        // WGS 84 grids whose pixel centres miss the posts: GDAL's two
+        // kernels then round a few ties differently, and only the no-data
+        // warp is the rule. Edges a quarter of a post east of the posts,
+        // rows 1/1800 degree apart; whole heights, scattered.
+        Raster off;
+        off.width = 1200;
+        off.height = 1800;
+        off.geoTransform = {15 + 0.25 / 1200, 1.0 / 1200, 0, 51, 0, -1.0 / 1800};
+        off.value = [](int x, int y) {
+            return double(200 + ((quint32(x) * 73856093u) ^ (quint32(y) * 19349663u)) % 1301);
+        };
+        QVERIFY(off.write(shared.filePath("off posts.tif")));
+        // On the posts, but not its overview of 2, which GDAL warps from.
+        Raster overview = Raster::degrees(15, 51, 2400, 3600, 2400);
+        overview.geoTransform[3] = 51 + 0.5 / 3600;
+        overview.geoTransform[5] = -1.0 / 3600;
+        overview.value = [](int x, int y) {
+            const double e = 15 + x / 2400.0, n = 51 - y / 3600.0;
+            return 420 + 380 * std::sin(e * 5.1) * std::cos(n * 4.3) + 60 * std::sin(e * 41 + n * 29);
+        };
+        overview.overviews = {2};
+        QVERIFY(overview.write(shared.filePath("overview.tif")));
     }
 
     void heightsOnPosts_data()
@@ -199,7 +218,9 @@ private slots:
         const QStringList two{"N49E014.chgt", "N49E015.chgt"}, tiles{"N48E015.chgt", "N49E015.chgt"};
         QTest::newRow("mosaic Krovak, UTM") << QStringList{"krovak", "utm"} << two;
         QTest::newRow("mosaic UTM, Krovak") << QStringList{"utm", "krovak"} << two;
-        QTest::newRow("mosaic, neither with no-data") << QStringList{"krovak plain", "utm plain"} << two;
+        QTest::newRow("WGS 84 on the posts, a hole below 16 bits") << QStringList{"deep"} << QStringList{"N49E015.chgt"};
+        QTest::newRow("WGS 84 off the posts") << QStringList{"off posts"} << QStringList{"N50E015.chgt"};
+        QTest::newRow("WGS 84, overview off the posts") << QStringList{"overview"} << QStringList{"N50E015.chgt"};
         // Copernicus-like: N48E015 lacks its south row, N49E015 gets it from N48E015.
         QTest::newRow("mosaic") << QStringList{"N48E015", "N49E015"} << tiles;
         QTest::newRow("mosaic, other order") << QStringList{"N49E015", "N48E015"} << tiles;
@@ -216,7 +237,7 @@ private slots:
             paths << shared.filePath(name + ".tif");
         ConvertHgt worker(paths, tmp.filePath("out"), 5);
         worker.setJobs(2);
-        QCOMPARE(runWorker(worker), (QList<int>{0, 50, 100}));
+        QCOMPARE(runWorker(worker).constLast(), 100);
         QCOMPARE(chgtFiles(tmp.filePath("out")), tiles);
         for (const QString &name : tiles) {
             const TileCorner tile{name.mid(1, 2).toInt(), name.mid(4, 3).toInt()};
@@ -226,6 +247,36 @@ private slots:
             QVERIFY2(chgt == referenceMesh(posts, tile.lon, tile.lat, 5, true), qPrintable(name));
             QVERIFY(chgt.size() > 50000); // not vacuous
         }
+    }
+
+    void postsOnCentres_data()
+    {
+        QTest::addColumn<double>("origin"); // an edge of the grid
+        QTest::addColumn<double>("pixel");
+        QTest::addColumn<bool>("onCentres");
+        const double post = 1.0 / 1200;
+        QTest::newRow("Copernicus, 3600 a degree") << 15 - post / 6 << post / 3 << true;
+        QTest::newRow("Copernicus, 2400 a degree") << 15 - post / 4 << post / 2 << true;
+        QTest::newRow("HGT grid") << 15 - post / 2 << post << true;
+        QTest::newRow("north edge, rows down") << 51 + post / 6 << -post / 3 << true;
+        QTest::newRow("a size as a file stores it") << 15 - post / 6 << 0.000277777777777778 << true;
+        QTest::newRow("a whole number of pixels away") << 14 - post / 2 << post << true;
+        QTest::newRow("edges on the posts") << 15.0 << post << false;
+        QTest::newRow("a quarter of a post off") << 15 + post / 4 << post << false;
+        QTest::newRow("overview of 2 of 3600") << 15 - post / 6 << post / 1.5 << false;
+        QTest::newRow("coarser than the posts") << 15 - post << 2 * post << false;
+        QTest::newRow("no size") << 15.0 << 0.0 << false;
+        QTest::newRow("NaN") << qQNaN() << post << false;
+    }
+
+    // The warp takes GDAL's faster kernel only where its weights are 0 and 1.
+    void postsOnCentres()
+    {
+        QFETCH(double, origin);
+        QFETCH(double, pixel);
+        QFETCH(bool, onCentres);
+        const double firstPost = pixel > 0 ? 15 : 51;
+        QCOMPARE(MosaicWarper::postsOnCentres(origin, pixel, firstPost), onCentres);
     }
 
     void failures_data()

@@ -30,6 +30,7 @@ struct Raster
     double scale = 1; // written only when not 1 / not 0
     double offset = 0;
     QByteArray driver = "GTiff";
+    std::vector<int> overviews; // factors, built into the file
     // Value of pixel (column, row); row 0 is the top one.
     std::function<double(int, int)> value = [](int, int) { return 0.0; };
 
@@ -81,10 +82,14 @@ struct Raster
             }
         }
         GDALDatasetH out = ok ? GDALCreateCopy(drv, QFile::encodeName(path), ds, FALSE, nullptr, nullptr, nullptr) : nullptr;
+        if (out && !overviews.empty())
+            ok = GDALBuildOverviews(out, "AVERAGE", int(overviews.size()), const_cast<int *>(overviews.data()), 0,
+                                    nullptr, nullptr, nullptr)
+                 == CE_None;
         if (out)
             GDALClose(out);
         GDALClose(ds);
-        return out != nullptr;
+        return ok && out != nullptr;
     }
 };
 
